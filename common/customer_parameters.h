@@ -1,0 +1,30 @@
+/*
+** customer_parameters.h
+** One customer's record in ZOR_Binary_In: the gap since the previous
+** arrival and every travel and service time the customer will need, all
+** in whole seconds. The file is these records back to back, in order of
+** arrival, with nothing before or after them.
+**
+** What the generator guarantees and readers may rely on: a service time
+** of 0 means the station is skipped and its travel time is 0 too; LAB is
+** never skipped; the route is LAB, then X_RAY if its service time is
+** non-zero, then EKG if its service time is non-zero, then the exit.
+*/
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct Customer_Parameters {
+  int32_t Interarrival_Time;
+  int32_t Travel_Time_To_LAB;
+  int32_t LAB_Service_Time;
+  int32_t Travel_Time_To_X_RAY;
+  int32_t X_RAY_Service_Time;
+  int32_t Travel_Time_To_EKG;
+  int32_t EKG_Service_Time;
+  int32_t Travel_Time_To_EXIT;
+};
+
+static_assert(sizeof(Customer_Parameters) == 32, "a parameter record is 32 bytes");
+static_assert(offsetof(Customer_Parameters, Travel_Time_To_EXIT) == 28, "no gaps between fields");

@@ -1,0 +1,52 @@
+/*
+** little_endian.h
+** Every binary file of the kit is a headerless sequence of records made
+** of 32-bit signed integers stored little-endian, whatever the host.
+**
+** The records are plain structs of int32_t with no padding, so on a
+** little-endian host a record's memory image already is its file image
+** and these helpers compile to a plain fread or fwrite. On a big-endian
+** host the bytes of each word are reversed on the way in and out, so a
+** file written on one machine reads the same on any other.
+*/
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+/* Reverses the bytes of each 4-byte word of Size bytes, in place. */
+inline void Reverse_Int32_Words(void* Words, std::size_t Size) {
+  unsigned char* Byte = static_cast<unsigned char*>(Words);
+  for (std::size_t I = 0; I + 4 <= Size; I += 4) {
+    std::swap(Byte[I], Byte[I + 3]);
+    std::swap(Byte[I + 1], Byte[I + 2]);
+  }
+}
+
+/* Converts between host order and file order, in place; the same step
+** serves both ways. */
+inline void Host_To_File_Order(void* Words, std::size_t Size) {
+  if constexpr (std::endian::native == std::endian::big) Reverse_Int32_Words(Words, Size);
+  else (void)Words, (void)Size;
+}
+
+/* Reads one whole record; false at end of file, on a trailing partial
+** record and on a read error (ferror tells the last apart). */
+inline bool Read_Int32_Record(std::FILE* File, void* Record, std::size_t Size) {
+  if (std::fread(Record, Size, 1, File) != 1) return false;
+  Host_To_File_Order(Record, Size);
+  return true;
+}
+
+/* Writes one whole record as one item; false if the stream refused it. */
+inline bool Write_Int32_Record(std::FILE* File, const void* Record, std::size_t Size) {
+  constexpr std::size_t Largest_Record = 128;
+  unsigned char Image[Largest_Record];
+  if (Size > Largest_Record) return false;
+  std::memcpy(Image, Record, Size);
+  Host_To_File_Order(Image, Size);
+  return std::fwrite(Image, Size, 1, File) == 1;
+}

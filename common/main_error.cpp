@@ -1,0 +1,20 @@
+/*
+** main_error.cpp
+** The error block that ends a simulation program.
+*/
+#include "main_error.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+void Main_Error(int Exit_Point, const char* Details, ...) {
+  std::va_list Arguments;
+  va_start(Arguments, Details);
+  std::fputs("ERROR in main\n", stderr);
+  std::vfprintf(stderr, Details, Arguments);
+  std::fprintf(stderr, "  At exit point %d\n", Exit_Point);
+  std::fflush(stderr);
+  va_end(Arguments);
+  std::exit(1);
+}

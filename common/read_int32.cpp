@@ -1,0 +1,33 @@
+/*
+** read_int32.cpp
+** A "%d" entry that cannot overflow.
+*/
+#include "read_int32.h"
+
+#include <cctype>
+
+bool Read_Int32(std::FILE* In, int32_t* Value) {
+  int C = std::getc(In);
+  while (C != EOF && std::isspace(C)) C = std::getc(In);
+  bool Negative = false;
+  if (C == '+' || C == '-') {
+    Negative = C == '-';
+    C = std::getc(In);
+  }
+  if (C == EOF || !std::isdigit(C)) {
+    if (C != EOF) std::ungetc(C, In);
+    return false;
+  }
+  /* Every digit is consumed, as "%d" would; the magnitude stops growing
+  ** once it is past any 32-bit value, so it cannot overflow either. */
+  constexpr int64_t Past_Any_Int32 = int64_t{1} << 31;
+  int64_t Magnitude = 0;
+  while (C != EOF && std::isdigit(C)) {
+    if (Magnitude <= Past_Any_Int32) Magnitude = Magnitude * 10 + (C - '0');
+    C = std::getc(In);
+  }
+  if (C != EOF) std::ungetc(C, In);
+  if (Magnitude > (Negative ? Past_Any_Int32 : Past_Any_Int32 - 1)) return false;
+  *Value = static_cast<int32_t>(Negative ? -Magnitude : Magnitude);
+  return true;
+}

@@ -1,0 +1,38 @@
+/*
+** process.h
+** Test support: runs a program the way a user does, in a scratch folder
+** with given standard input, and captures everything it shows.
+*/
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+struct Run_Result {
+  int Exit_Status = -1;  // -1 when the child did not exit normally
+  int Signal = 0;        // the signal that ended it, if any
+  std::string Out;
+  std::string Err;
+};
+
+struct Run_Options {
+  long File_Size_Limit = -1;  // RLIMIT_FSIZE in bytes for the child; -1 leaves it alone
+  std::string Wrapper;        // e.g. "valgrind ..." run in front of the program; empty for none
+};
+
+// Runs Program (an absolute path) in Folder with Stdin as its standard
+// input; SIGXFSZ is ignored in the child so a file-size limit shows as a
+// failed write rather than a kill.
+Run_Result Run_Program(const std::string& Program, const std::string& Folder,
+                       const std::string& Stdin, const Run_Options& Options = {});
+
+// A fresh empty folder under the system's temporary folder.
+std::string Make_Scratch_Folder();
+void Remove_Folder(const std::string& Folder);
+
+std::string Read_File(const std::string& Path);
+void Write_File(const std::string& Path, const std::string& Bytes);
+bool File_Exists(const std::string& Path);
+
+// Little-endian image of 32-bit values, as the kit's binary files hold them.
+std::string Int32_Image(std::initializer_list<int> Values);

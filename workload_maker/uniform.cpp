@@ -1,0 +1,61 @@
+/*
+** uniform.cpp
+** Park-Miller "minimal standard" generator: multiplier 16807, modulus
+** 2^31 - 1.
+**
+** Why this generator and this arithmetic: a day of customers must be
+** reproducible byte for byte from its seed on any machine and with any
+** compiler. The step uses Schrage's decomposition, so every product and
+** difference stays inside 32-bit signed arithmetic (no overflow, no
+** 64-bit intermediate, nothing implementation-defined), and the result
+** is the exact value of 16807 * s mod (2^31 - 1). The division that
+** turns the state into a draw is one IEEE double division, which is
+** correctly rounded everywhere.
+**
+** The state is seeded lazily at the first draw and then advanced once
+** without output (a warm-up step), so the first value for seed s0 is
+** step(step(s0)) / (2^31 - 1).
+*/
+#include "uniform.h"
+
+#include <cmath>
+#include <ctime>
+
+int32_t Initial_Seed = 0;
+
+static int32_t Seed = 0;
+static int32_t Seed_Set = 0;
+
+static constexpr int32_t Multiplier = 16807;
+static constexpr int32_t Modulus = 2147483647;
+static constexpr int32_t Schrage_Quotient = Modulus / Multiplier;   /* 127773 */
+static constexpr int32_t Schrage_Remainder = Modulus % Multiplier;  /* 2836 */
+
+int32_t Park_Miller_Step(int32_t State) {
+  int32_t Hi = State / Schrage_Quotient;
+  int32_t Lo = State % Schrage_Quotient;
+  /* Lo and Hi share the sign of State, so the two terms have opposite
+  ** signs and their difference cannot overflow. */
+  int32_t T = Multiplier * Lo - Schrage_Remainder * Hi;
+  /* Zero too: that keeps 2^31 - 1 a fixed point and the state non-zero. */
+  if (T <= 0) T += Modulus;
+  return T;
+}
+
+double Uniform() {
+  if (Seed_Set == 0) {
+    Seed_Set = 1;
+    /* A seed of 0 asks for an unrepeatable day: the clock's seconds,
+    ** taken modulo 2^32 as a signed 32-bit value. */
+    Seed = Initial_Seed != 0 ? Initial_Seed : static_cast<int32_t>(std::time(nullptr));
+    Seed = Park_Miller_Step(Seed);
+  }
+  Seed = Park_Miller_Step(Seed);
+  return static_cast<double>(Seed) / Modulus;
+}
+
+int32_t Expo(float Mean) {
+  double U = Uniform();
+  double V = -std::log(U) * static_cast<double>(Mean);
+  return static_cast<int32_t>(V);
+}

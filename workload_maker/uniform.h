@@ -1,0 +1,23 @@
+/*
+** uniform.h
+** The workload generator's single random stream: the Park-Miller
+** minimal standard generator and an exponential transform on top of it.
+*/
+#pragma once
+
+#include <cstdint>
+
+/* The seed the user entered: 0 takes the seed from the clock at the
+** first draw. Must be final before the first call of Uniform or Expo. */
+extern int32_t Initial_Seed;
+
+/* One step of the state: 16807 * State mod (2^31 - 1), by Schrage's
+** method. Any 32-bit State gives a result in 1 .. 2147483647. */
+int32_t Park_Miller_Step(int32_t State);
+
+/* The next draw, in (0, 1]. */
+double Uniform();
+
+/* An exponentially distributed whole number of seconds with the given
+** mean, truncated toward zero; consumes exactly one draw. */
+int32_t Expo(float Mean);
