@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The kit's main job, start to end, in the scratch folder demo_run/:
-# one simulated day (4 customers per slot, seed 17) through every program.
+# one simulated day (4 customers per slot, seed 17) through every program,
+# with the reference simulator standing in for the user's own.
 # Usage: bash examples/demo.sh [build folder, default build]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +10,17 @@ run="$root/demo_run"
 mkdir -p "$run"
 cd "$run"
 
-echo "== workload_maker (4 customers per slot, seed 17)"
+echo "== 1. workload_maker: 4 customers per 15-minute slot, seed 17"
 printf '4\n17\n' | "$build/workload_maker/workload_maker" 2>/dev/null
+echo "== 2. workload_lister"
+summary=$("$build/listers/workload_lister")
+echo "${summary%%$'\n'*}"
+echo "== 3. zor_simulator (example): 5 LAB, 4 X_RAY and 2 EKG servers"
+printf '5\n4\n2\n' | "$build/examples/zor_simulator" 2>/dev/null
+echo "== 4. results_lister"
+summary=$("$build/listers/results_lister")
+echo "${summary%%$'\n'*}"
 echo
-echo "ZOR_Binary_In: $(stat -c %s ZOR_Binary_In) bytes in $run"
+echo "The day's tables:"
+echo "  $run/ZOR_Text_In   (the generated customers, one per line)"
+echo "  $run/ZOR_Text_Out  (what happened to each customer)"

@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "customer_parameters.h"
-#include "little_endian.h"
+#include "record_io.h"
 #include "main_error.h"
 #include "quick_sort.h"
 #include "read_int32.h"

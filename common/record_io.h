@@ -1,5 +1,5 @@
 /*
-** little_endian.h
+** record_io.h
 ** Every binary file of the kit is a headerless sequence of records made
 ** of 32-bit signed integers stored little-endian, whatever the host.
 **
@@ -8,6 +8,9 @@
 ** and these helpers compile to a plain fread or fwrite. On a big-endian
 ** host the bytes of each word are reversed on the way in and out, so a
 ** file written on one machine reads the same on any other.
+**
+** Readers take whole records until one is short; a trailing partial
+** record is ignored.
 */
 #pragma once
 
@@ -16,6 +19,20 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include <sys/stat.h>
+
+/* Opens a binary input file; null when it cannot be opened or is a
+** folder (which a plain fopen accepts, only for every read to fail). */
+inline std::FILE* Open_Binary_Input(const char* Name) {
+  std::FILE* File = std::fopen(Name, "rb");
+  struct stat Status;
+  if (File != nullptr && fstat(fileno(File), &Status) == 0 && S_ISDIR(Status.st_mode)) {
+    std::fclose(File);
+    return nullptr;
+  }
+  return File;
+}
 
 /* Reverses the bytes of each 4-byte word of Size bytes, in place. */
 inline void Reverse_Int32_Words(void* Words, std::size_t Size) {

@@ -1,0 +1,185 @@
+/*
+** simulation.cpp
+** Discrete-event simulation of a ZOR day.
+**
+** Pending events wait in a binary heap ordered by simulated time. Ties
+** at one instant are broken so that the result never depends on the
+** order in which events happened to be scheduled:
+**   - departures before arrivals, so an arriving customer sees servers
+**     and queues as they are after everyone due to leave has left;
+**   - departures by station, then server number, so when several servers
+**     free at once the lowest-numbered takes the longest-waiting customer;
+**   - arrivals by customer number.
+** A customer who finds servers free starts at once on the lowest-numbered
+** one, so nobody ever waits while a server is idle.
+*/
+#include "simulation.h"
+
+#include <vector>
+
+enum Event_Kind { Departure = 0, Arrival = 1 };
+
+struct Event {
+  int32_t Time;
+  int32_t Kind;
+  int32_t Station;
+  int32_t Server;    // departures only
+  int32_t Customer;  // from 0
+};
+
+struct Visit {
+  int32_t Arrived, Queue_Length, Server, Departed;
+};
+
+struct Station_State {
+  int32_t Busy_With[Max_Servers + 1];  // customer + 1 per server, 0 when free; index 0 unused
+  std::vector<int32_t> Queue;          // waiting customers; Queue[Head ..] still wait
+  size_t Head;
+};
+
+static bool Event_Before(const Event& A, const Event& B) {
+  if (A.Time != B.Time) return A.Time < B.Time;
+  if (A.Kind != B.Kind) return A.Kind == Departure;
+  if (A.Kind == Departure) return A.Station != B.Station ? A.Station < B.Station : A.Server < B.Server;
+  return A.Customer < B.Customer;
+}
+
+static void Push_Event(std::vector<Event>& Heap, Event E) {
+  size_t I = Heap.size();
+  Heap.push_back(E);
+  while (I > 0 && Event_Before(Heap[I], Heap[(I - 1) / 2])) {
+    std::swap(Heap[I], Heap[(I - 1) / 2]);
+    I = (I - 1) / 2;
+  }
+}
+
+static Event Pop_Event(std::vector<Event>& Heap) {
+  Event First = Heap.front();
+  Heap.front() = Heap.back();
+  Heap.pop_back();
+  for (size_t I = 0;;) {
+    size_t Least = I, L = 2 * I + 1, R = 2 * I + 2;
+    if (L < Heap.size() && Event_Before(Heap[L], Heap[Least])) Least = L;
+    if (R < Heap.size() && Event_Before(Heap[R], Heap[Least])) Least = R;
+    if (Least == I) break;
+    std::swap(Heap[I], Heap[Least]);
+    I = Least;
+  }
+  return First;
+}
+
+static int32_t Service_Time(const Customer_Parameters& P, int32_t S) {
+  return S == LAB ? P.LAB_Service_Time : S == X_RAY ? P.X_RAY_Service_Time : P.EKG_Service_Time;
+}
+
+/* The station after S on the customer's route, or Number_Of_Stations for
+** the exit; LAB is always visited, the others only with a service time. */
+static int32_t Next_Station(const Customer_Parameters& P, int32_t S) {
+  for (int32_t Next = S + 1; Next < Number_Of_Stations; Next++)
+    if (Service_Time(P, Next) != 0) return Next;
+  return Number_Of_Stations;
+}
+
+static int32_t Travel_Time_To(const Customer_Parameters& P, int32_t S) {
+  const int32_t Travel[] = {P.Travel_Time_To_LAB, P.Travel_Time_To_X_RAY, P.Travel_Time_To_EKG,
+                            P.Travel_Time_To_EXIT};
+  return Travel[S];
+}
+
+static void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Visit& V, const Customer_Parameters& P,
+                          int32_t Now, int32_t S, int32_t Server, int32_t Customer) {
+  int32_t Wait = Now - V.Arrived;
+  Summary.Total_Wait += Wait;
+  if (Wait > Summary.Max_Wait) Summary.Max_Wait = Wait;
+  Summary.Busy_Time += Service_Time(P, S);
+  V.Server = Server;
+  Push_Event(Heap, Event{Now + Service_Time(P, S), Departure, S, Server, Customer});
+}
+
+static Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32_t Arrived_ZOR,
+                                  int32_t Departed_ZOR, const Visit At[Number_Of_Stations]) {
+  return Customer_Results{.Customer_Number = Customer + 1,
+                          .Time_Arrived_ZOR = Arrived_ZOR,
+                          .Time_Arrived_LAB = At[LAB].Arrived,
+                          .LAB_Queue_Length = At[LAB].Queue_Length,
+                          .LAB_Server = At[LAB].Server,
+                          .Time_Departed_LAB = At[LAB].Departed,
+                          .Time_Arrived_X_RAY = At[X_RAY].Arrived,
+                          .X_RAY_Queue_Length = At[X_RAY].Queue_Length,
+                          .X_RAY_Server = At[X_RAY].Server,
+                          .Time_Departed_X_RAY = At[X_RAY].Departed,
+                          .Time_Arrived_EKG = At[EKG].Arrived,
+                          .EKG_Queue_Length = At[EKG].Queue_Length,
+                          .EKG_Server = At[EKG].Server,
+                          .Time_Departed_EKG = At[EKG].Departed,
+                          .Time_Departed_ZOR = Departed_ZOR,
+                          .Interarrival_Time = P.Interarrival_Time,
+                          .Travel_Time_To_LAB = P.Travel_Time_To_LAB,
+                          .LAB_Service_Time = P.LAB_Service_Time,
+                          .Travel_Time_To_X_RAY = P.Travel_Time_To_X_RAY,
+                          .X_RAY_Service_Time = P.X_RAY_Service_Time,
+                          .Travel_Time_To_EKG = P.Travel_Time_To_EKG,
+                          .EKG_Service_Time = P.EKG_Service_Time,
+                          .Travel_Time_To_EXIT = P.Travel_Time_To_EXIT};
+}
+
+void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
+                  Customer_Results Results[], Day_Summary* Summary) {
+  std::vector<Station_State> Stations(Number_Of_Stations);
+  std::vector<Visit> Visits(static_cast<size_t>(Count) * Number_Of_Stations, Visit{0, 0, 0, 0});
+  std::vector<int32_t> Arrived_ZOR(static_cast<size_t>(Count));
+  std::vector<Event> Heap;
+  *Summary = Day_Summary{};
+  for (int32_t S = 0; S < Number_Of_Stations; S++) {
+    Stations[S] = Station_State{};
+    Summary->At[S].Servers = Servers[S];
+  }
+
+  int32_t Now = 0;
+  for (int32_t C = 0; C < Count; C++) {
+    Now += Day[C].Interarrival_Time;
+    Arrived_ZOR[C] = Now;
+    Push_Event(Heap, Event{Now + Day[C].Travel_Time_To_LAB, Arrival, LAB, 0, C});
+  }
+
+  std::vector<int32_t> Departed_ZOR(static_cast<size_t>(Count));
+  while (!Heap.empty()) {
+    Event E = Pop_Event(Heap);
+    const Customer_Parameters& P = Day[E.Customer];
+    Station_State& At = Stations[E.Station];
+    Station_Summary& Sum = Summary->At[E.Station];
+    Visit& V = Visits[static_cast<size_t>(E.Customer) * Number_Of_Stations + E.Station];
+    if (E.Kind == Arrival) {
+      V.Arrived = E.Time;
+      V.Queue_Length = static_cast<int32_t>(At.Queue.size() - At.Head);
+      Sum.Visits++;
+      int32_t Free = 1;
+      while (Free <= Servers[E.Station] && At.Busy_With[Free] != 0) Free++;
+      if (Free <= Servers[E.Station]) {
+        At.Busy_With[Free] = E.Customer + 1;
+        Start_Service(Heap, Sum, V, P, E.Time, E.Station, Free, E.Customer);
+      } else {
+        At.Queue.push_back(E.Customer);
+      }
+      continue;
+    }
+    V.Departed = E.Time;
+    Summary->Last_Departure = E.Time;
+    At.Busy_With[E.Server] = 0;
+    if (At.Head < At.Queue.size()) {
+      int32_t Next = At.Queue[At.Head++];
+      At.Busy_With[E.Server] = Next + 1;
+      Visit& Waited = Visits[static_cast<size_t>(Next) * Number_Of_Stations + E.Station];
+      Start_Service(Heap, Sum, Waited, Day[Next], E.Time, E.Station, E.Server, Next);
+    }
+    int32_t Onward = Next_Station(P, E.Station);
+    int32_t Then = E.Time + Travel_Time_To(P, Onward);
+    if (Onward == Number_Of_Stations)
+      Departed_ZOR[E.Customer] = Then;
+    else
+      Push_Event(Heap, Event{Then, Arrival, Onward, 0, E.Customer});
+  }
+
+  for (int32_t C = 0; C < Count; C++)
+    Results[C] = Result_Of(C, Day[C], Arrived_ZOR[C], Departed_ZOR[C], &Visits[static_cast<size_t>(C) * Number_Of_Stations]);
+}

@@ -1,0 +1,172 @@
+// The reference simulator's event handling: a small day worked out by
+// hand, ties included, and invariants that must hold over any day.
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "simulation.h"
+
+namespace {
+
+std::vector<int> Fields(const Customer_Results& R) {
+  return {R.Customer_Number,     R.Time_Arrived_ZOR,    R.Time_Arrived_LAB,   R.LAB_Queue_Length,
+          R.LAB_Server,          R.Time_Departed_LAB,   R.Time_Arrived_X_RAY, R.X_RAY_Queue_Length,
+          R.X_RAY_Server,        R.Time_Departed_X_RAY, R.Time_Arrived_EKG,   R.EKG_Queue_Length,
+          R.EKG_Server,          R.Time_Departed_EKG,   R.Time_Departed_ZOR,  R.Interarrival_Time,
+          R.Travel_Time_To_LAB,  R.LAB_Service_Time,    R.Travel_Time_To_X_RAY, R.X_RAY_Service_Time,
+          R.Travel_Time_To_EKG,  R.EKG_Service_Time,    R.Travel_Time_To_EXIT};
+}
+
+// Two LAB servers, one X_RAY, one EKG.
+//  - C1 and C2 hold both LAB servers until 110; C3 and C4 arrive together
+//    at 30 and wait, C4 finding C3 already queued.
+//  - At 110 both servers free at once: server 1 takes C3 (waited
+//    longest), server 2 takes C4. C5 arrives at that same instant, after
+//    the departures, so it finds nobody queued and waits for 120.
+//  - At 125 C3 and C4 reach X_RAY together with C5 (no travel time),
+//    in customer order: C3 is served, C4 finds nobody waiting, C5 one.
+//  - C4 goes on to EKG with no travel; C5 takes X_RAY at that instant.
+TEST(Simulate_Day, HandWorkedDayWithTies) {
+  const Customer_Parameters Day[] = {
+      {0, 10, 100, 0, 0, 0, 0, 5},
+      {0, 20, 90, 0, 0, 0, 0, 5},
+      {0, 30, 10, 5, 20, 0, 0, 1},
+      {0, 30, 10, 5, 20, 0, 30, 2},
+      {110, 0, 5, 0, 10, 0, 0, 3},
+  };
+  const int32_t Servers[] = {2, 1, 1};
+  Customer_Results Results[5];
+  Day_Summary Summary;
+  Simulate_Day(Day, 5, Servers, Results, &Summary);
+
+  const std::vector<std::vector<int>> Expected = {
+      {1, 0, 10, 0, 1, 110, 0, 0, 0, 0, 0, 0, 0, 0, 115, 0, 10, 100, 0, 0, 0, 0, 5},
+      {2, 0, 20, 0, 2, 110, 0, 0, 0, 0, 0, 0, 0, 0, 115, 0, 20, 90, 0, 0, 0, 0, 5},
+      {3, 0, 30, 0, 1, 120, 125, 0, 1, 145, 0, 0, 0, 0, 146, 0, 30, 10, 5, 20, 0, 0, 1},
+      {4, 0, 30, 1, 2, 120, 125, 0, 1, 165, 165, 0, 1, 195, 197, 0, 30, 10, 5, 20, 0, 30, 2},
+      {5, 110, 110, 0, 1, 125, 125, 1, 1, 175, 0, 0, 0, 0, 178, 110, 0, 5, 0, 10, 0, 0, 3},
+  };
+  for (int C = 0; C < 5; C++) EXPECT_EQ(Fields(Results[C]), Expected[C]) << "customer " << C + 1;
+
+  EXPECT_EQ(Summary.Last_Departure, 195);
+  const Station_Summary& Lab = Summary.At[LAB];
+  EXPECT_EQ(Lab.Visits, 5);
+  EXPECT_EQ(Lab.Total_Wait, 0 + 0 + 80 + 80 + 10);
+  EXPECT_EQ(Lab.Max_Wait, 80);
+  EXPECT_EQ(Lab.Busy_Time, 215);
+  EXPECT_EQ(Summary.At[X_RAY].Visits, 3);
+  EXPECT_EQ(Summary.At[X_RAY].Total_Wait, 0 + 20 + 40);
+  EXPECT_EQ(Summary.At[EKG].Visits, 1);
+  EXPECT_EQ(Summary.At[EKG].Busy_Time, 30);
+}
+
+struct Stay {
+  int Customer, Arrived, Queue_Length, Server, Start, Departed;
+};
+
+// Every visit to station S, from the results and the service times.
+std::vector<Stay> Stays_At(const std::vector<Customer_Results>& Results, int S) {
+  std::vector<Stay> Out;
+  for (const auto& R : Results) {
+    auto F = Fields(R);
+    int Base = 2 + 4 * S, Service = F[17 + 2 * S];
+    if (S > 0 && Service == 0) {
+      EXPECT_EQ(std::vector<int>(F.begin() + Base, F.begin() + Base + 4), std::vector<int>(4, 0));
+      continue;
+    }
+    Out.push_back({R.Customer_Number, F[Base], F[Base + 1], F[Base + 2], F[Base + 3] - Service, F[Base + 3]});
+  }
+  return Out;
+}
+
+// Does server S's work cover [From, To) without a gap?
+bool Busy_Throughout(std::vector<Stay> Work, int From, int To) {
+  std::sort(Work.begin(), Work.end(), [](const Stay& A, const Stay& B) { return A.Start < B.Start; });
+  int Covered = From;
+  for (const Stay& W : Work)
+    if (W.Start <= Covered && W.Departed > Covered) Covered = W.Departed;
+  return Covered >= To;
+}
+
+void Check_Station(const std::vector<Customer_Results>& Results, int S, int Servers) {
+  std::vector<Stay> Stays = Stays_At(Results, S);
+  auto Order = [](const Stay& A, const Stay& B) {
+    return A.Arrived != B.Arrived ? A.Arrived < B.Arrived : A.Customer < B.Customer;
+  };
+  for (const Stay& A : Stays) {
+    ASSERT_GE(A.Server, 1);
+    ASSERT_LE(A.Server, Servers);
+    ASSERT_GE(A.Start, A.Arrived);
+    int Waiting = 0;
+    for (const Stay& B : Stays) {
+      if (Order(A, B)) {
+        EXPECT_LE(A.Start, B.Start) << "FIFO broken at station " << S;
+      }
+      if (Order(B, A) && B.Start > A.Arrived) Waiting++;
+      // One customer per server at a time.
+      if (&A != &B && A.Server == B.Server && A.Start < A.Departed && B.Start < B.Departed) {
+        EXPECT_TRUE(A.Departed <= B.Start || B.Departed <= A.Start) << "server shared at station " << S;
+      }
+    }
+    EXPECT_EQ(A.Queue_Length, Waiting) << "customer " << A.Customer << " station " << S;
+    if (A.Start > A.Arrived)  // nobody waits while a server is idle
+      for (int Server = 1; Server <= Servers; Server++) {
+        std::vector<Stay> Work;
+        for (const Stay& B : Stays)
+          if (B.Server == Server) Work.push_back(B);
+        EXPECT_TRUE(Busy_Throughout(Work, A.Arrived, A.Start))
+            << "customer " << A.Customer << " waited while server " << Server << " idled at station " << S;
+      }
+  }
+}
+
+// Random days with small integer times force many ties and queues.
+TEST(Simulate_Day, InvariantsHoldOverGeneratedDays) {
+  std::mt19937 Pick(2026);
+  for (int Round = 0; Round < 60; Round++) {
+    int Count = 1 + int(Pick() % 120);
+    int Spread = Round % 2 == 0 ? 8 : 400;  // tiny spreads make ties the rule
+    auto Time = [&](int Least) { return Least + int(Pick() % unsigned(Spread)); };
+    std::vector<Customer_Parameters> Day;
+    for (int C = 0; C < Count; C++) {
+      bool X_RAY = Pick() % 100 < 55, EKG = Pick() % 100 < 30;
+      Day.push_back({C == 0 ? 0 : Time(0) / 3, Time(0), Time(1) * 3, X_RAY ? Time(0) : 0, X_RAY ? Time(1) * 4 : 0,
+                     EKG ? Time(0) : 0, EKG ? Time(1) * 2 : 0, Time(0)});
+    }
+    const int32_t Servers[] = {1 + int(Pick() % 4), 1 + int(Pick() % 3), 1 + int(Pick() % 2)};
+    std::vector<Customer_Results> Results(Day.size());
+    Day_Summary Summary;
+    Simulate_Day(Day.data(), Count, Servers, Results.data(), &Summary);
+
+    int Arrived = 0;
+    for (int C = 0; C < Count; C++) {
+      const auto& R = Results[C];
+      const auto& P = Day[C];
+      Arrived += P.Interarrival_Time;
+      ASSERT_EQ(R.Customer_Number, C + 1);
+      EXPECT_EQ(R.Time_Arrived_ZOR, Arrived);
+      EXPECT_EQ(R.Time_Arrived_LAB, Arrived + P.Travel_Time_To_LAB);
+      int Last = R.Time_Departed_LAB;
+      if (P.X_RAY_Service_Time) {
+        EXPECT_EQ(R.Time_Arrived_X_RAY, Last + P.Travel_Time_To_X_RAY);
+        Last = R.Time_Departed_X_RAY;
+      }
+      if (P.EKG_Service_Time) {
+        EXPECT_EQ(R.Time_Arrived_EKG, Last + P.Travel_Time_To_EKG);
+        Last = R.Time_Departed_EKG;
+      }
+      EXPECT_EQ(R.Time_Departed_ZOR, Last + P.Travel_Time_To_EXIT);
+      auto F = Fields(R);
+      EXPECT_EQ(std::vector<int>(F.begin() + 15, F.end()),
+                (std::vector<int>{P.Interarrival_Time, P.Travel_Time_To_LAB, P.LAB_Service_Time, P.Travel_Time_To_X_RAY,
+                                  P.X_RAY_Service_Time, P.Travel_Time_To_EKG, P.EKG_Service_Time,
+                                  P.Travel_Time_To_EXIT}));
+    }
+    for (int S = 0; S < Number_Of_Stations; S++) Check_Station(Results, S, Servers[S]);
+    if (HasFailure()) FAIL() << "round " << Round;
+  }
+}
+
+}  // namespace
