@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The kit's main job, start to end, in the scratch folder demo_run/:
 # one simulated day (4 customers per slot, seed 17) through every program,
-# with the reference simulator standing in for the user's own.
+# with the reference simulator standing in for the user's own; then the
+# sort harness with the fast example routine on 1,000,000 random items.
 # Usage: bash examples/demo.sh [build folder, default build]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,3 +25,11 @@ echo
 echo "The day's tables:"
 echo "  $run/ZOR_Text_In   (the generated customers, one per line)"
 echo "  $run/ZOR_Text_Out  (what happened to each customer)"
+
+echo
+echo "== 5. make_raw: 1,000,000 random items into Raw"
+"$build/examples/make_raw" 1000000 random 17
+echo "== 6. sort_bench_radix_sort (example): K = 10 bits per digit, X = 32 items cut-off"
+printf '10\n32\n' | "$build/examples/sort_bench_radix_sort"
+echo "== 7. check_sorted"
+"$build/examples/check_sorted"

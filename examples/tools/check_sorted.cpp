@@ -1,0 +1,60 @@
+/*
+** check_sorted.cpp
+** Says whether Sorted is an ascending permutation of Raw, both in the
+** current folder, and where it first goes wrong. Exit status 0 when it
+** is, 1 otherwise.
+*/
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "record_io.h"
+
+/* Reads a whole item file; a trailing partial item is ignored, as the
+** harness ignores it. */
+static bool Read_Items(const char* Name, std::vector<int32_t>* Items) {
+  std::FILE* In = Open_Binary_Input(Name);
+  if (In == nullptr) return false;
+  int32_t Block[16384];
+  size_t Read;
+  while ((Read = std::fread(Block, sizeof Block[0], 16384, In)) > 0) {
+    Host_To_File_Order(Block, Read * sizeof Block[0]);
+    Items->insert(Items->end(), Block, Block + Read);
+  }
+  bool Ok = !std::ferror(In);
+  std::fclose(In);
+  return Ok;
+}
+
+int main() {
+  std::vector<int32_t> Raw, Sorted;
+  for (auto [Name, Items] : {std::pair{"Raw", &Raw}, std::pair{"Sorted", &Sorted}})
+    if (!Read_Items(Name, Items)) {
+      std::printf("%s cannot be read\n", Name);
+      return 1;
+    }
+  auto Descent = std::is_sorted_until(Sorted.begin(), Sorted.end());
+  if (Descent != Sorted.end()) {
+    long long At = Descent - Sorted.begin();
+    std::printf("Sorted is not ascending: item %lld (%d) is less than item %lld (%d)\n", At, *Descent, At - 1,
+                *(Descent - 1));
+    return 1;
+  }
+  std::sort(Raw.begin(), Raw.end());
+  auto [In_Sorted, In_Raw] = std::mismatch(Sorted.begin(), Sorted.end(), Raw.begin(), Raw.end());
+  if (In_Sorted != Sorted.end() || In_Raw != Raw.end()) {
+    long long At = In_Sorted - Sorted.begin();
+    std::printf("Sorted is ascending but not a permutation of Raw (%zu items in Raw, %zu in Sorted):\n", Raw.size(),
+                Sorted.size());
+    if (In_Sorted == Sorted.end())
+      std::printf("  Sorted ends at item %lld; Raw, sorted, has %d there\n", At, *In_Raw);
+    else if (In_Raw == Raw.end())
+      std::printf("  Sorted has %d at item %lld, past the end of Raw\n", *In_Sorted, At);
+    else
+      std::printf("  item %lld is %d; Raw, sorted, has %d there\n", At, *In_Sorted, *In_Raw);
+    return 1;
+  }
+  std::printf("Sorted is an ascending permutation of Raw (%zu items)\n", Sorted.size());
+  return 0;
+}

@@ -1,0 +1,73 @@
+/*
+** make_raw.cpp
+** Writes an item file Raw for the sort harness, in the current folder.
+**
+**   make_raw COUNT ORDER [SEED]
+**
+** ORDER is one of: random (uniform over all 32-bit values, from SEED),
+** ascending, descending, equal (every item 7), few (random among ten
+** values, from SEED). SEED defaults to 1; the same seed gives the same
+** file everywhere.
+*/
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "record_io.h"
+
+static int Usage() {
+  std::fputs("usage: make_raw COUNT ORDER [SEED]\n"
+             "  COUNT  items to write, 0 .. 100000000\n"
+             "  ORDER  random | ascending | descending | equal | few\n"
+             "  SEED   for random and few; default 1\n",
+             stderr);
+  return 1;
+}
+
+static bool Parse_Whole(const char* Text, long long Max, long long* Value) {
+  char* End = nullptr;
+  errno = 0;
+  long long V = std::strtoll(Text, &End, 10);
+  if (errno != 0 || End == Text || *End != '\0' || V < 0 || V > Max) return false;
+  *Value = V;
+  return true;
+}
+
+int main(int Argc, char** Argv) {
+  long long Count = 0, Seed = 1;
+  if (Argc < 3 || Argc > 4 || !Parse_Whole(Argv[1], 100000000, &Count)) return Usage();
+  if (Argc == 4 && !Parse_Whole(Argv[3], UINT32_MAX, &Seed)) return Usage();
+  const char* Order = Argv[2];
+  const char* const Orders[] = {"random", "ascending", "descending", "equal", "few"};
+  int Kind = -1;
+  for (int I = 0; I < 5; I++)
+    if (std::strcmp(Order, Orders[I]) == 0) Kind = I;
+  if (Kind < 0) return Usage();
+
+  std::mt19937 Pick(static_cast<uint32_t>(Seed));
+  std::vector<int32_t> Items(static_cast<size_t>(Count));
+  for (long long I = 0; I < Count; I++) {
+    int64_t Spread = Count > 1 ? I * int64_t{UINT32_MAX} / (Count - 1) : 0;  // evenly over the 32-bit range
+    int32_t Ascending = static_cast<int32_t>(INT32_MIN + Spread);
+    switch (Kind) {
+      case 0: Items[size_t(I)] = static_cast<int32_t>(Pick()); break;
+      case 1: Items[size_t(I)] = Ascending; break;
+      case 2: Items[size_t(I)] = static_cast<int32_t>(INT32_MAX - Spread); break;
+      case 3: Items[size_t(I)] = 7; break;
+      default: Items[size_t(I)] = static_cast<int32_t>(Pick() % 10) * 1000 - 4000; break;
+    }
+  }
+  Host_To_File_Order(Items.data(), Items.size() * sizeof(int32_t));
+  std::FILE* Out = std::fopen("Raw", "wb");
+  if (Out == nullptr || std::fwrite(Items.data(), sizeof(int32_t), Items.size(), Out) != Items.size() ||
+      std::fclose(Out) != 0) {
+    std::fputs("make_raw: cannot write Raw\n", stderr);
+    return 1;
+  }
+  std::printf("Raw: %lld items, %s\n", Count, Order);
+  return 0;
+}
