@@ -15,7 +15,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -64,8 +63,8 @@ static std::vector<std::string> Split_Words(const std::string& Line) {
   return Words;
 }
 
-Run_Result Run_Program(const std::string& Program, const std::string& Folder,
-                       const std::string& Stdin, const Run_Options& Options) {
+Run_Result Run_Program(const std::string& Program, const std::string& Folder, const std::string& Stdin,
+                       const Run_Options& Options, const std::vector<std::string>& Arguments) {
   // The captures live beside the folder, not in it, so that the program
   // sees only the files a test put there.
   std::string Capture = Make_Scratch_Folder();
@@ -74,6 +73,7 @@ Run_Result Run_Program(const std::string& Program, const std::string& Folder,
 
   std::vector<std::string> Words = Split_Words(Options.Wrapper);
   Words.push_back(Program);
+  Words.insert(Words.end(), Arguments.begin(), Arguments.end());
   std::vector<char*> Argv;
   for (auto& W : Words) Argv.push_back(W.data());
   Argv.push_back(nullptr);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 struct Run_Result {
@@ -20,11 +21,11 @@ struct Run_Options {
   std::string Wrapper;        // e.g. "valgrind ..." run in front of the program; empty for none
 };
 
-// Runs Program (an absolute path) in Folder with Stdin as its standard
-// input; SIGXFSZ is ignored in the child so a file-size limit shows as a
-// failed write rather than a kill.
-Run_Result Run_Program(const std::string& Program, const std::string& Folder,
-                       const std::string& Stdin, const Run_Options& Options = {});
+// Runs Program (an absolute path) with Arguments in Folder, with Stdin as
+// its standard input; SIGXFSZ is ignored in the child so a file-size
+// limit shows as a failed write rather than a kill.
+Run_Result Run_Program(const std::string& Program, const std::string& Folder, const std::string& Stdin,
+                       const Run_Options& Options = {}, const std::vector<std::string>& Arguments = {});
 
 // A fresh empty folder under the system's temporary folder.
 std::string Make_Scratch_Folder();
