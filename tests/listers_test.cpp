@@ -75,12 +75,7 @@ const Lister Listers[] = {
      3, Results_Summary},
 };
 
-class Listers_Test : public ::testing::Test {
- protected:
-  std::string Folder = Make_Scratch_Folder();
-  void TearDown() override { Remove_Folder(Folder); }
-  std::string At(const std::string& Name) { return Folder + "/" + Name; }
-};
+using Listers_Test = Scratch_Folder_Test;
 
 TEST_F(Listers_Test, TablesWidenForLargeValuesAndIgnoreATrailingPartialRecord) {
   for (const Lister& L : Listers) {

@@ -28,12 +28,7 @@ std::vector<std::vector<long>> Table(const std::string& Text) {
   return Rows;
 }
 
-class Pipeline : public ::testing::Test {
- protected:
-  std::string Folder = Make_Scratch_Folder();
-  void TearDown() override { Remove_Folder(Folder); }
-  std::string At(const std::string& Name) { return Folder + "/" + Name; }
-};
+using Pipeline = Scratch_Folder_Test;
 
 TEST_F(Pipeline, WholeDayRunsEndToEndAndTheTablesAgree) {
   ASSERT_EQ(Run_Program(WORKLOAD_MAKER_PATH, Folder, "4\n17\n").Exit_Status, 0);
@@ -62,7 +57,7 @@ TEST_F(Pipeline, WholeDayRunsEndToEndAndTheTablesAgree) {
   }
 }
 
-class Simulator : public Pipeline {
+class Simulator : public Scratch_Folder_Test {
  protected:
   void SetUp() override { Write_File(At("ZOR_Binary_In"), Int32_Image({0, 10, 300, 0, 0, 0, 0, 40})); }
 };

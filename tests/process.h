@@ -9,6 +9,8 @@
 #include <vector>
 #include <sys/types.h>
 
+#include <gtest/gtest.h>
+
 struct Run_Result {
   int Exit_Status = -1;  // -1 when the child did not exit normally
   int Signal = 0;        // the signal that ended it, if any
@@ -37,3 +39,11 @@ bool File_Exists(const std::string& Path);
 
 // Little-endian image of 32-bit values, as the kit's binary files hold them.
 std::string Int32_Image(std::initializer_list<int> Values);
+
+// A test that runs programs in a scratch folder of its own, removed after.
+class Scratch_Folder_Test : public ::testing::Test {
+ protected:
+  std::string Folder = Make_Scratch_Folder();
+  void TearDown() override { Remove_Folder(Folder); }
+  std::string At(const std::string& Name) const { return Folder + "/" + Name; }
+};

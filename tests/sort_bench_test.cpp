@@ -43,11 +43,8 @@ long Report_Count(const std::string& Out, const std::string& Entries) {
   return Rest == Expected && Total >= Build + Sort + Write - 3 * Tick_Ms ? Count : -1;
 }
 
-class Sort_Bench : public ::testing::Test {
+class Sort_Bench : public Scratch_Folder_Test {
  protected:
-  std::string Folder = Make_Scratch_Folder();
-  void TearDown() override { Remove_Folder(Folder); }
-  std::string At(const std::string& Name) { return Folder + "/" + Name; }
   Run_Result Run(const char* Program, const std::string& Stdin, const Run_Options& Options = {}) {
     return Run_Program(Program, Folder, Stdin, Options);
   }

@@ -42,14 +42,12 @@ std::vector<std::vector<int>> Records(const std::string& Bytes) {
   return Out;
 }
 
-class Workload_Maker : public ::testing::Test {
+class Workload_Maker : public Scratch_Folder_Test {
  protected:
-  std::string Folder = Make_Scratch_Folder();
-  void TearDown() override { Remove_Folder(Folder); }
   Run_Result Run(const std::string& Stdin, const Run_Options& Options = {}) {
     return Run_Program(WORKLOAD_MAKER_PATH, Folder, Stdin, Options);
   }
-  std::string Binary_In() { return Read_File(Folder + "/ZOR_Binary_In"); }
+  std::string Binary_In() { return Read_File(At("ZOR_Binary_In")); }
 };
 
 TEST_F(Workload_Maker, SeedOneGivesTheKnownDayWithExactPromptsAndSummary) {
@@ -124,14 +122,14 @@ TEST_F(Workload_Maker, FullDaysKeepTheRecordInvariants) {
 
 TEST_F(Workload_Maker, ClearsThePreviousRunsFilesOnly) {
   for (const char* Name : {"ZOR_Binary_In", "ZOR_Binary_Out", "ZOR_Text_In", "ZOR_Text_Out", "ZOR_Debug_Out", "Keep"})
-    Write_File(Folder + "/" + Name, "old");
+    Write_File(At(Name), "old");
   Run_Result R = Run("0\n5\n");
   EXPECT_EQ(R.Exit_Status, 0);
   EXPECT_EQ(R.Out, Summary(0, 0, 5));
   EXPECT_EQ(Binary_In(), "");
   for (const char* Name : {"ZOR_Binary_Out", "ZOR_Text_In", "ZOR_Text_Out", "ZOR_Debug_Out"})
-    EXPECT_FALSE(File_Exists(Folder + "/" + Name)) << Name;
-  EXPECT_EQ(Read_File(Folder + "/Keep"), "old");
+    EXPECT_FALSE(File_Exists(At(Name))) << Name;
+  EXPECT_EQ(Read_File(At("Keep")), "old");
 }
 
 TEST_F(Workload_Maker, ClockSeedStillReportsZeroAndWritesTheDay) {
@@ -174,14 +172,14 @@ TEST_F(Workload_Maker, EveryWrongEntryEndsAtItsExitPoint) {
     EXPECT_EQ(R.Exit_Status, 1) << C.Stdin;
     EXPECT_EQ(R.Err, C.Err) << C.Stdin;
     EXPECT_EQ(R.Out, "") << C.Stdin;
-    EXPECT_TRUE(File_Exists(Folder + "/ZOR_Binary_In")) << C.Stdin;
+    EXPECT_TRUE(File_Exists(At("ZOR_Binary_In"))) << C.Stdin;
     EXPECT_EQ(Binary_In(), "") << C.Stdin;
   }
 }
 
 TEST_F(Workload_Maker, UnwritableOutputEndsAtExitPointOneBeforeAnyPrompt) {
-  ASSERT_EQ(mkdir((Folder + "/ZOR_Binary_In").c_str(), 0755), 0);
-  Write_File(Folder + "/ZOR_Binary_In/inside", "x");
+  ASSERT_EQ(mkdir(At("ZOR_Binary_In").c_str(), 0755), 0);
+  Write_File(At("ZOR_Binary_In/inside"), "x");
   Run_Result R = Run("4\n17\n");
   EXPECT_EQ(R.Exit_Status, 1);
   EXPECT_EQ(R.Err, "ERROR in main\n  File: ZOR_Binary_In can not be opened for writing\n  At exit point 1\n");
