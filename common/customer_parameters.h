@@ -10,12 +10,23 @@
 ** never skipped; the route is LAB, then X_RAY if its service time is
 ** non-zero, then EKG if its service time is non-zero, then the exit.
 */
-#pragma once
+#ifndef CUSTOMER_PARAMETERS_H
+#define CUSTOMER_PARAMETERS_H
 
-#include <cstddef>
-#include <cstdint>
+/* Plain C11 as well as C++, so that a simulator written in C includes
+** this header rather than copying the layout. */
+#include <stddef.h>
+#include <stdint.h>
 
-struct Customer_Parameters {
+#ifndef ZOR_LAYOUT_CHECK
+#ifdef __cplusplus
+#define ZOR_LAYOUT_CHECK(Holds, Why) static_assert(Holds, Why)
+#else
+#define ZOR_LAYOUT_CHECK(Holds, Why) _Static_assert(Holds, Why)
+#endif
+#endif
+
+typedef struct Customer_Parameters {
   int32_t Interarrival_Time;
   int32_t Travel_Time_To_LAB;
   int32_t LAB_Service_Time;
@@ -24,7 +35,9 @@ struct Customer_Parameters {
   int32_t Travel_Time_To_EKG;
   int32_t EKG_Service_Time;
   int32_t Travel_Time_To_EXIT;
-};
+} Customer_Parameters;
 
-static_assert(sizeof(Customer_Parameters) == 32, "a parameter record is 32 bytes");
-static_assert(offsetof(Customer_Parameters, Travel_Time_To_EXIT) == 28, "no gaps between fields");
+ZOR_LAYOUT_CHECK(sizeof(Customer_Parameters) == 32, "a parameter record is 32 bytes");
+ZOR_LAYOUT_CHECK(offsetof(Customer_Parameters, Travel_Time_To_EXIT) == 28, "no gaps between fields");
+
+#endif

@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+int Main_Error_Status = 1;
+const char* Unfinished_File = nullptr;
+
 void Main_Error(int Exit_Point, const char* Details, ...) {
   std::va_list Arguments;
   va_start(Arguments, Details);
@@ -16,5 +19,6 @@ void Main_Error(int Exit_Point, const char* Details, ...) {
   std::fprintf(stderr, "  At exit point %d\n", Exit_Point);
   std::fflush(stderr);
   va_end(Arguments);
-  std::exit(1);
+  if (Unfinished_File != nullptr) std::remove(Unfinished_File);
+  std::exit(Main_Error_Status);
 }

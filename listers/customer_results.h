@@ -5,12 +5,23 @@
 ** station, then a copy of its parameter record. Times are in seconds; a
 ** skipped station has 0 in all four of its fields.
 */
-#pragma once
+#ifndef CUSTOMER_RESULTS_H
+#define CUSTOMER_RESULTS_H
 
-#include <cstddef>
-#include <cstdint>
+/* Plain C11 as well as C++, so that a simulator written in C includes
+** this header rather than copying the layout. */
+#include <stddef.h>
+#include <stdint.h>
 
-struct Customer_Results {
+#ifndef ZOR_LAYOUT_CHECK
+#ifdef __cplusplus
+#define ZOR_LAYOUT_CHECK(Holds, Why) static_assert(Holds, Why)
+#else
+#define ZOR_LAYOUT_CHECK(Holds, Why) _Static_assert(Holds, Why)
+#endif
+#endif
+
+typedef struct Customer_Results {
   int32_t Customer_Number;
   int32_t Time_Arrived_ZOR;
   int32_t Time_Arrived_LAB;
@@ -34,7 +45,9 @@ struct Customer_Results {
   int32_t Travel_Time_To_EKG;
   int32_t EKG_Service_Time;
   int32_t Travel_Time_To_EXIT;
-};
+} Customer_Results;
 
-static_assert(sizeof(Customer_Results) == 92, "a results record is 92 bytes");
-static_assert(offsetof(Customer_Results, Travel_Time_To_EXIT) == 88, "no gaps between fields");
+ZOR_LAYOUT_CHECK(sizeof(Customer_Results) == 92, "a results record is 92 bytes");
+ZOR_LAYOUT_CHECK(offsetof(Customer_Results, Travel_Time_To_EXIT) == 88, "no gaps between fields");
+
+#endif

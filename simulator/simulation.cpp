@@ -12,12 +12,17 @@
 **   - arrivals by customer number.
 ** A customer who finds servers free starts at once on the lowest-numbered
 ** one, so nobody ever waits while a server is idle.
+**
+** Arrivals at and departures from ZOR itself change nothing at the
+** stations; they become events only when a trace is asked for, so that
+** the trace lists them in time order with the rest.
 */
 #include "simulation.h"
 
 #include <vector>
 
-enum Event_Kind { Departure = 0, Arrival = 1 };
+/* The order of the kinds is the order of events at one instant. */
+enum Event_Kind { Departure = 0, Leave_ZOR = 1, Arrival = 2, Arrive_ZOR = 3 };
 
 struct Event {
   int32_t Time;
@@ -39,7 +44,7 @@ struct Station_State {
 
 static bool Event_Before(const Event& A, const Event& B) {
   if (A.Time != B.Time) return A.Time < B.Time;
-  if (A.Kind != B.Kind) return A.Kind == Departure;
+  if (A.Kind != B.Kind) return A.Kind < B.Kind;
   if (A.Kind == Departure) return A.Station != B.Station ? A.Station < B.Station : A.Server < B.Server;
   return A.Customer < B.Customer;
 }
@@ -86,6 +91,12 @@ static int32_t Travel_Time_To(const Customer_Parameters& P, int32_t S) {
   return Travel[S];
 }
 
+static void Trace_Line(std::vector<Trace_Event>* Trace, int32_t Time, int32_t Customer, int32_t Place, int32_t Kind,
+                       int32_t Server, size_t Waiting) {
+  if (Trace != nullptr)
+    Trace->push_back(Trace_Event{Time, Customer + 1, Place, Kind, Server, static_cast<int32_t>(Waiting)});
+}
+
 static void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Visit& V, const Customer_Parameters& P,
                           int32_t Now, int32_t S, int32_t Server, int32_t Customer) {
   int32_t Wait = Now - V.Arrived;
@@ -124,7 +135,7 @@ static Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P
 }
 
 void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
-                  Customer_Results Results[], Day_Summary* Summary) {
+                  Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace) {
   std::vector<Station_State> Stations(Number_Of_Stations);
   std::vector<Visit> Visits(static_cast<size_t>(Count) * Number_Of_Stations, Visit{0, 0, 0, 0});
   std::vector<int32_t> Arrived_ZOR(static_cast<size_t>(Count));
@@ -139,12 +150,19 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
   for (int32_t C = 0; C < Count; C++) {
     Now += Day[C].Interarrival_Time;
     Arrived_ZOR[C] = Now;
+    if (Trace != nullptr) Push_Event(Heap, Event{Now, Arrive_ZOR, Trace_ZOR, 0, C});
     Push_Event(Heap, Event{Now + Day[C].Travel_Time_To_LAB, Arrival, LAB, 0, C});
   }
 
   std::vector<int32_t> Departed_ZOR(static_cast<size_t>(Count));
+  size_t In_ZOR = 0;
   while (!Heap.empty()) {
     Event E = Pop_Event(Heap);
+    if (E.Kind == Arrive_ZOR || E.Kind == Leave_ZOR) {
+      In_ZOR = E.Kind == Arrive_ZOR ? In_ZOR + 1 : In_ZOR - 1;
+      Trace_Line(Trace, E.Time, E.Customer, Trace_ZOR, E.Kind == Arrive_ZOR ? Trace_Arrive : Trace_Leave, 0, In_ZOR);
+      continue;
+    }
     const Customer_Parameters& P = Day[E.Customer];
     Station_State& At = Stations[E.Station];
     Station_Summary& Sum = Summary->At[E.Station];
@@ -153,11 +171,15 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
       V.Arrived = E.Time;
       V.Queue_Length = static_cast<int32_t>(At.Queue.size() - At.Head);
       Sum.Visits++;
+      /* On arrival the customer joins the queue; a free server takes it
+      ** from there at once. */
+      Trace_Line(Trace, E.Time, E.Customer, E.Station, Trace_Arrive, 0, At.Queue.size() - At.Head + 1);
       int32_t Free = 1;
       while (Free <= Servers[E.Station] && At.Busy_With[Free] != 0) Free++;
       if (Free <= Servers[E.Station]) {
         At.Busy_With[Free] = E.Customer + 1;
         Start_Service(Heap, Sum, V, P, E.Time, E.Station, Free, E.Customer);
+        Trace_Line(Trace, E.Time, E.Customer, E.Station, Trace_Start, Free, At.Queue.size() - At.Head);
       } else {
         At.Queue.push_back(E.Customer);
       }
@@ -166,18 +188,22 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
     V.Departed = E.Time;
     Summary->Last_Departure = E.Time;
     At.Busy_With[E.Server] = 0;
+    Trace_Line(Trace, E.Time, E.Customer, E.Station, Trace_Depart, E.Server, At.Queue.size() - At.Head);
     if (At.Head < At.Queue.size()) {
       int32_t Next = At.Queue[At.Head++];
       At.Busy_With[E.Server] = Next + 1;
       Visit& Waited = Visits[static_cast<size_t>(Next) * Number_Of_Stations + E.Station];
       Start_Service(Heap, Sum, Waited, Day[Next], E.Time, E.Station, E.Server, Next);
+      Trace_Line(Trace, E.Time, Next, E.Station, Trace_Start, E.Server, At.Queue.size() - At.Head);
     }
     int32_t Onward = Next_Station(P, E.Station);
     int32_t Then = E.Time + Travel_Time_To(P, Onward);
-    if (Onward == Number_Of_Stations)
+    if (Onward == Number_Of_Stations) {
       Departed_ZOR[E.Customer] = Then;
-    else
+      if (Trace != nullptr) Push_Event(Heap, Event{Then, Leave_ZOR, Trace_ZOR, 0, E.Customer});
+    } else {
       Push_Event(Heap, Event{Then, Arrival, Onward, 0, E.Customer});
+    }
   }
 
   for (int32_t C = 0; C < Count; C++)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "customer_parameters.h"
 #include "customer_results.h"
@@ -28,9 +29,21 @@ struct Day_Summary {
   int32_t Last_Departure;  // the instant the last service ends
 };
 
+/* One line of the event trace: what happened to a customer at a place.
+** Place is a Station or Trace_ZOR; Server is 0 where there is none;
+** Waiting is the state after the event: the customers waiting at the
+** station, or at ZOR the customers inside the facility. */
+enum Trace_Kind { Trace_Arrive, Trace_Start, Trace_Depart, Trace_Leave };
+inline constexpr int32_t Trace_ZOR = Number_Of_Stations;
+
+struct Trace_Event {
+  int32_t Time, Customer, Place, Kind, Server, Waiting;
+};
+
 /* Simulates Count customers and fills Results[0 .. Count-1] in customer
 ** order (customer k is Day[k-1]). Servers[s] is 1 .. Max_Servers. Every
 ** time in Day must be non-negative and their sum must fit 32 bits, so
-** that no instant of the day can overflow. */
+** that no instant of the day can overflow. With a Trace, every event is
+** appended to it in the order the simulation handles it. */
 void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
-                  Customer_Results Results[], Day_Summary* Summary);
+                  Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace = nullptr);

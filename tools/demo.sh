@@ -3,7 +3,7 @@
 # one simulated day (4 customers per slot, seed 17) through every program,
 # with the reference simulator standing in for the user's own; then the
 # sort harness with the fast example routine on 1,000,000 random items.
-# Usage: bash examples/demo.sh [build folder, default build]
+# Usage: bash tools/demo.sh [build folder, default build]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -16,8 +16,8 @@ printf '4\n17\n' | "$build/workload_maker/workload_maker" 2>/dev/null
 echo "== 2. workload_lister"
 summary=$("$build/listers/workload_lister")
 echo "${summary%%$'\n'*}"
-echo "== 3. zor_simulator (example): 5 LAB, 4 X_RAY and 2 EKG servers"
-printf '5\n4\n2\n' | "$build/examples/zor_simulator" 2>/dev/null
+echo "== 3. zor_simulator (the reference): 5 LAB, 4 X_RAY and 2 EKG servers"
+printf '5\n4\n2\n' | "$build/simulator/zor_simulator" 2>/dev/null
 echo "== 4. results_lister"
 summary=$("$build/listers/results_lister")
 echo "${summary%%$'\n'*}"
@@ -28,8 +28,8 @@ echo "  $run/ZOR_Text_Out  (what happened to each customer)"
 
 echo
 echo "== 5. make_raw: 1,000,000 random items into Raw"
-"$build/examples/make_raw" 1000000 random 17
+"$build/tools/make_raw" 1000000 random 17
 echo "== 6. sort_bench_radix_sort (example): K = 10 bits per digit, X = 32 items cut-off"
 printf '10\n32\n' | "$build/examples/sort_bench_radix_sort"
 echo "== 7. check_sorted"
-"$build/examples/check_sorted"
+"$build/tools/check_sorted"

@@ -1,0 +1,33 @@
+/*
+** program_arguments.cpp
+** --help, --version, and the refusal of anything else.
+*/
+#include "program_arguments.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef ZOR_KIT_VERSION
+#define ZOR_KIT_VERSION "unknown"
+#endif
+
+void Answer_Help_Or_Version(int Argc, char** Argv, const char* Name, const char* Help) {
+  if (Argc != 2) return;
+  if (std::strcmp(Argv[1], "--help") == 0) {
+    std::fputs(Help, stdout);
+  } else if (std::strcmp(Argv[1], "--version") == 0) {
+    std::printf("%s (ZOR kit) %s\n", Name, ZOR_KIT_VERSION);
+  } else {
+    return;
+  }
+  std::exit(std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 2);
+}
+
+void Take_No_Arguments(int Argc, char** Argv, const char* Name, const char* Help) {
+  Answer_Help_Or_Version(Argc, Argv, Name, Help);
+  if (Argc < 2) return;
+  std::fprintf(stderr, "%s: unexpected argument '%s'; it takes no arguments but --help and --version\n", Name,
+               Argv[1]);
+  std::exit(2);
+}

@@ -1,0 +1,49 @@
+/*
+** day_input.cpp
+** The server entries and the day's records, with their refusals.
+*/
+#include "day_input.h"
+
+#include "main_error.h"
+#include "read_int32.h"
+#include "record_io.h"
+#include "zor_files.h"
+
+const char* const Station_Name[Number_Of_Stations] = {"LAB", "X_RAY", "EKG"};
+
+void Ask_Servers(int32_t Servers[Number_Of_Stations]) {
+  std::fprintf(stderr, "Enter Number of Servers at each station\n   %d <= S <= %d\n", 1, Max_Servers);
+  for (int32_t S = 0; S < Number_Of_Stations; S++) {
+    std::fprintf(stderr, "Number of Servers at %s: ", Station_Name[S]);
+    if (!Read_Int32(stdin, &Servers[S])) Main_Error(2, "  Number of Servers at %s -- INVALID\n", Station_Name[S]);
+    if (Servers[S] < 1 || Servers[S] > Max_Servers)
+      Main_Error(3, "  Number of Servers at %s must be\n     %d <= S <= %d\n  Number of Servers at %s: %d\n",
+                 Station_Name[S], 1, Max_Servers, Station_Name[S], Servers[S]);
+  }
+  std::fputs("\n", stderr);
+}
+
+/* Every instant of the day is bounded by the sum of all the file's
+** times, so a day whose times sum within 32 bits cannot overflow the
+** simulated clock. */
+std::vector<Customer_Parameters> Read_Day(std::FILE* In) {
+  std::vector<Customer_Parameters> Day;
+  int64_t All_Times = 0;
+  Customer_Parameters P;
+  while (Read_Int32_Record(In, &P, sizeof P)) {
+    const int32_t Times[] = {P.Interarrival_Time,    P.Travel_Time_To_LAB, P.LAB_Service_Time,
+                             P.Travel_Time_To_X_RAY, P.X_RAY_Service_Time, P.Travel_Time_To_EKG,
+                             P.EKG_Service_Time,     P.Travel_Time_To_EXIT};
+    for (int32_t T : Times) {
+      if (T < 0) Main_Error(4, "  File: %s record %zu holds a negative time: %d\n", ZOR_Binary_In, Day.size() + 1, T);
+      All_Times += T;
+    }
+    if (All_Times > INT32_MAX || Day.size() == Max_Day_Customers)
+      Main_Error(5, "  File: %s holds more than %d customers or %d seconds\n", ZOR_Binary_In, Max_Day_Customers,
+                 INT32_MAX);
+    Day.push_back(P);
+  }
+  if (std::ferror(In)) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
+  std::fclose(In);
+  return Day;
+}

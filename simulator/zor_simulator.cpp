@@ -1,0 +1,98 @@
+/*
+** zor_simulator.cpp
+** The reference simulator for the ZOR day: reads ZOR_Binary_In, asks for
+** the number of servers at each station, simulates the day and writes
+** one results record per customer to ZOR_Binary_Out, the file that
+** results_lister lists, and its event trace to ZOR_Debug_Out. It stands
+** in for the simulator a user writes; only the two binary layouts bind
+** that one, and the trace is there to compare with, line by line.
+**
+** Every check on the entries and the input comes before any output is
+** created, and an output that cannot be written whole is removed, so a
+** failed run never leaves a file that looks like the answer for this day.
+*/
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "customer_parameters.h"
+#include "customer_results.h"
+#include "day_input.h"
+#include "main_error.h"
+#include "program_arguments.h"
+#include "record_io.h"
+#include "simulation.h"
+#include "zor_files.h"
+
+static const char Help[] =
+    "Usage: zor_simulator\n"
+    "The reference simulator of the ZOR day. In the current folder it reads\n"
+    "ZOR_Binary_In, asks on standard error for the servers at LAB, X_RAY and EKG\n"
+    "(each 1 .. 20, typed on standard input), simulates the day and writes\n"
+    "ZOR_Binary_Out (one 92-byte record per customer) and ZOR_Debug_Out (the\n"
+    "event trace, one line per event). It prints a summary of the day: the\n"
+    "customers, when the last service ends, and per station the servers,\n"
+    "visits, mean and max wait and utilisation.\n"
+    "Exit status: 0 on success; 1 on any failure, after an \"ERROR in main\"\n"
+    "block on standard error that names the exit point.\n"
+    "Example: printf '5\\n4\\n2\\n' | zor_simulator\n";
+
+static void Write_Results(const std::vector<Customer_Results>& Results) {
+  std::FILE* Out = std::fopen(ZOR_Binary_Out, "wb");
+  if (Out == nullptr) Main_Error(6, "  File: %s can not be opened for writing\n", ZOR_Binary_Out);
+  Unfinished_File = ZOR_Binary_Out;
+  for (const Customer_Results& R : Results)
+    if (!Write_Int32_Record(Out, &R, sizeof R)) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
+  if (std::fclose(Out) != 0) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
+  Unfinished_File = nullptr;
+}
+
+/* The trace, in the format the README documents for a user's own. */
+static void Write_Trace(const std::vector<Trace_Event>& Trace) {
+  static const char* const Place_Name[] = {"LAB", "X_RAY", "EKG", "ZOR"};
+  static const char* const Event_Name[] = {"ARRIVE", "START", "DEPART", "LEAVE"};
+  std::FILE* Out = std::fopen(ZOR_Debug_Out, "w");
+  if (Out == nullptr) Main_Error(8, "  File: %s can not be opened for writing\n", ZOR_Debug_Out);
+  Unfinished_File = ZOR_Debug_Out;
+  bool Failed = std::fprintf(Out, "%7s %8s %-5s %-6s %6s %7s\n", "Time", "Customer", "Place", "Event", "Server",
+                             "Waiting") < 0;
+  for (const Trace_Event& E : Trace)
+    Failed |= std::fprintf(Out, "%7d %8d %-5s %-6s %6d %7d\n", E.Time, E.Customer, Place_Name[E.Place],
+                           Event_Name[E.Kind], E.Server, E.Waiting) < 0;
+  Failed |= std::fclose(Out) != 0;
+  if (Failed) Main_Error(9, "  fprintf failed to file: %s\n", ZOR_Debug_Out);
+  Unfinished_File = nullptr;
+}
+
+static void Print_Summary(int32_t Count, const Day_Summary& Summary) {
+  std::printf("Customers simulated: %d\n", Count);
+  std::printf("Last service ends at: %d s\n", Summary.Last_Departure);
+  std::printf("Station  Servers  Visits  Mean wait  Max wait  Utilisation\n");
+  for (int32_t S = 0; S < Number_Of_Stations; S++) {
+    const Station_Summary& At = Summary.At[S];
+    double Mean_Wait = At.Visits > 0 ? double(At.Total_Wait) / At.Visits : 0.0;
+    double Capacity = double(At.Servers) * Summary.Last_Departure;
+    double Utilisation = Capacity > 0 ? 100.0 * double(At.Busy_Time) / Capacity : 0.0;
+    std::printf("%-7s %8d %7d %8.1f s %7d s %10.1f %%\n", Station_Name[S], At.Servers, At.Visits, Mean_Wait,
+                At.Max_Wait, Utilisation);
+  }
+}
+
+int main(int Argc, char** Argv) {
+  Take_No_Arguments(Argc, Argv, "zor_simulator", Help);
+  std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
+  if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
+  int32_t Servers[Number_Of_Stations];
+  Ask_Servers(Servers);
+  std::vector<Customer_Parameters> Day = Read_Day(In);
+
+  int32_t Count = static_cast<int32_t>(Day.size());
+  std::vector<Customer_Results> Results(Day.size());
+  std::vector<Trace_Event> Trace;
+  Day_Summary Summary;
+  Simulate_Day(Day.data(), Count, Servers, Results.data(), &Summary, &Trace);
+  Write_Results(Results);
+  Write_Trace(Trace);
+  Print_Summary(Count, Summary);
+  return 0;
+}
