@@ -9,7 +9,18 @@
 #include "customer_results.h"
 #include "record_io.h"
 #include "main_error.h"
+#include "program_arguments.h"
 #include "zor_files.h"
+
+static const char Help[] =
+    "Usage: results_lister\n"
+    "Lists ZOR_Binary_Out in the current folder as the text table ZOR_Text_Out, one\n"
+    "customer per line (23 columns), and prints the count and a legend of the\n"
+    "columns on standard output. It asks nothing.\n"
+    "Exit status: 0 on success; 1 on failure, after an \"ERROR in main\" block:\n"
+    "exit point 1, ZOR_Binary_Out missing or unreadable; 2, ZOR_Text_Out cannot be\n"
+    "created; 3, a line cannot be written (the partial table is removed).\n"
+    "Example: results_lister && less ZOR_Text_Out\n";
 
 [[noreturn]] static void Text_Write_Failed() {
   Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_Out);
@@ -49,11 +60,13 @@ static void Print_Summary(int32_t Count) {
   for (int Column = 1; Column <= 23; Column++) std::printf("%5d -- %s\n", Column, Legend[Column - 1]);
 }
 
-int main() {
+int main(int Argc, char** Argv) {
+  Take_No_Arguments(Argc, Argv, "results_lister", Help);
   std::FILE* In = Open_Binary_Input(ZOR_Binary_Out);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
   std::FILE* Text = std::fopen(ZOR_Text_Out, "w");
   if (Text == nullptr) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_Out);
+  Unfinished_File = ZOR_Text_Out;
 
   int32_t Count = 0;
   Customer_Results R;
@@ -66,6 +79,7 @@ int main() {
   if (std::ferror(In)) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
   std::fclose(In);
   if (std::fclose(Text) != 0) Text_Write_Failed();
+  Unfinished_File = nullptr;
   Print_Summary(Count);
   return 0;
 }

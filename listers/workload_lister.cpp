@@ -9,7 +9,18 @@
 #include "customer_parameters.h"
 #include "record_io.h"
 #include "main_error.h"
+#include "program_arguments.h"
 #include "zor_files.h"
+
+static const char Help[] =
+    "Usage: workload_lister\n"
+    "Lists ZOR_Binary_In in the current folder as the text table ZOR_Text_In, one\n"
+    "customer per line (eight columns), and prints the count and a legend of the\n"
+    "columns on standard output. It asks nothing.\n"
+    "Exit status: 0 on success; 1 on failure, after an \"ERROR in main\" block:\n"
+    "exit point 1, ZOR_Binary_In missing or unreadable; 2, ZOR_Text_In cannot be\n"
+    "created; 3, a line cannot be written (the partial table is removed).\n"
+    "Example: workload_lister && less ZOR_Text_In\n";
 
 [[noreturn]] static void Text_Write_Failed() {
   Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_In);
@@ -30,11 +41,13 @@ static void Print_Summary(int32_t Count) {
   std::fputs("\n", stdout);
 }
 
-int main() {
+int main(int Argc, char** Argv) {
+  Take_No_Arguments(Argc, Argv, "workload_lister", Help);
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
   std::FILE* Text = std::fopen(ZOR_Text_In, "w");
   if (Text == nullptr) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_In);
+  Unfinished_File = ZOR_Text_In;
 
   int32_t Count = 0;
   Customer_Parameters R;
@@ -52,6 +65,7 @@ int main() {
   /* The lines go through a buffer, so a full disk may show only here;
   ** the summary is printed once the table is known to be written. */
   if (std::fclose(Text) != 0) Text_Write_Failed();
+  Unfinished_File = nullptr;
   Print_Summary(Count);
   return 0;
 }

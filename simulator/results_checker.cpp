@@ -90,6 +90,7 @@ struct Tally {
   int64_t Customers[Number_Of_Rules];
   Violation First[Number_Of_Rules];
   std::vector<char> Broken[Number_Of_Rules];  // per customer, from 1
+  bool Count_Differs;  // records missing or extra: every later rule is then in doubt
 };
 
 /* Counts Customer against Rule once, and keeps the violation if it is the
@@ -164,6 +165,7 @@ static void Check_Records(Tally& T, const std::vector<Customer_Parameters>& Day,
       }
   }
   int64_t Have = static_cast<int64_t>(Results.size()), Want = static_cast<int64_t>(Day.size());
+  T.Count_Differs = Have != Want || Extra > 0 || Trailing > 0;
   if (Have < Want) {
     std::snprintf(Why, sizeof Why, "ZOR_Binary_Out holds %" PRId64 " whole records for %" PRId64 " customers%s",
                   Have, Want, Trailing ? " and a record cut short" : "");
@@ -292,7 +294,10 @@ static void Check_First_Come(Tally& T, int32_t S, const std::vector<const Visit*
 ** who start take servers, the longest waiting first and then the new
 ** arrivals in customer order, each the lowest-numbered free one (a
 ** service of no length gives its server straight back); then nobody may
-** be left waiting while a server is free. */
+** be left waiting while a server is free. A service on a server number
+** out of range (the servers rule names it) still occupies some server,
+** though which one is unknown: while one lasts, only the number of free
+** servers is judged, not which was taken. */
 static void Check_No_Idle(Tally& T, int32_t S, int32_t Servers, const std::vector<Visit>& Visits,
                           const std::vector<const Visit*>& Order) {
   char E[64], F[64], Why[160];
@@ -308,17 +313,28 @@ static void Check_No_Idle(Tally& T, int32_t S, int32_t Servers, const std::vecto
   Instants.erase(std::unique(Instants.begin(), Instants.end()), Instants.end());
 
   int32_t Active[Max_Servers + 1] = {};
+  int64_t Unnumbered = 0;
+  auto First_Free = [&Active, &Unnumbered, Servers]() {
+    int64_t Free = 0;
+    int32_t Lowest = Servers + 1;
+    for (int32_t S = Servers; S >= 1; S--)
+      if (Active[S] == 0) Free++, Lowest = S;
+    return Free > Unnumbered ? Lowest : Servers + 1;
+  };
   std::vector<const Visit*> Waiting;  // in arrival order; Waiting[Head ..] may still wait
   size_t Next_Arrival = 0, Next_Start = 0, Next_End = 0, Head = 0;
   for (int64_t Now : Instants) {
     for (; Next_End < Ends.size() && Ends[Next_End]->Departed == Now; Next_End++)
       if (Valid(Ends[Next_End])) Active[Ends[Next_End]->Server]--;
+      else Unnumbered--;
     for (; Next_Start < Starts.size() && Starts[Next_Start]->Start == Now; Next_Start++) {
       const Visit* V = Starts[Next_Start];
-      if (!Valid(V)) continue;
-      int32_t Lowest = 1;
-      while (Lowest <= Servers && Active[Lowest] > 0) Lowest++;
-      if (Lowest <= Servers && Lowest != V->Server) {
+      if (!Valid(V)) {
+        if (V->Departed > V->Start) Unnumbered++;
+        continue;
+      }
+      int32_t Lowest = First_Free();
+      if (Unnumbered == 0 && Lowest <= Servers && Lowest != V->Server) {
         std::snprintf(Why, sizeof Why, "at %" PRId64 " server %d was the lowest-numbered free one", Now, Lowest);
         Note(T, Rule_No_Idle, V->Customer, S, Field_Name[Station_Field(S, At_Server)], Number(E, Lowest),
              Number(F, V->Server), Why);
@@ -327,8 +343,7 @@ static void Check_No_Idle(Tally& T, int32_t S, int32_t Servers, const std::vecto
     }
     for (; Next_Arrival < Order.size() && Order[Next_Arrival]->Arrived == Now; Next_Arrival++)
       if (Order[Next_Arrival]->Start > Now) Waiting.push_back(Order[Next_Arrival]);
-    int32_t Free = 1;
-    while (Free <= Servers && Active[Free] > 0) Free++;
+    int32_t Free = First_Free();
     if (Free > Servers) continue;
     /* Everyone still waiting now waits beside a free server; each is
     ** counted once and then no longer followed. */
@@ -397,6 +412,9 @@ static int Report(const Tally& T, size_t Customers) {
   int First = -1;
   for (int Rule = 0; Rule < Number_Of_Rules; Rule++)
     if (T.Customers[Rule] > 0 && (First < 0 || T.First[Rule].Customer < T.First[First].Customer)) First = Rule;
+  /* A record missing or added shifts what every station rule sees, so the
+  ** count is named first, wherever it stands in customer order. */
+  if (T.Count_Differs) First = Rule_Records;
   if (First < 0) {
     std::printf("ZOR_Binary_Out follows the model: %zu customers\n", Customers);
     return 0;

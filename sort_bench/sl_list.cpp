@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 #include "record_io.h"
 
@@ -121,7 +122,11 @@ void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Co
   Failed |= std::fwrite(Block, sizeof Block[0], Filled, Out) != size_t(Filled);
   /* The close flushes the stream's own buffer: a full disk may show only here. */
   Failed |= std::fclose(Out) != 0;
-  if (Failed) Fail(Writer, "Unable to write", Path);
+  /* A Sorted cut short must not pass for a sorted Raw: empty it. */
+  if (Failed) {
+    truncate(Path, 0);
+    Fail(Writer, "Unable to write", Path);
+  }
 
   /* A walk that reached the null end proved the list well-formed; only a
   ** list cut off by the bound can be circular, and only then is the cost

@@ -14,12 +14,27 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <sys/times.h>
 #include <unistd.h>
 
+#include "program_arguments.h"
 #include "read_int32.h"
 #include "sl_list.h"
+
+static const char Help[] =
+    "Usage: PROGRAM   (a sort timing program: libsort_bench.a linked with a\n"
+    "                  module that defines Sort_Singly_Linked_List)\n"
+    "Asks on standard output for K (0 .. 20) and X (0 .. 500), each a number\n"
+    "followed by the return key, typed on standard input; reads Raw in the\n"
+    "current folder (32-bit little-endian items, at most 1000000) into a linked\n"
+    "list; empties Sorted; times the sort with K and X; writes the list to\n"
+    "Sorted and prints the CPU time of building, sorting, writing and the whole\n"
+    "run in milliseconds.\n"
+    "Exit status: 0 on success; 1 on a rejected entry (one line on standard\n"
+    "output) or a failure of Raw or Sorted (a message on standard error).\n"
+    "Example: printf '10\\n32\\n' | ./my_sort_bench\n";
 
 static constexpr int32_t Max_K = 20;
 static constexpr int32_t Max_X = 500;
@@ -66,10 +81,22 @@ static int32_t Ask(const char* Name, int32_t Max, int* Terminator) {
   return Value;
 }
 
-int main() {
+/* The program is named by whoever links it; answer with the name it was run by. */
+static const char* Program_Name(const char* Path) {
+  const char* Slash = std::strrchr(Path, '/');
+  return Slash != nullptr ? Slash + 1 : Path;
+}
+
+int main(int Argc, char** Argv) {
+  Take_No_Arguments(Argc, Argv, Argc > 0 ? Program_Name(Argv[0]) : "sort_bench", Help);
   int Terminator = 0;
   int32_t K = Ask("K", Max_K, &Terminator);
   int32_t X = Ask("X", Max_X, &Terminator);
+  /* A routine that crashes or is killed must not leave the Sorted of an
+  ** earlier run, which a check would take for this run's result. The
+  ** file is emptied, not removed, so a link named Sorted stays a link; one
+  ** that cannot be emptied is left for the write to report. */
+  truncate("Sorted", 0);
 
   SL_Node* Head = nullptr;
   int32_t Count = 0;

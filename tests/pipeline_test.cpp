@@ -1,5 +1,7 @@
 // The simulation day as a user runs it: every program as a process in one
 // scratch folder, and the reference simulator's own entries and exits.
+#include <climits>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,6 +44,25 @@ TEST_F(Pipeline, WholeDayRunsEndToEndAndTheTablesAgree) {
   EXPECT_EQ(Listed.Out.rfind("Number of customers: 112\n", 0), 0u);
 
   EXPECT_EQ(Read_File(At("ZOR_Binary_Out")).size(), 112u * 92u);
+  // The picture shows the day's own figures, as the simulator counted them.
+  Run_Result Plotted = Run_Program(RESULTS_PLOTTER_PATH, Folder, "");
+  ASSERT_EQ(Plotted.Exit_Status, 0) << Plotted.Err;
+  EXPECT_EQ(Plotted.Out, "The picture ZOR_Plot.svg has been written (customers: 112)\n");
+  EXPECT_EQ(Run_Program("xmllint", Folder, "", {}, {"--noout", "ZOR_Plot.svg"}).Exit_Status, 0);
+  std::string Picture = Read_File(At("ZOR_Plot.svg"));
+  EXPECT_NE(Picture.find(">Customers: 112 "), std::string::npos);
+  std::istringstream Summary(Simulated.Out);
+  for (std::string Line; std::getline(Summary, Line);) {
+    char Station[8];
+    int Servers, Visits, Max_Wait;
+    double Mean_Wait;
+    if (std::sscanf(Line.c_str(), "%7s %d %d %lf s %d s", Station, &Servers, &Visits, &Mean_Wait, &Max_Wait) != 5) continue;
+    char Title[128];
+    std::snprintf(Title, sizeof Title, ">%s: visits %d, mean wait %.1f s, max wait %d s<", Station, Visits, Mean_Wait,
+                  Max_Wait);
+    EXPECT_NE(Picture.find(Title), std::string::npos) << Title;
+  }
+
   auto Parameters = Table(Read_File(At("ZOR_Text_In")));
   auto Results = Table(Read_File(At("ZOR_Text_Out")));
   ASSERT_EQ(Parameters.size(), 112u);
@@ -107,7 +128,7 @@ TEST_F(Simulator, UnwritableResultsAreNeverReportedAsWritten) {
   EXPECT_EQ(R.Exit_Status, 1);
   EXPECT_EQ(R.Out, "");
   EXPECT_NE(R.Err.find("ERROR in main\n  fwrite failed to file: ZOR_Binary_Out\n  At exit point 7\n"), std::string::npos);
-  unlink(At("ZOR_Binary_Out").c_str());
+  EXPECT_FALSE(File_Exists(At("ZOR_Binary_Out")));
   ASSERT_EQ(mkdir(At("ZOR_Binary_Out").c_str(), 0755), 0);
   Write_File(At("ZOR_Binary_Out/inside"), "x");
   R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
@@ -122,6 +143,74 @@ TEST_F(Simulator, EmptyDayWritesAnEmptyResultsFile) {
   EXPECT_EQ(R.Out.rfind("Customers simulated: 0\n", 0), 0u);
   EXPECT_TRUE(File_Exists(At("ZOR_Binary_Out")));
   EXPECT_EQ(Read_File(At("ZOR_Binary_Out")), "");
+}
+
+// The trace of a one-customer day, byte for byte as the README documents
+// it; a trace that cannot be written is removed, and the whole results
+// file stays.
+TEST_F(Simulator, WritesTheEventTraceAndNeverAHalfTrace) {
+  Run_Result R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
+  ASSERT_EQ(R.Exit_Status, 0);
+  EXPECT_EQ(Read_File(At("ZOR_Debug_Out")),
+            "   Time Customer Place Event  Server Waiting\n"
+            "      0        1 ZOR   ARRIVE      0       1\n"
+            "     10        1 LAB   ARRIVE      0       1\n"
+            "     10        1 LAB   START       1       0\n"
+            "    310        1 LAB   DEPART      1       0\n"
+            "    350        1 ZOR   LEAVE       0       0\n");
+  const std::string Results = Read_File(At("ZOR_Binary_Out"));
+
+  ASSERT_EQ(unlink(At("ZOR_Debug_Out").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/full", At("ZOR_Debug_Out").c_str()), 0);
+  R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
+  EXPECT_EQ(R.Exit_Status, 1);
+  EXPECT_EQ(R.Out, "");
+  EXPECT_NE(R.Err.find("\nERROR in main\n  fprintf failed to file: ZOR_Debug_Out\n  At exit point 9\n"), std::string::npos);
+  EXPECT_FALSE(File_Exists(At("ZOR_Debug_Out")));
+  EXPECT_EQ(Read_File(At("ZOR_Binary_Out")), Results);
+
+  ASSERT_EQ(mkdir(At("ZOR_Debug_Out").c_str(), 0755), 0);
+  Write_File(At("ZOR_Debug_Out/inside"), "x");
+  R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
+  EXPECT_EQ(R.Exit_Status, 1);
+  EXPECT_NE(R.Err.find("  File: ZOR_Debug_Out can not be opened for writing\n  At exit point 8\n"), std::string::npos);
+}
+
+// The plotter's exits, and a picture from bytes no simulator would write.
+TEST_F(Simulator, PlotterDrawsAnyBytesAndFailsAtItsExitPoints) {
+  struct Case {
+    std::string Setup, Err;
+  };
+  const Case Cases[] = {
+      {"missing", "ERROR in main\n  File: ZOR_Binary_Out can not be opened for reading\n  At exit point 1\n"},
+      {"folder", "ERROR in main\n  File: ZOR_Plot.svg can not be opened for writing\n  At exit point 2\n"},
+      {"full", "ERROR in main\n  fprintf failed to file: ZOR_Plot.svg\n  At exit point 3\n"},
+  };
+  for (const Case& C : Cases) {
+    std::string Case_Folder = Make_Scratch_Folder();
+    if (C.Setup != "missing") Write_File(Case_Folder + "/ZOR_Binary_Out", Int32_Image({1, 2, 3}));
+    std::string Plot = Case_Folder + "/ZOR_Plot.svg";
+    if (C.Setup == "folder") {
+      ASSERT_EQ(mkdir(Plot.c_str(), 0755), 0);
+    } else if (C.Setup == "full") {
+      ASSERT_EQ(symlink("/dev/full", Plot.c_str()), 0);
+    }
+    Run_Result R = Run_Program(RESULTS_PLOTTER_PATH, Case_Folder, "");
+    EXPECT_EQ(R.Exit_Status, 1) << C.Setup;
+    EXPECT_EQ(R.Err, C.Err);
+    EXPECT_EQ(R.Out, "");
+    EXPECT_EQ(File_Exists(Case_Folder + "/ZOR_Plot.svg"), C.Setup == "folder");
+    Remove_Folder(Case_Folder);
+  }
+  std::string Bytes;
+  for (int I = 0; I < 40; I++)
+    Bytes += Int32_Image({I, I % 3 ? INT32_MIN : INT32_MAX, -I, 99, 0, INT32_MAX, I * 1000, 5, 7, -5, 0, 1, 2,
+                          INT32_MIN, 3, 4, 5, I % 2 ? 0 : 800, 1, 2, 3, 4, 5});
+  Write_File(At("ZOR_Binary_Out"), Bytes + "xyz");
+  Run_Result R = Run_Program(RESULTS_PLOTTER_PATH, Folder, "");
+  EXPECT_EQ(R.Exit_Status, 0) << R.Err;
+  EXPECT_EQ(Run_Program("xmllint", Folder, "", {}, {"--noout", "ZOR_Plot.svg"}).Exit_Status, 0);
+  EXPECT_EQ(Read_File(At("ZOR_Plot.svg")).find("nan"), std::string::npos);
 }
 
 }  // namespace

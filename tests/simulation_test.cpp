@@ -169,4 +169,55 @@ TEST(Simulate_Day, InvariantsHoldOverGeneratedDays) {
   }
 }
 
+// The trace tells the same day as the results: every event at the
+// instant the record gives it, in time order, a START at the departure
+// less the service time on the recorded server, and on arrival at a
+// station the recorded queue plus the customer itself.
+TEST(Simulate_Day, TraceAgreesWithTheResults) {
+  std::mt19937 Pick(99);
+  for (int Round = 0; Round < 20; Round++) {
+    std::vector<Customer_Parameters> Day;
+    int Count = 1 + int(Pick() % 80);
+    for (int C = 0; C < Count; C++) {
+      bool X_RAY = Pick() % 2, EKG = Pick() % 3 == 0;
+      Day.push_back({int(Pick() % 30), int(Pick() % 20), 1 + int(Pick() % 90), X_RAY ? int(Pick() % 9) : 0,
+                     X_RAY ? 1 + int(Pick() % 120) : 0, EKG ? int(Pick() % 9) : 0, EKG ? 1 + int(Pick() % 60) : 0,
+                     int(Pick() % 9)});
+    }
+    const int32_t Servers[] = {2, 1, 1};
+    std::vector<Customer_Results> Results(Day.size());
+    std::vector<Trace_Event> Trace;
+    Day_Summary Summary;
+    Simulate_Day(Day.data(), Count, Servers, Results.data(), &Summary, &Trace);
+
+    size_t Expected_Lines = 0;
+    for (int C = 0; C < Count; C++)
+      Expected_Lines += 2 + 3 * (1 + (Day[C].X_RAY_Service_Time != 0) + (Day[C].EKG_Service_Time != 0));
+    ASSERT_EQ(Trace.size(), Expected_Lines);
+    int Inside = 0;
+    for (size_t I = 0; I < Trace.size(); I++) {
+      const Trace_Event& E = Trace[I];
+      if (I > 0) {
+        ASSERT_LE(Trace[I - 1].Time, E.Time);
+      }
+      auto F = Fields(Results[E.Customer - 1]);
+      if (E.Place == Trace_ZOR) {
+        Inside += E.Kind == Trace_Arrive ? 1 : -1;
+        EXPECT_EQ(E.Time, E.Kind == Trace_Arrive ? F[1] : F[14]);
+        EXPECT_EQ(E.Waiting, Inside);
+        continue;
+      }
+      int Base = 2 + 4 * E.Place, Service = F[17 + 2 * E.Place];
+      if (E.Kind == Trace_Arrive) {
+        EXPECT_EQ(E.Time, F[Base]);
+        EXPECT_EQ(E.Waiting, F[Base + 1] + 1);
+      } else {
+        EXPECT_EQ(E.Server, F[Base + 2]);
+        EXPECT_EQ(E.Time, E.Kind == Trace_Start ? F[Base + 3] - Service : F[Base + 3]);
+      }
+    }
+    if (HasFailure()) FAIL() << "round " << Round;
+  }
+}
+
 }  // namespace

@@ -9,7 +9,18 @@
 #include <cstdio>
 #include <vector>
 
+#include "program_arguments.h"
 #include "record_io.h"
+
+static const char Help[] =
+    "Usage: check_sorted\n"
+    "Says whether Sorted is an ascending permutation of Raw, both in the current\n"
+    "folder, and if not, where Sorted first goes wrong: the first descent, or the\n"
+    "first item that differs from Raw sorted. It prints one line (two for a\n"
+    "difference) on standard output.\n"
+    "Exit status: 0 Sorted is an ascending permutation of Raw; 1 it is not, or a\n"
+    "file cannot be read.\n"
+    "Example: make_raw 1000 random && printf '0\\n0\\n' | ./my_sort_bench && check_sorted\n";
 
 /* Reads a whole item file; a trailing partial item is ignored, as the
 ** harness ignores it. */
@@ -27,7 +38,8 @@ static bool Read_Items(const char* Name, std::vector<int32_t>* Items) {
   return Ok;
 }
 
-int main() {
+int main(int Argc, char** Argv) {
+  Take_No_Arguments(Argc, Argv, "check_sorted", Help);
   std::vector<int32_t> Raw, Sorted;
   for (auto [Name, Items] : {std::pair{"Raw", &Raw}, std::pair{"Sorted", &Sorted}})
     if (!Read_Items(Name, Items)) {

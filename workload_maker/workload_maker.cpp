@@ -14,10 +14,25 @@
 #include "customer_parameters.h"
 #include "record_io.h"
 #include "main_error.h"
+#include "program_arguments.h"
 #include "quick_sort.h"
 #include "read_int32.h"
 #include "uniform.h"
 #include "zor_files.h"
+
+static const char Help[] =
+    "Usage: workload_maker\n"
+    "Draws one day of ZOR customers and writes ZOR_Binary_In in the current\n"
+    "folder. It first removes the files of the previous run (ZOR_Binary_In,\n"
+    "ZOR_Binary_Out, ZOR_Text_In, ZOR_Text_Out, ZOR_Debug_Out), then asks on\n"
+    "standard error for the customers per 15-minute slot (0 .. 12) and a seed\n"
+    "(0 takes the clock; the same positive seed gives the same file), typed on\n"
+    "standard input. It writes 28 x N records of 32 bytes and prints the count,\n"
+    "the customers per slot and the seed on standard output.\n"
+    "Exit status: 0 on success; 1 on any failure, after an \"ERROR in main\"\n"
+    "block on standard error that names the exit point; a failed run removes\n"
+    "the ZOR_Binary_In it began.\n"
+    "Example: printf '4\\n17\\n' | workload_maker\n";
 
 static constexpr int32_t Time_Slot_Minutes = 15;
 static constexpr int32_t Time_Slot_Seconds = Time_Slot_Minutes * 60;
@@ -113,13 +128,18 @@ static void Write_Day(std::FILE* Out, int32_t Total, const int32_t Arrival_Time[
       Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
   }
   if (std::fclose(Out) != 0) Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
+  Unfinished_File = nullptr;
 }
 
-int main() {
+int main(int Argc, char** Argv) {
+  Take_No_Arguments(Argc, Argv, "workload_maker", Help);
   Clear_Old_Files();
   std::FILE* Out = std::fopen(ZOR_Binary_In, "wb");
   if (Out == nullptr)
     Main_Error(1, "  File: %s can not be opened for writing\n", ZOR_Binary_In);
+  /* From here on, a run that fails leaves no ZOR_Binary_In: an empty or
+  ** partial day would otherwise pass for a whole one downstream. */
+  Unfinished_File = ZOR_Binary_In;
 
   int32_t N = Ask_Customers_Per_Slot();
   Ask_Initial_Seed();

@@ -1,0 +1,190 @@
+/*
+** svg_chart.cpp
+** Panels, axes and marks as SVG elements.
+*/
+#include "svg_chart.h"
+
+#include <algorithm>
+#include <cmath>
+
+static const char Font[] = "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\"";
+
+void Svg_Begin(std::FILE* Out, int Width, int Height) {
+  std::fprintf(Out,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"%d\" height=\"%d\" "
+               "viewBox=\"0 0 %d %d\">\n"
+               "<rect x=\"0\" y=\"0\" width=\"%d\" height=\"%d\" fill=\"white\"/>\n",
+               Width, Height, Width, Height, Width, Height);
+}
+
+void Svg_End(std::FILE* Out) { std::fputs("</svg>\n", Out); }
+
+void Svg_Text(std::FILE* Out, double X, double Y, double Size, const char* Anchor, bool Bold, const char* Text) {
+  std::fprintf(Out, "<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" text-anchor=\"%s\"%s %s>", X, Y, Size, Anchor,
+               Bold ? " font-weight=\"bold\"" : "", Font);
+  for (const char* C = Text; *C != '\0'; C++) {
+    switch (*C) {
+      case '<': std::fputs("&lt;", Out); break;
+      case '>': std::fputs("&gt;", Out); break;
+      case '&': std::fputs("&amp;", Out); break;
+      case '"': std::fputs("&quot;", Out); break;
+      default: std::fputc(*C, Out);
+    }
+  }
+  std::fputs("</text>\n", Out);
+}
+
+double Nice_Step(double Span, int Count) {
+  if (!(Span > 0) || !std::isfinite(Span)) return 1;
+  double Raw = Span / Count;
+  double Power = std::pow(10.0, std::floor(std::log10(Raw)));
+  double Fraction = Raw / Power;
+  return (Fraction <= 1 ? 1 : Fraction <= 2 ? 2 : Fraction <= 5 ? 5 : 10) * Power;
+}
+
+/* Where a value falls along an axis, from 0 (Min) to 1 (Max), clipped. */
+static double Fraction_Of(const Chart_Axis& A, double V) {
+  double F;
+  if (A.Labels == Labels_Log) {
+    if (!(V > 0)) return 0;
+    F = (std::log10(V) - std::log10(A.Min)) / (std::log10(A.Max) - std::log10(A.Min));
+  } else {
+    F = (V - A.Min) / (A.Max - A.Min);
+  }
+  if (!std::isfinite(F)) return 0;
+  return std::clamp(F, 0.0, 1.0);
+}
+
+static double Page_X(const Chart_Panel& P, double V) { return P.Left + P.Width * Fraction_Of(P.X, V); }
+static double Page_Y(const Chart_Panel& P, double V) { return P.Top + P.Height * (1 - Fraction_Of(P.Y, V)); }
+
+static void Tick_Label(char* Text, size_t Size, const Chart_Axis& A, double V) {
+  if (A.Labels == Labels_Clock) {
+    long long Minutes = std::llround(V / 60);
+    std::snprintf(Text, Size, "%s%lld:%02lld", Minutes < 0 ? "-" : "", std::llabs(Minutes) / 60,
+                  std::llabs(Minutes) % 60);
+  } else if (A.Labels == Labels_Log || std::fabs(V) >= 1e6 || std::fabs(V) < 1e-3) {
+    std::snprintf(Text, Size, V == 0 ? "0" : "%g", V);
+  } else {
+    std::snprintf(Text, Size, "%.10g", std::round(V * 1000) / 1000);
+  }
+}
+
+/* The tick values of an axis: nice steps, whole minutes for the clock,
+** each power of ten for a log axis. */
+static size_t Ticks_Of(const Chart_Axis& A, double Ticks[], size_t Most) {
+  size_t N = 0;
+  if (A.Labels == Labels_Log) {
+    for (double V = std::pow(10.0, std::ceil(std::log10(A.Min))); V <= A.Max * 1.0000001 && N < Most; V *= 10)
+      Ticks[N++] = V;
+    return N;
+  }
+  double Step = Nice_Step(A.Max - A.Min, 6);
+  if (A.Labels == Labels_Count) Step = std::max(Step, 1.0);
+  if (A.Labels == Labels_Clock) {
+    const double Steps[] = {60, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+    Step = Steps[0];
+    for (double S : Steps)
+      if ((A.Max - A.Min) / S >= 4) Step = S;
+    if ((A.Max - A.Min) / Step > 12) Step = Nice_Step(A.Max - A.Min, 8);
+  }
+  for (double V = std::ceil(A.Min / Step) * Step; V <= A.Max + Step * 1e-9 && N < Most; V += Step) Ticks[N++] = V;
+  return N;
+}
+
+void Draw_Panel(std::FILE* Out, const Chart_Panel& P, const char* Title) {
+  std::fprintf(Out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#fbfbfb\" stroke=\"#444\"/>\n",
+               P.Left, P.Top, P.Width, P.Height);
+  double Ticks[64];
+  char Text[48];
+  size_t N = Ticks_Of(P.X, Ticks, 64);
+  for (size_t I = 0; I < N; I++) {
+    double X = Page_X(P, Ticks[I]);
+    std::fprintf(Out, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#ddd\"/>\n", X, P.Top, X,
+                 P.Top + P.Height);
+    Tick_Label(Text, sizeof Text, P.X, Ticks[I]);
+    Svg_Text(Out, X, P.Top + P.Height + 15, 11, "middle", false, Text);
+  }
+  N = Ticks_Of(P.Y, Ticks, 64);
+  for (size_t I = 0; I < N; I++) {
+    double Y = Page_Y(P, Ticks[I]);
+    std::fprintf(Out, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#ddd\"/>\n", P.Left, Y,
+                 P.Left + P.Width, Y);
+    Tick_Label(Text, sizeof Text, P.Y, Ticks[I]);
+    Svg_Text(Out, P.Left - 5, Y + 4, 11, "end", false, Text);
+  }
+  Svg_Text(Out, P.Left + P.Width / 2, P.Top + P.Height + 32, 12, "middle", false, P.X.Title);
+  std::fprintf(Out, "<g transform=\"translate(%.1f %.1f) rotate(-90)\">\n", P.Left - 42, P.Top + P.Height / 2);
+  Svg_Text(Out, 0, 0, 12, "middle", false, P.Y.Title);
+  std::fputs("</g>\n", Out);
+  Svg_Text(Out, P.Left, P.Top - 8, 14, "start", true, Title);
+}
+
+void Draw_Steps(std::FILE* Out, const Chart_Panel& P, const double* X, const double* Y, size_t N, const char* Colour) {
+  if (N == 0) return;
+  std::fprintf(Out, "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" points=\"", Colour);
+  for (size_t I = 0; I < N; I++) {
+    double Until = I + 1 < N ? X[I + 1] : P.X.Max;
+    std::fprintf(Out, "%.1f,%.1f %.1f,%.1f ", Page_X(P, X[I]), Page_Y(P, Y[I]), Page_X(P, Until), Page_Y(P, Y[I]));
+  }
+  std::fputs("\"/>\n", Out);
+}
+
+void Draw_Line(std::FILE* Out, const Chart_Panel& P, const double* X, const double* Y, size_t N, const char* Colour,
+               bool Dots) {
+  if (N == 0) return;
+  std::fprintf(Out, "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"2\" points=\"", Colour);
+  for (size_t I = 0; I < N; I++) std::fprintf(Out, "%.1f,%.1f ", Page_X(P, X[I]), Page_Y(P, Y[I]));
+  std::fputs("\"/>\n", Out);
+  if (Dots)
+    for (size_t I = 0; I < N; I++)
+      std::fprintf(Out, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"%s\"/>\n", Page_X(P, X[I]), Page_Y(P, Y[I]),
+                   Colour);
+}
+
+void Draw_Bars(std::FILE* Out, const Chart_Panel& P, const double* From, const double* To, const double* Height,
+               size_t N, const char* Colour) {
+  for (size_t I = 0; I < N; I++) {
+    double Left = Page_X(P, From[I]), Right = Page_X(P, To[I]), Top = Page_Y(P, Height[I]), Base = Page_Y(P, 0);
+    if (Height[I] <= 0) continue;
+    std::fprintf(Out,
+                 "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\" stroke=\"white\" "
+                 "stroke-width=\"0.5\"/>\n",
+                 Left, Top, std::max(Right - Left, 0.5), std::max(Base - Top, 0.5), Colour);
+  }
+}
+
+void Draw_Interval(std::FILE* Out, const Chart_Panel& P, double X, double Low, double Mid, double High,
+                   const char* Colour) {
+  double At = Page_X(P, X);
+  std::fprintf(Out,
+               "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"1.5\"/>\n"
+               "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"1.5\"/>\n"
+               "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"1.5\"/>\n"
+               "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\" fill=\"%s\"/>\n",
+               At, Page_Y(P, Low), At, Page_Y(P, High), Colour, At - 4, Page_Y(P, Low), At + 4, Page_Y(P, Low), Colour,
+               At - 4, Page_Y(P, High), At + 4, Page_Y(P, High), Colour, At, Page_Y(P, Mid), Colour);
+}
+
+void Draw_Level(std::FILE* Out, const Chart_Panel& P, double Y, const char* Colour, const char* Label) {
+  double At = Page_Y(P, Y);
+  std::fprintf(Out,
+               "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"1.5\" "
+               "stroke-dasharray=\"6 4\"/>\n",
+               P.Left, At, P.Left + P.Width, At, Colour);
+  Svg_Text(Out, P.Left + P.Width - 4, At - 4, 11, "end", false, Label);
+}
+
+void Draw_Mark(std::FILE* Out, const Chart_Panel& P, double X, double Y, const char* Colour) {
+  std::fprintf(Out, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"9\" fill=\"none\" stroke=\"%s\" stroke-width=\"2.5\"/>\n",
+               Page_X(P, X), Page_Y(P, Y), Colour);
+}
+
+void Draw_Legend(std::FILE* Out, double X, double Y, const char* const Names[], const char* const Colours[], size_t N) {
+  for (size_t I = 0; I < N; I++) {
+    double Row = Y + 16.0 * static_cast<double>(I);
+    std::fprintf(Out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"4\" fill=\"%s\"/>\n", X, Row - 6, Colours[I]);
+    Svg_Text(Out, X + 20, Row, 11, "start", false, Names[I]);
+  }
+}
