@@ -22,7 +22,7 @@
 #include <vector>
 
 /* The order of the kinds is the order of events at one instant. */
-enum Event_Kind { Departure = 0, Leave_ZOR = 1, Arrival = 2, Arrive_ZOR = 3 };
+enum Event_Kind { Departure = 0, Leave_ZOR = 1, Arrive_ZOR = 2, Arrival = 3 };
 
 struct Event {
   int32_t Time;

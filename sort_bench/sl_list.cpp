@@ -124,7 +124,8 @@ void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Co
   Failed |= std::fclose(Out) != 0;
   /* A Sorted cut short must not pass for a sorted Raw: empty it. */
   if (Failed) {
-    truncate(Path, 0);
+    if (truncate(Path, 0) != 0) {
+    }
     Fail(Writer, "Unable to write", Path);
   }
 

@@ -195,8 +195,10 @@ TEST(Simulate_Day, TraceAgreesWithTheResults) {
       Expected_Lines += 2 + 3 * (1 + (Day[C].X_RAY_Service_Time != 0) + (Day[C].EKG_Service_Time != 0));
     ASSERT_EQ(Trace.size(), Expected_Lines);
     int Inside = 0;
+    std::vector<std::vector<std::pair<int, int>>> Route(Day.size());  // each customer's events in trace order
     for (size_t I = 0; I < Trace.size(); I++) {
       const Trace_Event& E = Trace[I];
+      Route[E.Customer - 1].push_back({E.Place, E.Kind});
       if (I > 0) {
         ASSERT_LE(Trace[I - 1].Time, E.Time);
       }
@@ -215,6 +217,15 @@ TEST(Simulate_Day, TraceAgreesWithTheResults) {
         EXPECT_EQ(E.Server, F[Base + 2]);
         EXPECT_EQ(E.Time, E.Kind == Trace_Start ? F[Base + 3] - Service : F[Base + 3]);
       }
+    }
+    // Even at one instant, a customer's own events come in route order.
+    for (int C = 0; C < Count; C++) {
+      std::vector<std::pair<int, int>> Expected = {{Trace_ZOR, Trace_Arrive}};
+      for (int S = 0; S < Number_Of_Stations; S++)
+        if (S == LAB || Fields(Results[C])[17 + 2 * S] != 0)
+          for (int Kind : {Trace_Arrive, Trace_Start, Trace_Depart}) Expected.push_back({S, Kind});
+      Expected.push_back({Trace_ZOR, Trace_Leave});
+      EXPECT_EQ(Route[C], Expected) << "customer " << C + 1;
     }
     if (HasFailure()) FAIL() << "round " << Round;
   }

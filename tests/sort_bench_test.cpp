@@ -274,4 +274,47 @@ TEST_F(Sort_Bench, MakeRawRefusesWhatItCannotMake) {
   }
 }
 
+// A Sorted from an earlier run never outlives a run that failed: the
+// harness empties it before the sort (a link stays a link, its target
+// emptied), and empties a Sorted it could not write whole.
+TEST_F(Sort_Bench, NoStaleOrPartialSortedOutlivesAFailedRun) {
+  Write_File(At("Raw"), Items_Image({3, 1, 2}));
+  Write_File(At("Sorted"), Items_Image({1, 2, 3}));
+  Run_Result Crashed = Run(CRASHES_BENCH, "1\n1\n");
+  EXPECT_NE(Crashed.Signal, 0);
+  EXPECT_TRUE(File_Exists(At("Sorted")));
+  EXPECT_EQ(Read_File(At("Sorted")), "");
+
+  std::string Elsewhere = Make_Scratch_Folder();
+  Write_File(Elsewhere + "/target", Items_Image({1, 2, 3}));
+  ASSERT_EQ(unlink(At("Sorted").c_str()), 0);
+  ASSERT_EQ(symlink((Elsewhere + "/target").c_str(), At("Sorted").c_str()), 0);
+  Run(CRASHES_BENCH, "1\n1\n");
+  EXPECT_EQ(Read_File(Elsewhere + "/target"), "");
+  Remove_Folder(Elsewhere);
+
+  ASSERT_EQ(unlink(At("Sorted").c_str()), 0);
+  Write_File(At("Raw"), std::string(4 * 40000, '\1'));
+  Run_Options Small_Disk;
+  Small_Disk.File_Size_Limit = 65536;
+  Run_Result Cut = Run(MERGE_SORT_BENCH, "1\n1\n", Small_Disk);
+  EXPECT_EQ(Cut.Exit_Status, 1);
+  EXPECT_EQ(Cut.Err, "ERROR in Write_Sorted_File_From_SL_List\nUnable to write File: Sorted\n");
+  EXPECT_EQ(Read_File(At("Sorted")), "");
+
+  Run_Result Whole = Run(MERGE_SORT_BENCH, "1\n1\n");
+  EXPECT_EQ(Whole.Exit_Status, 0);
+  EXPECT_EQ(Read_File(At("Sorted")).size(), 4u * 40000u);
+}
+
+TEST_F(Sort_Bench, MakeRawWarnsPastTheHarnessLimit) {
+  for (auto [Count, Note] : {std::pair{"1000000", ""},
+                             std::pair{"1000001", "make_raw: note: 1000001 items is more than the sort harness accepts (1000000)\n"}}) {
+    Run_Result R = Run_Program(MAKE_RAW, Folder, "", {}, {Count, "equal"});
+    EXPECT_EQ(R.Exit_Status, 0);
+    EXPECT_EQ(R.Out, std::string("Raw: ") + Count + " items, equal\n");
+    EXPECT_EQ(R.Err, Note);
+  }
+}
+
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The kit's main job, start to end, in the scratch folder demo_run/:
 # one simulated day (4 customers per slot, seed 17) through every program,
-# with the reference simulator standing in for the user's own; then the
+# with the reference simulator standing in for the user's own, checked and
+# drawn; then the
 # sort harness with the fast example routine on 1,000,000 random items.
 # Usage: bash tools/demo.sh [build folder, default build]
 set -euo pipefail
@@ -21,15 +22,21 @@ printf '5\n4\n2\n' | "$build/simulator/zor_simulator" 2>/dev/null
 echo "== 4. results_lister"
 summary=$("$build/listers/results_lister")
 echo "${summary%%$'\n'*}"
+echo "== 5. results_checker: does ZOR_Binary_Out follow the model? (same servers)"
+printf '5\n4\n2\n' | "$build/simulator/results_checker" 2>/dev/null
+echo "== 6. results_plotter"
+"$build/simulator/results_plotter"
 echo
-echo "The day's tables:"
-echo "  $run/ZOR_Text_In   (the generated customers, one per line)"
-echo "  $run/ZOR_Text_Out  (what happened to each customer)"
+echo "The day's files:"
+echo "  $run/ZOR_Text_In    (the generated customers, one per line)"
+echo "  $run/ZOR_Text_Out   (what happened to each customer)"
+echo "  $run/ZOR_Debug_Out  (the reference simulator's event trace)"
+echo "  $run/ZOR_Plot.svg   (the day as a picture; open it in a browser)"
 
 echo
-echo "== 5. make_raw: 1,000,000 random items into Raw"
+echo "== 7. make_raw: 1,000,000 random items into Raw"
 "$build/tools/make_raw" 1000000 random 17
-echo "== 6. sort_bench_radix_sort (example): K = 10 bits per digit, X = 32 items cut-off"
+echo "== 8. sort_bench_radix_sort (example): K = 10 bits per digit, X = 32 items cut-off"
 printf '10\n32\n' | "$build/examples/sort_bench_radix_sort"
-echo "== 7. check_sorted"
+echo "== 9. check_sorted"
 "$build/tools/check_sorted"
