@@ -38,8 +38,8 @@ std::vector<Customer_Parameters> Read_Day(std::FILE* In) {
       if (T < 0) Main_Error(4, "  File: %s record %zu holds a negative time: %d\n", ZOR_Binary_In, Day.size() + 1, T);
       All_Times += T;
     }
-    if (All_Times > INT32_MAX || Day.size() == Max_Day_Customers)
-      Main_Error(5, "  File: %s holds more than %d customers or %d seconds\n", ZOR_Binary_In, Max_Day_Customers,
+    if (All_Times > INT32_MAX || Day.size() == Max_Simulated_Customers)
+      Main_Error(5, "  File: %s holds more than %d customers or %d seconds\n", ZOR_Binary_In, Max_Simulated_Customers,
                  INT32_MAX);
     Day.push_back(P);
   }

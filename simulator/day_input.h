@@ -14,7 +14,7 @@
 #include "customer_parameters.h"
 #include "simulation.h"
 
-inline constexpr int32_t Max_Day_Customers = 1000000;
+inline constexpr int32_t Max_Simulated_Customers = 1000000;
 extern const char* const Station_Name[Number_Of_Stations];
 
 /* Asks for the servers at LAB, X_RAY and EKG on standard error, each a
@@ -24,6 +24,6 @@ void Ask_Servers(int32_t Servers[Number_Of_Stations]);
 
 /* Reads every whole record of ZOR_Binary_In from In and closes it. A
 ** negative time ends at exit point 4; a day whose instants could pass
-** 2^31 - 1 seconds, or of more than Max_Day_Customers, at exit point 5; a
+** 2^31 - 1 seconds, or of more than Max_Simulated_Customers, at exit point 5; a
 ** read error at exit point 1. */
 std::vector<Customer_Parameters> Read_Day(std::FILE* In);

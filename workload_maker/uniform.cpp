@@ -23,8 +23,7 @@
 
 int32_t Initial_Seed = 0;
 
-static int32_t Seed = 0;
-static int32_t Seed_Set = 0;
+static Random_Stream Process_Stream = {0, 0, 0};
 
 static constexpr int32_t Multiplier = 16807;
 static constexpr int32_t Modulus = 2147483647;
@@ -42,20 +41,31 @@ int32_t Park_Miller_Step(int32_t State) {
   return T;
 }
 
-double Uniform() {
-  if (Seed_Set == 0) {
-    Seed_Set = 1;
+double Uniform(Random_Stream* S) {
+  if (S->Seed_Set == 0) {
+    S->Seed_Set = 1;
     /* A seed of 0 asks for an unrepeatable day: the clock's seconds,
     ** taken modulo 2^32 as a signed 32-bit value. */
-    Seed = Initial_Seed != 0 ? Initial_Seed : static_cast<int32_t>(std::time(nullptr));
-    Seed = Park_Miller_Step(Seed);
+    S->Seed = S->Initial_Seed != 0 ? S->Initial_Seed : static_cast<int32_t>(std::time(nullptr));
+    S->Seed = Park_Miller_Step(S->Seed);
   }
-  Seed = Park_Miller_Step(Seed);
-  return static_cast<double>(Seed) / Modulus;
+  S->Seed = Park_Miller_Step(S->Seed);
+  return static_cast<double>(S->Seed) / Modulus;
+}
+
+int32_t Expo(Random_Stream* S, float Mean) {
+  double U = Uniform(S);
+  double V = -std::log(U) * static_cast<double>(Mean);
+  return static_cast<int32_t>(V);
+}
+
+/* The process-wide stream takes Initial_Seed as it stands at its first draw. */
+double Uniform() {
+  if (Process_Stream.Seed_Set == 0) Process_Stream.Initial_Seed = Initial_Seed;
+  return Uniform(&Process_Stream);
 }
 
 int32_t Expo(float Mean) {
-  double U = Uniform();
-  double V = -std::log(U) * static_cast<double>(Mean);
-  return static_cast<int32_t>(V);
+  if (Process_Stream.Seed_Set == 0) Process_Stream.Initial_Seed = Initial_Seed;
+  return Expo(&Process_Stream, Mean);
 }

@@ -7,6 +7,16 @@
 
 #include <cstdint>
 
+/* One stream's state. A stream is seeded lazily at its first draw from
+** its Initial_Seed (0 takes the clock's seconds), so a day drawn from
+** Random_Stream{S} is the day workload_maker writes for seed S. A program
+** that draws many days holds one stream per day, each thread its own. */
+struct Random_Stream {
+  int32_t Initial_Seed;
+  int32_t Seed;
+  int32_t Seed_Set;  // 0 until the first draw
+};
+
 /* The seed the user entered: 0 takes the seed from the clock at the
 ** first draw. Must be final before the first call of Uniform or Expo. */
 extern int32_t Initial_Seed;
@@ -16,8 +26,12 @@ extern int32_t Initial_Seed;
 int32_t Park_Miller_Step(int32_t State);
 
 /* The next draw, in (0, 1]. */
-double Uniform();
+double Uniform(Random_Stream* Stream);
 
 /* An exponentially distributed whole number of seconds with the given
 ** mean, truncated toward zero; consumes exactly one draw. */
+int32_t Expo(Random_Stream* Stream, float Mean);
+
+/* The same, from the one process-wide stream seeded by Initial_Seed. */
+double Uniform();
 int32_t Expo(float Mean);

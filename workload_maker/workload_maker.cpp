@@ -15,7 +15,7 @@
 #include "record_io.h"
 #include "main_error.h"
 #include "program_arguments.h"
-#include "quick_sort.h"
+#include "draw_day.h"
 #include "read_int32.h"
 #include "uniform.h"
 #include "zor_files.h"
@@ -34,11 +34,6 @@ static const char Help[] =
     "the ZOR_Binary_In it began.\n"
     "Example: printf '4\\n17\\n' | workload_maker\n";
 
-static constexpr int32_t Time_Slot_Minutes = 15;
-static constexpr int32_t Time_Slot_Seconds = Time_Slot_Minutes * 60;
-static constexpr int32_t Number_Of_Time_Slots = 28;
-static constexpr int32_t Max_Customers_Per_Slot = 12;
-static constexpr int32_t Max_Customers = Number_Of_Time_Slots * Max_Customers_Per_Slot;
 
 /* A fresh run must never be mistaken for the output of an older one. */
 static void Clear_Old_Files() {
@@ -73,58 +68,11 @@ static void Ask_Initial_Seed() {
   std::fputs("\n", stderr);
 }
 
-/* Customer i of slot s gets a base instant spread uniformly over the 12
-** minutes centred on the slot's start, moved earlier or later by an
-** exponential amount, and never before the day opens. */
-static void Generate_Arrival_Times(int32_t N, int32_t Arrival_Time[]) {
-  for (int32_t I = 1; I <= Number_Of_Time_Slots * N; I++) {
-    int32_t Slot = (I - 1) / N;
-    double U = Uniform();
-    int32_t Base = static_cast<int32_t>(U * 720.0 + (Time_Slot_Seconds * Slot - 360));
-    double W = Uniform();
-    int32_t D = Expo(360);
-    int32_t T = W < 0.5 ? Base - D : Base + D;
-    Arrival_Time[I] = T < 0 ? 0 : T;
-  }
-}
-
-/* Draws one customer's travel and service times. The order of the draws
-** fixes the file for a given seed and must never change. */
-static Customer_Parameters Draw_Customer(int32_t Interarrival_Time) {
-  Customer_Parameters R{};
-  R.Interarrival_Time = Interarrival_Time;
-  R.Travel_Time_To_LAB = Expo(100) + 25;
-  double U = Uniform();
-  int32_t E = Expo(240);
-  R.LAB_Service_Time = static_cast<int32_t>(U * 720.0 + 270.0 + E);
-  if (Uniform() < 0.55) {
-    R.Travel_Time_To_X_RAY = Expo(200) + 50;
-    U = Uniform();
-    E = Expo(300);
-    R.X_RAY_Service_Time = static_cast<int32_t>(600.0 * U + 720.0 + E);
-  }
-  if (Uniform() < 0.3) {
-    R.Travel_Time_To_EKG = R.X_RAY_Service_Time > 0 ? Expo(75) + 45 : Expo(300) + 80;
-    U = Uniform();
-    E = Expo(200);
-    R.EKG_Service_Time = static_cast<int32_t>(800.0 * U + 300.0 + E);
-  }
-  if (R.X_RAY_Service_Time == 0 && R.EKG_Service_Time == 0)
-    R.Travel_Time_To_EXIT = Expo(75) + 40;
-  else if (R.EKG_Service_Time == 0)
-    R.Travel_Time_To_EXIT = Expo(150) + 50;
-  else
-    R.Travel_Time_To_EXIT = Expo(200) + 80;
-  return R;
-}
-
 /* Records go through a buffered stream, so a full disk may show only at
 ** the close: that is checked as strictly as each write. */
-static void Write_Day(std::FILE* Out, int32_t Total, const int32_t Arrival_Time[]) {
+static void Write_Day(std::FILE* Out, int32_t Total, const Customer_Parameters Day[]) {
   for (int32_t K = 0; K < Total; K++) {
-    int32_t Interarrival_Time = K == 0 ? Arrival_Time[0] : Arrival_Time[K] - Arrival_Time[K - 1];
-    Customer_Parameters R = Draw_Customer(Interarrival_Time);
-    if (!Write_Int32_Record(Out, &R, sizeof R))
+    if (!Write_Int32_Record(Out, &Day[K], sizeof Day[K]))
       Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
   }
   if (std::fclose(Out) != 0) Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
@@ -144,12 +92,10 @@ int main(int Argc, char** Argv) {
   int32_t N = Ask_Customers_Per_Slot();
   Ask_Initial_Seed();
 
-  int32_t Total = Number_Of_Time_Slots * N;
-  int32_t Arrival_Time[Max_Customers + 1] = {};
-  Generate_Arrival_Times(N, Arrival_Time);
-  Quick_Sort(Arrival_Time, 1, Total);
-  Arrival_Time[0] = 0;
-  Write_Day(Out, Total, Arrival_Time);
+  Random_Stream Stream{Initial_Seed, 0, 0};
+  Customer_Parameters Day[Max_Day_Customers];
+  int32_t Total = Draw_Day(&Stream, N, Day);
+  Write_Day(Out, Total, Day);
 
   std::printf("Number of customers: %d\n", Total);
   std::printf("Number of Customers per %d minute time slot %3d\n", Time_Slot_Minutes, N);
