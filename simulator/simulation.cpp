@@ -19,12 +19,14 @@
 */
 #include "simulation.h"
 
+#include <algorithm>
 #include <vector>
 
 /* The order of the kinds is the order of events at one instant. */
 enum Event_Kind { Departure = 0, Leave_ZOR = 1, Arrive_ZOR = 2, Arrival = 3 };
 
 struct Event {
+  uint64_t Order;  // the tie rules folded into one key; see Make_Event
   int32_t Time;
   int32_t Kind;
   int32_t Station;
@@ -42,34 +44,35 @@ struct Station_State {
   size_t Head;
 };
 
-static bool Event_Before(const Event& A, const Event& B) {
-  if (A.Time != B.Time) return A.Time < B.Time;
-  if (A.Kind != B.Kind) return A.Kind < B.Kind;
-  if (A.Kind == Departure) return A.Station != B.Station ? A.Station < B.Station : A.Server < B.Server;
-  return A.Customer < B.Customer;
+/* Time, then kind, then station and server for departures or customer
+** for arrivals, as one 64-bit key, so that ordering two events is one
+** comparison. Times are non-negative and fit 31 bits, the kind 2 bits,
+** and customers (at most 1,000,000) or station and server 30 bits. */
+static Event Make_Event(int32_t Time, int32_t Kind, int32_t Station, int32_t Server, int32_t Customer) {
+  uint64_t Tie = Kind == Departure ? uint64_t(Station * (Max_Servers + 1) + Server) : uint64_t(Customer);
+  return Event{uint64_t(Time) << 32 | uint64_t(Kind) << 30 | Tie, Time, Kind, Station, Server, Customer};
 }
+
+static bool Event_Before(const Event& A, const Event& B) { return A.Order < B.Order; }
 
 static void Push_Event(std::vector<Event>& Heap, Event E) {
   size_t I = Heap.size();
   Heap.push_back(E);
-  while (I > 0 && Event_Before(Heap[I], Heap[(I - 1) / 2])) {
-    std::swap(Heap[I], Heap[(I - 1) / 2]);
-    I = (I - 1) / 2;
-  }
+  for (size_t Parent; I > 0 && Event_Before(E, Heap[Parent = (I - 1) / 2]); I = Parent) Heap[I] = Heap[Parent];
+  Heap[I] = E;
 }
 
 static Event Pop_Event(std::vector<Event>& Heap) {
-  Event First = Heap.front();
-  Heap.front() = Heap.back();
+  Event First = Heap.front(), Last = Heap.back();
   Heap.pop_back();
-  for (size_t I = 0;;) {
-    size_t Least = I, L = 2 * I + 1, R = 2 * I + 2;
-    if (L < Heap.size() && Event_Before(Heap[L], Heap[Least])) Least = L;
-    if (R < Heap.size() && Event_Before(Heap[R], Heap[Least])) Least = R;
-    if (Least == I) break;
-    std::swap(Heap[I], Heap[Least]);
-    I = Least;
+  size_t Size = Heap.size(), I = 0;
+  if (Size == 0) return First;
+  for (size_t Child; (Child = 2 * I + 1) < Size; I = Child) {
+    if (Child + 1 < Size && Event_Before(Heap[Child + 1], Heap[Child])) Child++;
+    if (!Event_Before(Heap[Child], Last)) break;
+    Heap[I] = Heap[Child];
   }
+  Heap[I] = Last;
   return First;
 }
 
@@ -104,7 +107,7 @@ static void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Vi
   if (Wait > Summary.Max_Wait) Summary.Max_Wait = Wait;
   Summary.Busy_Time += Service_Time(P, S);
   V.Server = Server;
-  Push_Event(Heap, Event{Now + Service_Time(P, S), Departure, S, Server, Customer});
+  Push_Event(Heap, Make_Event(Now + Service_Time(P, S), Departure, S, Server, Customer));
 }
 
 static Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32_t Arrived_ZOR,
@@ -140,24 +143,32 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
   std::vector<Visit> Visits(static_cast<size_t>(Count) * Number_Of_Stations, Visit{0, 0, 0, 0});
   std::vector<int32_t> Arrived_ZOR(static_cast<size_t>(Count));
   std::vector<Event> Heap;
+  Heap.reserve(static_cast<size_t>(Count) + 64);
   *Summary = Day_Summary{};
   for (int32_t S = 0; S < Number_Of_Stations; S++) {
     Stations[S] = Station_State{};
+    Stations[S].Queue.reserve(static_cast<size_t>(Count));
     Summary->At[S].Servers = Servers[S];
   }
 
+  /* Every arrival at LAB is known from the start: they wait in a sorted
+  ** list beside the heap, which then holds only what is in progress. */
+  std::vector<Event> Arrivals_At_LAB(static_cast<size_t>(Count));
   int32_t Now = 0;
   for (int32_t C = 0; C < Count; C++) {
     Now += Day[C].Interarrival_Time;
     Arrived_ZOR[C] = Now;
-    if (Trace != nullptr) Push_Event(Heap, Event{Now, Arrive_ZOR, Trace_ZOR, 0, C});
-    Push_Event(Heap, Event{Now + Day[C].Travel_Time_To_LAB, Arrival, LAB, 0, C});
+    if (Trace != nullptr) Push_Event(Heap, Make_Event(Now, Arrive_ZOR, Trace_ZOR, 0, C));
+    Arrivals_At_LAB[static_cast<size_t>(C)] = Make_Event(Now + Day[C].Travel_Time_To_LAB, Arrival, LAB, 0, C);
   }
+  std::sort(Arrivals_At_LAB.begin(), Arrivals_At_LAB.end(), [](const Event& A, const Event& B) { return Event_Before(A, B); });
 
   std::vector<int32_t> Departed_ZOR(static_cast<size_t>(Count));
-  size_t In_ZOR = 0;
-  while (!Heap.empty()) {
-    Event E = Pop_Event(Heap);
+  size_t In_ZOR = 0, Next_At_LAB = 0;
+  while (!Heap.empty() || Next_At_LAB < Arrivals_At_LAB.size()) {
+    bool From_List = Next_At_LAB < Arrivals_At_LAB.size() &&
+                     (Heap.empty() || Event_Before(Arrivals_At_LAB[Next_At_LAB], Heap.front()));
+    Event E = From_List ? Arrivals_At_LAB[Next_At_LAB++] : Pop_Event(Heap);
     if (E.Kind == Arrive_ZOR || E.Kind == Leave_ZOR) {
       In_ZOR = E.Kind == Arrive_ZOR ? In_ZOR + 1 : In_ZOR - 1;
       Trace_Line(Trace, E.Time, E.Customer, Trace_ZOR, E.Kind == Arrive_ZOR ? Trace_Arrive : Trace_Leave, 0, In_ZOR);
@@ -200,12 +211,14 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
     int32_t Then = E.Time + Travel_Time_To(P, Onward);
     if (Onward == Number_Of_Stations) {
       Departed_ZOR[E.Customer] = Then;
-      if (Trace != nullptr) Push_Event(Heap, Event{Then, Leave_ZOR, Trace_ZOR, 0, E.Customer});
+      Summary->Time_In_ZOR += int64_t{Then} - Arrived_ZOR[E.Customer];
+      if (Trace != nullptr) Push_Event(Heap, Make_Event(Then, Leave_ZOR, Trace_ZOR, 0, E.Customer));
     } else {
-      Push_Event(Heap, Event{Then, Arrival, Onward, 0, E.Customer});
+      Push_Event(Heap, Make_Event(Then, Arrival, Onward, 0, E.Customer));
     }
   }
 
+  if (Results == nullptr) return;
   for (int32_t C = 0; C < Count; C++)
     Results[C] = Result_Of(C, Day[C], Arrived_ZOR[C], Departed_ZOR[C], &Visits[static_cast<size_t>(C) * Number_Of_Stations]);
 }

@@ -27,6 +27,7 @@ struct Station_Summary {
 struct Day_Summary {
   Station_Summary At[Number_Of_Stations];
   int32_t Last_Departure;  // the instant the last service ends
+  int64_t Time_In_ZOR;     // summed over the customers
 };
 
 /* One line of the event trace: what happened to a customer at a place.
@@ -41,7 +42,7 @@ struct Trace_Event {
 };
 
 /* Simulates Count customers and fills Results[0 .. Count-1] in customer
-** order (customer k is Day[k-1]). Servers[s] is 1 .. Max_Servers. Every
+** order (customer k is Day[k-1]); with no Results, only the Summary. Servers[s] is 1 .. Max_Servers. Every
 ** time in Day must be non-negative and their sum must fit 32 bits, so
 ** that no instant of the day can overflow. With a Trace, every event is
 ** appended to it in the order the simulation handles it. */

@@ -1,0 +1,218 @@
+// zor_study: its days are workload_maker's days; its figures are what
+// the days themselves give, run through the model one by one; its search
+// picks a count known by construction; any thread count prints the same.
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "draw_day.h"
+#include "process.h"
+#include "simulation.h"
+#include "study_statistics.h"
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the tests compare records as they lie in memory");
+
+std::vector<Customer_Parameters> Day_Of(int32_t Seed, int32_t Per_Slot) {
+  Random_Stream Stream{Seed, 0, 0};
+  std::vector<Customer_Parameters> Day(Max_Day_Customers);
+  Day.resize(static_cast<size_t>(Draw_Day(&Stream, Per_Slot, Day.data())));
+  return Day;
+}
+
+std::vector<std::vector<double>> Csv_Rows(const std::string& Text) {
+  std::vector<std::vector<double>> Rows;
+  std::istringstream Lines(Text);
+  std::string Line;
+  std::getline(Lines, Line);
+  EXPECT_EQ(Line, "station,servers,days,mean_wait,ci95_low,ci95_high,mean_max_wait,max_wait,utilisation");
+  while (std::getline(Lines, Line)) {
+    std::vector<double> Row;
+    std::istringstream Fields(Line.substr(Line.find(',') + 1));
+    for (std::string F; std::getline(Fields, F, ',');) Row.push_back(std::atof(F.c_str()));
+    Rows.push_back(Row);
+  }
+  return Rows;
+}
+
+using Study = Scratch_Folder_Test;
+
+TEST_F(Study, ADayDrawnInMemoryIsWorkloadMakersFile) {
+  for (int32_t Seed : {1, 17, 99991, 2147483647})
+    for (int32_t Per_Slot : {1, 8, 12}) {
+      Run_Result Made = Run_Program(WORKLOAD_MAKER_PATH, Folder, std::to_string(Per_Slot) + "\n" + std::to_string(Seed) + "\n");
+      ASSERT_EQ(Made.Exit_Status, 0);
+      std::vector<Customer_Parameters> Day = Day_Of(Seed, Per_Slot);
+      EXPECT_EQ(Read_File(At("ZOR_Binary_In")),
+                std::string(reinterpret_cast<const char*>(Day.data()), Day.size() * sizeof(Customer_Parameters)))
+          << Seed << " " << Per_Slot;
+    }
+}
+
+TEST(Study_Statistics, StudentTIntervalOfHandMadeMeans) {
+  // Mean 3, s = sqrt(2.5), t(0.975, 4) = 2.776445 from the tables.
+  Interval I = Student_T_Interval({1, 2, 3, 4, 5});
+  ASSERT_TRUE(I.Defined);
+  double Half = 2.776445 * std::sqrt(2.5 / 5);
+  EXPECT_NEAR(I.Mean, 3, 1e-12);
+  EXPECT_NEAR(I.Low, 3 - Half, 1e-5);
+  EXPECT_NEAR(I.High, 3 + Half, 1e-5);
+  Interval Two = Student_T_Interval({10, 14});  // t(0.975, 1) = 12.706205, s = sqrt(8)
+  EXPECT_NEAR(Two.High, 12 + 12.706205 * 2, 1e-4);
+  EXPECT_FALSE(Student_T_Interval({7}).Defined);
+}
+
+// The figures of a small study, each worked out here from the days' own
+// results records, not from the model's summaries.
+TEST_F(Study, FiguresAreThoseOfTheDaysThemselves) {
+  const int32_t Servers[] = {2, 2, 1};
+  const int Days = 6, First_Seed = 40, Per_Slot = 3;
+  Run_Result R = Run_Program(ZOR_STUDY_PATH, Folder, "", {},
+                             {"--per-slot", "3", "--days", "6", "--first-seed", "40", "--servers", "2,2,1", "--csv"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  auto Rows = Csv_Rows(R.Out);
+  ASSERT_EQ(Rows.size(), 3u);
+  for (int S = 0; S < Number_Of_Stations; S++) {
+    std::vector<double> Means;
+    double Max_Waits = 0, Utilisation = 0;
+    int Worst = 0;
+    for (int D = 0; D < Days; D++) {
+      auto Day = Day_Of(First_Seed + D, Per_Slot);
+      std::vector<Customer_Results> Results(Day.size());
+      Day_Summary Summary;
+      Simulate_Day(Day.data(), int32_t(Day.size()), Servers, Results.data(), &Summary);
+      int Visits = 0, Max_Wait = 0, Last = 0;
+      double Waits = 0, Busy = 0;
+      for (const Customer_Results& C : Results) {
+        const int32_t* F = &C.Customer_Number;
+        for (int Any = 0; Any < 3; Any++) Last = std::max(Last, F[5 + 4 * Any]);
+        int Service = F[17 + 2 * S];
+        if (S > 0 && Service == 0) continue;
+        int Wait = F[5 + 4 * S] - Service - F[2 + 4 * S];
+        Visits++, Waits += Wait, Busy += Service, Max_Wait = std::max(Max_Wait, Wait);
+      }
+      Utilisation += Busy / (double(Servers[S]) * Last);
+      Worst = std::max(Worst, Max_Wait);
+      if (Visits == 0) continue;
+      Means.push_back(Waits / Visits);
+      Max_Waits += Max_Wait;
+    }
+    double Mean = 0, Squares = 0;
+    for (double M : Means) Mean += M / double(Means.size());
+    for (double M : Means) Squares += (M - Mean) * (M - Mean);
+    double Half = 2.570582 * std::sqrt(Squares / double(Means.size() - 1) / double(Means.size()));  // t(0.975, 5)
+    ASSERT_EQ(Means.size(), 6u) << "every station is visited on each of these days";
+    const std::vector<double>& Row = Rows[size_t(S)];
+    EXPECT_EQ(Row[0], Servers[S]);
+    EXPECT_EQ(Row[1], 6);
+    EXPECT_NEAR(Row[2], Mean, 1e-3);
+    EXPECT_NEAR(Row[3], Mean - Half, 2e-3);
+    EXPECT_NEAR(Row[4], Mean + Half, 2e-3);
+    EXPECT_NEAR(Row[5], Max_Waits / 6, 1e-3);
+    EXPECT_EQ(Row[6], Worst);
+    EXPECT_NEAR(Row[7], Utilisation / Days, 1e-4);
+  }
+}
+
+// A target set just at one count's upper bound is met by that count and
+// not by the one before, so the search must stop exactly there.
+TEST_F(Study, SearchStopsAtTheCountThatJustMeetsTheTarget) {
+  const std::vector<std::string> Load = {"--per-slot", "6", "--days", "30", "--csv"};
+  std::vector<std::string> Every = Load;
+  Every.insert(Every.end(), {"--target-wait", "0"});
+  Run_Result All = Run_Program(ZOR_STUDY_PATH, Folder, "", {}, Every);
+  auto Rows = Csv_Rows(All.Out);
+  ASSERT_GE(Rows.size(), 5u);
+  ASSERT_EQ(Rows[3][0], 4);  // LAB counts 1, 2, ... come first
+  double Target = Rows[3][4] + 0.0005;  // the upper bound at 4 LAB servers, printed to 3 decimals
+  ASSERT_GT(Rows[2][4], Target);
+  std::vector<std::string> Search = {"--per-slot", "6", "--days", "30", "--target-wait", std::to_string(Target)};
+  Run_Result Chosen = Run_Program(ZOR_STUDY_PATH, Folder, "", {}, Search);
+  EXPECT_EQ(Chosen.Exit_Status, 0) << Chosen.Out;
+  EXPECT_NE(Chosen.Out.find("\n        4    30"), std::string::npos) << Chosen.Out;
+  EXPECT_NE(Chosen.Out.find("<- chosen\n\nX_RAY, with LAB 4 (chosen)"), std::string::npos) << Chosen.Out;
+  EXPECT_NE(Chosen.Out.find("\nChosen staffing: LAB 4, X_RAY "), std::string::npos) << Chosen.Out;
+
+  Run_Result Never = Run_Program(ZOR_STUDY_PATH, Folder, "", {}, {"--per-slot", "12", "--days", "50", "--target-wait", "0"});
+  EXPECT_EQ(Never.Exit_Status, 1);
+  EXPECT_NE(Never.Out.find("No staffing of at most 20 servers per station meets the target."), std::string::npos);
+  EXPECT_NE(Never.Out.find("  20 servers are not enough"), std::string::npos);
+}
+
+TEST_F(Study, AnyThreadCountPrintsAndDrawsTheSame) {
+  for (std::vector<std::string> Run : {std::vector<std::string>{"--servers", "3,2,1"}, {"--target-wait", "600"}}) {
+    std::string First_Out, First_Picture;
+    for (const char* Threads : {"1", "2", "7"}) {
+      std::vector<std::string> Arguments = {"--per-slot", "5", "--days", "40", "--svg", "study.svg", "--threads", Threads};
+      Arguments.insert(Arguments.end(), Run.begin(), Run.end());
+      Run_Result R = Run_Program(ZOR_STUDY_PATH, Folder, "", {}, Arguments);
+      ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+      EXPECT_EQ(R.Err, "");
+      if (First_Out.empty()) {
+        First_Out = R.Out, First_Picture = Read_File(At("study.svg"));
+        EXPECT_EQ(Run_Program("xmllint", Folder, "", {}, {"--noout", "study.svg"}).Exit_Status, 0);
+      }
+      EXPECT_EQ(R.Out, First_Out) << Threads;
+      EXPECT_EQ(Read_File(At("study.svg")), First_Picture) << Threads;
+    }
+    int Lab = 0, X_Ray = 0, Ekg = 0;
+    if (Run[0] == "--target-wait") {
+      size_t At_Choice = First_Out.find("Chosen staffing: ");
+      ASSERT_NE(At_Choice, std::string::npos);
+      ASSERT_EQ(std::sscanf(First_Out.c_str() + At_Choice, "Chosen staffing: LAB %d, X_RAY %d, EKG %d", &Lab, &X_Ray, &Ekg), 3);
+      for (auto [Station, Count] : {std::pair{"LAB", Lab}, {"X_RAY", X_Ray}, {"EKG", Ekg}})
+        EXPECT_NE(First_Picture.find(std::string(">") + Station + ": " + std::to_string(Count) + " servers<"),
+                  std::string::npos);
+    }
+  }
+}
+
+TEST_F(Study, BadOptionsAreRefusedBeforeAnyWork) {
+  struct Case {
+    std::vector<std::string> Arguments;
+    std::string Names;
+  };
+  const Case Cases[] = {
+      {{"--servers", "5,4,2"}, "--per-slot"},
+      {{"--per-slot", "13", "--servers", "5,4,2"}, "--per-slot"},
+      {{"--per-slot", "0", "--servers", "5,4,2"}, "--per-slot"},
+      {{"--per-slot", "4", "--days", "1", "--servers", "5,4,2"}, "--days"},
+      {{"--per-slot", "4", "--first-seed", "0", "--servers", "5,4,2"}, "--first-seed"},
+      {{"--per-slot", "4", "--first-seed", "2147483647", "--servers", "5,4,2"}, "--first-seed"},
+      {{"--per-slot", "4", "--servers", "5,4"}, "--servers"},
+      {{"--per-slot", "4", "--servers", "5,21,2"}, "--servers"},
+      {{"--per-slot", "4", "--servers", "5,x,2"}, "--servers"},
+      {{"--per-slot", "4"}, "--servers or --target-wait"},
+      {{"--per-slot", "4", "--servers", "5,4,2", "--target-wait", "300"}, "--servers"},
+      {{"--per-slot", "4", "--target-wait", "-5"}, "--target-wait"},
+      {{"--per-slot", "4", "--servers", "5,4,2", "--threads", "0"}, "--threads"},
+      {{"--per-slot", "4", "--servers", "5,4,2", "--colour"}, "--colour"},
+  };
+  for (const Case& C : Cases) {
+    std::vector<std::string> Arguments = C.Arguments;
+    Arguments.insert(Arguments.end(), {"--svg", "study.svg"});
+    Run_Result R = Run_Program(ZOR_STUDY_PATH, Folder, "", {}, Arguments);
+    EXPECT_EQ(R.Exit_Status, 2) << C.Names;
+    EXPECT_EQ(R.Out, "");
+    EXPECT_EQ(R.Err.rfind("zor_study: ", 0), 0u) << R.Err;
+    EXPECT_NE(R.Err.find(C.Names), std::string::npos) << R.Err;
+    EXPECT_EQ(R.Err.find('\n'), R.Err.size() - 1) << R.Err;
+    EXPECT_FALSE(File_Exists(At("study.svg")));
+  }
+  Run_Result Help = Run_Program(ZOR_STUDY_PATH, Folder, "", {}, {"--help"});
+  EXPECT_EQ(Help.Exit_Status, 0);
+  for (const char* Option : {"--per-slot", "--days", "--first-seed", "--servers", "--target-wait", "--csv", "--svg",
+                             "--threads", "--version", "Examples:"})
+    EXPECT_NE(Help.Out.find(Option), std::string::npos) << Option;
+  EXPECT_EQ(Run_Program(ZOR_STUDY_PATH, Folder, "", {}, {"--version"}).Out, "zor_study (ZOR kit) " ZOR_KIT_VERSION "\n");
+}
+
+}  // namespace
