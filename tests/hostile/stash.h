@@ -16,7 +16,7 @@
 SL_Node* Stash[256];
 int Stashed;
 
-static void Keep(SL_Node* Node) {
+static inline void Keep(SL_Node* Node) {
   if (Stashed < 256) Stash[Stashed++] = Node;
 }
 

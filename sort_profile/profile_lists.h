@@ -1,0 +1,51 @@
+/*
+** profile_lists.h
+** The lists a sort routine is profiled on: their orders, laid out as the
+** harness lays them out (one allocation per node, in list order), reset
+** between repetitions, and judged after the routine has run.
+*/
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sort_bench.h"
+
+/* The orders a routine is tried on. Random comes from several seeds. */
+enum List_Order {
+  Order_Random, Order_Ascending, Order_Descending, Order_Equal, Order_Few_Distinct,
+  Order_Organ_Pipe, Order_Sawtooth, Order_Extremes, Number_Of_Orders
+};
+extern const char* const Order_Name[Number_Of_Orders];
+
+/* The items of a list of Count in Order; Seed varies the random ones. */
+std::vector<int32_t> Items_In_Order(int Order, int64_t Count, uint32_t Seed);
+
+/* A list laid out as the harness builds one: a node per item, each its
+** own allocation, made in list order. Nodes[i] holds Items[i]. */
+struct Laid_Out_List {
+  SL_Node* Head;
+  std::vector<SL_Node*> Nodes;
+  std::vector<int32_t> Items;
+};
+
+Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items);
+
+/* Puts every node back as it was laid out: the same nodes, items and
+** links, so each repetition sorts the list the harness would build. */
+void Reset_List(Laid_Out_List& L);
+
+void Free_List(Laid_Out_List& L);
+
+/* What is wrong with the list after the routine, at the first place it
+** shows: Fault is empty when the list is right. */
+struct List_Verdict {
+  std::string Fault;
+};
+
+/* Walks the list from L.Head (never more than Count + 1 steps, reading
+** nothing but Next and Item of nodes it was given) and checks that it
+** ends with a null Next, holds every node exactly once and no other
+** (by address), ascends, and is a permutation of the items. */
+List_Verdict Check_List(const Laid_Out_List& L);

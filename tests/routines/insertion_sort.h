@@ -1,0 +1,34 @@
+/*
+** insertion_sort.h
+** A plain insertion sort by relinking, correct on every list: the broken
+** routines use it for the lists they do not break, and the N^2 growth
+** test profiles it as it is.
+*/
+#ifndef INSERTION_SORT_H
+#define INSERTION_SORT_H
+
+#include <stddef.h>
+
+#include "sort_bench.h"
+
+static inline void Insertion_Sort(SL_Node** Head) {
+  SL_Node* Sorted = NULL;
+  SL_Node* Node = *Head;
+  while (Node != NULL) {
+    SL_Node* Next = Node->Next;
+    SL_Node** Place = &Sorted;
+    while (*Place != NULL && (*Place)->Item <= Node->Item) Place = &(*Place)->Next;
+    Node->Next = *Place;
+    *Place = Node;
+    Node = Next;
+  }
+  *Head = Sorted;
+}
+
+static inline size_t Length(const SL_Node* Node) {
+  size_t N = 0;
+  for (; Node != NULL; Node = Node->Next) N++;
+  return N;
+}
+
+#endif
