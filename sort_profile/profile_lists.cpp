@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <unordered_map>
+#include <utility>
 
 const char* const Order_Name[Number_Of_Orders] = {"random",     "ascending", "descending", "equal",
                                                   "few-distinct", "organ-pipe", "sawtooth",  "extremes"};
@@ -71,44 +71,84 @@ static List_Verdict Fault(const char* Format, long long A, long long B = 0, long
   return List_Verdict{Text};
 }
 
-List_Verdict Check_List(const Laid_Out_List& L) {
+/* splitmix64's finaliser: every bit of the item moves every bit of the result. */
+static uint64_t Mix(uint64_t Z) {
+  Z = (Z ^ (Z >> 30)) * 0xbf58476d1ce4e5b9u;
+  Z = (Z ^ (Z >> 27)) * 0x94d049bb133111ebu;
+  return Z ^ (Z >> 31);
+}
+
+/* Two order-blind sums over the items: equal multisets give equal sums,
+** and unequal ones the same pair only by a 2^-128 chance. */
+static std::pair<uint64_t, uint64_t> Multiset_Sums(const std::vector<int32_t>& Items) {
+  uint64_t A = 0, B = 0;
+  for (int32_t Item : Items) {
+    uint64_t V = static_cast<uint32_t>(Item);
+    A += Mix(V + 0x9e3779b97f4a7c15u), B += Mix(V ^ 0xd1b54a32d192ed03u);
+  }
+  return {A, B};
+}
+
+List_Verdict Check_List(Laid_Out_List& L) {
   size_t N = L.Nodes.size();
-  std::unordered_map<const SL_Node*, size_t> Index;
-  Index.reserve(N);
-  for (size_t I = 0; I < N; I++) Index.emplace(L.Nodes[I], I);
-  std::vector<char> Seen(N, 0);
+  /* Each of our nodes is tagged with its index in place of its item, so a
+  ** node met on the walk is known as ours, and which, in constant time:
+  ** it is ours exactly when entry [its tag] names that very node. The
+  ** items the routine left wait in the entries and are put back at the
+  ** end. One entry holds all that the walk needs of a node, so the walk
+  ** costs two memory reads a node: the node, and its entry. */
+  struct Entry {
+    const SL_Node* Node;
+    int32_t Item;
+    int32_t Seen;
+  };
+  std::vector<Entry> Entries(N);
+  for (size_t I = 0; I < N; I++) {
+    Entries[I] = Entry{L.Nodes[I], L.Nodes[I]->Item, 0};
+    L.Nodes[I]->Item = static_cast<int32_t>(I);
+  }
+  std::vector<int32_t> Walked;  // the items, in list order
+  Walked.reserve(N);
+  List_Verdict Verdict;
+  for (const SL_Node* Node = L.Head; Node != nullptr; Node = Node->Next) {
+    int32_t Tag = Node->Item;
+    long long Position = static_cast<long long>(Walked.size());
+    if (Tag < 0 || static_cast<size_t>(Tag) >= N || Entries[static_cast<size_t>(Tag)].Node != Node) {
+      Verdict = Fault("a node it was not given stands at position %lld (it holds %lld)", Position, Tag);
+      break;
+    }
+    Entry& E = Entries[static_cast<size_t>(Tag)];
+    if (E.Seen) {
+      /* Only nodes it was given have been read so far, so this is a loop. */
+      Verdict = Fault("the list runs into a cycle: position %lld is node %lld of the input again, seen before",
+                      Position, Tag);
+      break;
+    }
+    E.Seen = 1;
+    Walked.push_back(E.Item);
+  }
+  for (size_t I = 0; I < N; I++) L.Nodes[I]->Item = Entries[I].Item;
+  if (!Verdict.Fault.empty()) return Verdict;
+
+  /* First the nodes, since a lost node also upsets the items; then the
+  ** order; then the items themselves. */
+  if (Walked.size() < N) {
+    size_t Lost = 0;
+    while (Entries[Lost].Seen) Lost++;
+    return Fault("the list ends after %lld of %lld nodes: node %lld of the input (holding %lld) is lost",
+                 (long long)Walked.size(), (long long)N, (long long)Lost);
+  }
+  for (size_t P = 1; P < N; P++)
+    if (Walked[P] < Walked[P - 1])
+      return Fault("items do not ascend at position %lld: %lld after %lld", (long long)P, Walked[P], Walked[P - 1]);
+  /* The items are those given when two sums of a strong mix of every
+  ** item agree; only then, to say where they differ, is the input sorted. */
+  if (Multiset_Sums(Walked) == Multiset_Sums(L.Items)) return List_Verdict{};
   std::vector<int32_t> Sorted_Items(L.Items);
   std::sort(Sorted_Items.begin(), Sorted_Items.end());
-
-  /* First the nodes, since a lost or foreign node also upsets the
-  ** items; then the order; then the items themselves. */
-  size_t Position = 0;
-  for (const SL_Node* Node = L.Head; Node != nullptr; Node = Node->Next, Position++) {
-    auto Found = Index.find(Node);
-    if (Found == Index.end())
-      return Fault("a node it was not given stands at position %lld (it holds %lld)", (long long)Position, Node->Item);
-    if (Seen[Found->second]) {
-      /* Only nodes it was given have been read so far, so this is a loop. */
-      return Fault("the list runs into a cycle: position %lld is node %lld of the input again, seen before",
-                   (long long)Position, (long long)Found->second);
-    }
-    Seen[Found->second] = 1;
-  }
-  if (Position < N) {
-    size_t Lost = 0;
-    while (Seen[Lost]) Lost++;
-    return Fault("the list ends after %lld of %lld nodes: node %lld of the input (holding %lld) is lost",
-                 (long long)Position, (long long)N, (long long)Lost);
-  }
-  Position = 1;
-  for (const SL_Node* Node = L.Head; Node != nullptr && Node->Next != nullptr; Node = Node->Next, Position++)
-    if (Node->Next->Item < Node->Item)
-      return Fault("items do not ascend at position %lld: %lld after %lld", (long long)Position, Node->Next->Item,
-                   Node->Item);
-  Position = 0;
-  for (const SL_Node* Node = L.Head; Node != nullptr; Node = Node->Next, Position++)
-    if (Node->Item != Sorted_Items[Position])
-      return Fault("position %lld holds %lld where the sorted input has %lld (not a permutation)", (long long)Position,
-                   Node->Item, Sorted_Items[Position]);
+  for (size_t P = 0; P < N; P++)
+    if (Walked[P] != Sorted_Items[P])
+      return Fault("position %lld holds %lld where the sorted input has %lld (not a permutation)", (long long)P,
+                   Walked[P], Sorted_Items[P]);
   return List_Verdict{};
 }

@@ -44,8 +44,8 @@ struct List_Verdict {
   std::string Fault;
 };
 
-/* Walks the list from L.Head (never more than Count + 1 steps, reading
-** nothing but Next and Item of nodes it was given) and checks that it
-** ends with a null Next, holds every node exactly once and no other
-** (by address), ascends, and is a permutation of the items. */
-List_Verdict Check_List(const Laid_Out_List& L);
+/* Walks the list from L.Head (never more than Count + 1 steps) and checks
+** that it ends with a null Next, holds every node exactly once and no
+** other (by address), ascends, and is a permutation of the items. The
+** nodes are left as the routine left them. */
+List_Verdict Check_List(Laid_Out_List& L);
