@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# The kit's main job, start to end, in the scratch folder demo_run/:
-# one simulated day (4 customers per slot, seed 17) through every program,
-# with the reference simulator standing in for the user's own, checked and
-# drawn; then the
-# sort harness with the fast example routine on 1,000,000 random items.
-# Usage: bash tools/demo.sh [build folder, default build]
+# The kit's main job, start to end: installs what is missing, builds the
+# kit in build/ (configured as tools/test.sh configures it), then runs in
+# the scratch folder demo_run/ one simulated day (4 customers per slot,
+# seed 17) through every program, with the reference simulator standing
+# in for the user's own, checked and drawn; then the sort harness with the
+# fast example routine on 1,000,000 random items.
+# Usage: bash tools/demo.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+source "$root/tools/ensure_packages.sh"
+zor_ensure_packages
+cmake -S "$root" -B "$root/build" -DZOR_WERROR=ON > /dev/null
+cmake --build "$root/build" -j 2 > /dev/null
+build="$root/build"
 run="$root/demo_run"
 mkdir -p "$run"
 cd "$run"
