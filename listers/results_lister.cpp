@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "customer_results.h"
+#include "customer_results_fields.h"
 #include "record_io.h"
 #include "main_error.h"
 #include "program_arguments.h"
@@ -50,14 +51,8 @@ static void Print_Summary(int32_t Count) {
   std::fputs("  with one customer simulation results on a line\n"
              "  each line has the following fields\n",
              stdout);
-  const char* const Legend[] = {
-      "Customer_Number",    "Time_Arrived_ZOR",    "Time_Arrived_LAB",     "LAB_Queue_Length",
-      "LAB_Server",         "Time_Departed_LAB",   "Time_Arrived_X_RAY",   "X_RAY_Queue_Length",
-      "X_RAY_Server",       "Time_Departed_X_RAY", "Time_Arrived_EKG",     "EKG_Queue_Length",
-      "EKG_Server",         "Time_Departed_EKG",   "Time_Departed_ZOR",    "Interarrival_Time",
-      "Travel_Time_To_LAB", "LAB_Service_Time",    "Travel_Time_To_X_RAY", "X_RAY_Service_Time",
-      "Travel_Time_To_EKG", "EKG_Service_Time",    "Travel_Time_To_EXIT"};
-  for (int Column = 1; Column <= 23; Column++) std::printf("%5d -- %s\n", Column, Legend[Column - 1]);
+  for (int Column = 1; Column <= 23; Column++)
+    std::printf("%5d -- %s\n", Column, Customer_Results_Field_Name[Column - 1]);
 }
 
 int main(int Argc, char** Argv) {

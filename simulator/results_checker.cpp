@@ -26,6 +26,7 @@
 
 #include "customer_parameters.h"
 #include "customer_results.h"
+#include "customer_results_fields.h"
 #include "day_input.h"
 #include "main_error.h"
 #include "program_arguments.h"
@@ -65,13 +66,7 @@ static const char* const Rule_Name[Number_Of_Rules] = {
     "equal to the reference simulator",
 };
 
-static const char* const Field_Name[23] = {
-    "Customer_Number",    "Time_Arrived_ZOR",    "Time_Arrived_LAB",     "LAB_Queue_Length",
-    "LAB_Server",         "Time_Departed_LAB",   "Time_Arrived_X_RAY",   "X_RAY_Queue_Length",
-    "X_RAY_Server",       "Time_Departed_X_RAY", "Time_Arrived_EKG",     "EKG_Queue_Length",
-    "EKG_Server",         "Time_Departed_EKG",   "Time_Departed_ZOR",    "Interarrival_Time",
-    "Travel_Time_To_LAB", "LAB_Service_Time",    "Travel_Time_To_X_RAY", "X_RAY_Service_Time",
-    "Travel_Time_To_EKG", "EKG_Service_Time",    "Travel_Time_To_EXIT"};
+static constexpr const auto& Field_Name = Customer_Results_Field_Name;
 
 /* Field positions in a results record; a station's four fields follow
 ** Time_Arrived_ZOR in the order arrived, queue, server, departed. */

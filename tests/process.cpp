@@ -56,6 +56,12 @@ std::string Int32_Image(std::initializer_list<int> Values) {
   return Bytes;
 }
 
+Run_Options Under_Valgrind(const std::string& Valgrind_Path) {
+  Run_Options Options;
+  Options.Wrapper = Valgrind_Path + " --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect";
+  return Options;
+}
+
 static std::vector<std::string> Split_Words(const std::string& Line) {
   std::istringstream In(Line);
   std::vector<std::string> Words;

@@ -29,6 +29,10 @@ struct Run_Options {
 Run_Result Run_Program(const std::string& Program, const std::string& Folder, const std::string& Stdin,
                        const Run_Options& Options = {}, const std::vector<std::string>& Arguments = {});
 
+// Options that run the program under valgrind at Valgrind_Path, failing
+// it (status 99) on any memory error or definite leak.
+Run_Options Under_Valgrind(const std::string& Valgrind_Path);
+
 // A fresh empty folder under the system's temporary folder.
 std::string Make_Scratch_Folder();
 void Remove_Folder(const std::string& Folder);

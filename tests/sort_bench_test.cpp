@@ -198,9 +198,7 @@ TEST_F(Sort_Bench, HostileRoutinesNeverCrashTheHarnessNorFreeTwice) {
   Run_Options Checked;
 #else
   if (std::string(VALGRIND_PATH).empty()) GTEST_SKIP() << "valgrind is not installed";
-  Run_Options Checked;
-  Checked.Wrapper = std::string(VALGRIND_PATH) +
-                    " --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect";
+  Run_Options Checked = Under_Valgrind(VALGRIND_PATH);
 #endif
   for (const Case& C : Cases) {
     Write_File(At("Raw"), Items_Image(Raw));

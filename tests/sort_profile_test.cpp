@@ -122,9 +122,7 @@ TEST_F(Sort_Profile, FreesOnlyWhatItLaidOut) {
   Run_Options Checked;
 #else
   if (std::string(VALGRIND_PATH).empty()) GTEST_SKIP() << "valgrind is not installed";
-  Run_Options Checked;
-  Checked.Wrapper = std::string(VALGRIND_PATH) +
-                    " --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect";
+  Run_Options Checked = Under_Valgrind(VALGRIND_PATH);
 #endif
   Run_Result R = Profile(Folder, PROFILE_MERGE_SORT,
                          {"--orders", "random,extremes", "--max-items", "2048", "--benchmark_min_time=0.001"}, Checked);
