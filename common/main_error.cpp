@@ -8,8 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "unfinished_file.h"
+
 int Main_Error_Status = 1;
-const char* Unfinished_File = nullptr;
 
 void Main_Error(int Exit_Point, const char* Details, ...) {
   std::va_list Arguments;
@@ -19,6 +20,6 @@ void Main_Error(int Exit_Point, const char* Details, ...) {
   std::fprintf(stderr, "  At exit point %d\n", Exit_Point);
   std::fflush(stderr);
   va_end(Arguments);
-  if (Unfinished_File != nullptr) std::remove(Unfinished_File);
+  Remove_Unfinished_File();
   std::exit(Main_Error_Status);
 }

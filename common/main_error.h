@@ -12,13 +12,8 @@
 ** file does not hold". */
 extern int Main_Error_Status;
 
-/* A file the run has created and not yet finished. Main_Error removes it
-** before the process ends, so that no later program takes a half-made
-** file for a whole one. Null when there is none. */
-extern const char* Unfinished_File;
-
 /* Writes "ERROR in main\n", the Details formatted like printf, then
 ** "  At exit point N\n"; flushes standard error, removes the unfinished
-** file if there is one, and exits with Main_Error_Status. */
-[[noreturn]] void Main_Error(int Exit_Point, const char* Details, ...)
-    __attribute__((format(printf, 2, 3)));
+** file if there is one (see unfinished_file.h), and exits with
+** Main_Error_Status. */
+[[noreturn]] void Main_Error(int Exit_Point, const char* Details, ...) __attribute__((format(printf, 2, 3)));

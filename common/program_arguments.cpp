@@ -8,9 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifndef ZOR_KIT_VERSION
-#define ZOR_KIT_VERSION "unknown"
-#endif
+#include "zor_kit_version.h"
 
 void Answer_Help_Or_Version(int Argc, char** Argv, const char* Name, const char* Help) {
   if (Argc != 2) return;

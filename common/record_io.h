@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -66,4 +67,13 @@ inline bool Write_Int32_Record(std::FILE* File, const void* Record, std::size_t 
   std::memcpy(Image, Record, Size);
   Host_To_File_Order(Image, Size);
   return std::fwrite(Image, Size, 1, File) == 1;
+}
+
+/* Appends every whole record of File to Records; false on a read error
+** (the records before it are kept). */
+template <typename Record>
+bool Read_All_Records(std::FILE* File, std::vector<Record>* Records) {
+  Record R;
+  while (Read_Int32_Record(File, &R, sizeof R)) Records->push_back(R);
+  return !std::ferror(File);
 }

@@ -6,27 +6,29 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "customer_parameters.h"
-#include "record_io.h"
 #include "main_error.h"
 #include "program_arguments.h"
+#include "record_io.h"
+#include "record_listing.h"
+#include "unfinished_file.h"
 #include "zor_files.h"
 
-static const char Help[] =
+namespace {
+
+const char Help[] =
     "Usage: workload_lister\n"
     "Lists ZOR_Binary_In in the current folder as the text table ZOR_Text_In, one\n"
     "customer per line (eight columns), and prints the count and a legend of the\n"
     "columns on standard output. It asks nothing.\n"
     "Exit status: 0 on success; 1 on failure, after an \"ERROR in main\" block:\n"
     "exit point 1, ZOR_Binary_In missing or unreadable; 2, ZOR_Text_In cannot be\n"
-    "created; 3, a line cannot be written (the partial table is removed).\n"
+    "created; 3, a line cannot be written. A failed or interrupted run removes\n"
+    "the partial table.\n"
     "Example: workload_lister && less ZOR_Text_In\n";
 
-[[noreturn]] static void Text_Write_Failed() {
-  Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_In);
-}
+[[noreturn]] void Text_Write_Failed() { Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_In); }
 
-static void Print_Summary(int32_t Count) {
+void Print_Summary(int32_t Count) {
   std::printf("Number of customers: %d\n", Count);
   std::printf("\nThe text file %s has been written\n", ZOR_Text_In);
   std::fputs("  with one customer simulation parameters on a line\n"
@@ -41,31 +43,26 @@ static void Print_Summary(int32_t Count) {
   std::fputs("\n", stdout);
 }
 
+}  // namespace
+
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "workload_lister", Help);
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
   std::FILE* Text = std::fopen(ZOR_Text_In, "w");
   if (Text == nullptr) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_In);
-  Unfinished_File = ZOR_Text_In;
+  Begin_Unfinished_File(ZOR_Text_In);
 
-  int32_t Count = 0;
-  Customer_Parameters R;
-  while (Read_Int32_Record(In, &R, sizeof R)) {
-    Count++;
-    if (std::fprintf(Text, " %6d %6d %6d %6d %6d %6d %6d %6d\n", R.Interarrival_Time, R.Travel_Time_To_LAB,
-                     R.LAB_Service_Time, R.Travel_Time_To_X_RAY, R.X_RAY_Service_Time, R.Travel_Time_To_EKG,
-                     R.EKG_Service_Time, R.Travel_Time_To_EXIT) < 1)
-      Text_Write_Failed();
-  }
+  Listing L = List_Parameters(In, Text);
+  if (L.Write_Failed) Text_Write_Failed();
   /* A read error is not the end of the file: a table cut short must not
   ** be reported as the whole day. */
-  if (std::ferror(In)) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
+  if (L.Read_Failed) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
   std::fclose(In);
   /* The lines go through a buffer, so a full disk may show only here;
   ** the summary is printed once the table is known to be written. */
   if (std::fclose(Text) != 0) Text_Write_Failed();
-  Unfinished_File = nullptr;
-  Print_Summary(Count);
+  Finish_Unfinished_File();
+  Print_Summary(L.Records);
   return 0;
 }

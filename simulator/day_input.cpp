@@ -9,8 +9,6 @@
 #include "record_io.h"
 #include "zor_files.h"
 
-const char* const Station_Name[Number_Of_Stations] = {"LAB", "X_RAY", "EKG"};
-
 void Ask_Servers(int32_t Servers[Number_Of_Stations]) {
   std::fprintf(stderr, "Enter Number of Servers at each station\n   %d <= S <= %d\n", 1, Max_Servers);
   for (int32_t S = 0; S < Number_Of_Stations; S++) {
@@ -23,11 +21,8 @@ void Ask_Servers(int32_t Servers[Number_Of_Stations]) {
   std::fputs("\n", stderr);
 }
 
-/* Every instant of the day is bounded by the sum of all the file's
-** times, so a day whose times sum within 32 bits cannot overflow the
-** simulated clock. */
-std::vector<Customer_Parameters> Read_Day(std::FILE* In) {
-  std::vector<Customer_Parameters> Day;
+Day_Reading Read_Day_From(std::FILE* In) {
+  Day_Reading R{{}, Day_Fits, 0, 0};
   int64_t All_Times = 0;
   Customer_Parameters P;
   while (Read_Int32_Record(In, &P, sizeof P)) {
@@ -35,15 +30,33 @@ std::vector<Customer_Parameters> Read_Day(std::FILE* In) {
                              P.Travel_Time_To_X_RAY, P.X_RAY_Service_Time, P.Travel_Time_To_EKG,
                              P.EKG_Service_Time,     P.Travel_Time_To_EXIT};
     for (int32_t T : Times) {
-      if (T < 0) Main_Error(4, "  File: %s record %zu holds a negative time: %d\n", ZOR_Binary_In, Day.size() + 1, T);
+      if (T < 0) {
+        R.Problem = Day_Negative_Time, R.Record = R.Day.size() + 1, R.Negative = T;
+        return R;
+      }
       All_Times += T;
     }
-    if (All_Times > INT32_MAX || Day.size() == Max_Simulated_Customers)
+    if (All_Times > INT32_MAX || R.Day.size() == Max_Simulated_Customers) {
+      R.Problem = Day_Too_Large;
+      return R;
+    }
+    R.Day.push_back(P);
+  }
+  if (std::ferror(In)) R.Problem = Day_Unreadable;
+  return R;
+}
+
+std::vector<Customer_Parameters> Read_Day(std::FILE* In) {
+  Day_Reading R = Read_Day_From(In);
+  switch (R.Problem) {
+    case Day_Fits: break;
+    case Day_Unreadable: Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
+    case Day_Negative_Time:
+      Main_Error(4, "  File: %s record %zu holds a negative time: %d\n", ZOR_Binary_In, R.Record, R.Negative);
+    case Day_Too_Large:
       Main_Error(5, "  File: %s holds more than %d customers or %d seconds\n", ZOR_Binary_In, Max_Simulated_Customers,
                  INT32_MAX);
-    Day.push_back(P);
   }
-  if (std::ferror(In)) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
   std::fclose(In);
-  return Day;
+  return R.Day;
 }

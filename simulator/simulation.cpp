@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace {
+
 /* The order of the kinds is the order of events at one instant. */
 enum Event_Kind { Departure = 0, Leave_ZOR = 1, Arrive_ZOR = 2, Arrival = 3 };
 
@@ -48,21 +50,21 @@ struct Station_State {
 ** for arrivals, as one 64-bit key, so that ordering two events is one
 ** comparison. Times are non-negative and fit 31 bits, the kind 2 bits,
 ** and customers (at most 1,000,000) or station and server 30 bits. */
-static Event Make_Event(int32_t Time, int32_t Kind, int32_t Station, int32_t Server, int32_t Customer) {
+Event Make_Event(int32_t Time, int32_t Kind, int32_t Station, int32_t Server, int32_t Customer) {
   uint64_t Tie = Kind == Departure ? uint64_t(Station * (Max_Servers + 1) + Server) : uint64_t(Customer);
   return Event{uint64_t(Time) << 32 | uint64_t(Kind) << 30 | Tie, Time, Kind, Station, Server, Customer};
 }
 
-static bool Event_Before(const Event& A, const Event& B) { return A.Order < B.Order; }
+bool Event_Before(const Event& A, const Event& B) { return A.Order < B.Order; }
 
-static void Push_Event(std::vector<Event>& Heap, Event E) {
+void Push_Event(std::vector<Event>& Heap, Event E) {
   size_t I = Heap.size();
   Heap.push_back(E);
   for (size_t Parent; I > 0 && Event_Before(E, Heap[Parent = (I - 1) / 2]); I = Parent) Heap[I] = Heap[Parent];
   Heap[I] = E;
 }
 
-static Event Pop_Event(std::vector<Event>& Heap) {
+Event Pop_Event(std::vector<Event>& Heap) {
   Event First = Heap.front(), Last = Heap.back();
   Heap.pop_back();
   size_t Size = Heap.size(), I = 0;
@@ -76,31 +78,13 @@ static Event Pop_Event(std::vector<Event>& Heap) {
   return First;
 }
 
-static int32_t Service_Time(const Customer_Parameters& P, int32_t S) {
-  return S == LAB ? P.LAB_Service_Time : S == X_RAY ? P.X_RAY_Service_Time : P.EKG_Service_Time;
-}
-
-/* The station after S on the customer's route, or Number_Of_Stations for
-** the exit; LAB is always visited, the others only with a service time. */
-static int32_t Next_Station(const Customer_Parameters& P, int32_t S) {
-  for (int32_t Next = S + 1; Next < Number_Of_Stations; Next++)
-    if (Service_Time(P, Next) != 0) return Next;
-  return Number_Of_Stations;
-}
-
-static int32_t Travel_Time_To(const Customer_Parameters& P, int32_t S) {
-  const int32_t Travel[] = {P.Travel_Time_To_LAB, P.Travel_Time_To_X_RAY, P.Travel_Time_To_EKG,
-                            P.Travel_Time_To_EXIT};
-  return Travel[S];
-}
-
-static void Trace_Line(std::vector<Trace_Event>* Trace, int32_t Time, int32_t Customer, int32_t Place, int32_t Kind,
+void Trace_Line(std::vector<Trace_Event>* Trace, int32_t Time, int32_t Customer, int32_t Place, int32_t Kind,
                        int32_t Server, size_t Waiting) {
   if (Trace != nullptr)
     Trace->push_back(Trace_Event{Time, Customer + 1, Place, Kind, Server, static_cast<int32_t>(Waiting)});
 }
 
-static void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Visit& V, const Customer_Parameters& P,
+void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Visit& V, const Customer_Parameters& P,
                           int32_t Now, int32_t S, int32_t Server, int32_t Customer) {
   int32_t Wait = Now - V.Arrived;
   Summary.Total_Wait += Wait;
@@ -110,32 +94,23 @@ static void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Vi
   Push_Event(Heap, Make_Event(Now + Service_Time(P, S), Departure, S, Server, Customer));
 }
 
-static Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32_t Arrived_ZOR,
-                                  int32_t Departed_ZOR, const Visit At[Number_Of_Stations]) {
-  return Customer_Results{.Customer_Number = Customer + 1,
-                          .Time_Arrived_ZOR = Arrived_ZOR,
-                          .Time_Arrived_LAB = At[LAB].Arrived,
-                          .LAB_Queue_Length = At[LAB].Queue_Length,
-                          .LAB_Server = At[LAB].Server,
-                          .Time_Departed_LAB = At[LAB].Departed,
-                          .Time_Arrived_X_RAY = At[X_RAY].Arrived,
-                          .X_RAY_Queue_Length = At[X_RAY].Queue_Length,
-                          .X_RAY_Server = At[X_RAY].Server,
-                          .Time_Departed_X_RAY = At[X_RAY].Departed,
-                          .Time_Arrived_EKG = At[EKG].Arrived,
-                          .EKG_Queue_Length = At[EKG].Queue_Length,
-                          .EKG_Server = At[EKG].Server,
-                          .Time_Departed_EKG = At[EKG].Departed,
-                          .Time_Departed_ZOR = Departed_ZOR,
-                          .Interarrival_Time = P.Interarrival_Time,
-                          .Travel_Time_To_LAB = P.Travel_Time_To_LAB,
-                          .LAB_Service_Time = P.LAB_Service_Time,
-                          .Travel_Time_To_X_RAY = P.Travel_Time_To_X_RAY,
-                          .X_RAY_Service_Time = P.X_RAY_Service_Time,
-                          .Travel_Time_To_EKG = P.Travel_Time_To_EKG,
-                          .EKG_Service_Time = P.EKG_Service_Time,
-                          .Travel_Time_To_EXIT = P.Travel_Time_To_EXIT};
+Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32_t Arrived_ZOR, int32_t Departed_ZOR,
+                           const Visit At[Number_Of_Stations]) {
+  Customer_Results R{};
+  R.Customer_Number = Customer + 1;
+  R.Time_Arrived_ZOR = Arrived_ZOR;
+  for (int S = 0; S < Number_Of_Stations; S++) {
+    Visit_Value(R, S, Arrived_Field) = At[S].Arrived;
+    Visit_Value(R, S, Queue_Length_Field) = At[S].Queue_Length;
+    Visit_Value(R, S, Server_Field) = At[S].Server;
+    Visit_Value(R, S, Departed_Field) = At[S].Departed;
+  }
+  R.Time_Departed_ZOR = Departed_ZOR;
+  Copy_Parameters(R, P);
+  return R;
 }
+
+}  // namespace
 
 void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
                   Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace) {
@@ -207,7 +182,7 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
       Start_Service(Heap, Sum, Waited, Day[Next], E.Time, E.Station, E.Server, Next);
       Trace_Line(Trace, E.Time, Next, E.Station, Trace_Start, E.Server, At.Queue.size() - At.Head);
     }
-    int32_t Onward = Next_Station(P, E.Station);
+    int32_t Onward = Next_Place(P, E.Station);
     int32_t Then = E.Time + Travel_Time_To(P, Onward);
     if (Onward == Number_Of_Stations) {
       Departed_ZOR[E.Customer] = Then;

@@ -11,8 +11,7 @@
 
 #include "customer_parameters.h"
 #include "customer_results.h"
-
-enum Station { LAB = 0, X_RAY = 1, EKG = 2, Number_Of_Stations = 3 };
+#include "zor_stations.h"
 
 inline constexpr int32_t Max_Servers = 20;
 
@@ -42,9 +41,10 @@ struct Trace_Event {
 };
 
 /* Simulates Count customers and fills Results[0 .. Count-1] in customer
-** order (customer k is Day[k-1]); with no Results, only the Summary. Servers[s] is 1 .. Max_Servers. Every
-** time in Day must be non-negative and their sum must fit 32 bits, so
-** that no instant of the day can overflow. With a Trace, every event is
-** appended to it in the order the simulation handles it. */
+** order (customer k is Day[k-1]); with no Results, only the Summary.
+** Servers[s] is 1 .. Max_Servers. Every time in Day must be non-negative
+** and their sum must fit 32 bits, so that no instant of the day can
+** overflow. With a Trace, every event is appended to it in the order the
+** simulation handles it. */
 void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
                   Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace = nullptr);

@@ -22,9 +22,13 @@
 #include "program_arguments.h"
 #include "record_io.h"
 #include "simulation.h"
+#include "trace_lines.h"
+#include "unfinished_file.h"
 #include "zor_files.h"
 
-static const char Help[] =
+namespace {
+
+const char Help[] =
     "Usage: zor_simulator\n"
     "The reference simulator of the ZOR day. In the current folder it reads\n"
     "ZOR_Binary_In, asks on standard error for the servers at LAB, X_RAY and EKG\n"
@@ -34,37 +38,33 @@ static const char Help[] =
     "customers, when the last service ends, and per station the servers,\n"
     "visits, mean and max wait and utilisation.\n"
     "Exit status: 0 on success; 1 on any failure, after an \"ERROR in main\"\n"
-    "block on standard error that names the exit point.\n"
+    "block on standard error that names the exit point. A failed or interrupted\n"
+    "run removes the file it was writing.\n"
     "Example: printf '5\\n4\\n2\\n' | zor_simulator\n";
 
-static void Write_Results(const std::vector<Customer_Results>& Results) {
+void Write_Results(const std::vector<Customer_Results>& Results) {
   std::FILE* Out = std::fopen(ZOR_Binary_Out, "wb");
   if (Out == nullptr) Main_Error(6, "  File: %s can not be opened for writing\n", ZOR_Binary_Out);
-  Unfinished_File = ZOR_Binary_Out;
+  Begin_Unfinished_File(ZOR_Binary_Out);
   for (const Customer_Results& R : Results)
     if (!Write_Int32_Record(Out, &R, sizeof R)) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
   if (std::fclose(Out) != 0) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
-  Unfinished_File = nullptr;
+  Finish_Unfinished_File();
 }
 
 /* The trace, in the format the README documents for a user's own. */
-static void Write_Trace(const std::vector<Trace_Event>& Trace) {
-  static const char* const Place_Name[] = {"LAB", "X_RAY", "EKG", "ZOR"};
-  static const char* const Event_Name[] = {"ARRIVE", "START", "DEPART", "LEAVE"};
+void Write_Trace(const std::vector<Trace_Event>& Trace) {
   std::FILE* Out = std::fopen(ZOR_Debug_Out, "w");
   if (Out == nullptr) Main_Error(8, "  File: %s can not be opened for writing\n", ZOR_Debug_Out);
-  Unfinished_File = ZOR_Debug_Out;
-  bool Failed = std::fprintf(Out, "%7s %8s %-5s %-6s %6s %7s\n", "Time", "Customer", "Place", "Event", "Server",
-                             "Waiting") < 0;
-  for (const Trace_Event& E : Trace)
-    Failed |= std::fprintf(Out, "%7d %8d %-5s %-6s %6d %7d\n", E.Time, E.Customer, Place_Name[E.Place],
-                           Event_Name[E.Kind], E.Server, E.Waiting) < 0;
+  Begin_Unfinished_File(ZOR_Debug_Out);
+  bool Failed = std::fputs(Trace_Header().c_str(), Out) == EOF;
+  for (const Trace_Event& E : Trace) Failed |= std::fputs(Trace_Line(E).c_str(), Out) == EOF;
   Failed |= std::fclose(Out) != 0;
   if (Failed) Main_Error(9, "  fprintf failed to file: %s\n", ZOR_Debug_Out);
-  Unfinished_File = nullptr;
+  Finish_Unfinished_File();
 }
 
-static void Print_Summary(int32_t Count, const Day_Summary& Summary) {
+void Print_Summary(int32_t Count, const Day_Summary& Summary) {
   std::printf("Customers simulated: %d\n", Count);
   std::printf("Last service ends at: %d s\n", Summary.Last_Departure);
   std::printf("Station  Servers  Visits  Mean wait  Max wait  Utilisation\n");
@@ -77,6 +77,8 @@ static void Print_Summary(int32_t Count, const Day_Summary& Summary) {
                 At.Max_Wait, Utilisation);
   }
 }
+
+}  // namespace
 
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "zor_simulator", Help);

@@ -20,23 +20,28 @@
 #include <unistd.h>
 
 #include "record_io.h"
+#include "unfinished_file.h"
 
-static constexpr int Block_Items = 16384;
+namespace {
 
-[[noreturn]] static void Fail(const char* Function, const char* Problem, const char* Path) {
+constexpr int Block_Items = 16384;
+
+[[noreturn]] void Fail(const char* Function, const char* Problem, const char* Path) {
   std::fprintf(stderr, "ERROR in %s\n", Function);
   std::fprintf(stderr, "%s File: %s\n", Problem, Path);
   std::fflush(stderr);
   std::exit(1);
 }
 
-[[noreturn]] static void Fail_Build(const char* Lines, std::FILE* In) {
+[[noreturn]] void Fail_Build(const char* Lines, std::FILE* In) {
   std::fputs("ERROR in Build_Singly_Linked_List\n", stderr);
   std::fputs(Lines, stderr);
   std::fflush(stderr);
   std::fclose(In);
   std::exit(1);
 }
+
+}  // namespace
 
 void Build_Singly_Linked_List(const char* Path, SL_Node** Head, int32_t* Count) {
   *Head = nullptr;
@@ -103,6 +108,9 @@ void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Co
   const char* Writer = "Write_Sorted_File_From_SL_List";
   std::FILE* Out = std::fopen(Path, "wb");
   if (Out == nullptr) Fail(Writer, "Unable to open", Path);
+  /* Interrupted while writing, the run empties Sorted, as after a
+  ** failed write: a Sorted cut short must not pass for a sorted Raw. */
+  Begin_Unfinished_Contents(fileno(Out));
 
   const int64_t Write_Limit = int64_t{Count} + 5;
   int32_t Block[Block_Items];
@@ -121,6 +129,8 @@ void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Co
   Host_To_File_Order(Block, Filled * sizeof Block[0]);
   Failed |= std::fwrite(Block, sizeof Block[0], Filled, Out) != size_t(Filled);
   /* The close flushes the stream's own buffer: a full disk may show only here. */
+  Failed |= std::fflush(Out) != 0;
+  Finish_Unfinished_File();
   Failed |= std::fclose(Out) != 0;
   /* A Sorted cut short must not pass for a sorted Raw: empty it. */
   if (Failed) {

@@ -11,16 +11,21 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include "customer_parameters.h"
-#include "record_io.h"
+#include "draw_day.h"
 #include "main_error.h"
 #include "program_arguments.h"
-#include "draw_day.h"
 #include "read_int32.h"
+#include "record_io.h"
+#include "staged_file.h"
 #include "uniform.h"
 #include "zor_files.h"
 
-static const char Help[] =
+namespace {
+
+const char Help[] =
     "Usage: workload_maker\n"
     "Draws one day of ZOR customers and writes ZOR_Binary_In in the current\n"
     "folder. It first removes the files of the previous run (ZOR_Binary_In,\n"
@@ -30,18 +35,19 @@ static const char Help[] =
     "standard input. It writes 28 x N records of 32 bytes and prints the count,\n"
     "the customers per slot and the seed on standard output.\n"
     "Exit status: 0 on success; 1 on any failure, after an \"ERROR in main\"\n"
-    "block on standard error that names the exit point; a failed run removes\n"
-    "the ZOR_Binary_In it began.\n"
+    "block on standard error that names the exit point. The day is written under\n"
+    "a temporary name and renamed when whole, so a failed or interrupted run\n"
+    "leaves no ZOR_Binary_In.\n"
     "Example: printf '4\\n17\\n' | workload_maker\n";
 
 
 /* A fresh run must never be mistaken for the output of an older one. */
-static void Clear_Old_Files() {
+void Clear_Old_Files() {
   for (const char* Name : {ZOR_Binary_In, ZOR_Binary_Out, ZOR_Text_In, ZOR_Text_Out, ZOR_Debug_Out})
     std::remove(Name);
 }
 
-static int32_t Ask_Customers_Per_Slot() {
+int32_t Ask_Customers_Per_Slot() {
   std::fprintf(stderr, "Enter Number of Customers per %d minute time slot\n", Time_Slot_Minutes);
   std::fprintf(stderr, "   %d <= N <= %d\n", 0, Max_Customers_Per_Slot);
   std::fprintf(stderr, "Number of Customers per %d minute time slot: ", Time_Slot_Minutes);
@@ -56,7 +62,7 @@ static int32_t Ask_Customers_Per_Slot() {
   return N;
 }
 
-static void Ask_Initial_Seed() {
+void Ask_Initial_Seed() {
   std::fputs("\n\nEnter initial seed for random number generator\n"
              "    0  -- random not repeatable\n"
              "  > 0  -- random but repeatable\n"
@@ -68,26 +74,37 @@ static void Ask_Initial_Seed() {
   std::fputs("\n", stderr);
 }
 
+/* The day is written under a temporary name beside ZOR_Binary_In and
+** renamed once whole, so that no run, however it ends (a failure, Ctrl-C,
+** SIGKILL, a power cut), leaves a partial day under the name a later
+** program reads. The old files are gone by now, so the name must be free:
+** what still stands there (a folder that holds files) could not be
+** replaced, and is refused at exit point 1 before any question is asked. */
+std::FILE* Create_Day_File(char* Temp, size_t Size) {
+  struct stat Status;
+  std::FILE* Out = lstat(ZOR_Binary_In, &Status) != 0 ? Create_Staged_File(ZOR_Binary_In, Temp, Size) : nullptr;
+  if (Out == nullptr) Main_Error(1, "  File: %s can not be opened for writing\n", ZOR_Binary_In);
+  return Out;
+}
+
 /* Records go through a buffered stream, so a full disk may show only at
 ** the close: that is checked as strictly as each write. */
-static void Write_Day(std::FILE* Out, int32_t Total, const Customer_Parameters Day[]) {
+void Write_Day(std::FILE* Out, const char* Temp, int32_t Total, const Customer_Parameters Day[]) {
   for (int32_t K = 0; K < Total; K++) {
     if (!Write_Int32_Record(Out, &Day[K], sizeof Day[K]))
       Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
   }
-  if (std::fclose(Out) != 0) Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
-  Unfinished_File = nullptr;
+  if (std::fclose(Out) != 0 || !Publish_Staged_File(Temp, ZOR_Binary_In))
+    Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
 }
+
+}  // namespace
 
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "workload_maker", Help);
   Clear_Old_Files();
-  std::FILE* Out = std::fopen(ZOR_Binary_In, "wb");
-  if (Out == nullptr)
-    Main_Error(1, "  File: %s can not be opened for writing\n", ZOR_Binary_In);
-  /* From here on, a run that fails leaves no ZOR_Binary_In: an empty or
-  ** partial day would otherwise pass for a whole one downstream. */
-  Unfinished_File = ZOR_Binary_In;
+  char Temp[64];
+  std::FILE* Out = Create_Day_File(Temp, sizeof Temp);
 
   int32_t N = Ask_Customers_Per_Slot();
   Ask_Initial_Seed();
@@ -95,7 +112,7 @@ int main(int Argc, char** Argv) {
   Random_Stream Stream{Initial_Seed, 0, 0};
   Customer_Parameters Day[Max_Day_Customers];
   int32_t Total = Draw_Day(&Stream, N, Day);
-  Write_Day(Out, Total, Day);
+  Write_Day(Out, Temp, Total, Day);
 
   std::printf("Number of customers: %d\n", Total);
   std::printf("Number of Customers per %d minute time slot %3d\n", Time_Slot_Minutes, N);
