@@ -8,7 +8,7 @@ install(TARGETS workload_maker workload_lister results_lister zor_simulator resu
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS sort_bench sort_profile EXPORT ZorKitTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES sort_bench/sort_bench.h common/customer_parameters.h listers/customer_results.h
+install(FILES sort_bench/sort_bench.h common/customer_parameters.h common/customer_results.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zor_kit)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The package's change log, compressed as Debian keeps it.

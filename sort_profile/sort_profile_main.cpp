@@ -28,9 +28,7 @@
 #include "profile_lists.h"
 #include "svg_chart.h"
 
-#ifndef ZOR_KIT_VERSION
-#define ZOR_KIT_VERSION "unknown"
-#endif
+#include "zor_kit_version.h"
 
 struct Profile_Options {
   int32_t K = 0, X = 0;

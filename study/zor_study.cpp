@@ -30,9 +30,7 @@
 #include "study_statistics.h"
 #include "svg_chart.h"
 
-#ifndef ZOR_KIT_VERSION
-#define ZOR_KIT_VERSION "unknown"
-#endif
+#include "zor_kit_version.h"
 
 struct Load {
   int32_t Per_Slot, Days, First_Seed, Threads;

@@ -56,9 +56,12 @@ std::string Int32_Image(std::initializer_list<int> Values) {
   return Bytes;
 }
 
-Run_Options Under_Valgrind(const std::string& Valgrind_Path) {
+Run_Options Memory_Checked() {
   Run_Options Options;
-  Options.Wrapper = Valgrind_Path + " --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect";
+#ifndef ZOR_SANITIZE
+  Options.Wrapper = std::string(VALGRIND_PATH) +
+                    " --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect";
+#endif
   return Options;
 }
 

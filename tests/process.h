@@ -29,9 +29,11 @@ struct Run_Options {
 Run_Result Run_Program(const std::string& Program, const std::string& Folder, const std::string& Stdin,
                        const Run_Options& Options = {}, const std::vector<std::string>& Arguments = {});
 
-// Options that run the program under valgrind at Valgrind_Path, failing
-// it (status 99) on any memory error or definite leak.
-Run_Options Under_Valgrind(const std::string& Valgrind_Path);
+// Options that check the program's memory use: under valgrind in the
+// plain build, failing it (status 99) on any memory error or definite
+// leak; as it is in the sanitizer build, whose AddressSanitizer aborts it
+// on the same faults.
+Run_Options Memory_Checked();
 
 // A fresh empty folder under the system's temporary folder.
 std::string Make_Scratch_Folder();

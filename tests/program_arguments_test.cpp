@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "process.h"
+#include "zor_kit_version.h"
 
 namespace {
 

@@ -194,12 +194,7 @@ TEST_F(Sort_Bench, HostileRoutinesNeverCrashTheHarnessNorFreeTwice) {
       {APPENDS_OWN_NODES_BENCH, "12\n0\n", Appended_12},  // cut at count + 5
       {LOSES_NODES_BENCH, "0\n0\n", {50, 40, 30, 90, 80}},
   };
-#ifdef ZOR_SANITIZE
-  Run_Options Checked;
-#else
-  if (std::string(VALGRIND_PATH).empty()) GTEST_SKIP() << "valgrind is not installed";
-  Run_Options Checked = Under_Valgrind(VALGRIND_PATH);
-#endif
+  Run_Options Checked = Memory_Checked();
   for (const Case& C : Cases) {
     Write_File(At("Raw"), Items_Image(Raw));
     Run_Result R = Run(C.Program, C.Stdin, Checked);

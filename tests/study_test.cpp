@@ -16,6 +16,7 @@
 #include "process.h"
 #include "simulation.h"
 #include "study_statistics.h"
+#include "zor_kit_version.h"
 
 namespace {
 
