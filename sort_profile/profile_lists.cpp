@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -65,14 +66,19 @@ void Free_List(Laid_Out_List& L) {
   L.Head = nullptr;
 }
 
-static List_Verdict Fault(const char* Format, long long A, long long B = 0, long long C = 0) {
+namespace {
+
+__attribute__((format(printf, 1, 2))) List_Verdict Fault(const char* Format, ...) {
   char Text[200];
-  std::snprintf(Text, sizeof Text, Format, A, B, C);
+  std::va_list Arguments;
+  va_start(Arguments, Format);
+  std::vsnprintf(Text, sizeof Text, Format, Arguments);
+  va_end(Arguments);
   return List_Verdict{Text};
 }
 
 /* splitmix64's finaliser: every bit of the item moves every bit of the result. */
-static uint64_t Mix(uint64_t Z) {
+uint64_t Mix(uint64_t Z) {
   Z = (Z ^ (Z >> 30)) * 0xbf58476d1ce4e5b9u;
   Z = (Z ^ (Z >> 27)) * 0x94d049bb133111ebu;
   return Z ^ (Z >> 31);
@@ -80,7 +86,7 @@ static uint64_t Mix(uint64_t Z) {
 
 /* Two order-blind sums over the items: equal multisets give equal sums,
 ** and unequal ones the same pair only by a 2^-128 chance. */
-static std::pair<uint64_t, uint64_t> Multiset_Sums(const std::vector<int32_t>& Items) {
+std::pair<uint64_t, uint64_t> Multiset_Sums(const std::vector<int32_t>& Items) {
   uint64_t A = 0, B = 0;
   for (int32_t Item : Items) {
     uint64_t V = static_cast<uint32_t>(Item);
@@ -88,6 +94,8 @@ static std::pair<uint64_t, uint64_t> Multiset_Sums(const std::vector<int32_t>& I
   }
   return {A, B};
 }
+
+}  // namespace
 
 List_Verdict Check_List(Laid_Out_List& L) {
   size_t N = L.Nodes.size();
@@ -112,16 +120,16 @@ List_Verdict Check_List(Laid_Out_List& L) {
   List_Verdict Verdict;
   for (const SL_Node* Node = L.Head; Node != nullptr; Node = Node->Next) {
     int32_t Tag = Node->Item;
-    long long Position = static_cast<long long>(Walked.size());
+    size_t Position = Walked.size() + 1;  // as a person counts, from 1
     if (Tag < 0 || static_cast<size_t>(Tag) >= N || Entries[static_cast<size_t>(Tag)].Node != Node) {
-      Verdict = Fault("a node it was not given stands at position %lld (it holds %lld)", Position, Tag);
+      Verdict = Fault("a node it was not given stands at position %zu (it holds %d)", Position, Tag);
       break;
     }
     Entry& E = Entries[static_cast<size_t>(Tag)];
     if (E.Seen) {
       /* Only nodes it was given have been read so far, so this is a loop. */
-      Verdict = Fault("the list runs into a cycle: position %lld is node %lld of the input again, seen before",
-                      Position, Tag);
+      Verdict = Fault("the list runs into a cycle: position %zu is node %d of the input again, seen before",
+                      Position, Tag + 1);
       break;
     }
     E.Seen = 1;
@@ -135,12 +143,12 @@ List_Verdict Check_List(Laid_Out_List& L) {
   if (Walked.size() < N) {
     size_t Lost = 0;
     while (Entries[Lost].Seen) Lost++;
-    return Fault("the list ends after %lld of %lld nodes: node %lld of the input (holding %lld) is lost",
-                 (long long)Walked.size(), (long long)N, (long long)Lost);
+    return Fault("the list ends after %zu of %zu nodes: node %zu of the input (holding %d) is lost", Walked.size(), N,
+                 Lost + 1, Entries[Lost].Item);
   }
   for (size_t P = 1; P < N; P++)
     if (Walked[P] < Walked[P - 1])
-      return Fault("items do not ascend at position %lld: %lld after %lld", (long long)P, Walked[P], Walked[P - 1]);
+      return Fault("items do not ascend at position %zu: %d after %d", P + 1, Walked[P], Walked[P - 1]);
   /* The items are those given when two sums of a strong mix of every
   ** item agree; only then, to say where they differ, is the input sorted. */
   if (Multiset_Sums(Walked) == Multiset_Sums(L.Items)) return List_Verdict{};
@@ -148,7 +156,7 @@ List_Verdict Check_List(Laid_Out_List& L) {
   std::sort(Sorted_Items.begin(), Sorted_Items.end());
   for (size_t P = 0; P < N; P++)
     if (Walked[P] != Sorted_Items[P])
-      return Fault("position %lld holds %lld where the sorted input has %lld (not a permutation)", (long long)P,
-                   Walked[P], Sorted_Items[P]);
+      return Fault("position %zu holds %d where the sorted input has %d (not a permutation)", P + 1, Walked[P],
+                   Sorted_Items[P]);
   return List_Verdict{};
 }

@@ -46,10 +46,10 @@ TEST_F(Sort_Profile, EachBrokenRoutineIsCaughtWhereItFirstFails) {
       {PROFILE_CRASHES_ON_EMPTY, "FAIL: order random (seed 1), size 0, K 0, X 0", "  crashed: "},
       {PROFILE_LOOPS_ON_TWO, "FAIL: order random (seed 1), size 2, K 0, X 0", "  did not return within 1 s"},
       {PROFILE_LOSES_NODE_AT_FIVE, "FAIL: order random (seed 1), size 5, K 0, X 0", "  the list ends after 4 of 5 nodes"},
-      {PROFILE_FOREIGN_NODE, "FAIL: order random (seed 1), size 3, K 0, X 0", "  a node it was not given stands at position 1"},
-      {PROFILE_LEAVES_CYCLE, "FAIL: order random (seed 1), size 4, K 0, X 0", "  the list runs into a cycle: position 4"},
-      {PROFILE_WRONG_ON_DESCENDING, "FAIL: order descending, size 8, K 0, X 0", "  items do not ascend at position 1"},
-      {PROFILE_COPIES_NODES, "FAIL: order random (seed 1), size 1, K 0, X 0", "  a node it was not given stands at position 0"},
+      {PROFILE_FOREIGN_NODE, "FAIL: order random (seed 1), size 3, K 0, X 0", "  a node it was not given stands at position 2"},
+      {PROFILE_LEAVES_CYCLE, "FAIL: order random (seed 1), size 4, K 0, X 0", "  the list runs into a cycle: position 5"},
+      {PROFILE_WRONG_ON_DESCENDING, "FAIL: order descending, size 8, K 0, X 0", "  items do not ascend at position 2"},
+      {PROFILE_COPIES_NODES, "FAIL: order random (seed 1), size 1, K 0, X 0", "  a node it was not given stands at position 1"},
   };
   for (const Case& C : Cases) {
     Run_Result R = Profile(Folder, C.Program, {"--check-only", "--time-limit", "1"});
@@ -118,12 +118,7 @@ TEST_F(Sort_Profile, SweepFindsTheBestPairAmongThoseThatSort) {
 // sanitizer build checks the same under AddressSanitizer), a whole
 // profile, correctness and series, reads and frees nothing it should not.
 TEST_F(Sort_Profile, FreesOnlyWhatItLaidOut) {
-#ifdef ZOR_SANITIZE
-  Run_Options Checked;
-#else
-  if (std::string(VALGRIND_PATH).empty()) GTEST_SKIP() << "valgrind is not installed";
-  Run_Options Checked = Under_Valgrind(VALGRIND_PATH);
-#endif
+  Run_Options Checked = Memory_Checked();
   Run_Result R = Profile(Folder, PROFILE_MERGE_SORT,
                          {"--orders", "random,extremes", "--max-items", "2048", "--benchmark_min_time=0.001"}, Checked);
   EXPECT_EQ(R.Exit_Status, 0) << R.Err;
