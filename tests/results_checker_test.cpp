@@ -154,7 +154,8 @@ TEST_F(Results_Checker, ReportsTheFieldValuesAndTheCountPerRule) {
   Run_Result Verdict = Check(Queue_Of_Three, R, Servers);
   EXPECT_EQ(Verdict.Out,
             "ZOR_Binary_Out does not follow the model: customer 2 breaks the rule \"first come, first served\"\n"
-            "  customer: 2\n  station:  LAB\n  field:    Time_Departed_LAB\n  expected: at most 20\n  found:    30\n"
+            "  customer: 2\n  station:  LAB\n  time:     10\n  field:    Time_Departed_LAB\n  expected: at most 20\n"
+            "  found:    30\n"
             "  why:      customer 3 arrived later (at 2) and started first (at 10)\n"
             "Customers breaking each rule:\n"
             "        0  one record per customer, numbered in order, parameters copied\n"
@@ -162,10 +163,10 @@ TEST_F(Results_Checker, ReportsTheFieldValuesAndTheCountPerRule) {
             "        0  the route and its travel times\n"
             "        0  each service lasts its service time and starts after the arrival\n"
             "        0  server numbers in range, one customer per server at a time\n"
-            "        1  first come, first served\n"
+            "        1  first come, first served: customer 2\n"
             "        0  nobody waits while a server is free; lowest-numbered free server first\n"
             "        0  the queue length counts the customers waiting on arrival\n"
-            "        2  equal to the reference simulator\n");
+            "        2  equal to the reference simulator: customers 2, 3\n");
 }
 
 TEST_F(Results_Checker, TroubleEndsWithTheErrorBlockAndStatusTwo) {
