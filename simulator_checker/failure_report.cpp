@@ -1,0 +1,102 @@
+/*
+** failure_report.cpp
+** The failing day, shown and kept.
+*/
+#include "failure_report.h"
+
+#include <cinttypes>
+#include <vector>
+
+#include "record_listing.h"
+#include "zor_stations.h"
+
+namespace {
+
+void Print_Day(std::FILE* Out, const std::vector<Customer_Parameters>& Day) {
+  std::fprintf(Out, "  %8s %10s %12s %7s %7s %8s %7s %7s %7s %7s\n", "customer", "arrives", "interarrival", "to LAB",
+               "LAB", "to X_RAY", "X_RAY", "to EKG", "EKG", "to exit");
+  int64_t Arrives = 0;
+  for (size_t C = 0; C < Day.size(); C++) {
+    const Customer_Parameters& P = Day[C];
+    Arrives += P.Interarrival_Time;
+    std::fprintf(Out, "  %8zu %10" PRId64 " %12d %7d %7d %8d %7d %7d %7d %7d\n", C + 1, Arrives, P.Interarrival_Time,
+                 P.Travel_Time_To_LAB, P.LAB_Service_Time, P.Travel_Time_To_X_RAY, P.X_RAY_Service_Time,
+                 P.Travel_Time_To_EKG, P.EKG_Service_Time, P.Travel_Time_To_EXIT);
+  }
+}
+
+std::string Servers_Text(const int32_t Servers[Number_Of_Stations]) {
+  return "LAB " + std::to_string(Servers[LAB]) + ", X_RAY " + std::to_string(Servers[X_RAY]) + ", EKG " +
+         std::to_string(Servers[EKG]);
+}
+
+bool Write_Bytes(const std::string& Path, const std::string& Bytes) {
+  std::FILE* Out = std::fopen(Path.c_str(), "wb");
+  if (Out == nullptr) return false;
+  bool Ok = std::fwrite(Bytes.data(), 1, Bytes.size(), Out) == Bytes.size();
+  return std::fclose(Out) == 0 && Ok;
+}
+
+/* A listing as the listers write it, from a file's bytes. */
+bool Write_Listing(const std::string& Path, std::string Bytes, bool Results) {
+  std::FILE* In = fmemopen(Bytes.data(), Bytes.size(), "rb");
+  std::FILE* Text = std::fopen(Path.c_str(), "w");
+  bool Ok = In != nullptr && Text != nullptr;
+  if (Ok && !Bytes.empty()) {
+    Listing L = Results ? List_Results(In, Text) : List_Parameters(In, Text);
+    Ok = !L.Write_Failed && !L.Read_Failed;
+  }
+  if (In != nullptr) std::fclose(In);
+  if (Text != nullptr) Ok = std::fclose(Text) == 0 && Ok;
+  return Ok;
+}
+
+}  // namespace
+
+void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& Failing, int Trial, int Trials,
+                   const Trial_Outcome& First, const Shrunk_Day& Shrunk, double Time_Limit,
+                   double Shrinking_Time_Limit) {
+  std::fprintf(Out, "%s does not follow the model.\n", Program.c_str());
+  std::fprintf(Out, "On day %d of %d (%s; %zu customer%s; servers %s) it %s.\n", Trial, Trials,
+               Failing.What.c_str(), Failing.Day.size(), Failing.Day.size() == 1 ? "" : "s",
+               Servers_Text(Failing.Servers).c_str(), Failure_Summary(First, Time_Limit).c_str());
+  std::fprintf(Out, "\nThe smallest day that shows it (found in %d more run%s): %zu customer%s; servers %s\n",
+               Shrunk.Trials, Shrunk.Trials == 1 ? "" : "s", Shrunk.Day.size(), Shrunk.Day.size() == 1 ? "" : "s",
+               Servers_Text(Shrunk.Servers).c_str());
+  Print_Day(Out, Shrunk.Day);
+  const Trial_Outcome& O = Shrunk.Outcome;
+  std::fprintf(Out, "\nOn that day it %s.\n", Failure_Summary(O, Shrinking_Time_Limit).c_str());
+  if (O.Kind == Outcome_Broke_Rule) {
+    std::fprintf(Out, "\n");
+    Print_Verdict(Out, O.Judgement, Shrunk.Day.size());
+  }
+  if (O.Kind == Outcome_Trace_Differs)
+    std::fprintf(Out, "  line %zu of ZOR_Debug_Out\n  expected: %s\n  found:    %s\n", O.Trace.Line,
+                 O.Trace.Expected.c_str(), O.Trace.Found.c_str());
+  if (!O.Their_Errors.empty() && O.Kind != Outcome_Broke_Rule && O.Kind != Outcome_Trace_Differs)
+    std::fprintf(Out, "What it wrote on standard error, at the end:\n%s\n", O.Their_Errors.c_str());
+}
+
+bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::string& Verdict_Text) {
+  const std::vector<Customer_Parameters>& Day = Shrunk.Day;
+  std::string Day_Bytes(reinterpret_cast<const char*>(Day.data()), Day.size() * sizeof(Customer_Parameters));
+  std::vector<Customer_Results> Reference(Day.size());
+  Day_Summary Summary;
+  Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Shrunk.Servers, Reference.data(), &Summary);
+  std::string Reference_Bytes(reinterpret_cast<const char*>(Reference.data()),
+                              Reference.size() * sizeof(Customer_Results));
+  bool Ok = Write_Bytes(Folder + "/ZOR_Binary_In", Day_Bytes) &&
+            Write_Bytes(Folder + "/entries", Entries_Of(Shrunk.Servers)) &&
+            Write_Listing(Folder + "/ZOR_Text_In", Day_Bytes, false) &&
+            Write_Bytes(Folder + "/Reference_Binary_Out", Reference_Bytes) &&
+            Write_Listing(Folder + "/Reference_Text_Out", Reference_Bytes, true) &&
+            Write_Bytes(Folder + "/Verdict", Verdict_Text);
+  const std::string& Theirs = Shrunk.Outcome.Their_Output;
+  std::remove((Folder + "/ZOR_Binary_Out").c_str());
+  std::remove((Folder + "/ZOR_Text_Out").c_str());
+  if (Ok && !Theirs.empty()) {
+    Ok = Write_Bytes(Folder + "/ZOR_Binary_Out", Theirs);
+    if (Ok && Theirs.size() % sizeof(Customer_Results) == 0) Ok = Write_Listing(Folder + "/ZOR_Text_Out", Theirs, true);
+  }
+  return Ok;
+}

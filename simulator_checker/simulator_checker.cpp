@@ -1,0 +1,231 @@
+/*
+** simulator_checker.cpp
+** Runs a user's simulator on a battery of days and says whether it
+** followed the model on all of them; if not, shows the smallest day on
+** which it does not, and why, and can keep that day in a folder to rerun
+** by hand. A tool beyond the kit's argument-free programs: CLI11 parses
+** its options.
+*/
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "battery.h"
+#include "failure_report.h"
+#include "shrink.h"
+#include "trial.h"
+#include "zor_kit_version.h"
+
+namespace {
+
+struct Options {
+  int Trials = 200;
+  uint32_t Seed = 1;
+  double Time_Limit = 10;
+  int Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  std::string Keep;
+  std::vector<std::string> Command;  // PROGRAM [ARGS...]
+};
+
+[[noreturn]] void Trouble(const std::string& Message) {
+  std::fprintf(stderr, "simulator_checker: %s\n", Message.c_str());
+  std::exit(2);
+}
+
+/* The program as a path that works from any folder: one with a slash is
+** made absolute; a bare name is looked up on PATH, as a shell would. */
+std::string Resolve_Program(const std::string& Name) {
+  auto Runnable = [](const std::string& Path) {
+    struct stat Status;
+    return stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && access(Path.c_str(), X_OK) == 0;
+  };
+  if (Name.find('/') != std::string::npos) {
+    if (!Runnable(Name)) Trouble("PROGRAM " + Name + " is missing or not executable");
+    return std::filesystem::absolute(Name).lexically_normal().string();
+  }
+  const char* Path = std::getenv("PATH");
+  std::string Folders = Path != nullptr ? Path : "/usr/bin:/bin";
+  for (size_t At = 0; At <= Folders.size();) {
+    size_t End = std::min(Folders.find(':', At), Folders.size());
+    std::string Candidate = (End > At ? Folders.substr(At, End - At) : ".") + "/" + Name;
+    if (Runnable(Candidate)) return std::filesystem::absolute(Candidate).lexically_normal().string();
+    At = End + 1;
+  }
+  Trouble("PROGRAM " + Name + " is not found on PATH or is not executable");
+}
+
+extern "C" void Stop_Everything(int Signal) {
+  Kill_Running_Trials();
+  std::signal(Signal, SIG_DFL);
+  raise(Signal);
+}
+
+struct Progress {
+  bool Shown = isatty(STDERR_FILENO) == 1;
+  bool Drawn = false;
+  void Show(const std::string& Line) {
+    if (!Shown) return;
+    std::fprintf(stderr, "\r\033[K%s", Line.c_str());
+    Drawn = true;
+  }
+  void Clear() {
+    if (Drawn) std::fputs("\r\033[K", stderr);
+    Drawn = false;
+  }
+};
+
+/* Runs the battery on Jobs threads and returns the first failing trial in
+** battery order (-1 when every trial held), whatever the number of
+** threads: no trial past a known failure is started. */
+int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress& P, Trial_Outcome* First_Failure,
+                double* Slowest_Held) {
+  std::atomic<int> Next{0}, Done{0}, Failing{O.Trials};
+  std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(O.Trials));
+  std::atomic<double> Slowest{0};
+  auto Worker = [&]() {
+    for (int I; (I = Next.fetch_add(1)) < O.Trials; Done.fetch_add(1)) {
+      if (I > Failing.load()) continue;
+      Trial_Day T = Battery_Day(I, O.Seed);
+      Trial_Outcome Outcome = Run_Trial(Program, T.Day, T.Servers);
+      if (Outcome.Kind != Outcome_Held) {
+        for (int Known = Failing.load(); I < Known && !Failing.compare_exchange_weak(Known, I);) {
+        }
+      } else {
+        for (double S = Slowest.load(); Outcome.Seconds > S && !Slowest.compare_exchange_weak(S, Outcome.Seconds);) {
+        }
+      }
+      Outcomes[static_cast<size_t>(I)] = std::move(Outcome);
+    }
+  };
+  std::vector<std::thread> Pool;
+  for (int J = 0; J < O.Jobs; J++) Pool.emplace_back(Worker);
+  while (P.Shown && Done.load() < O.Trials) {
+    P.Show("simulator_checker: day " + std::to_string(std::min(Done.load() + 1, O.Trials)) + " of " +
+           std::to_string(O.Trials));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  for (std::thread& T : Pool) T.join();
+  P.Clear();
+  *Slowest_Held = Slowest.load();
+  int First = Failing.load();
+  if (First >= O.Trials) return -1;
+  *First_Failure = std::move(Outcomes[static_cast<size_t>(First)]);
+  return First;
+}
+
+}  // namespace
+
+int main(int Argc, char** Argv) {
+  Options O;
+  CLI::App App{"simulator_checker [OPTIONS] PROGRAM [ARGS...]\n"
+               "Runs a simulator of the ZOR day on a battery of days, each in a fresh folder holding\n"
+               "ZOR_Binary_In, with the three server counts typed on standard input, and judges every\n"
+               "ZOR_Binary_Out it writes with the model's rules (and its ZOR_Debug_Out, if it writes one,\n"
+               "against the reference's trace). It says whether the simulator followed the model on\n"
+               "every day; if not, it shows the smallest day on which it does not, and why.",
+               "simulator_checker"};
+  App.prefix_command();
+  App.add_option("--trials", O.Trials, "days to try, 1 .. 100000; made-up days first, then generated ones")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  App.add_option("--seed", O.Seed, "draws the battery's generated days; the same seed, the same battery")
+      ->capture_default_str();
+  App.add_option("--time-limit", O.Time_Limit, "seconds a run may take before it counts as an endless loop")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 3600.0));
+  App.add_option("--jobs", O.Jobs, "runs at once, 1 .. 256 (default: every core)")->check(CLI::Range(1, 256));
+  App.add_option("--keep", O.Keep,
+                 "on a failure, keep the smallest failing day in this folder (made if missing): ZOR_Binary_In,\n"
+                 "entries, ZOR_Binary_Out, Reference_Binary_Out, their listings and Verdict");
+  App.set_version_flag("--version", "simulator_checker (ZOR kit) " ZOR_KIT_VERSION);
+  App.footer("Examples:\n"
+             "  simulator_checker ./my_simulator\n"
+             "  simulator_checker --keep failing_day python3 my_simulator.py\n"
+             "  then: cd failing_day && ./my_simulator < entries && results_checker < entries\n"
+             "Exit status: 0 the simulator followed the model on every day; 1 it did not (the\n"
+             "smallest failing day is shown); 2 trouble: a bad option, PROGRAM missing or not\n"
+             "executable, a folder that cannot be made.");
+  try {
+    App.parse(Argc, Argv);
+    O.Command = App.remaining();
+    if (O.Command.empty()) throw CLI::RequiredError("PROGRAM");
+  } catch (const CLI::Success& Done) {
+    return App.exit(Done);
+  } catch (const CLI::ParseError& Error) {
+    std::string Message = Error.what();
+    std::replace(Message.begin(), Message.end(), '\n', ' ');
+    Trouble(Message + " (see --help)");
+  }
+
+  Program_Under_Test Program{Resolve_Program(O.Command[0]), {O.Command.begin() + 1, O.Command.end()}, O.Time_Limit, ""};
+  std::error_code Error;
+  if (!O.Keep.empty()) {
+    std::filesystem::create_directories(O.Keep, Error);
+    if (access(O.Keep.c_str(), W_OK) != 0) Trouble("--keep: cannot write in the folder " + O.Keep);
+  }
+  std::string Scratch = (std::filesystem::temp_directory_path(Error) / "simulator_checker.XXXXXX").string();
+  if (mkdtemp(Scratch.data()) == nullptr) Trouble("cannot make a scratch folder in " + std::filesystem::temp_directory_path(Error).string());
+  Program.Scratch = Scratch;
+  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, Stop_Everything);
+
+  Progress P;
+  auto Started = std::chrono::steady_clock::now();
+  Trial_Outcome Failure;
+  double Slowest_Held = 0;
+  int Failing = Run_Battery(Program, O, P, &Failure, &Slowest_Held);
+  int Status = 0;
+  if (Failing < 0) {
+    double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+    int Made_Up = std::min(O.Trials, Made_Up_Days());
+    std::printf("%s followed the model on all %d days (%d made up, %d generated; seed %u) in %.1f s\n",
+                O.Command[0].c_str(), O.Trials, Made_Up, O.Trials - Made_Up, O.Seed, Seconds);
+  } else if (Failure.Kind == Outcome_Not_Run) {
+    std::filesystem::remove_all(Scratch, Error);
+    Trouble(Failure.Problem);
+  } else {
+    Trial_Day Day = Battery_Day(Failing, O.Seed);
+    /* A run past the time limit costs the whole limit, so the smaller days
+    ** tried while shrinking get a limit nearer what passing runs took. */
+    Program_Under_Test Shrinking = Program;
+    if (Failure.Kind == Outcome_Timed_Out)
+      Shrinking.Time_Limit = std::min(O.Time_Limit, std::max(1.0, 10 * Slowest_Held));
+    P.Show("simulator_checker: day " + std::to_string(Failing + 1) + " fails; looking for the smallest day that shows it");
+    Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
+    P.Clear();
+    char* Text = nullptr;
+    size_t Size = 0;
+    std::FILE* Report = open_memstream(&Text, &Size);
+    Print_Failure(Report, O.Command[0], Day, Failing + 1, O.Trials, Failure, Shrunk, O.Time_Limit,
+                  Shrinking.Time_Limit);
+    std::fclose(Report);
+    std::string Verdict_Text(Text, Size);
+    std::free(Text);
+    std::fputs(Verdict_Text.c_str(), stdout);
+    if (!O.Keep.empty()) {
+      if (Keep_Day(O.Keep, Shrunk, Verdict_Text)) {
+        std::string Command;
+        for (const std::string& Word : O.Command) Command += " " + Word;
+        std::printf("\nThe day is kept in %s. To rerun it by hand:\n  cd %s &&%s < entries && results_checker < "
+                    "entries\n",
+                    O.Keep.c_str(), O.Keep.c_str(), Command.c_str());
+      } else {
+        std::fprintf(stderr, "simulator_checker: --keep: cannot write the day into %s\n", O.Keep.c_str());
+        Status = 2;
+      }
+    }
+    if (Status == 0) Status = 1;
+  }
+  std::filesystem::remove_all(Scratch, Error);
+  return Status;
+}
