@@ -292,8 +292,8 @@ std::string Failure_Summary(const Trial_Outcome& O, double Time_Limit) {
     case Outcome_Held: return "followed the model";
     case Outcome_Broke_Rule: return std::string("broke the rule \"") + Rule_Name[O.Judgement.First.Broken] + "\"";
     case Outcome_Trace_Differs:
-      std::snprintf(Text, sizeof Text, "ZOR_Binary_Out follows the model, but ZOR_Debug_Out differs from the "
-                    "reference's trace at line %zu", O.Trace.Line);
+      std::snprintf(Text, sizeof Text, "wrote a ZOR_Binary_Out that follows the model, but a ZOR_Debug_Out that "
+                    "differs from the reference's trace at line %zu", O.Trace.Line);
       return Text;
     case Outcome_Killed:
       std::snprintf(Text, sizeof Text, "crashed: killed by signal %d (%s)", O.Code, strsignal(O.Code));

@@ -38,8 +38,8 @@ TEST_F(Simulator_Checker, EachMistakeIsNamedOnASmallDay) {
   const std::string Scripts = TEST_SOURCE_DIR "/simulators/";
   const Case Cases[] = {
       {Scripts + "asks_for_more.sh", "asked for more than the three entries", 1},
-      {Scripts + "trace_off_by_one.sh", "ZOR_Binary_Out follows the model, but ZOR_Debug_Out differs from the "
-       "reference's trace at line 3", 1, {ZOR_SIMULATOR_PATH}},
+      {Scripts + "trace_off_by_one.sh", "wrote a ZOR_Binary_Out that follows the model, but a ZOR_Debug_Out that "
+       "differs from the reference's trace at line 3", 1, {ZOR_SIMULATOR_PATH}},
       {STUDENT_LIFO, "broke the rule \"first come, first served\"", 3},
       {STUDENT_HIGHEST_SERVER, "broke the rule \"nobody waits while a server is free; lowest-numbered free server", 1},
       {STUDENT_QUEUE_COUNTS_IN_SERVICE, "broke the rule \"the queue length counts the customers waiting", 2},
