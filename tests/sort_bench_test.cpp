@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -253,8 +254,9 @@ TEST_F(Sort_Bench, CheckSortedSaysWhereSortedFirstGoesWrong) {
   }
   unlink(At("Sorted").c_str());
   Run_Result Missing = Run(CHECK_SORTED, "");
-  EXPECT_EQ(Missing.Exit_Status, 1);
-  EXPECT_EQ(Missing.Out, "Sorted cannot be read\n");
+  EXPECT_EQ(Missing.Exit_Status, 2);
+  EXPECT_EQ(Missing.Out, "");
+  EXPECT_EQ(Missing.Err, "check_sorted: cannot read Sorted: No such file or directory\n");
 }
 
 TEST_F(Sort_Bench, MakeRawRefusesWhatItCannotMake) {
@@ -265,6 +267,13 @@ TEST_F(Sort_Bench, MakeRawRefusesWhatItCannotMake) {
     EXPECT_EQ(R.Err.rfind("usage: make_raw COUNT ORDER [SEED]\n", 0), 0u);
     EXPECT_FALSE(File_Exists(At("Raw")));
   }
+  // A disk that fills up: no Raw, partial or whole, and no temporary file.
+  Run_Options Small_Disk;
+  Small_Disk.File_Size_Limit = 4096;
+  Run_Result Full = Run_Program(MAKE_RAW, Folder, "", Small_Disk, {"2000", "random"});
+  EXPECT_EQ(Full.Exit_Status, 1);
+  EXPECT_EQ(Full.Err, "make_raw: cannot write Raw\n");
+  EXPECT_TRUE(std::filesystem::is_empty(Folder));
 }
 
 // A Sorted from an earlier run never outlives a run that failed: the

@@ -2,29 +2,35 @@
 ** check_sorted.cpp
 ** Says whether Sorted is an ascending permutation of Raw, both in the
 ** current folder, and where it first goes wrong. Exit status 0 when it
-** is, 1 otherwise.
+** is, 1 when it is not, 2 when a file cannot be read, as every checker
+** of the kit (and cmp) answers.
 */
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <vector>
 
 #include "program_arguments.h"
 #include "record_io.h"
 
-static const char Help[] =
+namespace {
+
+const char Help[] =
     "Usage: check_sorted\n"
     "Says whether Sorted is an ascending permutation of Raw, both in the current\n"
     "folder, and if not, where Sorted first goes wrong: the first descent, or the\n"
     "first item that differs from Raw sorted. It prints one line (two for a\n"
     "difference) on standard output.\n"
-    "Exit status: 0 Sorted is an ascending permutation of Raw; 1 it is not, or a\n"
-    "file cannot be read.\n"
+    "Exit status: 0 Sorted is an ascending permutation of Raw; 1 it is not; 2 a\n"
+    "file cannot be read (a message on standard error).\n"
     "Example: make_raw 1000 random && printf '0\\n0\\n' | ./my_sort_bench && check_sorted\n";
 
 /* Reads a whole item file; a trailing partial item is ignored, as the
 ** harness ignores it. */
-static bool Read_Items(const char* Name, std::vector<int32_t>* Items) {
+bool Read_Items(const char* Name, std::vector<int32_t>* Items) {
+  errno = 0;
   std::FILE* In = Open_Binary_Input(Name);
   if (In == nullptr) return false;
   int32_t Block[16384];
@@ -38,13 +44,16 @@ static bool Read_Items(const char* Name, std::vector<int32_t>* Items) {
   return Ok;
 }
 
+}  // namespace
+
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "check_sorted", Help);
   std::vector<int32_t> Raw, Sorted;
   for (auto [Name, Items] : {std::pair{"Raw", &Raw}, std::pair{"Sorted", &Sorted}})
     if (!Read_Items(Name, Items)) {
-      std::printf("%s cannot be read\n", Name);
-      return 1;
+      std::fprintf(stderr, "check_sorted: cannot read %s: %s\n", Name,
+                   errno != 0 ? std::strerror(errno) : "not a readable file");
+      return 2;
     }
   auto Descent = std::is_sorted_until(Sorted.begin(), Sorted.end());
   if (Descent != Sorted.end()) {

@@ -19,8 +19,11 @@
 
 #include "program_arguments.h"
 #include "record_io.h"
+#include "staged_file.h"
 
-static const char Help[] =
+namespace {
+
+const char Help[] =
     "Usage: make_raw COUNT ORDER [SEED]\n"
     "Writes Raw in the current folder for the sort harness: COUNT 32-bit\n"
     "little-endian items (0 .. 100000000; the harness takes at most 1000000) in\n"
@@ -28,12 +31,13 @@ static const char Help[] =
     "(every item 7) or few (ten distinct values). SEED (default 1) fixes random\n"
     "and few; the same seed gives the same file everywhere. Prints one line.\n"
     "Exit status: 0 on success; 1 on bad arguments (a usage message) or when\n"
-    "Raw cannot be written.\n"
+    "Raw cannot be written. Raw is written under a temporary name and renamed\n"
+    "when whole, so a failed or interrupted run never leaves a partial Raw.\n"
     "Example: make_raw 1000000 random 17\n";
 
-static constexpr long long Harness_Limit = 1000000;
+constexpr long long Harness_Limit = 1000000;
 
-static int Usage() {
+int Usage() {
   std::fputs("usage: make_raw COUNT ORDER [SEED]\n"
              "  COUNT  items to write, 0 .. 100000000\n"
              "  ORDER  random | ascending | descending | equal | few\n"
@@ -42,7 +46,7 @@ static int Usage() {
   return 1;
 }
 
-static bool Parse_Whole(const char* Text, long long Max, long long* Value) {
+bool Parse_Whole(const char* Text, long long Max, long long* Value) {
   char* End = nullptr;
   errno = 0;
   long long V = std::strtoll(Text, &End, 10);
@@ -50,6 +54,21 @@ static bool Parse_Whole(const char* Text, long long Max, long long* Value) {
   *Value = V;
   return true;
 }
+
+/* The whole file first, under a temporary name; then its name. */
+bool Write_Raw(const std::vector<int32_t>& Items) {
+  char Temp[32];
+  std::FILE* Out = Create_Staged_File("Raw", Temp, sizeof Temp);
+  if (Out == nullptr) return false;
+  bool Written = std::fwrite(Items.data(), sizeof(int32_t), Items.size(), Out) == Items.size();
+  if (std::fclose(Out) != 0 || !Written) {
+    std::remove(Temp);
+    return false;
+  }
+  return Publish_Staged_File(Temp, "Raw");
+}
+
+}  // namespace
 
 int main(int Argc, char** Argv) {
   Answer_Help_Or_Version(Argc, Argv, "make_raw", Help);
@@ -77,9 +96,7 @@ int main(int Argc, char** Argv) {
     }
   }
   Host_To_File_Order(Items.data(), Items.size() * sizeof(int32_t));
-  std::FILE* Out = std::fopen("Raw", "wb");
-  if (Out == nullptr || std::fwrite(Items.data(), sizeof(int32_t), Items.size(), Out) != Items.size() ||
-      std::fclose(Out) != 0) {
+  if (!Write_Raw(Items)) {
     std::fputs("make_raw: cannot write Raw\n", stderr);
     return 1;
   }
