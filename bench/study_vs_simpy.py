@@ -8,9 +8,11 @@ Before timing anything, the script checks on a few days that both models
 give every customer the same departure times, from ZOR_Binary_Out of the
 kit's zor_simulator.
 
-Both ratios come from one run on this machine:
-  - zor_study's days per second on one thread over SimPy's;
-  - zor_study on every core over zor_study on one thread.
+Every ratio comes from one run on this machine, at each load (8 and 12
+customers per slot, servers 5,4,2):
+  - zor_study's days per second on one thread over SimPy's (goal >= 100);
+  - zor_study on every core over zor_study on one thread (goal >= 1.8);
+  - a whole staffing search over one staffing, on the same days.
 
 Usage: /usr/bin/python3 bench/study_vs_simpy.py [BUILD_FOLDER]   (default build-release)
 """
@@ -23,7 +25,8 @@ import time
 
 from SimPy.Simulation import Process, Resource, activate, hold, initialize, now, release, request, simulate
 
-PER_SLOT = 8
+LOADS = (8, 12)
+PER_SLOT = LOADS[0]
 SERVERS = (5, 4, 2)
 
 
@@ -84,49 +87,51 @@ def kit_day(build, folder, seed):
     return read_day(os.path.join(folder, "ZOR_Binary_In")), departures
 
 
-def study_days_per_second(build, days, threads, search):
-    """Days simulated per second by a whole zor_study run (best of five):
-    one staffing, where every day is drawn and simulated once; or a
-    staffing search, where the days drawn once are simulated at every
-    staffing tried (its CSV has a row per staffing)."""
+def study_seconds(build, days, threads, search):
+    """The best of five whole zor_study runs: one staffing, or a search."""
     command = [build + "/study/zor_study", "--per-slot", str(PER_SLOT), "--days", str(days), "--csv",
                "--threads", str(threads)]
     command += ["--target-wait", "300"] if search else ["--servers", "%d,%d,%d" % SERVERS]
     best = None
     for _ in range(5):
         start = time.perf_counter()
-        done = subprocess.run(command, capture_output=True, check=True, text=True)
+        subprocess.run(command, capture_output=True, check=True, text=True)
         elapsed = time.perf_counter() - start
         best = elapsed if best is None else min(best, elapsed)
-    staffings = 1 if not search else len(done.stdout.splitlines()) - 1
-    return days * staffings / best
+    return best
 
 
 def main():
+    global PER_SLOT
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-release")
-    with tempfile.TemporaryDirectory() as folder:
-        days = []
-        for seed in range(1, 6):
-            day, departures = kit_day(build, folder, seed)
-            same = simpy_day(day) == departures
-            print("seed %d: %d customers, departure times %s" % (seed, len(day), "equal" if same else "DIFFER"))
-            if not same:
-                sys.exit(1)
-            days.append(day)
-    simpy_days = 40
-    start = time.perf_counter()
-    for i in range(simpy_days):
-        simpy_day(days[i % len(days)])
-    simpy_rate = simpy_days / (time.perf_counter() - start)
     cores = os.cpu_count() or 1
-    print("SimPy: %.1f days/s on one core" % simpy_rate)
-    for search, what in ((False, "one staffing (--servers 5,4,2): each day drawn and simulated once"),
-                         (True, "staffing search (--target-wait 300): days drawn once, simulated per staffing")):
-        one = study_days_per_second(build, 4000 if search else 20000, 1, search)
-        every = study_days_per_second(build, 4000 if search else 20000, cores, search)
-        print("zor_study, %s" % what)
-        print("  1 thread:  %9.1f days/s   %6.1f x SimPy   (goal >= 100)" % (one, one / simpy_rate))
-        print("  %d threads: %9.1f days/s   %6.2f x 1 thread (goal >= 1.8)" % (cores, every, every / one))
+    for load in LOADS:
+        PER_SLOT = load
+        with tempfile.TemporaryDirectory() as folder:
+            days = []
+            for seed in range(1, 6):
+                day, departures = kit_day(build, folder, seed)
+                if simpy_day(day) != departures:
+                    print("%d per slot, seed %d: SimPy's departure times DIFFER from zor_simulator's" % (load, seed))
+                    sys.exit(1)
+                days.append(day)
+        print("%d customers per slot, servers %d,%d,%d: SimPy and zor_simulator agree on 5 days" % ((load,) + SERVERS))
+        simpy_days = 40
+        start = time.perf_counter()
+        for i in range(simpy_days):
+            simpy_day(days[i % len(days)])
+        simpy_rate = simpy_days / (time.perf_counter() - start)
+        study_days = 20000
+        one = study_days / study_seconds(build, study_days, 1, False)
+        every = study_days / study_seconds(build, study_days, cores, False)
+        search = study_seconds(build, study_days, 1, True)
+        print("  SimPy:                           %9.1f days/s on one core" % simpy_rate)
+        print("  zor_study, one staffing, 1 thread: %9.1f days/s   %6.1f x SimPy   (goal >= 100)" %
+              (one, one / simpy_rate))
+        print("  zor_study, one staffing, %d threads: %7.1f days/s   %6.2f x 1 thread (goal >= 1.8)" %
+              (cores, every, every / one))
+        print("  zor_study, search (--target-wait 300), 1 thread: %.1f s = %.1f x one staffing (goal <= 4)" %
+              (search, search * one / study_days))
 
 
 if __name__ == "__main__":

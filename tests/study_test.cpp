@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <sstream>
 #include <string>
@@ -15,7 +16,7 @@
 #include "draw_day.h"
 #include "process.h"
 #include "simulation.h"
-#include "study_statistics.h"
+#include "study_figures.h"
 #include "zor_kit_version.h"
 
 namespace {
@@ -29,12 +30,14 @@ std::vector<Customer_Parameters> Day_Of(int32_t Seed, int32_t Per_Slot) {
   return Day;
 }
 
-std::vector<std::vector<double>> Csv_Rows(const std::string& Text) {
+const std::string Csv_Header = "station,servers,days,mean_wait,ci95_low,ci95_high,mean_max_wait,max_wait,utilisation";
+
+std::vector<std::vector<double>> Csv_Rows(const std::string& Text, const std::string& Header = Csv_Header) {
   std::vector<std::vector<double>> Rows;
   std::istringstream Lines(Text);
   std::string Line;
   std::getline(Lines, Line);
-  EXPECT_EQ(Line, "station,servers,days,mean_wait,ci95_low,ci95_high,mean_max_wait,max_wait,utilisation");
+  EXPECT_EQ(Line, Header);
   while (std::getline(Lines, Line)) {
     std::vector<double> Row;
     std::istringstream Fields(Line.substr(Line.find(',') + 1));
@@ -51,24 +54,44 @@ TEST_F(Study, ADayDrawnInMemoryIsWorkloadMakersFile) {
     for (int32_t Per_Slot : {1, 8, 12}) {
       Run_Result Made = Run_Program(WORKLOAD_MAKER_PATH, Folder, std::to_string(Per_Slot) + "\n" + std::to_string(Seed) + "\n");
       ASSERT_EQ(Made.Exit_Status, 0);
-      std::vector<Customer_Parameters> Day = Day_Of(Seed, Per_Slot);
+      std::vector<Customer_Parameters> Day = Day_Of(Seed, Per_Slot), Fast(Max_Day_Customers);
       EXPECT_EQ(Read_File(At("ZOR_Binary_In")),
                 std::string(reinterpret_cast<const char*>(Day.data()), Day.size() * sizeof(Customer_Parameters)))
           << Seed << " " << Per_Slot;
+      // zor_study's fast draws give the same day.
+      Random_Stream Stream{Seed, 0, 0};
+      Fast.resize(size_t(Draw_Day_Fast(&Stream, Per_Slot, Fast.data())));
+      EXPECT_EQ(0, std::memcmp(Fast.data(), Day.data(), Day.size() * sizeof(Customer_Parameters)));
+      EXPECT_EQ(Fast.size(), Day.size());
     }
 }
 
-TEST(Study_Statistics, StudentTIntervalOfHandMadeMeans) {
+Interval Interval_Of_Values(std::vector<double> Values) {
+  Mean_Tally T;
+  for (double V : Values) Fold_Value(T, V);
+  return Interval_Of(T);
+}
+
+TEST(Study_Figures, IntervalsAndBoundsAgainstTableValues) {
   // Mean 3, s = sqrt(2.5), t(0.975, 4) = 2.776445 from the tables.
-  Interval I = Student_T_Interval({1, 2, 3, 4, 5});
+  Interval I = Interval_Of_Values({1, 2, 3, 4, 5});
   ASSERT_TRUE(I.Defined);
   double Half = 2.776445 * std::sqrt(2.5 / 5);
   EXPECT_NEAR(I.Mean, 3, 1e-12);
   EXPECT_NEAR(I.Low, 3 - Half, 1e-5);
   EXPECT_NEAR(I.High, 3 + Half, 1e-5);
-  Interval Two = Student_T_Interval({10, 14});  // t(0.975, 1) = 12.706205, s = sqrt(8)
+  Interval Two = Interval_Of_Values({10, 14});  // t(0.975, 1) = 12.706205, s = sqrt(8)
   EXPECT_NEAR(Two.High, 12 + 12.706205 * 2, 1e-4);
-  EXPECT_FALSE(Student_T_Interval({7}).Defined);
+  EXPECT_FALSE(Interval_Of_Values({7}).Defined);
+  // Far from 0 and close together, where a plain sum of squares would
+  // lose every digit: the spread of 1e9 + {1, 2, 3, 4, 5} is that of 1 .. 5.
+  Interval Far = Interval_Of_Values({1e9 + 1, 1e9 + 2, 1e9 + 3, 1e9 + 4, 1e9 + 5});
+  EXPECT_NEAR(Far.High - Far.Mean, Half, 1e-6);
+  // One-sided 95% lower Clopper-Pearson bounds: all of n gives 0.05^(1/n);
+  // 9 of 10 gives 0.6058 (tables); none gives 0.
+  EXPECT_NEAR(Clopper_Pearson_Lower(20, 20), std::pow(0.05, 1.0 / 20), 1e-12);
+  EXPECT_NEAR(Clopper_Pearson_Lower(9, 10), 0.6058, 1e-4);
+  EXPECT_EQ(Clopper_Pearson_Lower(0, 10), 0);
 }
 
 // The figures of a small study, each worked out here from the days' own
@@ -146,6 +169,43 @@ TEST_F(Study, SearchStopsAtTheCountThatJustMeetsTheTarget) {
   EXPECT_EQ(Never.Exit_Status, 1);
   EXPECT_NE(Never.Out.find("No staffing of at most 20 servers per station meets the target."), std::string::npos);
   EXPECT_NE(Never.Out.find("  20 servers are not enough"), std::string::npos);
+}
+
+// A service-level target: LAB's count is the smallest whose share of days
+// with a mean wait of at most T has a lower 95% bound of at least P, the
+// share counted here from each day's own results records, with X_RAY and
+// EKG given every server as the search gives them.
+TEST_F(Study, OnDaysChoosesByTheShareOfDaysMeetingTheTarget) {
+  const int Days = 60, Per_Slot = 6;
+  const double Target = 60, Share = 0.8;
+  Run_Result R = Run_Program(ZOR_STUDY_PATH, Folder, "", {},
+                             {"--per-slot", "6", "--days", "60", "--target-wait", "60", "--on-days", "0.8", "--csv"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  auto Rows = Csv_Rows(R.Out, Csv_Header + ",share_meeting_target,share_lower_bound");
+  int Chosen = 0;
+  for (int32_t Servers = 1; Servers <= 20 && Chosen == 0; Servers++) {
+    const int32_t All[] = {Servers, 20, 20};
+    int Meeting = 0;
+    for (int D = 0; D < Days; D++) {
+      auto Day = Day_Of(1 + D, Per_Slot);
+      std::vector<Customer_Results> Results(Day.size());
+      Day_Summary Summary;
+      Simulate_Day(Day.data(), int32_t(Day.size()), All, Results.data(), &Summary);
+      double Waits = 0;
+      for (const Customer_Results& C : Results)
+        Waits += C.Time_Departed_LAB - C.LAB_Service_Time - C.Time_Arrived_LAB;
+      Meeting += Waits / double(Results.size()) <= Target;
+    }
+    const std::vector<double>& Row = Rows[size_t(Servers - 1)];
+    EXPECT_EQ(Row[0], Servers);
+    EXPECT_NEAR(Row[8], double(Meeting) / Days, 1e-4) << Servers;
+    EXPECT_NEAR(Row[9], Clopper_Pearson_Lower(Meeting, Days), 1e-4) << Servers;
+    if (Clopper_Pearson_Lower(Meeting, Days) >= Share) Chosen = Servers;
+  }
+  ASSERT_GT(Chosen, 1) << "the target should need more than one server";
+  Run_Result Table = Run_Program(ZOR_STUDY_PATH, Folder, "", {},
+                                 {"--per-slot", "6", "--days", "60", "--target-wait", "60", "--on-days", "0.8"});
+  EXPECT_NE(Table.Out.find("\nChosen staffing: LAB " + std::to_string(Chosen) + ", "), std::string::npos) << Table.Out;
 }
 
 TEST_F(Study, AnyThreadCountPrintsAndDrawsTheSame) {

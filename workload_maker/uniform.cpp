@@ -41,14 +41,16 @@ int32_t Park_Miller_Step(int32_t State) {
   return T;
 }
 
+void Seed_Stream(Random_Stream* S) {
+  S->Seed_Set = 1;
+  /* A seed of 0 asks for an unrepeatable day: the clock's seconds, taken
+  ** modulo 2^32 as a signed 32-bit value. */
+  S->Seed = S->Initial_Seed != 0 ? S->Initial_Seed : static_cast<int32_t>(std::time(nullptr));
+  S->Seed = Park_Miller_Step(S->Seed);
+}
+
 double Uniform(Random_Stream* S) {
-  if (S->Seed_Set == 0) {
-    S->Seed_Set = 1;
-    /* A seed of 0 asks for an unrepeatable day: the clock's seconds,
-    ** taken modulo 2^32 as a signed 32-bit value. */
-    S->Seed = S->Initial_Seed != 0 ? S->Initial_Seed : static_cast<int32_t>(std::time(nullptr));
-    S->Seed = Park_Miller_Step(S->Seed);
-  }
+  if (S->Seed_Set == 0) Seed_Stream(S);
   S->Seed = Park_Miller_Step(S->Seed);
   return static_cast<double>(S->Seed) / Modulus;
 }

@@ -25,6 +25,10 @@ extern int32_t Initial_Seed;
 ** method. Any 32-bit State gives a result in 1 .. 2147483647. */
 int32_t Park_Miller_Step(int32_t State);
 
+/* Seeds a stream that has not drawn yet, as its first draw does: from
+** Initial_Seed (or the clock, for 0), then one warm-up step. */
+void Seed_Stream(Random_Stream* Stream);
+
 /* The next draw, in (0, 1]. */
 double Uniform(Random_Stream* Stream);
 
