@@ -44,9 +44,11 @@ double Nice_Step(double Span, int Count) {
 }
 
 /* Where a value falls along an axis, from 0 (Min) to 1 (Max), clipped. */
+static bool Is_Log(const Chart_Axis& A) { return A.Labels == Labels_Log || A.Labels == Labels_Log_Size; }
+
 static double Fraction_Of(const Chart_Axis& A, double V) {
   double F;
-  if (A.Labels == Labels_Log) {
+  if (Is_Log(A)) {
     if (!(V > 0)) return 0;
     F = (std::log10(V) - std::log10(A.Min)) / (std::log10(A.Max) - std::log10(A.Min));
   } else {
@@ -64,6 +66,8 @@ static void Tick_Label(char* Text, size_t Size, const Chart_Axis& A, double V) {
     long long Minutes = std::llround(V / 60);
     std::snprintf(Text, Size, "%s%lld:%02lld", Minutes < 0 ? "-" : "", std::llabs(Minutes) / 60,
                   std::llabs(Minutes) % 60);
+  } else if (A.Labels == Labels_Log_Size) {
+    std::snprintf(Text, Size, V >= 1e6 ? "%gM" : V >= 1e3 ? "%gk" : "%g", V >= 1e6 ? V / 1e6 : V >= 1e3 ? V / 1e3 : V);
   } else if (A.Labels == Labels_Log || std::fabs(V) >= 1e6 || std::fabs(V) < 1e-3) {
     std::snprintf(Text, Size, V == 0 ? "0" : "%g", V);
   } else {
@@ -75,7 +79,7 @@ static void Tick_Label(char* Text, size_t Size, const Chart_Axis& A, double V) {
 ** each power of ten for a log axis. */
 static size_t Ticks_Of(const Chart_Axis& A, double Ticks[], size_t Most) {
   size_t N = 0;
-  if (A.Labels == Labels_Log) {
+  if (Is_Log(A)) {
     for (double V = std::pow(10.0, std::ceil(std::log10(A.Min))); V <= A.Max * 1.0000001 && N < Most; V *= 10)
       Ticks[N++] = V;
     return N;
@@ -155,6 +159,14 @@ void Draw_Bars(std::FILE* Out, const Chart_Panel& P, const double* From, const d
   }
 }
 
+void Draw_Guide(std::FILE* Out, const Chart_Panel& P, const double* X, const double* Y, size_t N, const char* Colour) {
+  if (N == 0) return;
+  std::fprintf(Out, "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" stroke-opacity=\"0.45\" "
+               "stroke-dasharray=\"5 4\" points=\"", Colour);
+  for (size_t I = 0; I < N; I++) std::fprintf(Out, "%.1f,%.1f ", Page_X(P, X[I]), Page_Y(P, Y[I]));
+  std::fputs("\"/>\n", Out);
+}
+
 void Draw_Interval(std::FILE* Out, const Chart_Panel& P, double X, double Low, double Mid, double High,
                    const char* Colour) {
   double At = Page_X(P, X);
@@ -186,5 +198,38 @@ void Draw_Legend(std::FILE* Out, double X, double Y, const char* const Names[], 
     double Row = Y + 16.0 * static_cast<double>(I);
     std::fprintf(Out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"4\" fill=\"%s\"/>\n", X, Row - 6, Colours[I]);
     Svg_Text(Out, X + 20, Row, 11, "start", false, Names[I]);
+  }
+}
+
+void Draw_Heat_Map(std::FILE* Out, double Left, double Top, double Width, double Height, size_t Rows, size_t Columns,
+                   const double* Value, double Least, double Most, const char* const* Text,
+                   const char* const* Row_Label, const char* const* Column_Label) {
+  for (size_t C = 0; C < Columns; C++)
+    Svg_Text(Out, Left + Width * (static_cast<double>(C) + 0.5), Top - 6, 11, "middle", false, Column_Label[C]);
+  for (size_t R = 0; R < Rows; R++) {
+    double Y = Top + Height * static_cast<double>(R);
+    Svg_Text(Out, Left - 6, Y + Height / 2 + 4, 11, "end", false, Row_Label[R]);
+    for (size_t C = 0; C < Columns; C++) {
+      double V = Value[R * Columns + C], X = Left + Width * static_cast<double>(C);
+      char Fill[16] = "#bbbbbb";
+      bool Dark = false;
+      if (std::isfinite(V)) {
+        /* From a pale yellow at the least to a deep blue at the most. */
+        double F = Most > Least ? std::clamp((V - Least) / (Most - Least), 0.0, 1.0) : 0.0;
+        if (!std::isfinite(F)) F = 0;
+        int Red = static_cast<int>(std::lround(255 - F * (255 - 37)));
+        int Green = static_cast<int>(std::lround(247 - F * (247 - 52)));
+        int Blue = static_cast<int>(std::lround(188 + F * (148 - 188)));
+        std::snprintf(Fill, sizeof Fill, "#%02x%02x%02x", Red, Green, Blue);
+        Dark = F > 0.55;
+      }
+      std::fprintf(Out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\" stroke=\"white\"/>\n", X,
+                   Y, Width, Height, Fill);
+      if (Text != nullptr && Text[R * Columns + C] != nullptr) {
+        std::fprintf(Out, "<g fill=\"%s\">\n", Dark ? "white" : "#222222");
+        Svg_Text(Out, X + Width / 2, Y + Height / 2 + 4, 10, "middle", false, Text[R * Columns + C]);
+        std::fputs("</g>\n", Out);
+      }
+    }
   }
 }

@@ -16,11 +16,12 @@
 #include <cstddef>
 #include <cstdio>
 
-enum Axis_Labels { Labels_Number, Labels_Count, Labels_Clock, Labels_Log };
+enum Axis_Labels { Labels_Number, Labels_Count, Labels_Clock, Labels_Log, Labels_Log_Size };
 
 struct Chart_Axis {
-  double Min, Max;     // the range shown; Labels_Log needs Min > 0
-  int Labels;          // Labels_Number; Labels_Count (whole ticks); Labels_Clock (seconds as H:MM); Labels_Log (decades)
+  double Min, Max;     // the range shown; the log labels need Min > 0
+  int Labels;          // Labels_Number; Labels_Count (whole ticks); Labels_Clock (seconds as H:MM); Labels_Log
+                       // (a log scale, ticks at powers of ten); Labels_Log_Size (the same, as 1k, 10k, 1M)
   const char* Title;
 };
 
@@ -50,6 +51,9 @@ void Draw_Line(std::FILE* Out, const Chart_Panel& P, const double* X, const doub
 void Draw_Bars(std::FILE* Out, const Chart_Panel& P, const double* From, const double* To, const double* Height,
                size_t N, const char* Colour);
 
+/* A faint dashed line through the points: a reference to read the data against. */
+void Draw_Guide(std::FILE* Out, const Chart_Panel& P, const double* X, const double* Y, size_t N, const char* Colour);
+
 /* A dot at (X, Mid) with a whisker from Low to High. */
 void Draw_Interval(std::FILE* Out, const Chart_Panel& P, double X, double Low, double Mid, double High,
                    const char* Colour);
@@ -62,6 +66,15 @@ void Draw_Mark(std::FILE* Out, const Chart_Panel& P, double X, double Y, const c
 
 /* A legend: a colour swatch and a name per entry, one under another. */
 void Draw_Legend(std::FILE* Out, double X, double Y, const char* const Names[], const char* const Colours[], size_t N);
+
+/* A heat map: Rows x Columns cells from (Left, Top), each Width x Height,
+** Value[r * Columns + c] shaded from light (Least) to dark (Most); a
+** value that is not a number (NaN) is a cell with no value, drawn grey. Text
+** (may be null) is written in each cell; Row_Label and Column_Label
+** along the left and the top. */
+void Draw_Heat_Map(std::FILE* Out, double Left, double Top, double Width, double Height, size_t Rows, size_t Columns,
+                   const double* Value, double Least, double Most, const char* const* Text,
+                   const char* const* Row_Label, const char* const* Column_Label);
 
 /* A "nice" step (1, 2 or 5 times a power of ten) that cuts Span into
 ** about Count pieces; used for ticks and for histogram bins. */

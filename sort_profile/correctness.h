@@ -1,11 +1,15 @@
 /*
 ** correctness.h
-** One correctness case of a sort routine, run where it cannot hurt.
+** The correctness phase: the routine on lists of many sizes in many
+** orders, each in a child process, smallest lists first.
 */
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 struct Case_Result {
   bool Passed;
@@ -15,5 +19,20 @@ struct Case_Result {
 /* Sorts a list of Size items in Order (Seed for the random ones) with
 ** K and X in a child process, and judges the list it leaves. A child
 ** that crashes, or has not finished after Time_Limit seconds (it is then
-** killed), fails the case. */
-Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X, double Time_Limit);
+** killed), fails the case. Waiting is called about once a second while
+** the case runs, with the seconds it has taken so far. */
+Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X, double Time_Limit,
+                     const std::function<void(double Seconds)>& Waiting);
+
+struct Correctness_Options {
+  int32_t K, X;
+  int64_t Max_Items;
+  double Time_Limit;
+  std::vector<int> Orders;
+  std::string Keep_Failing;  // write the failing list's items here as a Raw file; empty for none
+};
+
+/* Every case, smallest lists first, every order at each size; prints
+** PASS or the first FAIL to Out. False on a failure, or when the failing
+** list could not be kept. */
+bool Check_Correctness(const Correctness_Options& O, std::FILE* Out);

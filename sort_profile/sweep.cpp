@@ -1,100 +1,172 @@
 /*
 ** sweep.cpp
-** The timing of one K and X for the sweep. The child inherits the laid-out
-** list (its first reset copies the pages, outside the timed region),
-** times each sort, checks the list, and sends each time through a pipe;
-** the parent kills it when a sort outlasts the budget.
+** Each K and X in a child: it inherits the laid-out list (its first reset
+** copies the pages, outside the timed region), times each sort, checks
+** the list once, and sends each time; it stops itself after a sort past
+** the budget, and the parent stops one that never returns.
 */
 #include "sweep.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
+#include <cmath>
 #include <ctime>
-#include <vector>
-
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-static double CPU_Seconds() {
+#include "child_run.h"
+#include "svg_chart.h"
+
+namespace {
+
+double CPU_Seconds() {
   timespec Now;
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Now);
   return double(Now.tv_sec) + double(Now.tv_nsec) * 1e-9;
 }
 
-double Time_One_Sort(Laid_Out_List& L, int32_t K, int32_t X) {
-  Reset_List(L);
-  double Start = CPU_Seconds();
-  Sort_Singly_Linked_List(&L.Head, K, X);
-  return CPU_Seconds() - Start;
-}
-
 /* Whether the list holds its items in ascending order, all of them. */
-static bool Ascends_Whole(const Laid_Out_List& L) {
+bool Ascends_Whole(const Laid_Out_List& L) {
   size_t Count = 0;
   for (const SL_Node* Node = L.Head; Node != nullptr && Count <= L.Nodes.size(); Node = Node->Next, Count++)
     if (Node->Next != nullptr && Node->Next->Item < Node->Item) return false;
   return Count == L.Nodes.size();
 }
 
+std::string Cell_Text(const Pair_Timing& T, double Budget) {
+  char Text[32];
+  if (T.Wrong) return "wrong";
+  if (T.Slow) std::snprintf(Text, sizeof Text, ">%gs", Budget);
+  else std::snprintf(Text, sizeof Text, "%.1f", T.Median * 1000);
+  return Text;
+}
+
+/* Two pairs tie when the middle halves of their sorts overlap: the
+** table's noise cannot order them. */
+bool Ties(const Pair_Timing& A, const Pair_Timing& B) { return A.Low <= B.High && B.Low <= A.High; }
+
+}  // namespace
+
 Pair_Timing Time_Pair(Laid_Out_List& L, int32_t K, int32_t X, int32_t Repeats, double Budget) {
-  Pair_Timing Result{0, false, true};
-  int Pipe[2];
-  if (pipe(Pipe) != 0) return Result;
-  pid_t Pid = fork();
-  if (Pid < 0) return Result;
-  if (Pid == 0) {
-    close(Pipe[0]);
-    Reset_List(L);
-    for (int32_t R = 0; R < Repeats; R++) {
-      double Took = Time_One_Sort(L, K, X);
-      /* The same list each time: once judged, judged for every repeat. */
-      if (R == 0 && !Ascends_Whole(L)) Took = -1;
-      if (write(Pipe[1], &Took, sizeof Took) != sizeof Took || Took < 0) break;
-    }
-    _exit(0);
-  }
-  close(Pipe[1]);
   std::vector<double> Times;
-  /* The budget is CPU time; the wait is wall time, with room for the
-  ** reset, the check and a machine that is busy with something else. */
-  const auto Patience = std::chrono::duration<double>(Budget + 0.5);
-  auto Deadline = std::chrono::steady_clock::now() + Patience;
   bool Wrong = false, Slow = false;
-  for (;;) {
-    auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
-    if (Left.count() <= 0) {
-      Slow = true;
-      break;
-    }
-    pollfd Wait{Pipe[0], POLLIN, 0};
-    int Ready = poll(&Wait, 1, static_cast<int>(Left.count()));
-    if (Ready < 0 && errno != EINTR) break;
-    if (Ready <= 0) continue;
-    double Took;
-    if (read(Pipe[0], &Took, sizeof Took) != sizeof Took) break;
-    if (Took < 0) {
-      Wrong = true;
-      break;
-    }
-    if (Took > Budget) {
-      Slow = true;
-      break;
-    }
-    Times.push_back(Took);
-    Deadline = std::chrono::steady_clock::now() + Patience;
+  /* The budget is CPU time; the patience is wall time, with room for the
+  ** reset, the check and a machine busy with something else. */
+  Child_Outcome C = Run_In_Child(
+      [&](const std::function<void(const std::string&)>& Line) {
+        for (int32_t R = 0; R < Repeats; R++) {
+          Reset_List(L);
+          double Started = CPU_Seconds();
+          Sort_Singly_Linked_List(&L.Head, K, X);
+          double Took = CPU_Seconds() - Started;
+          if (R == 0 && !Ascends_Whole(L)) return Line("wrong");
+          Line("time " + std::to_string(Took));
+          if (Took > Budget) return;
+        }
+      },
+      Budget + 1.0,
+      [&](const std::string& Line) {
+        if (Line == "wrong") Wrong = true;
+        else if (Line.rfind("time ", 0) == 0) Times.push_back(std::stod(Line.substr(5)));
+      });
+  Pair_Timing T{0, 0, 0, false, false};
+  Slow = C.Timed_Out || (!Times.empty() && Times.back() > Budget);
+  T.Slow = Slow && !Wrong;
+  T.Wrong = Wrong || (!Slow && (C.Signal != 0 || Times.size() < static_cast<size_t>(Repeats)));
+  if (!T.Slow && !T.Wrong) {
+    std::sort(Times.begin(), Times.end());
+    T.Median = Times[Times.size() / 2];
+    T.Low = Times[(Times.size() - 1) / 4];
+    T.High = Times[Times.size() - 1 - (Times.size() - 1) / 4];
   }
-  close(Pipe[0]);
-  kill(Pid, SIGKILL);
-  while (waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {
+  return T;
+}
+
+Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
+  Laid_Out_List L = Lay_Out_List(Items_In_Order(Order_Random, O.Items, 1));
+  bool Terminal = isatty(STDERR_FILENO) == 1;
+  Sweep_Result R{{}, false, 0};
+  std::fprintf(Out, "Median CPU time (ms) of %d sorts of %lld random items; rows K, columns X\n", O.Repeats,
+               static_cast<long long>(O.Items));
+  std::fprintf(Out, "   K");
+  for (int32_t X : O.X) std::fprintf(Out, " %8d", X);
+  std::fprintf(Out, "\n");
+  for (int32_t K : O.K) {
+    std::fprintf(Out, "%4d", K);
+    for (int32_t X : O.X) {
+      if (Terminal) std::fprintf(stderr, "\r\033[Ksweeping K %d, X %d", K, X);
+      Pair_Timing T = Time_Pair(L, K, X, O.Repeats, O.Budget);
+      if (Terminal) std::fputs("\r\033[K", stderr);
+      std::fprintf(Out, " %8s", Cell_Text(T, O.Budget).c_str());
+      std::fflush(Out);
+      if (!T.Wrong && !T.Slow && (!R.Any || T.Median < R.Cell[R.Best].Median)) R.Any = true, R.Best = R.Cell.size();
+      R.Cell.push_back(T);
+    }
+    std::fprintf(Out, "\n");
   }
-  Result.Slow = Slow;
-  Result.Wrong = Wrong || (!Slow && Times.size() < static_cast<size_t>(Repeats));
-  if (!Result.Slow && !Result.Wrong) {
-    std::nth_element(Times.begin(), Times.begin() + Times.size() / 2, Times.end());
-    Result.Median = Times[Times.size() / 2];
+  Free_List(L);
+  if (!R.Any) {
+    std::fprintf(Out, "No K and X sorted the list within the budget.\n");
+    return R;
   }
-  return Result;
+  const Pair_Timing& Best = R.Cell[R.Best];
+  size_t Columns = O.X.size();
+  std::fprintf(Out, "Best: K %d, X %d (%.1f ms; the middle half of its sorts %.1f .. %.1f ms)\n", O.K[R.Best / Columns],
+               O.X[R.Best % Columns], Best.Median * 1000, Best.Low * 1000, Best.High * 1000);
+  std::string Tied;
+  double Widest = 0, Spread_Sum = 0;
+  int Timed = 0;
+  for (size_t I = 0; I < R.Cell.size(); I++) {
+    const Pair_Timing& T = R.Cell[I];
+    if (T.Wrong || T.Slow) continue;
+    double Spread = T.Median > 0 ? (T.High - T.Low) / T.Median : 0;
+    Widest = std::max(Widest, Spread), Spread_Sum += Spread, Timed++;
+    if (I == R.Best || !Ties(T, Best)) continue;
+    char Pair[80];
+    std::snprintf(Pair, sizeof Pair, "%sK %d, X %d (%.1f ms)", Tied.empty() ? "" : "; ", O.K[I / Columns],
+                  O.X[I % Columns], T.Median * 1000);
+    Tied += Pair;
+  }
+  if (!Tied.empty()) std::fprintf(Out, "Tied with it, within the noise (the middle halves of their sorts overlap): %s\n", Tied.c_str());
+  std::fprintf(Out, "Noise: the middle half of a pair's sorts spans %.0f%% of its median on average, %.0f%% at most.\n",
+               100 * Spread_Sum / Timed, 100 * Widest);
+  return R;
+}
+
+void Draw_Sweep(std::FILE* Out, const std::string& Title, const Sweep_Options& O, const Sweep_Result& R) {
+  size_t Rows = O.K.size(), Columns = O.X.size();
+  double Cell_Width = std::min(90.0, 900.0 / double(Columns)), Cell_Height = std::min(34.0, 560.0 / double(Rows));
+  std::vector<double> Value;
+  std::vector<std::string> Text;
+  double Least = -1, Most = 0;
+  for (const Pair_Timing& T : R.Cell) {
+    bool Timed = !T.Wrong && !T.Slow;
+    Value.push_back(Timed ? T.Median * 1000 : -1);
+    Text.push_back(Cell_Text(T, O.Budget));
+    if (Timed) Least = Least < 0 ? T.Median * 1000 : std::min(Least, T.Median * 1000), Most = std::max(Most, T.Median * 1000);
+  }
+  /* The shade follows the logarithm of the time, so that the few very slow
+  ** pairs do not wash out the differences among the fast ones. */
+  std::vector<double> Shade(Value.size());
+  for (size_t I = 0; I < Value.size(); I++) Shade[I] = Value[I] > 0 ? std::log(Value[I]) : std::nan("");
+  std::vector<const char*> Texts, Row_Labels, Column_Labels;
+  std::vector<std::string> Labels;
+  Labels.reserve(Rows + Columns);
+  for (const std::string& T : Text) Texts.push_back(T.c_str());
+  for (int32_t K : O.K) Labels.push_back("K " + std::to_string(K)), Row_Labels.push_back(Labels.back().c_str());
+  for (int32_t X : O.X) Labels.push_back("X " + std::to_string(X)), Column_Labels.push_back(Labels.back().c_str());
+  double Height = 150 + Cell_Height * double(Rows);
+  Svg_Begin(Out, static_cast<int>(120 + Cell_Width * double(Columns) + 40), static_cast<int>(Height));
+  Svg_Text(Out, 30, 34, 20, "start", true, Title.c_str());
+  char Line[200];
+  std::snprintf(Line, sizeof Line, "median CPU time (ms) of %d sorts of %lld random items; darker is slower; grey did not "
+                "sort in time or sorted wrong", O.Repeats, static_cast<long long>(O.Items));
+  Svg_Text(Out, 30, 58, 13, "start", false, Line);
+  if (R.Any) {
+    size_t Columns_ = O.X.size();
+    std::snprintf(Line, sizeof Line, "best: K %d, X %d (%.1f ms)", O.K[R.Best / Columns_], O.X[R.Best % Columns_],
+                  R.Cell[R.Best].Median * 1000);
+    Svg_Text(Out, 30, 78, 13, "start", true, Line);
+  }
+  Draw_Heat_Map(Out, 100, 110, Cell_Width, Cell_Height, Rows, Columns, Shade.data(), Least > 0 ? std::log(Least) : 0,
+                Most > 0 ? std::log(Most) : 1, Texts.data(), Row_Labels.data(), Column_Labels.data());
+  Svg_End(Out);
 }

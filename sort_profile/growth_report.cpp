@@ -1,0 +1,97 @@
+/*
+** growth_report.cpp
+** The verdict lines and the growth chart.
+*/
+#include "growth_report.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "profile_lists.h"
+#include "svg_chart.h"
+
+namespace {
+
+const char* const Order_Colour[Number_Of_Orders] = {"#d7301f", "#2b7bba", "#1a9850", "#7a5195",
+                                                    "#ef8a62", "#444444", "#e7298a", "#b8860b"};
+
+std::string Size_Text(int64_t N) {
+  return N >= 1000000 && N % 1000000 == 0 ? std::to_string(N / 1000000) + "M"
+         : N >= 1024 && N % 1024 == 0     ? std::to_string(N / 1024) + "Ki"
+                                          : std::to_string(N);
+}
+
+/* What a class predicts for the time per item, up to a factor. */
+double Per_Item_Shape(Growth_Class C, double N) {
+  switch (C) {
+    case Growth_N: return 1;
+    case Growth_N_Log_N: return std::log2(N);
+    case Growth_N2: return N;
+    default: return N * N;
+  }
+}
+
+}  // namespace
+
+void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders) {
+  std::fprintf(Out, "\nGrowth of the CPU time per sort, against the kit's merge sort (N log N) on the same lists:\n"
+                    "the slope of log2(time / merge sort's time) per doubling of the list reads 0 for N log N,\n"
+                    "about -0.1 to -0.4 for N, about +0.9 for N^2, +1.9 for N^3 (see --help).\n");
+  for (int Order : Orders) {
+    const std::vector<Growth_Point>& Points = R.Points[Order];
+    Growth_Verdict V = Judge_Growth(Points);
+    std::fprintf(Out, "  %-13s %-26s", Order_Name[Order], Verdict_Words(V).c_str());
+    if (Points.size() >= 2) {
+      if (V.Step.size() + 1 >= Fewest_Sizes) std::fprintf(Out, " slope %5.2f;", V.Slope);
+      std::fprintf(Out, " steps");
+      for (double Step : V.Step) std::fprintf(Out, " %.2f", Step);
+      std::fprintf(Out, " (%s .. %s items)", Size_Text(Points.front().N).c_str(), Size_Text(Points.back().N).c_str());
+    }
+    std::fprintf(Out, "\n");
+  }
+}
+
+void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& R, const std::vector<int>& Orders) {
+  double Least = 0, Most = 0, Widest = 2048;
+  for (int Order : Orders)
+    for (const Growth_Point& P : R.Points[Order]) {
+      double Per_Item = P.Sort_Seconds * 1e9 / double(P.N);
+      Least = Least == 0 ? Per_Item : std::min(Least, Per_Item);
+      Most = std::max(Most, Per_Item);
+      Widest = std::max(Widest, double(P.N));
+    }
+  /* Series that differ more than tenfold share a log scale of time. */
+  bool Log_Time = Least > 0 && Most > 10 * Least;
+  Chart_Axis Time = Log_Time ? Chart_Axis{Least / 1.5, Most * 1.5, Labels_Log, "CPU time per item (ns, log scale)"}
+                             : Chart_Axis{0, Most > 0 ? Most * 1.1 : 1, Labels_Number, "CPU time per item (ns)"};
+  Svg_Begin(Out, 1000, 620);
+  Svg_Text(Out, 30, 34, 20, "start", true, Title.c_str());
+  Svg_Text(Out, 30, 58, 13, "start", false,
+           "each dot is one list size timed by Google Benchmark; the faint dashed curve is the growth named for it");
+  Chart_Panel P{90, 100, 700, 440, Chart_Axis{1000, Widest * 1.2, Labels_Log_Size, "items in the list (log scale)"},
+                Time};
+  Draw_Panel(Out, P, "");
+  std::vector<const char*> Names, Colours;
+  std::vector<std::string> Labels;
+  Labels.reserve(Orders.size());
+  for (int Order : Orders) {
+    const std::vector<Growth_Point>& Points = R.Points[Order];
+    if (Points.empty()) continue;
+    std::vector<double> X, Y, Guide;
+    for (const Growth_Point& G : Points) X.push_back(double(G.N)), Y.push_back(G.Sort_Seconds * 1e9 / double(G.N));
+    Growth_Verdict V = Judge_Growth(Points);
+    if (V.Decided) {
+      /* The class's shape, scaled through the series' middle point. */
+      size_t Middle = X.size() / 2;
+      double Scale = Y[Middle] / Per_Item_Shape(V.Class, X[Middle]);
+      for (double N : X) Guide.push_back(Scale * Per_Item_Shape(V.Class, N));
+      Draw_Guide(Out, P, X.data(), Guide.data(), X.size(), Order_Colour[Order]);
+    }
+    Draw_Line(Out, P, X.data(), Y.data(), X.size(), Order_Colour[Order], true);
+    Labels.push_back(std::string(Order_Name[Order]) + ": " + Verdict_Words(V));
+    Names.push_back(Labels.back().c_str());
+    Colours.push_back(Order_Colour[Order]);
+  }
+  Draw_Legend(Out, 805, 120, Names.data(), Colours.data(), Names.size());
+  Svg_End(Out);
+}

@@ -1,0 +1,18 @@
+/*
+** growth_report.h
+** The growth verdicts as text, with their evidence, and as a picture.
+*/
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "growth_series.h"
+
+/* One line per order: the class (or why it cannot be decided), the slope
+** against the reference, and the exponent of each doubling. */
+void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders);
+
+/* The CPU time per item against the list size, one line per order, each
+** with a faint curve of the class named for it. */
+void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& R, const std::vector<int>& Orders);

@@ -1,0 +1,49 @@
+/*
+** growth_verdict.h
+** How a sort routine's cost grows with n, decided from its times and
+** those of a reference sort of known growth, measured on the same lists
+** in the same run.
+**
+** The reference is the kit's top-down merge sort, N log N on every
+** order. A list in random memory order outgrows each cache in turn, and
+** both sorts chase the same pointers through it, so dividing one time by
+** the other cancels what the memory hierarchy adds and leaves what the
+** algorithm does. The rule: the slope of log2(time / reference time)
+** against log2(n), taken robustly as the median of the slopes between
+** every pair of sizes (Theil-Sen), names the class. N log N gives 0, N
+** about -0.1 a doubling plus the reference's extra cache misses, N^2
+** about +0.9, N^3 about +1.9; between the bands the verdict says it cannot
+** decide, and between what.
+*/
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Growth_Point {
+  int64_t N;
+  double Sort_Seconds;       // one sort of the routine under test
+  double Reference_Seconds;  // one sort of the reference, same list
+};
+
+enum Growth_Class { Growth_N, Growth_N_Log_N, Growth_N2, Growth_N3, Growth_Classes };
+
+extern const char* const Growth_Name[Growth_Classes];
+
+struct Growth_Verdict {
+  bool Decided;
+  Growth_Class Class;       // when decided; else the lower of the two it lies between
+  Growth_Class Upper;       // when undecided between two classes
+  std::string Why;          // when undecided: too few sizes, too noisy, or between which
+  double Slope;             // the robust slope against the reference
+  std::vector<double> Step; // the exponent between each size and the next, the evidence shown
+};
+
+inline constexpr size_t Fewest_Sizes = 4;
+
+Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points);
+
+/* The verdict as a few words: "N log N", "between N log N and N^2",
+** "too few sizes to decide". */
+std::string Verdict_Words(const Growth_Verdict& V);
