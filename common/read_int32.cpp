@@ -31,3 +31,13 @@ bool Read_Int32(std::FILE* In, int32_t* Value) {
   *Value = static_cast<int32_t>(Negative ? -Magnitude : Magnitude);
   return true;
 }
+
+bool Read_Harness_Entry(std::FILE* In, int32_t Max, int32_t* Value, int* Terminator) {
+  *Value = 0;
+  bool Read = Read_Int32(In, Value);
+  if (Read) {
+    int C = std::getc(In);
+    if (C != EOF) *Terminator = C;
+  }
+  return Read && *Terminator == '\n' && *Value >= 0 && *Value <= Max;
+}

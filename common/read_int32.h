@@ -15,3 +15,11 @@
 ** was, when there is no number, the number does not fit, or the input
 ** has ended. */
 bool Read_Int32(std::FILE* In, int32_t* Value);
+
+/* An entry of the sort harness: a number read as above and the character
+** right after it, which must be the return key. *Terminator keeps the
+** character of the entry before when the input ends right after the
+** number (so a last entry without a newline is accepted). Returns whether
+** the entry is a number in 0 .. Max followed by a newline; *Value is 0
+** when no number could be read. */
+bool Read_Harness_Entry(std::FILE* In, int32_t Max, int32_t* Value, int* Terminator);

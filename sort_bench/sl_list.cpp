@@ -47,6 +47,11 @@ void Build_Singly_Linked_List(const char* Path, SL_Node** Head, int32_t* Count) 
   *Head = nullptr;
   std::FILE* In = Open_Binary_Input(Path);
   if (In == nullptr) Fail("Build_SL_List", "Unable to open", Path);
+  Build_SL_List_From(In, Path, Head, Count);
+}
+
+void Build_SL_List_From(std::FILE* In, const char* Path, SL_Node** Head, int32_t* Count) {
+  *Head = nullptr;
   *Count = 0;
   SL_Node** Link = Head;
   int32_t Block[Block_Items];

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "sort_bench.h"
 
@@ -19,6 +20,10 @@ inline constexpr int32_t Max_List_Items = 1000000;
 ** file it cannot open or read, more than Max_List_Items items, or a
 ** failed allocation. */
 void Build_Singly_Linked_List(const char* Path, SL_Node** Head, int32_t* Count);
+
+/* The same from a stream already open, which it closes; Path names it in
+** the messages. */
+void Build_SL_List_From(std::FILE* In, const char* Path, SL_Node** Head, int32_t* Count);
 
 /* Writes the list from *Head to Path and releases its nodes. However the
 ** sort left the list, at most Count + 5 items are written, at most

@@ -68,13 +68,9 @@ static int32_t Ask(const char* Name, int32_t Max, int* Terminator) {
   std::printf("Enter %s with %d <= %s <= %d and a return\n%s: ", Name, 0, Name, Max, Name);
   std::fflush(stdout);
   int32_t Value = 0;
-  bool Read = Read_Int32(stdin, &Value);
-  if (Read) {
-    int C = std::getc(stdin);
-    if (C != EOF) *Terminator = C;
-  }
+  bool Accepted = Read_Harness_Entry(stdin, Max, &Value, Terminator);
   std::printf("\n%s: %d\n", Name, Value);
-  if (!Read || *Terminator != '\n' || Value < 0 || Value > Max) {
+  if (!Accepted) {
     std::printf("Invalid %s entered\n", Name);
     std::exit(1);
   }

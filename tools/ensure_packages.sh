@@ -4,7 +4,7 @@
 # tools/demo.sh and tools/test.sh, so each README command sets up a
 # fresh machine by itself.
 zor_packages=(cmake g++ make libgtest-dev valgrind libxml2-utils libcli11-dev libboost-math-dev libbenchmark-dev
-              scdoc man-db pkg-config dpkg-dev file)
+              scdoc man-db pkg-config dpkg-dev file libxml2-dev)
 
 zor_ensure_packages() {
   local missing=() p
