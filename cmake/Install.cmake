@@ -4,13 +4,16 @@
 include(CMakePackageConfigHelpers)
 
 install(TARGETS workload_maker workload_lister results_lister zor_simulator results_checker results_plotter
-                zor_study make_raw check_sorted
+                simulator_checker zor_study make_raw check_sorted
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS sort_bench sort_profile EXPORT ZorKitTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES sort_bench/sort_bench.h common/customer_parameters.h common/customer_results.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zor_kit)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The licence as Debian reads it, and the example routines to copy.
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES examples/sorts/merge_sort.c examples/sorts/radix_sort.cpp DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 # The package's change log, compressed as Debian keeps it.
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
                    COMMAND sh -c "gzip -9n < '${PROJECT_SOURCE_DIR}/packaging/changelog' > '${PROJECT_BINARY_DIR}/changelog.gz'"
@@ -35,10 +38,13 @@ foreach(Library sort_bench sort_profile)
   install(FILES ${PROJECT_BINARY_DIR}/${Library}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
 
-# cpack -G DEB
+# cpack -G DEB: the package holds the install of this configuration, so
+# a package for /usr comes from a build configured for /usr, where the
+# libraries and .pc files go to the multiarch folders (tools/package.sh).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zor-kit)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_PACKAGE_CONTACT "ZOR kit developers <zor-kit@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ZOR facility simulation kit and linked-list sort harness")
 set(CPACK_PACKAGE_DESCRIPTION

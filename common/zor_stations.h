@@ -45,6 +45,12 @@ inline int Next_Place(const Customer_Parameters& P, int S) {
   return Number_Of_Stations;
 }
 
+/* The record's eight times, in record order. */
+inline void Times_Of(const Customer_Parameters& P, int32_t Times[8]) {
+  static_assert(sizeof P == sizeof(int32_t) * 8, "eight times, no gaps");
+  std::memcpy(Times, &P, sizeof P);
+}
+
 /* --- The results record, by station. */
 
 enum Visit_Field { Arrived_Field, Queue_Length_Field, Server_Field, Departed_Field, Fields_Per_Visit };

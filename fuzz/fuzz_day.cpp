@@ -26,10 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (R.Problem != Day_Fits || R.Day.size() > 4000) return 0;
   int64_t All_Times = 0;
   for (const Customer_Parameters& P : R.Day) {
-    const int32_t* Time = &P.Interarrival_Time;
-    for (int F = 0; F < 8; F++) {
-      FUZZ_HOLDS(Time[F] >= 0);
-      All_Times += Time[F];
+    int32_t Times[8];
+    Times_Of(P, Times);
+    for (int32_t T : Times) {
+      FUZZ_HOLDS(T >= 0);
+      All_Times += T;
     }
   }
   FUZZ_HOLDS(All_Times <= INT32_MAX);

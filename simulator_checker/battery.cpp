@@ -59,8 +59,9 @@ Day_Of Late_Day(std::mt19937& Pick) {
   Day_Of Day = Tie_Heavy_Day(Pick, 12, false);
   int64_t Sum = 0;
   for (const Customer_Parameters& P : Day) {
-    const int32_t* Time = &P.Interarrival_Time;
-    for (int F = 0; F < 8; F++) Sum += Time[F];
+    int32_t Times[8];
+    Times_Of(P, Times);
+    for (int32_t T : Times) Sum += T;
   }
   Day[0].Interarrival_Time = static_cast<int32_t>(INT32_MAX - Sum);
   return Day;

@@ -214,8 +214,9 @@ int main(int Argc, char** Argv) {
     std::fputs(Verdict_Text.c_str(), stdout);
     if (!O.Keep.empty()) {
       if (Keep_Day(O.Keep, Shrunk, Verdict_Text)) {
-        std::string Command;
-        for (const std::string& Word : O.Command) Command += " " + Word;
+        /* The program by the path found for it: the rerun starts in another folder. */
+        std::string Command = " " + Program.Path;
+        for (const std::string& Word : Program.Arguments) Command += " " + Word;
         std::printf("\nThe day is kept in %s. To rerun it by hand:\n  cd %s &&%s < entries && results_checker < "
                     "entries\n",
                     O.Keep.c_str(), O.Keep.c_str(), Command.c_str());

@@ -71,9 +71,8 @@ void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& 
   Chart_Panel P{90, 100, 700, 440, Chart_Axis{1000, Widest * 1.2, Labels_Log_Size, "items in the list (log scale)"},
                 Time};
   Draw_Panel(Out, P, "");
-  std::vector<const char*> Names, Colours;
   std::vector<std::string> Labels;
-  Labels.reserve(Orders.size());
+  std::vector<const char*> Colours;
   for (int Order : Orders) {
     const std::vector<Growth_Point>& Points = R.Points[Order];
     if (Points.empty()) continue;
@@ -89,9 +88,10 @@ void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& 
     }
     Draw_Line(Out, P, X.data(), Y.data(), X.size(), Order_Colour[Order], true);
     Labels.push_back(std::string(Order_Name[Order]) + ": " + Verdict_Words(V));
-    Names.push_back(Labels.back().c_str());
     Colours.push_back(Order_Colour[Order]);
   }
+  std::vector<const char*> Names;
+  for (const std::string& L : Labels) Names.push_back(L.c_str());
   Draw_Legend(Out, 805, 120, Names.data(), Colours.data(), Names.size());
   Svg_End(Out);
 }

@@ -147,12 +147,13 @@ void Draw_Sweep(std::FILE* Out, const std::string& Title, const Sweep_Options& O
   ** pairs do not wash out the differences among the fast ones. */
   std::vector<double> Shade(Value.size());
   for (size_t I = 0; I < Value.size(); I++) Shade[I] = Value[I] > 0 ? std::log(Value[I]) : std::nan("");
-  std::vector<const char*> Texts, Row_Labels, Column_Labels;
   std::vector<std::string> Labels;
-  Labels.reserve(Rows + Columns);
+  for (int32_t K : O.K) Labels.push_back("K " + std::to_string(K));
+  for (int32_t X : O.X) Labels.push_back("X " + std::to_string(X));
+  /* The pointers are taken once every string is in place. */
+  std::vector<const char*> Texts, Row_Labels, Column_Labels;
   for (const std::string& T : Text) Texts.push_back(T.c_str());
-  for (int32_t K : O.K) Labels.push_back("K " + std::to_string(K)), Row_Labels.push_back(Labels.back().c_str());
-  for (int32_t X : O.X) Labels.push_back("X " + std::to_string(X)), Column_Labels.push_back(Labels.back().c_str());
+  for (size_t L = 0; L < Labels.size(); L++) (L < Rows ? Row_Labels : Column_Labels).push_back(Labels[L].c_str());
   double Height = 150 + Cell_Height * double(Rows);
   Svg_Begin(Out, static_cast<int>(120 + Cell_Width * double(Columns) + 40), static_cast<int>(Height));
   Svg_Text(Out, 30, 34, 20, "start", true, Title.c_str());

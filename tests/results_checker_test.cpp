@@ -78,10 +78,10 @@ TEST_F(Results_Checker, AcceptsTheReferenceOnManyDays) {
 // Moves one customer's service at station S by Delta seconds, and the
 // rest of its route with it, as a simulator that served it then would.
 void Move_Service(Customer_Results& R, int S, int32_t Delta) {
-  int32_t* Field = &R.Customer_Number;
-  Field[5 + 4 * S] += Delta;
+  Visit_Value(R, S, Departed_Field) += Delta;
   for (int Later = S + 1; Later < 3; Later++)
-    if (Field[17 + 2 * Later] != 0) Field[2 + 4 * Later] += Delta, Field[5 + 4 * Later] += Delta;
+    if (Visits_Station(Parameters_Of(R), Later))
+      Visit_Value(R, Later, Arrived_Field) += Delta, Visit_Value(R, Later, Departed_Field) += Delta;
   R.Time_Departed_ZOR += Delta;
 }
 
@@ -215,9 +215,13 @@ TEST_F(Results_Checker, AnyBytesGiveAVerdictOrStatusTwo) {
     const int32_t Servers[] = {1 + int32_t(Pick() % 3), 1, 2};
     Results R = Reference(Round % 10 == 9 ? Day{} : D, Servers);
     R.resize(D.size() + Pick() % 3 - 1);
-    for (Customer_Results& Record : R)
-      for (int32_t* F = &Record.Customer_Number; F <= &Record.Travel_Time_To_EXIT; F++)
-        if (Pick() % 4 == 0) *F = Value();
+    for (Customer_Results& Record : R) {
+      int32_t Fields[Results_Fields];
+      Fields_Of(Record, Fields);
+      for (int32_t& F : Fields)
+        if (Pick() % 4 == 0) F = Value();
+      std::memcpy(&Record, Fields, sizeof Record);
+    }
     std::string Tail(Pick() % 92, '\xff');
     Run_Result Verdict = Check(D, R, Servers, Tail);
     EXPECT_EQ(Verdict.Signal, 0) << "round " << Round;

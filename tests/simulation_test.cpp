@@ -73,13 +73,16 @@ struct Stay {
 std::vector<Stay> Stays_At(const std::vector<Customer_Results>& Results, int S) {
   std::vector<Stay> Out;
   for (const auto& R : Results) {
-    auto F = Fields(R);
-    int Base = 2 + 4 * S, Service = F[17 + 2 * S];
-    if (S > 0 && Service == 0) {
-      EXPECT_EQ(std::vector<int>(F.begin() + Base, F.begin() + Base + 4), std::vector<int>(4, 0));
+    Customer_Parameters P = Parameters_Of(R);
+    auto At = [&](Visit_Field F) { return Visit_Value(R, S, F); };
+    if (!Visits_Station(P, S)) {
+      EXPECT_EQ(std::vector<int>({At(Arrived_Field), At(Queue_Length_Field), At(Server_Field), At(Departed_Field)}),
+                std::vector<int>(4, 0));
       continue;
     }
-    Out.push_back({R.Customer_Number, F[Base], F[Base + 1], F[Base + 2], F[Base + 3] - Service, F[Base + 3]});
+    int Service = Service_Time(P, S);
+    Out.push_back({R.Customer_Number, At(Arrived_Field), At(Queue_Length_Field), At(Server_Field),
+                   At(Departed_Field) - Service, At(Departed_Field)});
   }
   return Out;
 }
@@ -205,27 +208,27 @@ TEST(Simulate_Day, TraceAgreesWithTheResults) {
       if (I > 0) {
         ASSERT_LE(Trace[I - 1].Time, E.Time);
       }
-      auto F = Fields(Results[E.Customer - 1]);
+      const Customer_Results& R = Results[E.Customer - 1];
       if (E.Place == Trace_ZOR) {
         Inside += E.Kind == Trace_Arrive ? 1 : -1;
-        EXPECT_EQ(E.Time, E.Kind == Trace_Arrive ? F[1] : F[14]);
+        EXPECT_EQ(E.Time, E.Kind == Trace_Arrive ? R.Time_Arrived_ZOR : R.Time_Departed_ZOR);
         EXPECT_EQ(E.Waiting, Inside);
         continue;
       }
-      int Base = 2 + 4 * E.Place, Service = F[17 + 2 * E.Place];
+      int Service = Service_Time(Parameters_Of(R), E.Place), Departed = Visit_Value(R, E.Place, Departed_Field);
       if (E.Kind == Trace_Arrive) {
-        EXPECT_EQ(E.Time, F[Base]);
-        EXPECT_EQ(E.Waiting, F[Base + 1] + 1);
+        EXPECT_EQ(E.Time, Visit_Value(R, E.Place, Arrived_Field));
+        EXPECT_EQ(E.Waiting, Visit_Value(R, E.Place, Queue_Length_Field) + 1);
       } else {
-        EXPECT_EQ(E.Server, F[Base + 2]);
-        EXPECT_EQ(E.Time, E.Kind == Trace_Start ? F[Base + 3] - Service : F[Base + 3]);
+        EXPECT_EQ(E.Server, Visit_Value(R, E.Place, Server_Field));
+        EXPECT_EQ(E.Time, E.Kind == Trace_Start ? Departed - Service : Departed);
       }
     }
     // Even at one instant, a customer's own events come in route order.
     for (int C = 0; C < Count; C++) {
       std::vector<std::pair<int, int>> Expected = {{Trace_ZOR, Trace_Arrive}};
       for (int S = 0; S < Number_Of_Stations; S++)
-        if (S == LAB || Fields(Results[C])[17 + 2 * S] != 0)
+        if (Visits_Station(Day[C], S))
           for (int Kind : {Trace_Arrive, Trace_Start, Trace_Depart}) Expected.push_back({S, Kind});
       Expected.push_back({Trace_ZOR, Trace_Leave});
       EXPECT_EQ(Route[C], Expected) << "customer " << C + 1;

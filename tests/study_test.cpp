@@ -116,11 +116,11 @@ TEST_F(Study, FiguresAreThoseOfTheDaysThemselves) {
       int Visits = 0, Max_Wait = 0, Last = 0;
       double Waits = 0, Busy = 0;
       for (const Customer_Results& C : Results) {
-        const int32_t* F = &C.Customer_Number;
-        for (int Any = 0; Any < 3; Any++) Last = std::max(Last, F[5 + 4 * Any]);
-        int Service = F[17 + 2 * S];
-        if (S > 0 && Service == 0) continue;
-        int Wait = F[5 + 4 * S] - Service - F[2 + 4 * S];
+        for (int Any = 0; Any < 3; Any++) Last = std::max(Last, Visit_Value(C, Any, Departed_Field));
+        Customer_Parameters P = Parameters_Of(C);
+        if (!Visits_Station(P, S)) continue;
+        int Service = Service_Time(P, S);
+        int Wait = Visit_Value(C, S, Departed_Field) - Service - Visit_Value(C, S, Arrived_Field);
         Visits++, Waits += Wait, Busy += Service, Max_Wait = std::max(Max_Wait, Wait);
       }
       Utilisation += Busy / (double(Servers[S]) * Last);

@@ -11,7 +11,23 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tools/ensure_packages.sh"
 zor_ensure_packages
 cmake -S "$root" -B "$root/build" -DZOR_WERROR=ON > /dev/null
-cmake --build "$root/build" -j 2 > /dev/null
+# The first build takes a few minutes: show how far it is, on one line;
+# should it fail, show why.
+log="$root/build/demo_build.log"
+echo "Building the kit in build/ (a few minutes the first time) ..."
+cmake --build "$root/build" -j 2 > "$log" 2>&1 &
+builder=$!
+while kill -0 "$builder" 2> /dev/null; do
+  percent=$(grep -oE '^\[ *[0-9]+%\]' "$log" | tail -n 1 | tr -d '[ ]' || true)
+  printf '\r  built %s' "${percent:-0%}"
+  sleep 2
+done
+if ! wait "$builder"; then
+  printf '\n'
+  tail -n 30 "$log" >&2
+  exit 1
+fi
+printf '\r  built 100%%\n'
 build="$root/build"
 run="$root/demo_run"
 mkdir -p "$run"
@@ -29,6 +45,8 @@ summary=$("$build/listers/results_lister")
 echo "${summary%%$'\n'*}"
 echo "== 5. results_checker: does ZOR_Binary_Out follow the model? (same servers)"
 printf '5\n4\n2\n' | "$build/simulator/results_checker" 2>/dev/null
+echo "== 5b. simulator_checker: does zor_simulator follow it on 200 kinds of day?"
+"$build/simulator_checker/simulator_checker" "$build/simulator/zor_simulator"
 echo "== 6. results_plotter"
 "$build/simulator/results_plotter"
 echo
