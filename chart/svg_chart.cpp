@@ -76,12 +76,18 @@ static void Tick_Label(char* Text, size_t Size, const Chart_Axis& A, double V) {
 }
 
 /* The tick values of an axis: nice steps, whole minutes for the clock,
-** each power of ten for a log axis. */
+** each power of ten (and 2 and 5 times it on a short span) for a log axis. */
 static size_t Ticks_Of(const Chart_Axis& A, double Ticks[], size_t Most) {
   size_t N = 0;
   if (Is_Log(A)) {
-    for (double V = std::pow(10.0, std::ceil(std::log10(A.Min))); V <= A.Max * 1.0000001 && N < Most; V *= 10)
-      Ticks[N++] = V;
+    /* Over less than two decades powers of ten alone leave one tick or
+    ** none, so 2 and 5 times each power join them. */
+    bool Fine = A.Max < A.Min * 100;
+    for (double Power = std::pow(10.0, std::floor(std::log10(A.Min))); Power <= A.Max * 1.0000001; Power *= 10)
+      for (double Times : {1.0, 2.0, 5.0}) {
+        double V = Power * Times;
+        if ((Times == 1 || Fine) && V >= A.Min * 0.9999999 && V <= A.Max * 1.0000001 && N < Most) Ticks[N++] = V;
+      }
     return N;
   }
   double Step = Nice_Step(A.Max - A.Min, 6);
@@ -203,7 +209,10 @@ void Draw_Legend(std::FILE* Out, double X, double Y, const char* const Names[], 
 
 void Draw_Heat_Map(std::FILE* Out, double Left, double Top, double Width, double Height, size_t Rows, size_t Columns,
                    const double* Value, double Least, double Most, const char* const* Text,
-                   const char* const* Row_Label, const char* const* Column_Label) {
+                   const char* const* Row_Label, const char* const* Column_Label, size_t Marked) {
+  /* Pale yellow through teal to deep blue: no step of it is grey, which
+  ** is kept for the cells without a value. */
+  const double Stop[3][3] = {{255, 247, 188}, {65, 182, 196}, {37, 52, 148}};
   for (size_t C = 0; C < Columns; C++)
     Svg_Text(Out, Left + Width * (static_cast<double>(C) + 0.5), Top - 6, 11, "middle", false, Column_Label[C]);
   for (size_t R = 0; R < Rows; R++) {
@@ -211,25 +220,32 @@ void Draw_Heat_Map(std::FILE* Out, double Left, double Top, double Width, double
     Svg_Text(Out, Left - 6, Y + Height / 2 + 4, 11, "end", false, Row_Label[R]);
     for (size_t C = 0; C < Columns; C++) {
       double V = Value[R * Columns + C], X = Left + Width * static_cast<double>(C);
-      char Fill[16] = "#bbbbbb";
+      char Fill[16] = "#e4e4e4";
       bool Dark = false;
       if (std::isfinite(V)) {
-        /* From a pale yellow at the least to a deep blue at the most. */
         double F = Most > Least ? std::clamp((V - Least) / (Most - Least), 0.0, 1.0) : 0.0;
         if (!std::isfinite(F)) F = 0;
-        int Red = static_cast<int>(std::lround(255 - F * (255 - 37)));
-        int Green = static_cast<int>(std::lround(247 - F * (247 - 52)));
-        int Blue = static_cast<int>(std::lround(188 + F * (148 - 188)));
-        std::snprintf(Fill, sizeof Fill, "#%02x%02x%02x", Red, Green, Blue);
-        Dark = F > 0.55;
+        int Part = F < 0.5 ? 0 : 1;
+        double G = F < 0.5 ? F * 2 : (F - 0.5) * 2;
+        int Colour[3];
+        for (int K = 0; K < 3; K++)
+          Colour[K] = static_cast<int>(std::lround(Stop[Part][K] + G * (Stop[Part + 1][K] - Stop[Part][K])));
+        std::snprintf(Fill, sizeof Fill, "#%02x%02x%02x", Colour[0], Colour[1], Colour[2]);
+        Dark = F > 0.6;
       }
       std::fprintf(Out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\" stroke=\"white\"/>\n", X,
                    Y, Width, Height, Fill);
       if (Text != nullptr && Text[R * Columns + C] != nullptr) {
-        std::fprintf(Out, "<g fill=\"%s\">\n", Dark ? "white" : "#222222");
+        std::fprintf(Out, "<g fill=\"%s\">\n", Dark ? "white" : std::isfinite(V) ? "#222222" : "#666666");
         Svg_Text(Out, X + Width / 2, Y + Height / 2 + 4, 10, "middle", false, Text[R * Columns + C]);
         std::fputs("</g>\n", Out);
       }
     }
   }
+  if (Marked < Rows * Columns)
+    std::fprintf(Out,
+                 "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"#d7301f\" "
+                 "stroke-width=\"3\"/>\n",
+                 Left + Width * static_cast<double>(Marked % Columns) + 1.5,
+                 Top + Height * static_cast<double>(Marked / Columns) + 1.5, Width - 3, Height - 3);
 }

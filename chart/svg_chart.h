@@ -69,12 +69,12 @@ void Draw_Legend(std::FILE* Out, double X, double Y, const char* const Names[], 
 
 /* A heat map: Rows x Columns cells from (Left, Top), each Width x Height,
 ** Value[r * Columns + c] shaded from light (Least) to dark (Most); a
-** value that is not a number (NaN) is a cell with no value, drawn grey. Text
-** (may be null) is written in each cell; Row_Label and Column_Label
-** along the left and the top. */
+** value that is not a number (NaN) is a cell with no value, drawn grey.
+** Text (may be null) is written in each cell; Row_Label and Column_Label
+** along the left and the top; the cell Marked (if in range) is outlined. */
 void Draw_Heat_Map(std::FILE* Out, double Left, double Top, double Width, double Height, size_t Rows, size_t Columns,
                    const double* Value, double Least, double Most, const char* const* Text,
-                   const char* const* Row_Label, const char* const* Column_Label);
+                   const char* const* Row_Label, const char* const* Column_Label, size_t Marked);
 
 /* A "nice" step (1, 2 or 5 times a power of ten) that cuts Span into
 ** about Count pieces; used for ticks and for histogram bins. */

@@ -64,7 +64,7 @@ void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& 
   bool Log_Time = Least > 0 && Most > 10 * Least;
   Chart_Axis Time = Log_Time ? Chart_Axis{Least / 1.5, Most * 1.5, Labels_Log, "CPU time per item (ns, log scale)"}
                              : Chart_Axis{0, Most > 0 ? Most * 1.1 : 1, Labels_Number, "CPU time per item (ns)"};
-  Svg_Begin(Out, 1000, 620);
+  Svg_Begin(Out, 1200, 620);
   Svg_Text(Out, 30, 34, 20, "start", true, Title.c_str());
   Svg_Text(Out, 30, 58, 13, "start", false,
            "each dot is one list size timed by Google Benchmark; the faint dashed curve is the growth named for it");

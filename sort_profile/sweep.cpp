@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <unistd.h>
 
@@ -84,8 +85,8 @@ Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
   Laid_Out_List L = Lay_Out_List(Items_In_Order(Order_Random, O.Items, 1));
   bool Terminal = isatty(STDERR_FILENO) == 1;
   Sweep_Result R{{}, false, 0};
-  std::fprintf(Out, "Median CPU time (ms) of %d sorts of %lld random items; rows K, columns X\n", O.Repeats,
-               static_cast<long long>(O.Items));
+  std::fprintf(Out, "Median CPU time (ms) of %d sort%s of %lld random items; rows K, columns X\n", O.Repeats,
+               O.Repeats == 1 ? "" : "s", static_cast<long long>(O.Items));
   std::fprintf(Out, "   K");
   for (int32_t X : O.X) std::fprintf(Out, " %8d", X);
   std::fprintf(Out, "\n");
@@ -155,19 +156,21 @@ void Draw_Sweep(std::FILE* Out, const std::string& Title, const Sweep_Options& O
   for (const std::string& T : Text) Texts.push_back(T.c_str());
   for (size_t L = 0; L < Labels.size(); L++) (L < Rows ? Row_Labels : Column_Labels).push_back(Labels[L].c_str());
   double Height = 150 + Cell_Height * double(Rows);
-  Svg_Begin(Out, static_cast<int>(120 + Cell_Width * double(Columns) + 40), static_cast<int>(Height));
+  Svg_Begin(Out, std::max(1000, static_cast<int>(120 + Cell_Width * double(Columns) + 40)), static_cast<int>(Height));
   Svg_Text(Out, 30, 34, 20, "start", true, Title.c_str());
   char Line[200];
-  std::snprintf(Line, sizeof Line, "median CPU time (ms) of %d sorts of %lld random items; darker is slower; grey did not "
-                "sort in time or sorted wrong", O.Repeats, static_cast<long long>(O.Items));
+  std::snprintf(Line, sizeof Line, "median CPU time (ms) of %d sort%s of %lld random items; darker is slower (a log "
+                "scale); grey did not sort in time, or sorted wrong", O.Repeats, O.Repeats == 1 ? "" : "s",
+                static_cast<long long>(O.Items));
   Svg_Text(Out, 30, 58, 13, "start", false, Line);
   if (R.Any) {
     size_t Columns_ = O.X.size();
-    std::snprintf(Line, sizeof Line, "best: K %d, X %d (%.1f ms)", O.K[R.Best / Columns_], O.X[R.Best % Columns_],
+    std::snprintf(Line, sizeof Line, "best (outlined): K %d, X %d (%.1f ms)", O.K[R.Best / Columns_], O.X[R.Best % Columns_],
                   R.Cell[R.Best].Median * 1000);
     Svg_Text(Out, 30, 78, 13, "start", true, Line);
   }
   Draw_Heat_Map(Out, 100, 110, Cell_Width, Cell_Height, Rows, Columns, Shade.data(), Least > 0 ? std::log(Least) : 0,
-                Most > 0 ? std::log(Most) : 1, Texts.data(), Row_Labels.data(), Column_Labels.data());
+                Most > 0 ? std::log(Most) : 1, Texts.data(), Row_Labels.data(), Column_Labels.data(),
+                R.Any ? R.Best : SIZE_MAX);
   Svg_End(Out);
 }

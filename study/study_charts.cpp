@@ -58,7 +58,7 @@ void Draw_Staffing(std::FILE* Out, const Study_Load& L, const Staffing_Result& R
 
 void Draw_Search(std::FILE* Out, const Study_Load& L, const Search_Target& T, const Search_Result& R) {
   bool On_Days = T.On_Days >= 0;
-  Svg_Begin(Out, 1200, On_Days ? 830 : 470);
+  Svg_Begin(Out, 1200, On_Days ? 800 : 470);
   char Text[200];
   if (On_Days)
     std::snprintf(Text, sizeof Text, "zor_study: smallest staffing whose mean wait is at most %.0f s on %.0f%% of days",
@@ -90,7 +90,7 @@ void Draw_Search(std::FILE* Out, const Study_Load& L, const Search_Target& T, co
     /* The share of days meeting the target: the dot is the share seen,
     ** the whisker reaches down to its lower 95% bound, which decides. */
     Chart_Panel Share = Station_Panel(S, 470, Servers, Chart_Axis{0, 100, Labels_Number, "days meeting the target (%)"});
-    std::snprintf(Text, sizeof Text, "%s: days with a mean wait of at most %.0f s", Station_Name[S], T.Target_Wait);
+    std::snprintf(Text, sizeof Text, "%s: days meeting it", Station_Name[S]);
     Draw_Panel(Out, Share, Text);
     Draw_Level(Out, Share, 100 * T.On_Days, "#d7301f", "share asked for");
     for (const Station_Figures& F : Tried)
