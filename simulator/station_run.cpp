@@ -6,6 +6,9 @@
 #include "station_run.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
+#include <cstdint>
 
 namespace {
 
@@ -25,27 +28,6 @@ void Sort_Keys(std::vector<uint64_t>& Keys) {
     for (; J > 0 && Keys[J - 1] > Key; J--) Keys[J] = Keys[J - 1];
     Keys[J] = Key;
   }
-}
-
-/* Only the figures: which server a customer takes does not change when
-** anyone starts, so the earliest-free server stands for any free one (a
-** server free at an arrival is free for every later arrival too), and no
-** start needs keeping. The servers' free times are a small min-heap: the
-** earliest on top, replaced by the next customer's departure. */
-/* Replaces the heap's top with Value. A new departure usually belongs
-** near the bottom, so the hole goes down to a leaf along the earlier
-** child, a choice made without a branch, and Value then climbs back the
-** step or two it needs: this mispredicts far less than stopping where
-** Value fits. */
-void Replace_Top(int32_t Free_At[], int32_t Servers, int32_t Value) {
-  int32_t Hole = 0;
-  for (int32_t Child; (Child = 2 * Hole + 1) < Servers; Hole = Child) {
-    Child += Child + 1 < Servers && Free_At[Child + 1] < Free_At[Child];
-    Free_At[Hole] = Free_At[Child];
-  }
-  for (int32_t Parent; Hole > 0 && Free_At[Parent = (Hole - 1) / 2] > Value; Hole = Parent)
-    Free_At[Hole] = Free_At[Parent];
-  Free_At[Hole] = Value;
 }
 
 /* When nobody waits, every start is the arrival. That holds exactly when
@@ -78,38 +60,47 @@ bool Nobody_Waits(const Customer_Parameters Day[], int S, int32_t Servers, const
 /* Only the figures: which server a customer takes does not change when
 ** anyone starts, so the earliest-free server stands for any free one (a
 ** server free at an arrival is free for every later arrival too), and no
-** start needs keeping. A few servers are scanned; more are a min-heap of
-** their free times. */
-template <bool Heap>
-Station_Work Serve_Queue(const Customer_Parameters Day[], int S, int32_t Servers, const std::vector<uint64_t>& Order,
-                         int32_t Left[]) {
+** start needs keeping. The servers' free times are kept in order, earliest
+** first, in a row of Width (the count) ended by "never": taking the
+** earliest and putting back its new free time V is then, at every place
+** k, max(min(V, next), this), the same few operations whichever place V
+** takes, with no branch to mispredict. */
+template <int Width>
+Station_Work Serve_Queue(const Customer_Parameters Day[], int S, const std::vector<uint64_t>& Order, int32_t Left[]) {
   Station_Work W{0, 0, 0, 0, 0};
-  int32_t Free_At[Max_Servers] = {};  // all 0: a heap already
+  int32_t Free_At[Width + 1];
+  static_assert(Width <= Max_Servers);
+  for (int K = 0; K < Width; K++) Free_At[K] = 0;
+  Free_At[Width] = INT32_MAX;
   for (uint64_t Key : Order) {
     int32_t Arrived = static_cast<int32_t>(Key >> 32), C = static_cast<int32_t>(Key & 0xFFFFFFFFu);
-    int32_t Earliest = 0;
-    if (!Heap)
-      for (int32_t K = 1; K < Servers; K++) Earliest = Free_At[K] < Free_At[Earliest] ? K : Earliest;
-    int32_t Start = std::max(Arrived, Free_At[Earliest]);
+    int32_t Start = std::max(Arrived, Free_At[0]);
     int32_t Service = Service_Time(Day[C], S);
-    if (Heap) Replace_Top(Free_At, Servers, Start + Service);
-    else Free_At[Earliest] = Start + Service;
+    int32_t Free_Again = Start + Service;
+    for (int K = 0; K < Width; K++) Free_At[K] = std::max(std::min(Free_Again, Free_At[K + 1]), Free_At[K]);
     int32_t Wait = Start - Arrived;
     W.Total_Wait += Wait;
     W.Max_Wait = std::max(W.Max_Wait, Wait);
     W.Busy_Time += Service;
-    W.Last_Departure = std::max(W.Last_Departure, Start + Service);
-    Left[C] = Start + Service;
+    W.Last_Departure = std::max(W.Last_Departure, Free_Again);
+    Left[C] = Free_Again;
   }
   W.Visits = static_cast<int32_t>(Order.size());
   return W;
 }
 
+/* One queue for each count, its row exactly as wide. */
+template <size_t... Counts>
+constexpr auto Serve_Queues(std::index_sequence<Counts...>) {
+  return std::array{&Serve_Queue<static_cast<int>(Counts) + 1>...};
+}
+constexpr auto Serve_Queue_Of = Serve_Queues(std::make_index_sequence<Max_Servers>());
+
 Station_Work Serve_For_Figures(const Customer_Parameters Day[], int S, int32_t Servers,
                                const std::vector<uint64_t>& Order, int32_t Left[]) {
   Station_Work W;
   if (Nobody_Waits(Day, S, Servers, Order, Left, &W)) return W;
-  return Servers <= 6 ? Serve_Queue<false>(Day, S, Servers, Order, Left) : Serve_Queue<true>(Day, S, Servers, Order, Left);
+  return Serve_Queue_Of[static_cast<size_t>(Servers - 1)](Day, S, Order, Left);
 }
 
 }  // namespace
@@ -166,6 +157,55 @@ Station_Work Serve_Station(const Customer_Parameters Day[], int S, int32_t Serve
     Visit_Value(R, S, Departed_Field) = Start + Service;
   }
   return W;
+}
+
+void Plan_Visits_After(const Customer_Parameters Day[], int32_t Count, int S, Visits_After* Plan) {
+  Plan->Customer.clear(), Plan->Arrives.clear(), Plan->Leaves.clear(), Plan->Station.clear();
+  for (int32_t C = 0; C < Count; C++) {
+    int32_t Offset = 0;
+    for (int D = S + 1; D < Number_Of_Stations; D++) {
+      if (!Visits_Station(Day[C], D)) continue;
+      Plan->Customer.push_back(C);
+      Plan->Arrives.push_back(Offset += Travel_Time_To(Day[C], D));
+      Plan->Leaves.push_back(Offset += Service_Time(Day[C], D));
+      Plan->Station.push_back(D - S - 1);
+    }
+  }
+}
+
+/* Nobody waits at a station when no instant finds more customers in
+** service than servers, had each started on arrival. Counting, for each
+** stretch of 512 s, the customers whose service would touch it bounds that
+** from above with no sorting: if the first customer to wait arrived at t,
+** all the servers were busy with customers who had not waited, whose
+** services, like its own, touch t's stretch. So no stretch touched by more
+** than Servers services means nobody waits, and then every departure is
+** arrival plus service. */
+int32_t Last_Departure_If_Nobody_Waits(Visits_After* Plan, int32_t Servers, const int32_t Left[]) {
+  constexpr int Shift = 9;
+  const size_t Visits = Plan->Customer.size();
+  const int32_t* Customer = Plan->Customer.data();
+  const int32_t* Arrives = Plan->Arrives.data();
+  const int32_t* Leaves = Plan->Leaves.data();
+  const int32_t* Station = Plan->Station.data();
+  int32_t Last = 0;
+  for (size_t V = 0; V < Visits; V++) Last = std::max(Last, Left[Customer[V]] + Leaves[V]);
+  const size_t Stretches = static_cast<size_t>(Last >> Shift) + 2;
+  Plan->Bins.assign(2 * Stretches, 0);
+  int32_t* Touched = Plan->Bins.data();
+  for (size_t V = 0; V < Visits; V++) {
+    int32_t Left_S = Left[Customer[V]];
+    int32_t* Row = Touched + static_cast<size_t>(Station[V]) * Stretches;
+    Row[(Left_S + Arrives[V]) >> Shift]++;
+    Row[((Left_S + Leaves[V] - 1) >> Shift) + 1]--;
+  }
+  int32_t In_Service[2] = {0, 0};
+  bool Crowded = false;
+  for (size_t B = 0; B < Stretches; B++) {
+    In_Service[0] += Touched[B], In_Service[1] += Touched[Stretches + B];
+    Crowded |= In_Service[0] > Servers || In_Service[1] > Servers;
+  }
+  return Crowded ? -1 : Last;
 }
 
 void Simulate_Day_By_Station(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],

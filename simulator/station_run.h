@@ -53,6 +53,23 @@ void Order_Arrivals(const Customer_Parameters Day[], int32_t Count, int S, const
 Station_Work Serve_Station(const Customer_Parameters Day[], int S, int32_t Servers, const std::vector<uint64_t>& Order,
                            int32_t Left[], Station_Scratch* Scratch, Station_Detail* Detail = nullptr);
 
+/* A day's visits to the stations after S, each as offsets from when its
+** customer leaves S: made once, then used for each count tried at S. */
+struct Visits_After {
+  std::vector<int32_t> Customer, Arrives, Leaves;  // per visit
+  std::vector<int32_t> Station;                    // per visit: 0 for the first station after S, 1 for the next
+  std::vector<int32_t> Bins;                       // scratch
+};
+
+void Plan_Visits_After(const Customer_Parameters Day[], int32_t Count, int S, Visits_After* Plan);
+
+/* When the last service after S ends, customers leaving S (or the place
+** before it) at Left[c] and Servers servers at each station after S; 0
+** when nobody goes on. It is found without queueing anyone when it can be
+** shown that nobody waits there; otherwise the result is -1 and those
+** stations must be served. */
+int32_t Last_Departure_If_Nobody_Waits(Visits_After* Plan, int32_t Servers, const int32_t Left[]);
+
 /* The whole day, station by station: the same results and summary as
 ** Simulate_Day (without a trace). Results may be null. */
 void Simulate_Day_By_Station(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],

@@ -249,6 +249,8 @@ namespace {
 TEST(Station_Run, EqualsTheEventModelOnEveryCustomer) {
   std::mt19937 Pick(31);
   Station_Scratch Scratch;
+  Visits_After Plan;
+  int Shown_Unqueued = 0, Left_To_Queue = 0;
   for (int Round = 0; Round < 400; Round++) {
     std::vector<Customer_Parameters> Day;
     if (Round % 4 == 0) {
@@ -286,7 +288,36 @@ TEST(Station_Run, EqualsTheEventModelOnEveryCustomer) {
             << "round " << Round << ", station " << S;
       }
     }
+    // The last departure after LAB or X_RAY, had without queueing, is
+    // given only where nobody waits there, and is then the model's.
+    std::vector<int32_t> Left(Day.size());
+    for (int S = 0; S + 1 < Number_Of_Stations; S++) {
+      int32_t Last = 0, Fewest = Max_Servers;
+      bool Waited = false;
+      for (int32_t C = 0; C < Count; C++) {
+        const Customer_Results& R = By_Event[size_t(C)];
+        if (S == 0 || Visits_Station(Day[size_t(C)], S)) Left[size_t(C)] = Visit_Value(R, S, Departed_Field);
+        else if (S == 1) Left[size_t(C)] = R.Time_Departed_LAB;
+        for (int D = S + 1; D < Number_Of_Stations; D++)
+          if (Visits_Station(Day[size_t(C)], D)) {
+            Last = std::max(Last, Visit_Value(R, D, Departed_Field));
+            Waited |= Visit_Value(R, D, Departed_Field) - Visit_Value(R, D, Arrived_Field) > Service_Time(Day[size_t(C)], D);
+          }
+      }
+      for (int D = S + 1; D < Number_Of_Stations; D++) Fewest = std::min(Fewest, Servers[D]);
+      Plan_Visits_After(Day.data(), Count, S, &Plan);
+      int32_t Found = Last_Departure_If_Nobody_Waits(&Plan, Fewest, Left.data());
+      if (Found < 0) {
+        Left_To_Queue++;
+        continue;
+      }
+      Shown_Unqueued++;
+      EXPECT_FALSE(Waited) << "round " << Round << ", after " << S;
+      EXPECT_EQ(Found, Last) << "round " << Round << ", after " << S;
+    }
   }
+  EXPECT_GT(Shown_Unqueued, 20);
+  EXPECT_GT(Left_To_Queue, 100);
 }
 
 }  // namespace
