@@ -185,20 +185,18 @@ void Search_Day(Thread_State& T, const Search_Pass& Pass, Candidate_Days Out[]) 
   }
 }
 
-/* Folds a pass over days First .. First + Days - 1 into Tally. */
-void Tally_Counts(const Study_Load& L, const Search_Pass& Pass, int32_t First, int32_t Days,
+/* Folds a pass over the first Days days into Tally. */
+void Tally_Counts(const Study_Load& L, const Search_Pass& Pass, int32_t Days,
                   std::vector<Thread_State>& State, std::vector<Station_Tally> Tally[Number_Of_Stations], Progress& P) {
   char What[64];
   if (Pass.First_Station == Pass.Last_Station) std::snprintf(What, sizeof What, "searching %s", Station_Name[Pass.First_Station]);
   else std::snprintf(What, sizeof What, "searching every station");
-  Study_Load Part = L;
-  Part.First_Seed = L.First_Seed + First;
   const int Stations = Pass.Last_Station - Pass.First_Station + 1;
   For_Each_Day_In_Order(
       Days, L.Threads, sizeof(Candidate_Days) * static_cast<size_t>(Stations), P, What,
       [&](int32_t Thread, int32_t Day, void* Record) {
         Thread_State& T = State[static_cast<size_t>(Thread)];
-        Draw(T, Part, Day);
+        Draw(T, L, Day);
         Candidate_Days D[Number_Of_Stations];
         Search_Day(T, Pass, D);
         std::memcpy(Record, D, sizeof(Candidate_Days) * static_cast<size_t>(Stations));
@@ -269,14 +267,14 @@ Search_Result Run_Search(const Study_Load& L, const Search_Target& Target, Progr
       Search_Pass One{S, S, {}, {}, {}};
       std::copy(Whole.Servers, Whole.Servers + S, One.Servers);
       One.From[S] = 1, One.To[S] = Max_Servers;
-      Tally_Counts(L, One, 0, Pilot_Days, State, Pilot, P);
+      Tally_Counts(L, One, Pilot_Days, State, Pilot, P);
       int32_t Guess = First_Meeting(Pilot[S], Max_Servers, Target);
       Whole.From[S] = 1;
       Whole.To[S] = Guess > 0 ? std::min(Max_Servers, Guess + Pilot_Margin) : Max_Servers;
       Whole.Servers[S] = std::min(Whole.To[S], Likely_Choice(Pilot[S], Target, Pilot_Days, L.Days));
       Tally[S] = Empty_Tallies(Target);
     }
-    Tally_Counts(L, Whole, 0, L.Days, State, Tally, P);
+    Tally_Counts(L, Whole, L.Days, State, Tally, P);
     std::fill(Judged, Judged + Number_Of_Stations, true);
   }
   int32_t Servers[Number_Of_Stations] = {Max_Servers, Max_Servers, Max_Servers};
@@ -284,19 +282,16 @@ Search_Result Run_Search(const Study_Load& L, const Search_Target& Target, Progr
   for (int S = 0; S < Number_Of_Stations; S++) {
     Search_Pass One{S, S, {}, {}, {}};
     std::copy(Servers, Servers + S, One.Servers);
-    int32_t Reach = Max_Servers;
-    if (Judged[S] && As_Guessed) {
-      Reach = Whole.To[S];
-    } else {
-      if (Judged[S]) Reach = Whole.To[S];
+    int32_t Reach = Judged[S] ? Whole.To[S] : Max_Servers;
+    if (!(Judged[S] && As_Guessed)) {
       Tally[S] = Empty_Tallies(Target);
       One.From[S] = 1, One.To[S] = Reach;
-      Tally_Counts(L, One, 0, L.Days, State, Tally, P);
+      Tally_Counts(L, One, L.Days, State, Tally, P);
     }
     int32_t Chosen = First_Meeting(Tally[S], Reach, Target);
     if (Chosen == 0 && Reach < Max_Servers) {
       One.From[S] = Reach + 1, One.To[S] = Max_Servers;
-      Tally_Counts(L, One, 0, L.Days, State, Tally, P);
+      Tally_Counts(L, One, L.Days, State, Tally, P);
       Chosen = First_Meeting(Tally[S], Max_Servers, Target);
     }
     for (int32_t C = 1; C <= (Chosen > 0 ? Chosen : Max_Servers); C++)
