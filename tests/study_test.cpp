@@ -171,6 +171,44 @@ TEST_F(Study, SearchStopsAtTheCountThatJustMeetsTheTarget) {
   EXPECT_NE(Never.Out.find("  20 servers are not enough"), std::string::npos);
 }
 
+// Over more days the search judges all three stations in one pass, each
+// with the stations before at the counts a pilot made likely, and judges
+// a station again where that guess was wrong (on this load and target it
+// is X_RAY's count, so EKG is judged twice). Each row must still be the
+// station's figures with the stations before at their chosen counts and
+// those after at 20, as one staffing gives them.
+TEST_F(Study, EverySearchRowIsThatOfTheStaffingTried) {
+  auto Study_Of = [&](std::vector<std::string> More) {
+    std::vector<std::string> Arguments = {"--per-slot", "6", "--days", "1100", "--csv"};
+    Arguments.insert(Arguments.end(), More.begin(), More.end());
+    return Run_Program(ZOR_STUDY_PATH, Folder, "", {}, Arguments);
+  };
+  Run_Result Search = Study_Of({"--target-wait", "140"});
+  ASSERT_EQ(Search.Exit_Status, 0) << Search.Err;
+  std::vector<std::pair<int, std::string>> Rows[Number_Of_Stations];  // count, CSV line
+  std::istringstream Lines(Search.Out);
+  std::string Line;
+  std::getline(Lines, Line);
+  while (std::getline(Lines, Line))
+    for (int S = 0; S < Number_Of_Stations; S++)
+      if (Line.rfind(std::string(Station_Name[S]) + ",", 0) == 0)
+        Rows[S].emplace_back(std::atoi(Line.c_str() + std::strlen(Station_Name[S]) + 1), Line);
+  int Chosen[Number_Of_Stations];
+  for (int S = 0; S < Number_Of_Stations; S++) {
+    ASSERT_FALSE(Rows[S].empty()) << Search.Out;
+    Chosen[S] = Rows[S].back().first;
+  }
+  for (int S = 0; S < Number_Of_Stations; S++)
+    for (const auto& [Count, Row] : Rows[S]) {
+      int Servers[Number_Of_Stations];
+      for (int Other = 0; Other < Number_Of_Stations; Other++)
+        Servers[Other] = Other < S ? Chosen[Other] : Other == S ? Count : Max_Servers;
+      Run_Result One = Study_Of(
+          {"--servers", std::to_string(Servers[0]) + "," + std::to_string(Servers[1]) + "," + std::to_string(Servers[2])});
+      EXPECT_NE(One.Out.find("\n" + Row + "\n"), std::string::npos) << Row << "\n" << One.Out;
+    }
+}
+
 // A service-level target: LAB's count is the smallest whose share of days
 // with a mean wait of at most T has a lower 95% bound of at least P, the
 // share counted here from each day's own results records, with X_RAY and
