@@ -22,9 +22,13 @@ for target in "${targets[@]}"; do
   findings="$root/fuzz-findings/$target"
   mkdir -p "$findings/corpus"
   log="$findings/last_run.log"
+  # libFuzzer refuses a folder that does not exist; git keeps no empty one.
+  folders=("$findings/corpus")
+  for folder in "$root/fuzz/corpus/$target" "$root/fuzz/regressions/$target"; do
+    [ -d "$folder" ] && folders+=("$folder")
+  done
   if "$root/build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-       -artifact_prefix="$findings/" "$findings/corpus" "$root/fuzz/corpus/$target" \
-       "$root/fuzz/regressions/$target" > "$log" 2>&1; then
+       -artifact_prefix="$findings/" "${folders[@]}" > "$log" 2>&1; then
     done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)
     echo "fuzz_$target: ${seconds} s, no fault: ${done_line#*DONE   }"
   else
