@@ -12,6 +12,9 @@
 #include <cstring>
 #include <string>
 
+/* The entry point each target defines, called by libFuzzer or by the replay. */
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size);
+
 #define FUZZ_HOLDS(Property)                                                                                 \
   do {                                                                                                       \
     if (!(Property)) {                                                                                       \

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size);
+#include "fuzz_check.h"
+
 
 int main(int Argc, char** Argv) {
   size_t Inputs = 0;
