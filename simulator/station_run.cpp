@@ -9,6 +9,7 @@
 #include <array>
 #include <utility>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -38,17 +39,15 @@ bool Nobody_Waits(const Customer_Parameters Day[], int S, int32_t Servers, const
   int32_t Gone_By[Max_Day_Visits];  // the latest departure among the first I + 1 customers
   size_t N = Order.size();
   if (N > Max_Day_Visits) return false;
-  bool Free = true;
   int32_t Latest = 0;
   int64_t Busy = 0;
   for (size_t I = 0; I < N; I++) {
     int32_t Arrived = static_cast<int32_t>(Order[I] >> 32), C = static_cast<int32_t>(Order[I] & 0xFFFFFFFFu);
     int32_t Service = Service_Time(Day[C], S);
-    Free &= I < static_cast<size_t>(Servers) || Gone_By[I - static_cast<size_t>(Servers)] <= Arrived;
+    if (I >= static_cast<size_t>(Servers) && Gone_By[I - static_cast<size_t>(Servers)] > Arrived) return false;
     Gone_By[I] = Latest = std::max(Latest, Arrived + Service);
     Busy += Service;
   }
-  if (!Free) return false;
   for (uint64_t Key : Order) {
     int32_t Arrived = static_cast<int32_t>(Key >> 32), C = static_cast<int32_t>(Key & 0xFFFFFFFFu);
     Left[C] = Arrived + Service_Time(Day[C], S);
@@ -61,23 +60,24 @@ bool Nobody_Waits(const Customer_Parameters Day[], int S, int32_t Servers, const
 ** anyone starts, so the earliest-free server stands for any free one (a
 ** server free at an arrival is free for every later arrival too), and no
 ** start needs keeping. The servers' free times are kept in order, earliest
-** first, in a row of Width (the count) ended by "never": taking the
+** first, in a row of Width (the count) padded with "never": taking the
 ** earliest and putting back its new free time V is then, at every place
 ** k, max(min(V, next), this), the same few operations whichever place V
 ** takes, with no branch to mispredict. */
 template <int Width>
 Station_Work Serve_Queue(const Customer_Parameters Day[], int S, const std::vector<uint64_t>& Order, int32_t Left[]) {
-  Station_Work W{0, 0, 0, 0, 0};
-  int32_t Free_At[Width + 1];
   static_assert(Width <= Max_Servers);
-  for (int K = 0; K < Width; K++) Free_At[K] = 0;
-  Free_At[Width] = INT32_MAX;
+  constexpr int Row = (Width + 3) / 4 * 4;  // whole vectors of four; the places past Width stay "never"
+  Station_Work W{0, 0, 0, 0, 0};
+  int32_t Free_At[Row + 1], Next[Row];
+  for (int K = 0; K <= Row; K++) Free_At[K] = K < Width ? 0 : INT32_MAX;
   for (uint64_t Key : Order) {
     int32_t Arrived = static_cast<int32_t>(Key >> 32), C = static_cast<int32_t>(Key & 0xFFFFFFFFu);
     int32_t Start = std::max(Arrived, Free_At[0]);
     int32_t Service = Service_Time(Day[C], S);
     int32_t Free_Again = Start + Service;
-    for (int K = 0; K < Width; K++) Free_At[K] = std::max(std::min(Free_Again, Free_At[K + 1]), Free_At[K]);
+    for (int K = 0; K < Row; K++) Next[K] = std::max(std::min(Free_Again, Free_At[K + 1]), Free_At[K]);
+    std::memcpy(Free_At, Next, sizeof Next);
     int32_t Wait = Start - Arrived;
     W.Total_Wait += Wait;
     W.Max_Wait = std::max(W.Max_Wait, Wait);
@@ -161,6 +161,7 @@ Station_Work Serve_Station(const Customer_Parameters Day[], int S, int32_t Serve
 
 void Plan_Visits_After(const Customer_Parameters Day[], int32_t Count, int S, Visits_After* Plan) {
   Plan->Customer.clear(), Plan->Arrives.clear(), Plan->Leaves.clear(), Plan->Station.clear();
+  Plan->Latest_Leave = 0;
   for (int32_t C = 0; C < Count; C++) {
     int32_t Offset = 0;
     for (int D = S + 1; D < Number_Of_Stations; D++) {
@@ -169,6 +170,7 @@ void Plan_Visits_After(const Customer_Parameters Day[], int32_t Count, int S, Vi
       Plan->Arrives.push_back(Offset += Travel_Time_To(Day[C], D));
       Plan->Leaves.push_back(Offset += Service_Time(Day[C], D));
       Plan->Station.push_back(D - S - 1);
+      Plan->Latest_Leave = std::max(Plan->Latest_Leave, Offset);
     }
   }
 }
@@ -181,23 +183,25 @@ void Plan_Visits_After(const Customer_Parameters Day[], int32_t Count, int S, Vi
 ** services, like its own, touch t's stretch. So no stretch touched by more
 ** than Servers services means nobody waits, and then every departure is
 ** arrival plus service. */
-int32_t Last_Departure_If_Nobody_Waits(Visits_After* Plan, int32_t Servers, const int32_t Left[]) {
+int32_t Last_Departure_If_Nobody_Waits(Visits_After* Plan, int32_t Servers, const int32_t Left[], int32_t Left_Bound) {
   constexpr int Shift = 9;
   const size_t Visits = Plan->Customer.size();
   const int32_t* Customer = Plan->Customer.data();
   const int32_t* Arrives = Plan->Arrives.data();
   const int32_t* Leaves = Plan->Leaves.data();
   const int32_t* Station = Plan->Station.data();
-  int32_t Last = 0;
-  for (size_t V = 0; V < Visits; V++) Last = std::max(Last, Left[Customer[V]] + Leaves[V]);
-  const size_t Stretches = static_cast<size_t>(Last >> Shift) + 2;
+  const size_t Stretches = static_cast<size_t>((Left_Bound + Plan->Latest_Leave) >> Shift) + 2;
   Plan->Bins.assign(2 * Stretches, 0);
   int32_t* Touched = Plan->Bins.data();
+  int32_t Last = 0;
   for (size_t V = 0; V < Visits; V++) {
-    int32_t Left_S = Left[Customer[V]];
+    int32_t Left_S = Left[Customer[V]], Leaves_At = Left_S + Leaves[V];
+    size_t Past = static_cast<size_t>((Leaves_At - 1) >> Shift) + 1;
+    if (Past >= Stretches) return -1;  // beyond the bound given: let the stations be served
     int32_t* Row = Touched + static_cast<size_t>(Station[V]) * Stretches;
     Row[(Left_S + Arrives[V]) >> Shift]++;
-    Row[((Left_S + Leaves[V] - 1) >> Shift) + 1]--;
+    Row[Past]--;
+    Last = std::max(Last, Leaves_At);
   }
   int32_t In_Service[2] = {0, 0};
   bool Crowded = false;

@@ -58,17 +58,18 @@ Station_Work Serve_Station(const Customer_Parameters Day[], int S, int32_t Serve
 struct Visits_After {
   std::vector<int32_t> Customer, Arrives, Leaves;  // per visit
   std::vector<int32_t> Station;                    // per visit: 0 for the first station after S, 1 for the next
+  int32_t Latest_Leave;                            // the largest of Leaves
   std::vector<int32_t> Bins;                       // scratch
 };
 
 void Plan_Visits_After(const Customer_Parameters Day[], int32_t Count, int S, Visits_After* Plan);
 
 /* When the last service after S ends, customers leaving S (or the place
-** before it) at Left[c] and Servers servers at each station after S; 0
-** when nobody goes on. It is found without queueing anyone when it can be
-** shown that nobody waits there; otherwise the result is -1 and those
-** stations must be served. */
-int32_t Last_Departure_If_Nobody_Waits(Visits_After* Plan, int32_t Servers, const int32_t Left[]);
+** before it) at Left[c], none later than Left_Bound, and Servers servers
+** at each station after S; 0 when nobody goes on. It is found without
+** queueing anyone when it can be shown that nobody waits there; otherwise
+** the result is -1 and those stations must be served. */
+int32_t Last_Departure_If_Nobody_Waits(Visits_After* Plan, int32_t Servers, const int32_t Left[], int32_t Left_Bound);
 
 /* The whole day, station by station: the same results and summary as
 ** Simulate_Day (without a trace). Results may be null. */

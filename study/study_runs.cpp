@@ -137,9 +137,10 @@ struct Search_Pass {
 };
 
 /* When the day's last service ends, with the customers leaving station S
-** at Left[c] and the stations after it at Max_Servers. */
-int32_t Last_After(Thread_State& T, int S, const std::vector<int32_t>& Left) {
-  int32_t Last = Last_Departure_If_Nobody_Waits(&T.After, Max_Servers, Left.data());
+** at Left[c] (none later than Left_Bound) and the stations after it at
+** Max_Servers. */
+int32_t Last_After(Thread_State& T, int S, const std::vector<int32_t>& Left, int32_t Left_Bound) {
+  int32_t Last = Last_Departure_If_Nobody_Waits(&T.After, Max_Servers, Left.data(), Left_Bound);
   if (Last >= 0) return Last;
   T.Left_Down = Left;
   for (int Down = S + 1; Down < Number_Of_Stations; Down++) {
@@ -170,7 +171,8 @@ void Search_Day(Thread_State& T, const Search_Pass& Pass, Candidate_Days Out[]) 
       if (C == Pass.From[S] || W.Total_Wait > 0) {
         T.Left_After = T.Left;
         W = Serve_Station(T.Day, S, C, T.Arrivals, T.Left_After.data(), &T.Scratch);
-        Last = std::max({Last_Before, W.Last_Departure, Last_After(T, S, T.Left_After)});
+        Last = std::max(Last_Before, W.Last_Departure);
+        Last = std::max(Last, Last_After(T, S, T.Left_After, Last));
       }
       D.At[C - 1] = Day_At(W.Visits, W.Total_Wait, W.Max_Wait, W.Busy_Time, C, Last);
       if (C == Pass.Servers[S] && S < Pass.Last_Station) T.Left_Kept = T.Left_After, At_Servers = W, Kept = true;
@@ -254,7 +256,7 @@ int32_t Likely_Choice(const std::vector<Station_Tally>& Pilot, const Search_Targ
 ** figure is the whole study's either way, so the result does not depend
 ** on the pilot, only the time it takes. */
 Search_Result Run_Search(const Study_Load& L, const Search_Target& Target, Progress& P) {
-  constexpr int32_t Pilot_Days = 512, Pilot_Margin = 2;
+  constexpr int32_t Pilot_Days = 512, Pilot_Margin = 1;
   Search_Result R{};
   std::vector<Thread_State> State(static_cast<size_t>(L.Threads));
   std::vector<Station_Tally> Tally[Number_Of_Stations];

@@ -306,7 +306,8 @@ TEST(Station_Run, EqualsTheEventModelOnEveryCustomer) {
       }
       for (int D = S + 1; D < Number_Of_Stations; D++) Fewest = std::min(Fewest, Servers[D]);
       Plan_Visits_After(Day.data(), Count, S, &Plan);
-      int32_t Found = Last_Departure_If_Nobody_Waits(&Plan, Fewest, Left.data());
+      int32_t Bound = Count > 0 ? *std::max_element(Left.begin(), Left.end()) : 0;
+      int32_t Found = Last_Departure_If_Nobody_Waits(&Plan, Fewest, Left.data(), Bound);
       if (Found < 0) {
         Left_To_Queue++;
         continue;
