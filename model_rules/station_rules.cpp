@@ -193,7 +193,10 @@ std::string Queue_Why(const Station_Visit& V, const std::vector<const Station_Vi
     if (W == &V) Before_V = false;
     if (!Before_V) continue;  // only those before V in the model's order of arrivals
     if (W->Start > V.Arrived) {
-      if (++Waiting <= static_cast<int64_t>(Customers_Listed)) Who += (Waiting > 1 ? ", " : "") + Text_Of(W->Customer);
+      if (++Waiting <= static_cast<int64_t>(Customers_Listed)) {
+        if (Waiting > 1) Who += ", ";
+        Who += Text_Of(W->Customer);
+      }
     } else if (W->Departed > V.Arrived) {
       In_Service++;
     }
