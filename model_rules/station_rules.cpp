@@ -76,18 +76,24 @@ void Check_Services_And_Servers(Rule_Tally& T, int32_t S, int32_t Servers, const
 }
 
 /* A customer who started after someone who arrived later was passed
-** over: the wrong decision is the later customer's start. */
+** over: the wrong decision is the later customer's start. When both
+** arrived at one instant and the later one was seated on arrival, the
+** server it took was free at the passed-over customer's own arrival,
+** which the model handles first: the wrong decision is there, and the
+** queue length that customer then records only follows from it. */
 void Check_First_Come(Rule_Tally& T, int32_t S, const std::vector<const Station_Visit*>& Order) {
   const Station_Visit* Earliest_Later = nullptr;  // the earliest start among those who arrived later
   for (size_t I = Order.size(); I-- > 0;) {
     const Station_Visit* V = Order[I];
     if (Earliest_Later != nullptr && V->Start > Earliest_Later->Start) {
       const Station_Visit* L = Earliest_Later;
-      std::string Why = Format_Text("customer %d arrived later (at %" PRId64 ") and started first (at %" PRId64 ")",
-                                    L->Customer, L->Arrived, L->Start);
-      if (L->Arrived == V->Arrived)
-        Why += "; customers who arrive at one instant are served in customer order";
-      Note(T, Rule_First_Come, V->Customer, S, Visit_Field_Name(S, Departed_Field), Start_Decision(*L, S),
+      bool Together = L->Arrived == V->Arrived;
+      std::string Why = Format_Text("customer %d arrived %s (at %" PRId64 ") and started first (at %" PRId64 ")",
+                                    L->Customer, Together ? "at the same instant" : "later", L->Arrived, L->Start);
+      if (Together) Why += "; customers who arrive at one instant are served in customer order";
+      When At = Together && L->Start == L->Arrived ? When{V->Arrived, Phase_Arrival, V->Customer}
+                                                   : Start_Decision(*L, S);
+      Note(T, Rule_First_Come, V->Customer, S, Visit_Field_Name(S, Departed_Field), At,
            "at most " + Text_Of(L->Start + V->Service), Text_Of(V->Departed), Why);
     }
     if (Earliest_Later == nullptr || V->Start <= Earliest_Later->Start) Earliest_Later = V;

@@ -101,6 +101,7 @@ struct Planted_Fault {
 const Day Queue_Of_Three = {{0, 0, 10, 0, 0, 0, 0, 5}, {1, 0, 10, 0, 0, 0, 0, 5}, {1, 0, 10, 0, 0, 0, 0, 5}};
 const Day Handover = {{0, 0, 100, 0, 0, 0, 0, 5}, {100, 0, 50, 0, 0, 0, 0, 5}, {0, 10, 30, 0, 0, 0, 0, 5}};
 const Day Three_Then_One = {{0, 0, 100, 0, 0, 0, 0, 5}, {50, 0, 10, 0, 0, 0, 0, 5}, {50, 0, 10, 0, 0, 0, 0, 5}};
+const Day Three_At_Once = {{0, 0, 10, 0, 0, 0, 0, 5}, {0, 0, 10, 0, 0, 0, 0, 5}, {0, 0, 10, 0, 0, 0, 0, 5}};
 
 TEST_F(Results_Checker, NamesEachPlantedFaultByItsRuleAtItsCustomer) {
   std::mt19937 Pick(11);
@@ -124,6 +125,11 @@ TEST_F(Results_Checker, NamesEachPlantedFaultByItsRuleAtItsCustomer) {
        [](Results& R) { Move_Service(R[2], LAB, 70), R[2].LAB_Server = 1; }, "nobody waits while a server is free", 3},
       {"arrival handled before the departure", Handover, {2, 1, 1}, [](Results& R) { R[1].LAB_Server = 2; },
        "lowest-numbered free server", 2},
+      // Arrivals at one instant taken in reverse: customer 1's queue length
+      // of 1 follows from being passed over at its own arrival.
+      {"one instant's arrivals reversed", Three_At_Once, {1, 1, 1},
+       [](Results& R) { Move_Service(R[0], LAB, 20), Move_Service(R[2], LAB, -20), R[0].LAB_Queue_Length = 1; },
+       "first come, first served", 1},
       {"arrival counts who starts that instant", Three_Then_One, {1, 1, 1}, [](Results& R) { R[2].LAB_Queue_Length = 1; },
        "the queue length", 3},
       {"missing record", Busy, {2, 2, 1}, [](Results& R) { R.pop_back(); }, "one record per customer",
