@@ -53,7 +53,11 @@ void Check_Services_And_Servers(Rule_Tally& T, int32_t S, int32_t Servers, const
                        V.Service, V.Start, V.Arrived));
     if (V.Server < 1 || V.Server > Servers)
       Note(T, Rule_Servers, V.Customer, S, Visit_Field_Name(S, Server_Field), Start_Decision(V, S),
-           Format_Text("1 .. %d", Servers), Text_Of(V.Server), "", Server_Hint(S, V.Server, Servers));
+           Format_Text("1 .. %d", Servers), Text_Of(V.Server),
+           V.Server == 0 && S == LAB && V.Service == 0
+               ? "every customer visits LAB and takes a server there, even for a service time of 0"
+               : "",
+           Server_Hint(S, V.Server, Servers));
   }
   /* Per server, services in order of start: each must begin once every
   ** earlier one on that server has ended. */
@@ -140,6 +144,15 @@ void Check_No_Idle(Rule_Tally& T, int32_t S, int32_t Servers, const std::vector<
                        "seats arrivals",
                        Server, Now);
   };
+  /* A simulator that never takes the top servers may have been given
+  ** fewer, or read the counts in another order. */
+  int32_t Highest_Used = 0;
+  for (const Station_Visit& V : Visits)
+    if (Valid(&V)) Highest_Used = std::max(Highest_Used, V.Server);
+  std::string Unused_Hint =
+      Format_Text("the file never uses a server above %d of the %d given for %s: was the simulator given the same "
+                  "server counts, in the order LAB, X_RAY, EKG?",
+                  Highest_Used, Servers, Station_Name[S]);
   std::vector<const Station_Visit*> Waiting;  // in arrival order; Waiting[Head ..] may still wait
   size_t Next_Arrival = 0, Next_Start = 0, Next_End = 0, Head = 0;
   for (int64_t Now : Instants) {
@@ -181,7 +194,8 @@ void Check_No_Idle(Rule_Tally& T, int32_t S, int32_t Servers, const std::vector<
       Note(T, Rule_No_Idle, V->Customer, S, Visit_Field_Name(S, Departed_Field), At,
            "at most " + Text_Of(Now + V->Service), Text_Of(V->Departed),
            Format_Text("the customer waits at %" PRId64 " while server %d is free", Now, Free) +
-               Same_Instant(Free, Now, V->Arrived));
+               Same_Instant(Free, Now, V->Arrived),
+           Free > Highest_Used ? Unused_Hint : "");
     }
   }
 }
@@ -218,8 +232,11 @@ std::string Queue_Why(const Station_Visit& V, const std::vector<const Station_Vi
                              "arrived: at one instant the model handles departures, and seats those waiting, before "
                              "arrivals",
                              V.Arrived, Ended_Now->Customer, Started_Now->Customer, V.Customer);
-  if (V.Queue_Length == Waiting + In_Service && In_Service > 0) Why += " (the file counts those in service too)";
-  else if (V.Queue_Length == Waiting + 1) Why += " (the file counts the arriving customer too)";
+  bool Counts_Service = V.Queue_Length == Waiting + In_Service && In_Service > 0;
+  bool Counts_Self = V.Queue_Length == Waiting + 1;
+  if (Counts_Service && Counts_Self) Why += " (the file counts those in service, or the arriving customer, too)";
+  else if (Counts_Service) Why += " (the file counts those in service too)";
+  else if (Counts_Self) Why += " (the file counts the arriving customer too)";
   return Why;
 }
 

@@ -175,6 +175,60 @@ TEST_F(Results_Checker, ReportsTheFieldValuesAndTheCountPerRule) {
             "        2  equal to the reference simulator: customers 2, 3\n");
 }
 
+// The why- and hint-lines that tell a consequence from its cause: ties at
+// one instant, what a wrong queue length counted, causes outside the
+// simulator's rules.
+TEST_F(Results_Checker, ExplainsTiesQueueCountsAndLikelyCauses) {
+  const Day One_Zero_LAB = {{0, 0, 0, 0, 0, 0, 0, 5}};
+  struct Case {
+    const char* What;
+    const Day& Customers;
+    int32_t Servers[3];
+    std::function<void(Results&)> Plant;
+    const char* Said;
+  };
+  const Case Cases[] = {
+      {"arrival seated before the departure", Handover, {2, 1, 1}, [](Results& R) { R[1].LAB_Server = 2; },
+       "why:      at 100 server 1 was the lowest-numbered free one; server 1 was freed at 100, the same instant: the "
+       "model frees servers before it seats arrivals\n"},
+      {"queue counts those in service", Three_At_Once, {2, 1, 1}, [](Results& R) { R[2].LAB_Queue_Length = 2; },
+       "0 waiting and 2 in service; the queue length counts only those waiting (the file counts those in service "
+       "too)\n"},
+      {"queue counts the arriving customer", One_Zero_LAB, {1, 1, 1}, [](Results& R) { R[0].LAB_Queue_Length = 1; },
+       "0 waiting and 0 in service; the queue length counts only those waiting (the file counts the arriving "
+       "customer too)\n"},
+      {"queue count ambiguous", Three_At_Once, {1, 1, 1}, [](Results& R) { R[1].LAB_Queue_Length = 1; },
+       "(the file counts those in service, or the arriving customer, too)\n"},
+      {"LAB skipped at no service", One_Zero_LAB, {1, 1, 1}, [](Results& R) { R[0].LAB_Server = 0; },
+       "why:      every customer visits LAB and takes a server there, even for a service time of 0\n"},
+      {"server above the count", Three_At_Once, {1, 1, 1}, [](Results& R) { R[0].LAB_Server = 2; },
+       "hint:     server 2 is above the 1 given for LAB: were the checker and the simulator given the same server "
+       "counts?\n"},
+      {"fewer servers used than given", Three_At_Once, {3, 1, 1},
+       [](Results& R) {
+         const int32_t Fewer[] = {1, 1, 1};
+         R = Reference(Three_At_Once, Fewer);
+       },
+       "hint:     the file never uses a server above 1 of the 3 given for LAB: was the simulator given the same server "
+       "counts, in the order LAB, X_RAY, EKG?\n"},
+      {"records out of order", Queue_Of_Three, {1, 1, 1}, [](Results& R) { std::swap(R[0], R[2]); },
+       "hint:     the records hold customers 1 .. 3 but not in customer order; ZOR_Binary_Out lists them in order, "
+       "customer 1 first\n"},
+  };
+  for (const Case& C : Cases) {
+    Results R = Reference(C.Customers, C.Servers);
+    C.Plant(R);
+    Run_Result Verdict = Check(C.Customers, R, C.Servers);
+    EXPECT_EQ(Verdict.Exit_Status, 1) << C.What;
+    EXPECT_NE(Verdict.Out.substr(0, Verdict.Out.find("Customers breaking")).find(C.Said), std::string::npos)
+        << C.What << "\n" << Verdict.Out;
+  }
+  ASSERT_EQ(unlink(At("ZOR_Binary_Out").c_str()), 0);
+  Run_Result Missing = Run_Program(RESULTS_CHECKER_PATH, Folder, "1\n1\n1\n");
+  EXPECT_EQ(Missing.Exit_Status, 2);
+  EXPECT_NE(Missing.Err.find("run your simulator first"), std::string::npos) << Missing.Err;
+}
+
 TEST_F(Results_Checker, TroubleEndsWithTheErrorBlockAndStatusTwo) {
   const std::string Ask = "Enter Number of Servers at each station\n   1 <= S <= 20\nNumber of Servers at LAB: ";
   const int32_t One[] = {1, 1, 1};
