@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "fast_draws.h"
+#include "workload_maker/fast_draws.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ work=$(mktemp -d)
 yes > /dev/null &
 busy=$!
 trap 'kill $busy 2> /dev/null; rm -rf "$work"' EXIT
-for routine in examples/sort_profile_merge_sort tests/profile_insertion_sort tests/profile_first_pivot_quicksort; do
+for routine in examples/sort_profile_merge_sort bench/profile_insertion_sort bench/profile_first_pivot_quicksort; do
   for round in $(seq "$rounds"); do
     (cd "$work" && "$build/$routine" > "run" 2> /dev/null) || true
     sed -n '/^Growth of the CPU time/,$p' "$work/run" | grep '^  ' |

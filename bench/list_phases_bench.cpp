@@ -33,7 +33,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "sl_list.h"
+#include "sort_bench/sl_list.h"
 
 extern "C" void Bench_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
 extern "C" void Bench_Radix_Sort(SL_Node** Head, int32_t K, int32_t X);

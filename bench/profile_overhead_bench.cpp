@@ -15,7 +15,7 @@
 #include <ctime>
 #include <vector>
 
-#include "profile_lists.h"
+#include "sort_profile/profile_lists.h"
 
 extern "C" void Bench_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
 

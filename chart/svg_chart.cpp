@@ -2,7 +2,7 @@
 ** svg_chart.cpp
 ** Panels, axes and marks as SVG elements.
 */
-#include "svg_chart.h"
+#include "chart/svg_chart.h"
 
 #include <algorithm>
 #include <cmath>

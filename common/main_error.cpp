@@ -2,13 +2,13 @@
 ** main_error.cpp
 ** The error block that ends a simulation program.
 */
-#include "main_error.h"
+#include "common/main_error.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
-#include "unfinished_file.h"
+#include "common/unfinished_file.h"
 
 int Main_Error_Status = 1;
 

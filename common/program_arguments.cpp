@@ -2,13 +2,13 @@
 ** program_arguments.cpp
 ** --help, --version, and the refusal of anything else.
 */
-#include "program_arguments.h"
+#include "common/program_arguments.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "zor_kit_version.h"
+#include "common/zor_kit_version.h"
 
 void Answer_Help_Or_Version(int Argc, char** Argv, const char* Name, const char* Help) {
   if (Argc != 2) return;

@@ -2,7 +2,7 @@
 ** read_int32.cpp
 ** A "%d" entry that cannot overflow.
 */
-#include "read_int32.h"
+#include "common/read_int32.h"
 
 #include <cctype>
 

@@ -2,14 +2,14 @@
 ** staged_file.cpp
 ** A temporary file beside the final one, renamed when whole.
 */
-#include "staged_file.h"
+#include "common/staged_file.h"
 
 #include <cstdlib>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "unfinished_file.h"
+#include "common/unfinished_file.h"
 
 std::FILE* Create_Staged_File(const char* Name, char* Temp, size_t Size) {
   if (std::snprintf(Temp, Size, "%s.XXXXXX", Name) >= static_cast<int>(Size)) return nullptr;

@@ -3,7 +3,7 @@
 ** Removing a half-written file on failure and on the signals that end a
 ** run from outside.
 */
-#include "unfinished_file.h"
+#include "common/unfinished_file.h"
 
 #include <atomic>
 #include <csignal>

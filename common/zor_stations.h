@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "customer_parameters.h"
-#include "customer_results.h"
+#include "common/customer_parameters.h"
+#include "common/customer_results.h"
 
 /* In route order: every customer visits LAB, then X_RAY and EKG when
 ** their service times are not 0. Number_Of_Stations also names the exit

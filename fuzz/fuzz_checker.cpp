@@ -8,9 +8,9 @@
 */
 #include <vector>
 
-#include "day_input.h"
-#include "fuzz_check.h"
-#include "model_rules.h"
+#include "fuzz/fuzz_check.h"
+#include "model_rules/model_rules.h"
+#include "simulator/day_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Fuzz_Input In{Data, Size};

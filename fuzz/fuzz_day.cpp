@@ -8,10 +8,10 @@
 */
 #include <vector>
 
-#include "day_input.h"
-#include "fuzz_check.h"
-#include "model_rules.h"
-#include "station_run.h"
+#include "fuzz/fuzz_check.h"
+#include "model_rules/model_rules.h"
+#include "simulator/day_input.h"
+#include "simulator/station_run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Fuzz_Input In{Data, Size};

@@ -8,8 +8,8 @@
 */
 #include <cctype>
 
-#include "fuzz_check.h"
-#include "read_int32.h"
+#include "common/read_int32.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <set>
 #include <vector>
 
-#include "fuzz_check.h"
-#include "profile_lists.h"
+#include "fuzz/fuzz_check.h"
+#include "sort_profile/profile_lists.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 */
 #include <cstdlib>
 
-#include "fuzz_check.h"
-#include "sl_list.h"
+#include "fuzz/fuzz_check.h"
+#include "sort_bench/sl_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size / 4 > static_cast<size_t>(Max_List_Items)) return 0;  // the harness ends the run there, by design

@@ -8,11 +8,11 @@
 
 #include <libxml/parser.h>
 
-#include "customer_parameters.h"
-#include "day_picture.h"
-#include "fuzz_check.h"
-#include "record_io.h"
-#include "record_listing.h"
+#include "common/customer_parameters.h"
+#include "common/record_io.h"
+#include "fuzz/fuzz_check.h"
+#include "listers/record_listing.h"
+#include "plotter/day_picture.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 */
 #include <vector>
 
-#include "fuzz_check.h"
-#include "model_rules.h"
-#include "trace_lines.h"
+#include "fuzz/fuzz_check.h"
+#include "model_rules/model_rules.h"
+#include "simulator/trace_lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Fuzz_Input In{Data, Size};

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_check.h"
+#include "fuzz/fuzz_check.h"
 
 
 int main(int Argc, char** Argv) {

@@ -2,11 +2,11 @@
 ** record_listing.cpp
 ** The lines of ZOR_Text_In and ZOR_Text_Out.
 */
-#include "record_listing.h"
+#include "listers/record_listing.h"
 
-#include "customer_parameters.h"
-#include "customer_results.h"
-#include "record_io.h"
+#include "common/customer_parameters.h"
+#include "common/customer_results.h"
+#include "common/record_io.h"
 
 namespace {
 

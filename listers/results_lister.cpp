@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "main_error.h"
-#include "program_arguments.h"
-#include "record_io.h"
-#include "record_listing.h"
-#include "unfinished_file.h"
-#include "zor_files.h"
-#include "zor_stations.h"
+#include "common/main_error.h"
+#include "common/program_arguments.h"
+#include "common/record_io.h"
+#include "common/unfinished_file.h"
+#include "common/zor_files.h"
+#include "common/zor_stations.h"
+#include "listers/record_listing.h"
 
 namespace {
 

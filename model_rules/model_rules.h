@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "customer_parameters.h"
-#include "customer_results.h"
-#include "simulation.h"
+#include "common/customer_parameters.h"
+#include "common/customer_results.h"
+#include "simulator/simulation.h"
 
 enum Rule {
   Rule_Records, Rule_Arrival, Rule_Route, Rule_Service, Rule_Servers,

@@ -6,10 +6,10 @@
 */
 #include <cinttypes>
 
-#include "model_rules.h"
-#include "record_io.h"
-#include "rule_tally.h"
-#include "zor_stations.h"
+#include "common/record_io.h"
+#include "common/zor_stations.h"
+#include "model_rules/model_rules.h"
+#include "model_rules/rule_tally.h"
 
 namespace {
 

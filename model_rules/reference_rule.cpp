@@ -9,10 +9,10 @@
 */
 #include <algorithm>
 
-#include "model_rules.h"
-#include "rule_tally.h"
-#include "trace_lines.h"
-#include "zor_stations.h"
+#include "common/zor_stations.h"
+#include "model_rules/model_rules.h"
+#include "model_rules/rule_tally.h"
+#include "simulator/trace_lines.h"
 
 void Check_Reference(Rule_Tally& T, const std::vector<Customer_Parameters>& Day,
                      const std::vector<Customer_Results>& Records, const int32_t Servers[Number_Of_Stations]) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "model_rules.h"
+#include "model_rules/model_rules.h"
 
 /* One customer's visit to one station, read from the results: the start
 ** of its service is its departure less its service time. */

@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cinttypes>
 
-#include "model_rules.h"
-#include "rule_tally.h"
-#include "zor_stations.h"
+#include "common/zor_stations.h"
+#include "model_rules/model_rules.h"
+#include "model_rules/rule_tally.h"
 
 namespace {
 

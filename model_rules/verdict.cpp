@@ -6,9 +6,9 @@
 #include <cinttypes>
 #include <cstdarg>
 
-#include "model_rules.h"
-#include "rule_tally.h"
-#include "zor_stations.h"
+#include "common/zor_stations.h"
+#include "model_rules/model_rules.h"
+#include "model_rules/rule_tally.h"
 
 const char* const Rule_Name[Number_Of_Rules] = {
     "one record per customer, numbered in order, parameters copied",

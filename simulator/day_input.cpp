@@ -2,12 +2,12 @@
 ** day_input.cpp
 ** The server entries and the day's records, with their refusals.
 */
-#include "day_input.h"
+#include "simulator/day_input.h"
 
-#include "main_error.h"
-#include "read_int32.h"
-#include "record_io.h"
-#include "zor_files.h"
+#include "common/main_error.h"
+#include "common/read_int32.h"
+#include "common/record_io.h"
+#include "common/zor_files.h"
 
 void Ask_Servers(int32_t Servers[Number_Of_Stations]) {
   std::fprintf(stderr, "Enter Number of Servers at each station\n   %d <= S <= %d\n", 1, Max_Servers);

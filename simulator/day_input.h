@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "customer_parameters.h"
-#include "simulation.h"
+#include "common/customer_parameters.h"
+#include "simulator/simulation.h"
 
 inline constexpr int32_t Max_Simulated_Customers = 1000000;
 

@@ -17,7 +17,7 @@
 ** stations; they become events only when a trace is asked for, so that
 ** the trace lists them in time order with the rest.
 */
-#include "simulation.h"
+#include "simulator/simulation.h"
 
 #include <algorithm>
 #include <vector>

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "customer_parameters.h"
-#include "customer_results.h"
-#include "zor_stations.h"
+#include "common/customer_parameters.h"
+#include "common/customer_results.h"
+#include "common/zor_stations.h"
 
 inline constexpr int32_t Max_Servers = 20;
 

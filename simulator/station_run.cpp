@@ -3,7 +3,7 @@
 ** One station's first-come-first-served queue, and the day through the
 ** three in turn.
 */
-#include "station_run.h"
+#include "simulator/station_run.h"
 
 #include <algorithm>
 #include <array>

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "simulation.h"
+#include "simulator/simulation.h"
 
 /* What one station did on one day. */
 struct Station_Work {

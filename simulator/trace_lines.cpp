@@ -2,7 +2,7 @@
 ** trace_lines.cpp
 ** The text of the event trace.
 */
-#include "trace_lines.h"
+#include "simulator/trace_lines.h"
 
 #include <cstdio>
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "simulation.h"
+#include "simulator/simulation.h"
 
 /* "%7s %8s %-5s %-6s %6s %7s\n" with the column names. */
 std::string Trace_Header();

@@ -15,16 +15,16 @@
 #include <cstdio>
 #include <vector>
 
-#include "customer_parameters.h"
-#include "customer_results.h"
-#include "day_input.h"
-#include "main_error.h"
-#include "program_arguments.h"
-#include "record_io.h"
-#include "simulation.h"
-#include "trace_lines.h"
-#include "unfinished_file.h"
-#include "zor_files.h"
+#include "common/customer_parameters.h"
+#include "common/customer_results.h"
+#include "common/main_error.h"
+#include "common/program_arguments.h"
+#include "common/record_io.h"
+#include "common/unfinished_file.h"
+#include "common/zor_files.h"
+#include "simulator/day_input.h"
+#include "simulator/simulation.h"
+#include "simulator/trace_lines.h"
 
 namespace {
 

@@ -2,15 +2,15 @@
 ** battery.cpp
 ** The made-up days and the generated ones.
 */
-#include "battery.h"
+#include "simulator_checker/battery.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <random>
 
-#include "draw_day.h"
-#include "zor_stations.h"
+#include "common/zor_stations.h"
+#include "workload_maker/draw_day.h"
 
 namespace {
 

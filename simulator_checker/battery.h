@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "customer_parameters.h"
-#include "simulation.h"
+#include "common/customer_parameters.h"
+#include "simulator/simulation.h"
 
 struct Trial_Day {
   std::vector<Customer_Parameters> Day;

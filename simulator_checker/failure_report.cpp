@@ -2,13 +2,13 @@
 ** failure_report.cpp
 ** The failing day, shown and kept.
 */
-#include "failure_report.h"
+#include "simulator_checker/failure_report.h"
 
 #include <cinttypes>
 #include <vector>
 
-#include "record_listing.h"
-#include "zor_stations.h"
+#include "common/zor_stations.h"
+#include "listers/record_listing.h"
 
 namespace {
 

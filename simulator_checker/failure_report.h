@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "battery.h"
-#include "shrink.h"
+#include "simulator_checker/battery.h"
+#include "simulator_checker/shrink.h"
 
 /* The shrunk day as a table of its customers, its servers, and what the
 ** program did wrong on it. */

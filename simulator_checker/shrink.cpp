@@ -9,7 +9,7 @@
 ** fails by running out of time is tried on far fewer candidates, since
 ** each such try costs the whole time limit.
 */
-#include "shrink.h"
+#include "simulator_checker/shrink.h"
 
 #include <algorithm>
 

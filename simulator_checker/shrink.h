@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "trial.h"
+#include "simulator_checker/trial.h"
 
 struct Shrunk_Day {
   std::vector<Customer_Parameters> Day;

@@ -21,11 +21,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "battery.h"
-#include "failure_report.h"
-#include "shrink.h"
-#include "trial.h"
-#include "zor_kit_version.h"
+#include "common/zor_kit_version.h"
+#include "simulator_checker/battery.h"
+#include "simulator_checker/failure_report.h"
+#include "simulator_checker/shrink.h"
+#include "simulator_checker/trial.h"
 
 namespace {
 

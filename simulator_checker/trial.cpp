@@ -6,7 +6,7 @@
 ** child only makes system calls, and every descriptor is opened
 ** close-on-exec so that no other trial's program inherits it.
 */
-#include "trial.h"
+#include "simulator_checker/trial.h"
 
 #include <atomic>
 #include <cerrno>
@@ -27,8 +27,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "trace_lines.h"
-#include "zor_stations.h"
+#include "common/zor_stations.h"
+#include "simulator/trace_lines.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "model_rules.h"
+#include "model_rules/model_rules.h"
 
 struct Program_Under_Test {
   std::string Path;                     // absolute, or a name found on PATH

@@ -13,14 +13,14 @@
 ** turned out circular, stops where it first comes back on itself, so no
 ** node is freed twice and no freed node is read.
 */
-#include "sl_list.h"
+#include "sort_bench/sl_list.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
-#include "record_io.h"
-#include "unfinished_file.h"
+#include "common/record_io.h"
+#include "common/unfinished_file.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "sort_bench.h"
+#include "sort_bench/sort_bench.h"
 
 inline constexpr int32_t Max_List_Items = 1000000;
 

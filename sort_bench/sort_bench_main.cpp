@@ -19,9 +19,9 @@
 #include <sys/times.h>
 #include <unistd.h>
 
-#include "program_arguments.h"
-#include "read_int32.h"
-#include "sl_list.h"
+#include "common/program_arguments.h"
+#include "common/read_int32.h"
+#include "sort_bench/sl_list.h"
 
 static const char Help[] =
     "Usage: PROGRAM   (a sort timing program: libsort_bench.a linked with a\n"

@@ -2,7 +2,7 @@
 ** child_run.cpp
 ** fork, a pipe of lines, a deadline, kill, waitpid.
 */
-#include "child_run.h"
+#include "sort_profile/child_run.h"
 
 #include <cerrno>
 #include <chrono>

@@ -6,15 +6,15 @@
 ** profiler down. Smallest lists first, so the first failure reported is
 ** the simplest list that shows it.
 */
-#include "correctness.h"
+#include "sort_profile/correctness.h"
 
 #include <algorithm>
 #include <unistd.h>
 
-#include "child_run.h"
-#include "profile_lists.h"
-#include "record_io.h"
-#include "staged_file.h"
+#include "common/record_io.h"
+#include "common/staged_file.h"
+#include "sort_profile/child_run.h"
+#include "sort_profile/profile_lists.h"
 
 namespace {
 

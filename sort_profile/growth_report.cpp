@@ -2,13 +2,13 @@
 ** growth_report.cpp
 ** The verdict lines and the growth chart.
 */
-#include "growth_report.h"
+#include "sort_profile/growth_report.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "profile_lists.h"
-#include "svg_chart.h"
+#include "chart/svg_chart.h"
+#include "sort_profile/profile_lists.h"
 
 namespace {
 

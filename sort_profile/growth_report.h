@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "growth_series.h"
+#include "sort_profile/growth_series.h"
 
 /* One line per order: the class (or why it cannot be decided), the slope
 ** against the reference, and the exponent of each doubling. */

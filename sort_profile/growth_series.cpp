@@ -7,7 +7,7 @@
 ** measurement Google Benchmark reports. The parent keeps the median of a
 ** size's repetitions, for the routine and for the reference.
 */
-#include "growth_series.h"
+#include "sort_profile/growth_series.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,10 +20,9 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include "child_run.h"
-#include "profile_lists.h"
-
-extern "C" void Reference_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
+#include "sort_profile/child_run.h"
+#include "sort_profile/profile_lists.h"
+#include "sort_profile/reference_merge_sort.h"
 
 namespace {
 
@@ -99,7 +98,7 @@ void Run_Benchmarks(const Series_Options& O, const Line_Sender& Line) {
           State.PauseTiming();
           Reset_List(L);
           State.ResumeTiming();
-          if (Reference) Reference_Merge_Sort(&L.Head, 0, 0);
+          if (Reference) Reference_Merge_Sort(&L.Head);
           else Sort_Singly_Linked_List(&L.Head, O.K, O.X);
         }
         State.SetComplexityN(N);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "growth_verdict.h"
+#include "sort_profile/growth_verdict.h"
 
 struct Series_Options {
   int32_t K, X;

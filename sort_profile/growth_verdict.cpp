@@ -2,7 +2,7 @@
 ** growth_verdict.cpp
 ** The slope against the reference, and the bands that name a class.
 */
-#include "growth_verdict.h"
+#include "sort_profile/growth_verdict.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 ** profile_lists.cpp
 ** Orders, lay-out, reset and the judgement of a sorted list.
 */
-#include "profile_lists.h"
+#include "sort_profile/profile_lists.h"
 
 #include <algorithm>
 #include <climits>

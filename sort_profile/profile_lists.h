@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sort_bench.h"
+#include "sort_bench/sort_bench.h"
 
 /* The orders a routine is tried on. Random comes from several seeds. */
 enum List_Order {

@@ -20,14 +20,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "correctness.h"
-#include "growth_report.h"
-#include "growth_series.h"
-#include "profile_lists.h"
-#include "staged_file.h"
-#include "sweep.h"
-#include "unfinished_file.h"
-#include "zor_kit_version.h"
+#include "common/staged_file.h"
+#include "common/unfinished_file.h"
+#include "common/zor_kit_version.h"
+#include "sort_profile/correctness.h"
+#include "sort_profile/growth_report.h"
+#include "sort_profile/growth_series.h"
+#include "sort_profile/profile_lists.h"
+#include "sort_profile/sweep.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 ** the list once, and sends each time; it stops itself after a sort past
 ** the budget, and the parent stops one that never returns.
 */
-#include "sweep.h"
+#include "sort_profile/sweep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,8 +13,8 @@
 #include <ctime>
 #include <unistd.h>
 
-#include "child_run.h"
-#include "svg_chart.h"
+#include "chart/svg_chart.h"
+#include "sort_profile/child_run.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "profile_lists.h"
+#include "sort_profile/profile_lists.h"
 
 struct Pair_Timing {
   double Median, Low, High;  // seconds: the middle sort, and the middle half of the sorts

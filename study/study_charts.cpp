@@ -2,12 +2,12 @@
 ** study_charts.cpp
 ** The staffing chart and the search chart.
 */
-#include "study_charts.h"
+#include "study/study_charts.h"
 
 #include <algorithm>
 #include <string>
 
-#include "svg_chart.h"
+#include "chart/svg_chart.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "study_runs.h"
+#include "study/study_runs.h"
 
 /* For each station, how the days' mean waits spread: Count[S] are the
 ** days in bins of Width[S] from 0. */

@@ -7,7 +7,7 @@
 ** thread that runs too far ahead waits for a slot. So at most a few
 ** blocks per thread are held at any time.
 */
-#include "study_days.h"
+#include "study/study_days.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -2,7 +2,7 @@
 ** study_figures.cpp
 ** Folding days into figures: sums, intervals, percentiles, shares.
 */
-#include "study_figures.h"
+#include "study/study_figures.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 ** the chart; a service-level target adds the share of days meeting it and
 ** that share's lower bound, to the tables and at the end of the CSV rows.
 */
-#include "study_report.h"
+#include "study/study_report.h"
 
 #include <cinttypes>
 #include <cstdio>

@@ -4,7 +4,7 @@
 */
 #pragma once
 
-#include "study_runs.h"
+#include "study/study_runs.h"
 
 void Print_Staffing(const Study_Load& L, const Staffing_Result& R, bool CSV);
 void Print_Search(const Study_Load& L, const Search_Target& T, const Search_Result& R, bool CSV);

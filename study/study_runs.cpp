@@ -11,14 +11,14 @@
 ** the day's last service ends, which a station's utilisation is measured
 ** against, mostly without queueing anyone.
 */
-#include "study_runs.h"
+#include "study/study_runs.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "draw_day.h"
-#include "station_run.h"
+#include "simulator/station_run.h"
+#include "workload_maker/draw_day.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "simulation.h"
-#include "study_days.h"
-#include "study_figures.h"
+#include "simulator/simulation.h"
+#include "study/study_days.h"
+#include "study/study_figures.h"
 
 /* Day i of a load is the day workload_maker writes for seed First_Seed + i. */
 struct Study_Load {

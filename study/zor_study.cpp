@@ -17,12 +17,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include "staged_file.h"
-#include "study_charts.h"
-#include "study_report.h"
-#include "study_runs.h"
-#include "unfinished_file.h"
-#include "zor_kit_version.h"
+#include "common/staged_file.h"
+#include "common/unfinished_file.h"
+#include "common/zor_kit_version.h"
+#include "study/study_charts.h"
+#include "study/study_report.h"
+#include "study/study_runs.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "growth_verdict.h"
+#include "sort_profile/growth_verdict.h"
 
 namespace {
 

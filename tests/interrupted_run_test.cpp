@@ -15,7 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "process.h"
+#include "tests/process.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "process.h"
+#include "tests/process.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 ** process.cpp
 ** Runs a program as a child process for the tests.
 */
-#include "process.h"
+#include "tests/process.h"
 
 #include <csignal>
 #include <cstdint>

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "process.h"
-#include "zor_kit_version.h"
+#include "common/zor_kit_version.h"
+#include "tests/process.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "quick_sort.h"
-#include "read_int32.h"
-#include "uniform.h"
+#include "common/read_int32.h"
+#include "workload_maker/quick_sort.h"
+#include "workload_maker/uniform.h"
 
 // std::minstd_rand0 is the same generator computed in wider arithmetic,
 // so it is an independent oracle for every state in 1 .. 2^31 - 2.

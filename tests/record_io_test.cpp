@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "customer_parameters.h"
-#include "record_io.h"
+#include "common/customer_parameters.h"
+#include "common/record_io.h"
 
 TEST(Little_Endian, WordReversalAndRecordImage) {
   unsigned char Words[8] = {1, 2, 3, 4, 5, 6, 7, 8};

@@ -13,8 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "process.h"
-#include "simulation.h"
+#include "simulator/simulation.h"
+#include "tests/process.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "draw_day.h"
-#include "simulation.h"
-#include "station_run.h"
+#include "simulator/simulation.h"
+#include "simulator/station_run.h"
+#include "workload_maker/draw_day.h"
 
 namespace {
 

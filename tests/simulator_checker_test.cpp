@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "process.h"
+#include "tests/process.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include "draw_day.h"
-#include "process.h"
-#include "simulation.h"
-#include "study_figures.h"
-#include "zor_kit_version.h"
+#include "common/zor_kit_version.h"
+#include "simulator/simulation.h"
+#include "study/study_figures.h"
+#include "tests/process.h"
+#include "workload_maker/draw_day.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "process.h"
+#include "tests/process.h"
 
 namespace {
 

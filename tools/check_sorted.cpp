@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "program_arguments.h"
-#include "record_io.h"
+#include "common/program_arguments.h"
+#include "common/record_io.h"
 
 namespace {
 

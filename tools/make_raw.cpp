@@ -17,9 +17,9 @@
 #include <random>
 #include <vector>
 
-#include "program_arguments.h"
-#include "record_io.h"
-#include "staged_file.h"
+#include "common/program_arguments.h"
+#include "common/record_io.h"
+#include "common/staged_file.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 ** Every program that needs a day draws it here, so a day drawn in memory
 ** is the day workload_maker writes for the same seed, byte for byte.
 */
-#include "draw_day.h"
+#include "workload_maker/draw_day.h"
 
 #include <algorithm>
 
-#include "fast_draws.h"
-#include "quick_sort.h"
+#include "workload_maker/fast_draws.h"
+#include "workload_maker/quick_sort.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "customer_parameters.h"
-#include "uniform.h"
+#include "common/customer_parameters.h"
+#include "workload_maker/uniform.h"
 
 inline constexpr int32_t Time_Slot_Minutes = 15;
 inline constexpr int32_t Time_Slot_Seconds = Time_Slot_Minutes * 60;

@@ -13,7 +13,7 @@
 ** never rising with the state, and on a bucket's draws spanning at most
 ** two values; bench/fast_draws_proof checks the two agree on every state.
 */
-#include "fast_draws.h"
+#include "workload_maker/fast_draws.h"
 
 #include <cmath>
 #include <mutex>

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "uniform.h"
+#include "workload_maker/uniform.h"
 
 /* The same as Park_Miller_Step for every State in 1 .. 2^31 - 1. */
 inline int32_t Park_Miller_Step_64(int32_t State) {

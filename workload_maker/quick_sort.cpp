@@ -4,7 +4,7 @@
 ** sort gives the same file; this one is kept for its small, bounded
 ** recursion on the at most 336 arrival instants of a day.
 */
-#include "quick_sort.h"
+#include "workload_maker/quick_sort.h"
 
 #include <utility>
 

@@ -16,7 +16,7 @@
 ** without output (a warm-up step), so the first value for seed s0 is
 ** step(step(s0)) / (2^31 - 1).
 */
-#include "uniform.h"
+#include "workload_maker/uniform.h"
 
 #include <cmath>
 #include <ctime>

@@ -13,15 +13,15 @@
 
 #include <sys/stat.h>
 
-#include "customer_parameters.h"
-#include "draw_day.h"
-#include "main_error.h"
-#include "program_arguments.h"
-#include "read_int32.h"
-#include "record_io.h"
-#include "staged_file.h"
-#include "uniform.h"
-#include "zor_files.h"
+#include "common/customer_parameters.h"
+#include "common/main_error.h"
+#include "common/program_arguments.h"
+#include "common/read_int32.h"
+#include "common/record_io.h"
+#include "common/staged_file.h"
+#include "common/zor_files.h"
+#include "workload_maker/draw_day.h"
+#include "workload_maker/uniform.h"
 
 namespace {
 

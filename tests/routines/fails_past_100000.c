@@ -1,12 +1,13 @@
 /* Correct on every list the correctness phase tries (at most 100,000
 ** items), then fails on a longer one, as a routine that overflows a
 ** fixed buffer might: only the timing meets it. Built twice: it crashes,
-** or with LOOP_PAST_100000 it never returns. */
-#define Sort_Singly_Linked_List Merge_Sort_Example
-#include "../../examples/sorts/merge_sort.c"
-#undef Sort_Singly_Linked_List
-
+** or with LOOP_PAST_100000 it never returns. The example merge sort is
+** linked in as Merge_Sort_Example for the lists it sorts right. */
 #include <stdlib.h>
+
+#include "sort_bench.h"
+
+void Merge_Sort_Example(SL_Node** Head, int32_t K, int32_t X);
 
 void Sort_Singly_Linked_List(SL_Node** Head, int32_t K, int32_t X) {
   long Length = 0;

@@ -1,8 +1,8 @@
 /*
 ** insertion_sort.h
 ** A plain insertion sort by relinking, correct on every list: the broken
-** routines use it for the lists they do not break, and the N^2 growth
-** test profiles it as it is.
+** routines use it for the lists they do not break, and bench/ profiles
+** it as it is (insertion_sort.c), an N^2 routine of known growth.
 */
 #ifndef INSERTION_SORT_H
 #define INSERTION_SORT_H

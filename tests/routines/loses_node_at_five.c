@@ -1,6 +1,6 @@
 /* Sorts, but drops the second node of a five-item list. */
-#include "insertion_sort.h"
 #include "../hostile/stash.h"
+#include "insertion_sort.h"
 
 void Sort_Singly_Linked_List(SL_Node** Head, int32_t K, int32_t X) {
   (void)K;

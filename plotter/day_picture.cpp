@@ -10,7 +10,7 @@
 ** arrival. Any values give a picture: times are taken as they are, in 64
 ** bits, and the chart module keeps every mark inside its panel.
 */
-#include "day_picture.h"
+#include "plotter/day_picture.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "svg_chart.h"
-#include "zor_stations.h"
+#include "chart/svg_chart.h"
+#include "common/zor_stations.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "customer_results.h"
+#include "common/customer_results.h"
 
 /* Writes the whole picture of Day to Out; write errors are left to the
 ** caller (ferror or the close). */

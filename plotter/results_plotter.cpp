@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "customer_results.h"
-#include "day_picture.h"
-#include "main_error.h"
-#include "program_arguments.h"
-#include "record_io.h"
-#include "unfinished_file.h"
-#include "zor_files.h"
+#include "common/customer_results.h"
+#include "common/main_error.h"
+#include "common/program_arguments.h"
+#include "common/record_io.h"
+#include "common/unfinished_file.h"
+#include "common/zor_files.h"
+#include "plotter/day_picture.h"
 
 namespace {
 

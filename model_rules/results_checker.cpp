@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "day_input.h"
-#include "main_error.h"
-#include "model_rules.h"
-#include "program_arguments.h"
-#include "record_io.h"
-#include "zor_files.h"
+#include "common/main_error.h"
+#include "common/program_arguments.h"
+#include "common/record_io.h"
+#include "common/zor_files.h"
+#include "model_rules/model_rules.h"
+#include "simulator/day_input.h"
 
 namespace {
 
