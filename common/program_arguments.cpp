@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/refusal.h"
 #include "common/zor_kit_version.h"
 
 void Answer_Help_Or_Version(int Argc, char** Argv, const char* Name, const char* Help) {
@@ -25,7 +26,8 @@ void Answer_Help_Or_Version(int Argc, char** Argv, const char* Name, const char*
 void Take_No_Arguments(int Argc, char** Argv, const char* Name, const char* Help) {
   Answer_Help_Or_Version(Argc, Argv, Name, Help);
   if (Argc < 2) return;
-  std::fprintf(stderr, "%s: unexpected argument '%s'; it takes no arguments but --help and --version\n", Name,
-               Argv[1]);
-  std::exit(2);
+  char Message[512];
+  std::snprintf(Message, sizeof Message, "unexpected argument '%s'; it takes no arguments but --help and --version",
+                Argv[1]);
+  Refuse_And_Exit(Name, Message);
 }

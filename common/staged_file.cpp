@@ -11,27 +11,39 @@
 
 #include "common/unfinished_file.h"
 
-std::FILE* Create_Staged_File(const char* Name, char* Temp, size_t Size) {
-  if (std::snprintf(Temp, Size, "%s.XXXXXX", Name) >= static_cast<int>(Size)) return nullptr;
-  int Descriptor = mkstemp(Temp);
-  if (Descriptor < 0) return nullptr;
-  Begin_Unfinished_File(Temp);
+bool Begin_Staged_File(Staged_File* F, const char* Name) {
+  F->Out = nullptr;
+  if (std::snprintf(F->Temp, sizeof F->Temp, "%s.XXXXXX", Name) >= static_cast<int>(sizeof F->Temp)) return false;
+  int Descriptor = mkstemp(F->Temp);
+  if (Descriptor < 0) return false;
+  Begin_Unfinished_File(F->Temp);
   /* mkstemp makes the file private; give it what fopen would have. */
   mode_t Mask = umask(0);
   umask(Mask);
-  std::FILE* File = fchmod(Descriptor, 0666 & ~Mask) == 0 ? fdopen(Descriptor, "wb") : nullptr;
-  if (File == nullptr) {
+  F->Out = fchmod(Descriptor, 0666 & ~Mask) == 0 ? fdopen(Descriptor, "wb") : nullptr;
+  if (F->Out == nullptr) {
     close(Descriptor);
     Remove_Unfinished_File();
   }
-  return File;
+  return F->Out != nullptr;
 }
 
-bool Publish_Staged_File(const char* Temp, const char* Name) {
-  if (std::rename(Temp, Name) != 0) {
+bool Finish_Staged_File(Staged_File* F, const char* Name) {
+  if (F->Out == nullptr) return false;
+  bool Whole = !std::ferror(F->Out);
+  Whole = std::fclose(F->Out) == 0 && Whole;
+  F->Out = nullptr;
+  if (!Whole || std::rename(F->Temp, Name) != 0) {
     Remove_Unfinished_File();
     return false;
   }
   Finish_Unfinished_File();
   return true;
+}
+
+void Abandon_Staged_File(Staged_File* F) {
+  if (F->Out == nullptr) return;
+  std::fclose(F->Out);
+  F->Out = nullptr;
+  Remove_Unfinished_File();
 }

@@ -5,18 +5,30 @@
 ** The file is made under a temporary name in the same folder and
 ** renamed once it is complete, so nothing partial ever stands under the
 ** final name, not even after SIGKILL or a power cut. Until then it is an
-** unfinished file: a failure or an ending signal removes it.
+** unfinished file: a failure or an ending signal removes it. Every file
+** the kit's tools write under a name the user gave, or under a fixed
+** name a later program reads, is made this way.
 */
 #pragma once
 
-#include <cstddef>
 #include <cstdio>
 
-/* Creates the temporary file beside Name for writing, with the
-** permissions a plain fopen would give, and writes its name into Temp
-** (Size bytes; Name's length + 8 is enough). Null if it cannot be made. */
-std::FILE* Create_Staged_File(const char* Name, char* Temp, size_t Size);
+struct Staged_File {
+  std::FILE* Out;  // the stream to write; null once finished or abandoned
+  char Temp[4096]; // its temporary name, beside the final one
+};
 
-/* Gives the closed, complete file Temp the name Name, replacing what
-** stood there. False, with Temp removed, if it cannot. */
-bool Publish_Staged_File(const char* Temp, const char* Name);
+/* Creates the temporary file beside Name for writing, with the
+** permissions a plain fopen would give. False, with errno set and
+** F->Out null, if it cannot be made. */
+bool Begin_Staged_File(Staged_File* F, const char* Name);
+
+/* Closes the stream and, when every write and the close went well (a
+** full disk may show only at the close), gives the file the name Name,
+** replacing what stood there. Otherwise the file is removed. True when
+** the file stands under Name. */
+bool Finish_Staged_File(Staged_File* F, const char* Name);
+
+/* Closes and removes the file: the run will not finish it. Does nothing
+** for a file never begun or already finished. */
+void Abandon_Staged_File(Staged_File* F);

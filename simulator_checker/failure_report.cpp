@@ -7,6 +7,8 @@
 #include <cinttypes>
 #include <vector>
 
+#include "common/record_io.h"
+#include "common/whole_file.h"
 #include "common/zor_stations.h"
 #include "listers/record_listing.h"
 
@@ -28,13 +30,6 @@ void Print_Day(std::FILE* Out, const std::vector<Customer_Parameters>& Day) {
 std::string Servers_Text(const int32_t Servers[Number_Of_Stations]) {
   return "LAB " + std::to_string(Servers[LAB]) + ", X_RAY " + std::to_string(Servers[X_RAY]) + ", EKG " +
          std::to_string(Servers[EKG]);
-}
-
-bool Write_Bytes(const std::string& Path, const std::string& Bytes) {
-  std::FILE* Out = std::fopen(Path.c_str(), "wb");
-  if (Out == nullptr) return false;
-  bool Ok = std::fwrite(Bytes.data(), 1, Bytes.size(), Out) == Bytes.size();
-  return std::fclose(Out) == 0 && Ok;
 }
 
 /* A listing as the listers write it, from a file's bytes. */
@@ -79,23 +74,22 @@ void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& 
 
 bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::string& Verdict_Text) {
   const std::vector<Customer_Parameters>& Day = Shrunk.Day;
-  std::string Day_Bytes(reinterpret_cast<const char*>(Day.data()), Day.size() * sizeof(Customer_Parameters));
+  std::string Day_Bytes = Records_Image(Day);
   std::vector<Customer_Results> Reference(Day.size());
   Day_Summary Summary;
   Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Shrunk.Servers, Reference.data(), &Summary);
-  std::string Reference_Bytes(reinterpret_cast<const char*>(Reference.data()),
-                              Reference.size() * sizeof(Customer_Results));
-  bool Ok = Write_Bytes(Folder + "/ZOR_Binary_In", Day_Bytes) &&
-            Write_Bytes(Folder + "/entries", Entries_Of(Shrunk.Servers)) &&
+  std::string Reference_Bytes = Records_Image(Reference);
+  bool Ok = Write_Whole_File(Folder + "/ZOR_Binary_In", Day_Bytes) &&
+            Write_Whole_File(Folder + "/entries", Entries_Of(Shrunk.Servers)) &&
             Write_Listing(Folder + "/ZOR_Text_In", Day_Bytes, false) &&
-            Write_Bytes(Folder + "/Reference_Binary_Out", Reference_Bytes) &&
+            Write_Whole_File(Folder + "/Reference_Binary_Out", Reference_Bytes) &&
             Write_Listing(Folder + "/Reference_Text_Out", Reference_Bytes, true) &&
-            Write_Bytes(Folder + "/Verdict", Verdict_Text);
+            Write_Whole_File(Folder + "/Verdict", Verdict_Text);
   const std::string& Theirs = Shrunk.Outcome.Their_Output;
   std::remove((Folder + "/ZOR_Binary_Out").c_str());
   std::remove((Folder + "/ZOR_Text_Out").c_str());
   if (Ok && !Theirs.empty()) {
-    Ok = Write_Bytes(Folder + "/ZOR_Binary_Out", Theirs);
+    Ok = Write_Whole_File(Folder + "/ZOR_Binary_Out", Theirs);
     if (Ok && Theirs.size() % sizeof(Customer_Results) == 0) Ok = Write_Listing(Folder + "/ZOR_Text_Out", Theirs, true);
   }
   return Ok;

@@ -21,6 +21,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/progress_line.h"
+#include "common/refusal.h"
 #include "common/zor_kit_version.h"
 #include "simulator_checker/battery.h"
 #include "simulator_checker/failure_report.h"
@@ -38,10 +40,7 @@ struct Options {
   std::vector<std::string> Command;  // PROGRAM [ARGS...]
 };
 
-[[noreturn]] void Trouble(const std::string& Message) {
-  std::fprintf(stderr, "simulator_checker: %s\n", Message.c_str());
-  std::exit(2);
-}
+[[noreturn]] void Trouble(const std::string& Message) { Refuse_And_Exit("simulator_checker", Message.c_str()); }
 
 /* The program as a path that works from any folder: one with a slash is
 ** made absolute; a bare name is looked up on PATH, as a shell would. */
@@ -71,24 +70,10 @@ extern "C" void Stop_Everything(int Signal) {
   raise(Signal);
 }
 
-struct Progress {
-  bool Shown = isatty(STDERR_FILENO) == 1;
-  bool Drawn = false;
-  void Show(const std::string& Line) {
-    if (!Shown) return;
-    std::fprintf(stderr, "\r\033[K%s", Line.c_str());
-    Drawn = true;
-  }
-  void Clear() {
-    if (Drawn) std::fputs("\r\033[K", stderr);
-    Drawn = false;
-  }
-};
-
 /* Runs the battery on Jobs threads and returns the first failing trial in
 ** battery order (-1 when every trial held), whatever the number of
 ** threads: no trial past a known failure is started. */
-int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress& P, Trial_Outcome* First_Failure,
+int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Line& P, Trial_Outcome* First_Failure,
                 double* Slowest_Held) {
   std::atomic<int> Next{0}, Done{0}, Failing{O.Trials};
   std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(O.Trials));
@@ -111,12 +96,11 @@ int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress& P
   std::vector<std::thread> Pool;
   for (int J = 0; J < O.Jobs; J++) Pool.emplace_back(Worker);
   while (P.Shown && Done.load() < O.Trials) {
-    P.Show("simulator_checker: day " + std::to_string(std::min(Done.load() + 1, O.Trials)) + " of " +
-           std::to_string(O.Trials));
+    Show_Progress_Line(&P, "simulator_checker: day %d of %d", std::min(Done.load() + 1, O.Trials), O.Trials);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   for (std::thread& T : Pool) T.join();
-  P.Clear();
+  Clear_Progress_Line(&P);
   *Slowest_Held = Slowest.load();
   int First = Failing.load();
   if (First >= O.Trials) return -1;
@@ -163,9 +147,7 @@ int main(int Argc, char** Argv) {
   } catch (const CLI::Success& Done) {
     return App.exit(Done);
   } catch (const CLI::ParseError& Error) {
-    std::string Message = Error.what();
-    std::replace(Message.begin(), Message.end(), '\n', ' ');
-    Trouble(Message + " (see --help)");
+    Trouble(std::string(Error.what()) + " (see --help)");
   }
 
   Program_Under_Test Program{Resolve_Program(O.Command[0]), {O.Command.begin() + 1, O.Command.end()}, O.Time_Limit, ""};
@@ -179,7 +161,7 @@ int main(int Argc, char** Argv) {
   Program.Scratch = Scratch;
   for (int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, Stop_Everything);
 
-  Progress P;
+  Progress_Line P = Start_Progress_Line();
   auto Started = std::chrono::steady_clock::now();
   Trial_Outcome Failure;
   double Slowest_Held = 0;
@@ -200,9 +182,9 @@ int main(int Argc, char** Argv) {
     Program_Under_Test Shrinking = Program;
     if (Failure.Kind == Outcome_Timed_Out)
       Shrinking.Time_Limit = std::min(O.Time_Limit, std::max(1.0, 10 * Slowest_Held));
-    P.Show("simulator_checker: day " + std::to_string(Failing + 1) + " fails; looking for the smallest day that shows it");
+    Show_Progress_Line(&P, "simulator_checker: day %d fails; looking for the smallest day that shows it", Failing + 1);
     Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
-    P.Clear();
+    Clear_Progress_Line(&P);
     char* Text = nullptr;
     size_t Size = 0;
     std::FILE* Report = open_memstream(&Text, &Size);

@@ -15,8 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,6 +25,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/record_io.h"
+#include "common/whole_file.h"
 #include "common/zor_stations.h"
 #include "simulator/trace_lines.h"
 
@@ -48,17 +48,9 @@ int Register_Running(pid_t Group) {
 }
 
 std::string Read_Whole(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::ostringstream Bytes;
-  Bytes << In.rdbuf();
-  return Bytes.str();
-}
-
-bool Write_Whole(const std::string& Path, const void* Bytes, size_t Size) {
-  std::FILE* Out = std::fopen(Path.c_str(), "wb");
-  if (Out == nullptr) return false;
-  bool Ok = std::fwrite(Bytes, 1, Size, Out) == Size;
-  return std::fclose(Out) == 0 && Ok;
+  std::string Bytes;
+  Read_Whole_File(Path, &Bytes);
+  return Bytes;
 }
 
 /* The last lines the program wrote on standard error, enough to see why
@@ -253,7 +245,7 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
   std::string Folder = Base + "/folder";
   std::error_code Ignored;
   if (!std::filesystem::create_directories(Folder, Ignored) ||
-      !Write_Whole(Folder + "/ZOR_Binary_In", Day.data(), Day.size() * sizeof(Customer_Parameters))) {
+      !Write_Whole_File(Folder + "/ZOR_Binary_In", Records_Image(Day))) {
     O.Problem = "cannot make a trial folder in " + Program.Scratch;
     std::filesystem::remove_all(Base, Ignored);
     return O;

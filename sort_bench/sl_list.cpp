@@ -56,8 +56,7 @@ void Build_SL_List_From(std::FILE* In, const char* Path, SL_Node** Head, int32_t
   SL_Node** Link = Head;
   int32_t Block[Block_Items];
   size_t Read;
-  while ((Read = std::fread(Block, sizeof Block[0], Block_Items, In)) > 0) {
-    Host_To_File_Order(Block, Read * sizeof Block[0]);
+  while ((Read = Read_Int32_Items(In, Block, Block_Items)) > 0) {
     for (size_t I = 0; I < Read; I++) {
       if (++*Count > Max_List_Items) {
         char Limit[160];
@@ -126,13 +125,11 @@ void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Co
   for (; Node != nullptr && Written < Write_Limit; Node = Node->Next, Written++) {
     Block[Filled++] = Node->Item;
     if (Filled == Block_Items) {
-      Host_To_File_Order(Block, sizeof Block);
-      Failed |= std::fwrite(Block, sizeof Block[0], Block_Items, Out) != Block_Items;
+      Failed |= !Write_Int32_Items(Out, Block, Block_Items);
       Filled = 0;
     }
   }
-  Host_To_File_Order(Block, Filled * sizeof Block[0]);
-  Failed |= std::fwrite(Block, sizeof Block[0], Filled, Out) != size_t(Filled);
+  Failed |= !Write_Int32_Items(Out, Block, size_t(Filled));
   /* The close flushes the stream's own buffer: a full disk may show only here. */
   Failed |= std::fflush(Out) != 0;
   Finish_Unfinished_File();

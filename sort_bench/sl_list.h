@@ -13,7 +13,11 @@
 
 #include "sort_bench/sort_bench.h"
 
+/* The harness's limits: the longest list it builds, and the largest K
+** and X it passes to a routine. */
 inline constexpr int32_t Max_List_Items = 1000000;
+inline constexpr int32_t Max_K = 20;
+inline constexpr int32_t Max_X = 500;
 
 /* Reads Path into a fresh list in file order: *Head is its first node
 ** (null for an empty file) and *Count its length. Ends the process on a

@@ -36,8 +36,6 @@ static const char Help[] =
     "output) or a failure of Raw or Sorted (a message on standard error).\n"
     "Example: printf '10\\n32\\n' | ./my_sort_bench\n";
 
-static constexpr int32_t Max_K = 20;
-static constexpr int32_t Max_X = 500;
 
 /* CPU time of this process (user plus system, not its children) in
 ** microseconds, from the kernel's tick counts at their real rate. The

@@ -9,10 +9,9 @@
 #include "sort_profile/correctness.h"
 
 #include <algorithm>
-#include <unistd.h>
 
-#include "common/record_io.h"
-#include "common/staged_file.h"
+#include "common/item_file.h"
+#include "common/progress_line.h"
 #include "sort_profile/child_run.h"
 #include "sort_profile/profile_lists.h"
 
@@ -20,19 +19,6 @@ namespace {
 
 const int64_t Case_Sizes[] = {0, 1, 2, 3, 4, 5, 7, 8, 15, 16, 17, 100, 1000, 10000, 100000};
 const uint32_t Random_Seeds[] = {1, 2, 3};
-
-/* The failing list as the harness reads it, so it can be run there:
-** written whole under a temporary name, then named. */
-bool Keep_As_Raw(const std::string& Path, std::vector<int32_t> Items) {
-  char Temp[4096];
-  std::FILE* Out = Create_Staged_File(Path.c_str(), Temp, sizeof Temp);
-  if (Out == nullptr) return false;
-  Host_To_File_Order(Items.data(), Items.size() * sizeof(int32_t));
-  bool Ok = std::fwrite(Items.data(), sizeof(int32_t), Items.size(), Out) == Items.size();
-  Ok = std::fclose(Out) == 0 && Ok;
-  if (!Ok) std::remove(Temp);
-  return Ok && Publish_Staged_File(Temp, Path.c_str());
-}
 
 }  // namespace
 
@@ -57,27 +43,28 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
   for (int64_t Size : Case_Sizes)
     if (Size <= O.Max_Items)
       for (int Order : O.Orders) Total += Order == Order_Random ? 3 : 1;
-  bool Terminal = isatty(STDERR_FILENO) == 1;
+  Progress_Line P = Start_Progress_Line();
   for (int64_t Size : Case_Sizes) {
     if (Size > O.Max_Items) break;
     for (int Order : O.Orders)
       for (uint32_t Seed : Random_Seeds) {
         if (Order != Order_Random && Seed != Random_Seeds[0]) continue;
         auto Show = [&](double Seconds) {
-          if (!Terminal) return;
-          std::fprintf(stderr, "\r\033[Kchecking %d of %d: %s, %lld items", Cases + 1, Total, Order_Name[Order],
-                       static_cast<long long>(Size));
-          if (Seconds >= 1) std::fprintf(stderr, " (%.0f s)", Seconds);
+          char Took[32] = "";
+          if (Seconds >= 1) std::snprintf(Took, sizeof Took, " (%.0f s)", Seconds);
+          Show_Progress_Line(&P, "checking %d of %d: %s, %lld items%s", Cases + 1, Total, Order_Name[Order],
+                             static_cast<long long>(Size), Took);
         };
         Show(0);
         Case_Result R = Run_Case(Order, Size, Seed, O.K, O.X, O.Time_Limit, Show);
-        if (Terminal) std::fputs("\r\033[K", stderr);
+        Clear_Progress_Line(&P);
         if (!R.Passed) {
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);
           if (Order == Order_Random) std::fprintf(Out, " (seed %u)", Seed);
           std::fprintf(Out, ", size %lld, K %d, X %d\n  %s\n", static_cast<long long>(Size), O.K, O.X, R.Fault.c_str());
           if (O.Keep_Failing.empty()) return false;
-          if (!Keep_As_Raw(O.Keep_Failing, Items_In_Order(Order, Size, Seed))) {
+          std::vector<int32_t> Failing = Items_In_Order(Order, Size, Seed);
+          if (!Write_Item_File(O.Keep_Failing.c_str(), Failing.data(), Failing.size())) {
             std::fprintf(stderr, "--keep-failing: cannot write %s\n", O.Keep_Failing.c_str());
             return false;
           }

@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/refusal.h"
 #include "common/staged_file.h"
-#include "common/unfinished_file.h"
 #include "common/zor_kit_version.h"
+#include "sort_bench/sl_list.h"
 #include "sort_profile/correctness.h"
 #include "sort_profile/growth_report.h"
 #include "sort_profile/growth_series.h"
@@ -37,14 +40,19 @@ struct Profile_Options {
   double Budget = 1, Time_Limit = 300;
   std::vector<std::string> Orders;
   bool Check_Only = false, Sweep = false;
-  std::vector<int32_t> Sweep_K = {0, 20};
-  std::vector<int32_t> Sweep_X = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, 500};
+  std::vector<int32_t> Sweep_K = {0, Max_K};
+  std::vector<int32_t> Sweep_X = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, Max_X};
   int32_t Sweep_Repeats = 5;
   std::string SVG, Keep_Failing, Program;
+  std::vector<std::string> Benchmark_Arguments;  // Google Benchmark's own, passed on
 };
 
 /* The growth series doubles from 1,024 items and needs this many sizes. */
 constexpr int64_t Smallest_Series_Top = First_Series_Size << (Fewest_Sizes - 1);
+
+[[noreturn]] void Refuse(const Profile_Options& O, const std::string& Message) {
+  Refuse_And_Exit(O.Program.c_str(), (Message + " (see --help)").c_str());
+}
 
 std::vector<int> Chosen_Orders(const Profile_Options& O) {
   std::vector<int> Orders;
@@ -54,31 +62,6 @@ std::vector<int> Chosen_Orders(const Profile_Options& O) {
   return Orders;
 }
 
-/* An output file is made beside its name before any work, so a folder
-** that cannot take it is said at once; and a run that fails leaves
-** neither it nor an older one standing. */
-struct Output_File {
-  std::string Path;
-  char Temp[4096] = "";
-  std::FILE* Out = nullptr;
-};
-
-bool Finish_Output(Output_File& F, bool Keep) {
-  bool Ok = !std::ferror(F.Out);
-  Ok = std::fclose(F.Out) == 0 && Ok;
-  if (Keep && Ok && Publish_Staged_File(F.Temp, F.Path.c_str())) return true;
-  Remove_Unfinished_File();
-  std::remove(F.Path.c_str());
-  return !Keep;
-}
-
-int Refuse(const std::string& Program, const std::string& Message) {
-  std::string Line = Message;
-  std::replace(Line.begin(), Line.end(), '\n', ' ');
-  std::fprintf(stderr, "%s: %s (see --help)\n", Program.c_str(), Line.c_str());
-  return 2;
-}
-
 std::string Benchmark_Format(const std::vector<std::string>& Arguments) {
   std::string Format = "console";
   for (const std::string& A : Arguments)
@@ -86,11 +69,25 @@ std::string Benchmark_Format(const std::vector<std::string>& Arguments) {
   return Format;
 }
 
+/* A chart that cannot be finished is said, and no older one stands. */
+bool Finish_Chart(const Profile_Options& O, Staged_File& Chart) {
+  if (Finish_Staged_File(&Chart, O.SVG.c_str())) return true;
+  std::remove(O.SVG.c_str());
+  std::fprintf(stderr, "%s: --svg: cannot write %s\n", O.Program.c_str(), O.SVG.c_str());
+  return false;
+}
+
+void Drop_Chart(const Profile_Options& O, Staged_File& Chart) {
+  if (Chart.Out == nullptr) return;
+  Abandon_Staged_File(&Chart);
+  std::remove(O.SVG.c_str());
+}
+
 /* The timing phase: the series, the verdicts, the chart. */
-int Time_Growth(const Profile_Options& O, const std::vector<std::string>& Benchmark_Arguments, Output_File& Chart) {
-  bool JSON = Benchmark_Format(Benchmark_Arguments) == "json";
+int Time_Growth(const Profile_Options& O, Staged_File& Chart) {
+  bool JSON = Benchmark_Format(O.Benchmark_Arguments) == "json";
   std::vector<int> Orders = Chosen_Orders(O);
-  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Time_Limit, Orders, Benchmark_Arguments, JSON};
+  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Time_Limit, Orders, O.Benchmark_Arguments, JSON};
   Series_Result R = Time_Series(S);
   std::FILE* Said = JSON ? stderr : stdout;
   if (!R.Finished) {
@@ -98,7 +95,7 @@ int Time_Growth(const Profile_Options& O, const std::vector<std::string>& Benchm
     if (R.Fault_Order >= 0)
       std::fprintf(Said, ": order %s, size %lld", Order_Name[R.Fault_Order], static_cast<long long>(R.Fault_Size));
     std::fprintf(Said, ", K %d, X %d\n  %s\n", O.K, O.X, R.Fault.c_str());
-    if (Chart.Out != nullptr) Finish_Output(Chart, false);
+    Drop_Chart(O, Chart);
     return 1;
   }
   Print_Growth(Said, R, Orders);
@@ -107,42 +104,29 @@ int Time_Growth(const Profile_Options& O, const std::vector<std::string>& Benchm
   std::snprintf(Title, sizeof Title, "%s: CPU time per item against list size (K %d, X %d)", O.Program.c_str(), O.K,
                 O.X);
   Draw_Growth(Chart.Out, Title, R, Orders);
-  if (Finish_Output(Chart, true)) return 0;
-  std::fprintf(stderr, "%s: --svg: cannot write %s\n", O.Program.c_str(), O.SVG.c_str());
-  return 1;
+  return Finish_Chart(O, Chart) ? 0 : 1;
 }
 
-int Sweep(const Profile_Options& O, Output_File& Chart) {
+int Sweep(const Profile_Options& O, Staged_File& Chart) {
   Sweep_Options S{O.Max_Items, {}, O.Sweep_X, O.Sweep_Repeats, O.Budget};
   for (int32_t K = O.Sweep_K[0]; K <= O.Sweep_K[1]; K++) S.K.push_back(K);
   Sweep_Result R = Run_Sweep(S, stdout);
   if (Chart.Out != nullptr) {
     Draw_Sweep(Chart.Out, O.Program + ": the sort's time for each K and X", S, R);
-    if (!Finish_Output(Chart, true)) {
-      std::fprintf(stderr, "%s: --svg: cannot write %s\n", O.Program.c_str(), O.SVG.c_str());
-      return 1;
-    }
+    if (!Finish_Chart(O, Chart)) return 1;
   }
   return R.Any ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int Argc, char** Argv) {
-  Profile_Options O;
-  const char* Slash = Argc > 0 ? std::strrchr(Argv[0], '/') : nullptr;
-  O.Program = Argc > 0 ? (Slash != nullptr ? Slash + 1 : Argv[0]) : "sort_profile";
-  CLI::App App{"Profiles the Sort_Singly_Linked_List linked into this program. First it sorts lists of\n"
-               "sizes 0 .. 100,000 in every order (random from 3 seeds, ascending, descending, equal,\n"
-               "few-distinct, organ-pipe, sawtooth, extremes), each in a child process under a time\n"
-               "limit, and stops at the first list left wrong: crashed, looping, a node lost, added or\n"
-               "repeated, a cycle, out of order, not a permutation. Then Google Benchmark times it on\n"
-               "lists of 1,024 items doubling up to --max-items, one series per order, beside the kit's\n"
-               "own merge sort on the same lists, and the profiler names the growth of its cost.",
-               O.Program};
+/* Every option, with its range and its help. */
+void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.allow_extras();
-  App.add_option("--k", O.K, "K passed to the routine, 0 .. 20")->capture_default_str()->check(CLI::Range(0, 20));
-  App.add_option("--x", O.X, "X passed to the routine, 0 .. 500")->capture_default_str()->check(CLI::Range(0, 500));
+  App.add_option("--k", O.K, "K passed to the routine, 0 .. " + std::to_string(Max_K))
+      ->capture_default_str()
+      ->check(CLI::Range(0, Max_K));
+  App.add_option("--x", O.X, "X passed to the routine, 0 .. " + std::to_string(Max_X))
+      ->capture_default_str()
+      ->check(CLI::Range(0, Max_X));
   App.add_option("--max-items", O.Max_Items,
                  "the largest list, 1 .. 100000000 (timing needs at least 8192: its series doubles from 1024\n"
                  "and takes four sizes to judge)")
@@ -156,8 +140,7 @@ int main(int Argc, char** Argv) {
       ->check(CLI::Range(0.1, 86400.0));
   App.add_option("--orders", O.Orders, "only these orders, e.g. random,descending")
       ->delimiter(',')
-      ->check(CLI::IsMember({"random", "ascending", "descending", "equal", "few-distinct", "organ-pipe", "sawtooth",
-                             "extremes"}));
+      ->check(CLI::IsMember(std::vector<std::string>(std::begin(Order_Name), std::end(Order_Name))));
   App.add_flag("--check-only", O.Check_Only, "stop after the correctness phase");
   App.add_option("--keep-failing", O.Keep_Failing,
                  "write the first list the routine gets wrong to this file as a Raw file, to run it in the\n"
@@ -166,10 +149,10 @@ int main(int Argc, char** Argv) {
   App.add_option("--sweep-k", O.Sweep_K, "the range of K to sweep, LOW,HIGH")
       ->delimiter(',')
       ->expected(2)
-      ->check(CLI::Range(0, 20));
+      ->check(CLI::Range(0, Max_K));
   App.add_option("--sweep-x", O.Sweep_X, "the values of X to sweep, e.g. 0,16,32,64")
       ->delimiter(',')
-      ->check(CLI::Range(0, 500));
+      ->check(CLI::Range(0, Max_X));
   App.add_option("--sweep-repeats", O.Sweep_Repeats, "sorts timed per pair; the median is shown")
       ->capture_default_str()
       ->check(CLI::Range(1, 1000));
@@ -188,12 +171,28 @@ int main(int Argc, char** Argv) {
              "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed or\n"
              "looped while timed, no K and X sorted in a sweep, or a file could not be written; 2 bad\n"
              "options.");
-  std::vector<std::string> Benchmark_Arguments;
+}
+
+/* The options, checked together; a bad one ends the run with exit
+** status 2, --help and --version with 0. */
+Profile_Options Take_Options(int Argc, char** Argv) {
+  Profile_Options O;
+  const char* Slash = Argc > 0 ? std::strrchr(Argv[0], '/') : nullptr;
+  O.Program = Argc > 0 ? (Slash != nullptr ? Slash + 1 : Argv[0]) : "sort_profile";
+  CLI::App App{"Profiles the Sort_Singly_Linked_List linked into this program. First it sorts lists of\n"
+               "sizes 0 .. 100,000 in every order (random from 3 seeds, ascending, descending, equal,\n"
+               "few-distinct, organ-pipe, sawtooth, extremes), each in a child process under a time\n"
+               "limit, and stops at the first list left wrong: crashed, looping, a node lost, added or\n"
+               "repeated, a cycle, out of order, not a permutation. Then Google Benchmark times it on\n"
+               "lists of 1,024 items doubling up to --max-items, one series per order, beside the kit's\n"
+               "own merge sort on the same lists, and the profiler names the growth of its cost.",
+               O.Program};
+  Describe_Options(App, O);
   try {
     App.parse(Argc, Argv);
     for (const std::string& Extra : App.remaining()) {
       if (Extra.rfind("--benchmark_", 0) != 0) throw CLI::ExtrasError({Extra});
-      Benchmark_Arguments.push_back(Extra);
+      O.Benchmark_Arguments.push_back(Extra);
     }
     if (O.Sweep_K.size() != 2 || O.Sweep_K[0] > O.Sweep_K[1])
       throw CLI::ValidationError("--sweep-k", "give LOW,HIGH with LOW <= HIGH");
@@ -203,33 +202,42 @@ int main(int Argc, char** Argv) {
                                                 "at least 8192, or --check-only");
     if (O.Check_Only && !O.SVG.empty()) throw CLI::ValidationError("--svg", "--check-only draws nothing");
   } catch (const CLI::Success& Done) {
-    return App.exit(Done);
+    std::exit(App.exit(Done));
   } catch (const CLI::ParseError& Error) {
-    return Refuse(O.Program, Error.what());
+    Refuse(O, Error.what());
   }
+  return O;
+}
 
-  /* Files first: nothing long runs before they are known to be writable,
-  ** and no older file stands for this run. */
-  Output_File Chart{O.SVG};
-  if (!O.SVG.empty() && (Chart.Out = Create_Staged_File(O.SVG.c_str(), Chart.Temp, sizeof Chart.Temp)) == nullptr)
-    return Refuse(O.Program, "--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
-  if (!O.Keep_Failing.empty()) {
-    struct stat Status;
-    if (stat(O.Keep_Failing.c_str(), &Status) == 0 && S_ISREG(Status.st_mode)) std::remove(O.Keep_Failing.c_str());
-    Output_File Probe{O.Keep_Failing};
-    if ((Probe.Out = Create_Staged_File(O.Keep_Failing.c_str(), Probe.Temp, sizeof Probe.Temp)) == nullptr)
-      return Refuse(O.Program, "--keep-failing: cannot write " + O.Keep_Failing + ": " + std::strerror(errno));
-    Finish_Output(Probe, false);
-  }
+/* Files first: nothing long runs before they are known to be writable,
+** and no older file stands for this run. The failing list is written
+** only if there is one, so its folder is only tried here. */
+void Open_Outputs(const Profile_Options& O, Staged_File* Chart) {
+  if (!O.SVG.empty() && !Begin_Staged_File(Chart, O.SVG.c_str()))
+    Refuse(O, "--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
+  if (O.Keep_Failing.empty()) return;
+  struct stat Status;
+  if (stat(O.Keep_Failing.c_str(), &Status) == 0 && S_ISREG(Status.st_mode)) std::remove(O.Keep_Failing.c_str());
+  Staged_File Probe;
+  if (!Begin_Staged_File(&Probe, O.Keep_Failing.c_str()))
+    Refuse(O, "--keep-failing: cannot write " + O.Keep_Failing + ": " + std::strerror(errno));
+  Abandon_Staged_File(&Probe);
+}
 
+}  // namespace
+
+int main(int Argc, char** Argv) {
+  Profile_Options O = Take_Options(Argc, Argv);
+  Staged_File Chart{nullptr, ""};
+  Open_Outputs(O, &Chart);
   /* With JSON on standard output, the verdicts go beside it. */
-  bool JSON = Benchmark_Format(Benchmark_Arguments) == "json";
+  bool JSON = Benchmark_Format(O.Benchmark_Arguments) == "json";
   Correctness_Options C{O.K, O.X, O.Max_Items, O.Time_Limit, Chosen_Orders(O), O.Keep_Failing};
   if (!Check_Correctness(C, JSON ? stderr : stdout)) {
-    if (Chart.Out != nullptr) Finish_Output(Chart, false);
+    Drop_Chart(O, Chart);
     return 1;
   }
   if (O.Check_Only) return 0;
   if (O.Sweep) return Sweep(O, Chart);
-  return Time_Growth(O, Benchmark_Arguments, Chart);
+  return Time_Growth(O, Chart);
 }

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "chart/svg_chart.h"
+#include "common/progress_line.h"
 #include "sort_profile/child_run.h"
 
 namespace {
@@ -83,7 +84,7 @@ Pair_Timing Time_Pair(Laid_Out_List& L, int32_t K, int32_t X, int32_t Repeats, d
 
 Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
   Laid_Out_List L = Lay_Out_List(Items_In_Order(Order_Random, O.Items, 1));
-  bool Terminal = isatty(STDERR_FILENO) == 1;
+  Progress_Line P = Start_Progress_Line();
   Sweep_Result R{{}, false, 0};
   std::fprintf(Out, "Median CPU time (ms) of %d sort%s of %lld random items; rows K, columns X\n", O.Repeats,
                O.Repeats == 1 ? "" : "s", static_cast<long long>(O.Items));
@@ -93,9 +94,9 @@ Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
   for (int32_t K : O.K) {
     std::fprintf(Out, "%4d", K);
     for (int32_t X : O.X) {
-      if (Terminal) std::fprintf(stderr, "\r\033[Ksweeping K %d, X %d", K, X);
+      Show_Progress_Line(&P, "sweeping K %d, X %d", K, X);
       Pair_Timing T = Time_Pair(L, K, X, O.Repeats, O.Budget);
-      if (Terminal) std::fputs("\r\033[K", stderr);
+      Clear_Progress_Line(&P);
       std::fprintf(Out, " %8s", Cell_Text(T, O.Budget).c_str());
       std::fflush(Out);
       if (!T.Wrong && !T.Slow && (!R.Any || T.Median < R.Cell[R.Best].Median)) R.Any = true, R.Best = R.Cell.size();

@@ -29,21 +29,7 @@ struct Slot {
 
 }  // namespace
 
-Progress Start_Progress() { return Progress{isatty(STDERR_FILENO) == 1, std::chrono::steady_clock::now(), false}; }
-
-void Show_Progress(Progress& P, const char* What, int64_t Done, int64_t Of) {
-  if (!P.Shown || std::chrono::steady_clock::now() - P.Started < std::chrono::seconds(1)) return;
-  std::fprintf(stderr, "\r\033[Kzor_study: %s: %lld of %lld days", What, static_cast<long long>(Done),
-               static_cast<long long>(Of));
-  P.Drawn = true;
-}
-
-void Clear_Progress(Progress& P) {
-  if (P.Drawn) std::fputs("\r\033[K", stderr);
-  P.Drawn = false;
-}
-
-void For_Each_Day_In_Order(int32_t Days, int32_t Threads, size_t Record_Size, Progress& P, const char* What,
+void For_Each_Day_In_Order(int32_t Days, int32_t Threads, size_t Record_Size, Progress_Line& P, const char* What,
                            const std::function<void(int32_t Thread, int32_t Day, void* Record)>& Work,
                            const std::function<void(int32_t Day, const void* Record)>& Fold) {
   const int64_t Blocks = (int64_t{Days} + Block_Days - 1) / Block_Days;
@@ -81,7 +67,8 @@ void For_Each_Day_In_Order(int32_t Days, int32_t Threads, size_t Record_Size, Pr
       std::unique_lock<std::mutex> Hold(Lock);
       while (S.Block != Block) {
         Filled.wait_for(Hold, std::chrono::milliseconds(200));
-        Show_Progress(P, What, Block * Block_Days, Days);
+        if (Progress_Seconds(P) >= 1)
+          Show_Progress_Line(&P, "zor_study: %s: %lld of %d days", What, static_cast<long long>(Block * Block_Days), Days);
       }
     }
     int32_t First = static_cast<int32_t>(Block * Block_Days);

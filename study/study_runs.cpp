@@ -58,7 +58,7 @@ struct Candidate_Days {
 
 }  // namespace
 
-Staffing_Result Run_Staffing(const Study_Load& L, const int32_t Servers[Number_Of_Stations], Progress& P) {
+Staffing_Result Run_Staffing(const Study_Load& L, const int32_t Servers[Number_Of_Stations], Progress_Line& P) {
   std::vector<Thread_State> State(static_cast<size_t>(L.Threads));
   Staffing_Result R{};
   for (int S = 0; S < Number_Of_Stations; S++) R.At[S].Servers = Servers[S];
@@ -92,7 +92,7 @@ Staffing_Result Run_Staffing(const Study_Load& L, const int32_t Servers[Number_O
 }
 
 void Count_Day_Means(const Study_Load& L, const int32_t Servers[Number_Of_Stations],
-                     const double Width[Number_Of_Stations], std::vector<double> Count[Number_Of_Stations], Progress& P) {
+                     const double Width[Number_Of_Stations], std::vector<double> Count[Number_Of_Stations], Progress_Line& P) {
   std::vector<Thread_State> State(static_cast<size_t>(L.Threads));
   For_Each_Day_In_Order(
       L.Days, L.Threads, sizeof(Station_Day) * Number_Of_Stations, P, "drawing the chart",
@@ -189,7 +189,7 @@ void Search_Day(Thread_State& T, const Search_Pass& Pass, Candidate_Days Out[]) 
 
 /* Folds a pass over the first Days days into Tally. */
 void Tally_Counts(const Study_Load& L, const Search_Pass& Pass, int32_t Days,
-                  std::vector<Thread_State>& State, std::vector<Station_Tally> Tally[Number_Of_Stations], Progress& P) {
+                  std::vector<Thread_State>& State, std::vector<Station_Tally> Tally[Number_Of_Stations], Progress_Line& P) {
   char What[64];
   if (Pass.First_Station == Pass.Last_Station) std::snprintf(What, sizeof What, "searching %s", Station_Name[Pass.First_Station]);
   else std::snprintf(What, sizeof What, "searching every station");
@@ -255,7 +255,7 @@ int32_t Likely_Choice(const std::vector<Station_Tally>& Pilot, const Search_Targ
 ** before were chosen otherwise, or whose count lies further out. Every
 ** figure is the whole study's either way, so the result does not depend
 ** on the pilot, only the time it takes. */
-Search_Result Run_Search(const Study_Load& L, const Search_Target& Target, Progress& P) {
+Search_Result Run_Search(const Study_Load& L, const Search_Target& Target, Progress_Line& P) {
   constexpr int32_t Pilot_Days = 512, Pilot_Margin = 1;
   Search_Result R{};
   std::vector<Thread_State> State(static_cast<size_t>(L.Threads));

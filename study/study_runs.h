@@ -24,13 +24,13 @@ struct Staffing_Result {
 };
 
 /* Every day at one staffing, each station's waits and utilisation. */
-Staffing_Result Run_Staffing(const Study_Load& L, const int32_t Servers[Number_Of_Stations], Progress& P);
+Staffing_Result Run_Staffing(const Study_Load& L, const int32_t Servers[Number_Of_Stations], Progress_Line& P);
 
 /* The days again, counting each station's day means in bins of Width[S]
 ** from 0 (a last bin takes the rest): for the staffing chart, whose bins
 ** are known only once the highest day mean is. */
 void Count_Day_Means(const Study_Load& L, const int32_t Servers[Number_Of_Stations],
-                     const double Width[Number_Of_Stations], std::vector<double> Count[Number_Of_Stations], Progress& P);
+                     const double Width[Number_Of_Stations], std::vector<double> Count[Number_Of_Stations], Progress_Line& P);
 
 /* What a station must reach: a mean wait whose upper 95% bound is at most
 ** Target_Wait; or, with On_Days (0 < On_Days < 1), a share of days with
@@ -50,4 +50,4 @@ struct Search_Result {
 /* Station by station in route order, the smallest count in 1 .. Max_Servers
 ** that meets the target, with the stations before at their chosen counts
 ** and those after at Max_Servers, so they cannot slow the station judged. */
-Search_Result Run_Search(const Study_Load& L, const Search_Target& T, Progress& P);
+Search_Result Run_Search(const Study_Load& L, const Search_Target& T, Progress_Line& P);

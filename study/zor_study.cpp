@@ -17,8 +17,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "common/refusal.h"
 #include "common/staged_file.h"
-#include "common/unfinished_file.h"
 #include "common/zor_kit_version.h"
 #include "study/study_charts.h"
 #include "study/study_report.h"
@@ -34,26 +34,13 @@ struct Study_Options {
   std::string SVG;
 };
 
-int Refuse(const std::string& Message) {
-  std::string Line = Message;
-  std::replace(Line.begin(), Line.end(), '\n', ' ');
-  std::fprintf(stderr, "zor_study: %s (see --help)\n", Line.c_str());
-  return 2;
-}
+[[noreturn]] void Refuse(const std::string& Message) { Refuse_And_Exit("zor_study", (Message + " (see --help)").c_str()); }
 
 /* The chart is made beside its final name before the long work, so a
 ** folder that cannot take it is said at once, and renamed only when
 ** whole; a run that fails leaves neither it nor an older chart. */
-struct Chart_File {
-  std::FILE* Out = nullptr;
-  char Temp[4096] = "";
-};
-
-bool Finish_Chart(Chart_File& C, const std::string& SVG) {
-  bool Ok = !std::ferror(C.Out);
-  Ok = std::fclose(C.Out) == 0 && Ok;
-  if (Ok && Publish_Staged_File(C.Temp, SVG.c_str())) return true;
-  Remove_Unfinished_File();
+bool Finish_Chart(Staged_File& Chart, const std::string& SVG) {
+  if (Finish_Staged_File(&Chart, SVG.c_str())) return true;
   std::remove(SVG.c_str());
   std::fprintf(stderr, "zor_study: --svg: cannot write %s\n", SVG.c_str());
   return false;
@@ -121,16 +108,16 @@ int main(int Argc, char** Argv) {
   } catch (const CLI::Success& Done) {
     return App.exit(Done);
   } catch (const CLI::ParseError& Error) {
-    return Refuse(Error.what());
+    Refuse(Error.what());
   }
 
-  Chart_File Chart;
-  if (!O.SVG.empty() && (Chart.Out = Create_Staged_File(O.SVG.c_str(), Chart.Temp, sizeof Chart.Temp)) == nullptr)
-    return Refuse("--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
-  Progress P = Start_Progress();
+  Staged_File Chart{nullptr, ""};
+  if (!O.SVG.empty() && !Begin_Staged_File(&Chart, O.SVG.c_str()))
+    Refuse("--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
+  Progress_Line P = Start_Progress_Line();
   if (!O.Servers.empty()) {
     Staffing_Result R = Run_Staffing(L, O.Servers.data(), P);
-    Clear_Progress(P);
+    Clear_Progress_Line(&P);
     Print_Staffing(L, R, O.CSV);
     if (O.SVG.empty()) return 0;
     double Width[Number_Of_Stations];
@@ -142,13 +129,13 @@ int main(int Argc, char** Argv) {
     }
     std::fflush(stdout);
     Count_Day_Means(L, O.Servers.data(), Width, Count, P);
-    Clear_Progress(P);
+    Clear_Progress_Line(&P);
     Draw_Staffing(Chart.Out, L, R, Width, Count);
     return Finish_Chart(Chart, O.SVG) ? 0 : 1;
   }
   Search_Target T{O.Target, Share->count() > 0 ? O.On_Days : -1};
   Search_Result R = Run_Search(L, T, P);
-  Clear_Progress(P);
+  Clear_Progress_Line(&P);
   Print_Search(L, T, R, O.CSV);
   bool Met = R.Chosen[0] > 0 && R.Chosen[1] > 0 && R.Chosen[2] > 0;
   if (O.SVG.empty()) return Met ? 0 : 1;

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/item_file.h"
 #include "common/program_arguments.h"
-#include "common/record_io.h"
 
 namespace {
 
@@ -27,30 +27,13 @@ const char Help[] =
     "file cannot be read (a message on standard error).\n"
     "Example: make_raw 1000 random && printf '0\\n0\\n' | ./my_sort_bench && check_sorted\n";
 
-/* Reads a whole item file; a trailing partial item is ignored, as the
-** harness ignores it. */
-bool Read_Items(const char* Name, std::vector<int32_t>* Items) {
-  errno = 0;
-  std::FILE* In = Open_Binary_Input(Name);
-  if (In == nullptr) return false;
-  int32_t Block[16384];
-  size_t Read;
-  while ((Read = std::fread(Block, sizeof Block[0], 16384, In)) > 0) {
-    Host_To_File_Order(Block, Read * sizeof Block[0]);
-    Items->insert(Items->end(), Block, Block + Read);
-  }
-  bool Ok = !std::ferror(In);
-  std::fclose(In);
-  return Ok;
-}
-
 }  // namespace
 
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "check_sorted", Help);
   std::vector<int32_t> Raw, Sorted;
   for (auto [Name, Items] : {std::pair{"Raw", &Raw}, std::pair{"Sorted", &Sorted}})
-    if (!Read_Items(Name, Items)) {
+    if (!Read_Item_File(Name, Items)) {
       std::fprintf(stderr, "check_sorted: cannot read %s: %s\n", Name,
                    errno != 0 ? std::strerror(errno) : "not a readable file");
       return 2;

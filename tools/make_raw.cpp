@@ -17,9 +17,9 @@
 #include <random>
 #include <vector>
 
+#include "common/item_file.h"
 #include "common/program_arguments.h"
-#include "common/record_io.h"
-#include "common/staged_file.h"
+#include "sort_bench/sl_list.h"
 
 namespace {
 
@@ -34,8 +34,6 @@ const char Help[] =
     "Raw cannot be written. Raw is written under a temporary name and renamed\n"
     "when whole, so a failed or interrupted run never leaves a partial Raw.\n"
     "Example: make_raw 1000000 random 17\n";
-
-constexpr long long Harness_Limit = 1000000;
 
 int Usage() {
   std::fputs("usage: make_raw COUNT ORDER [SEED]\n"
@@ -53,19 +51,6 @@ bool Parse_Whole(const char* Text, long long Max, long long* Value) {
   if (errno != 0 || End == Text || *End != '\0' || V < 0 || V > Max) return false;
   *Value = V;
   return true;
-}
-
-/* The whole file first, under a temporary name; then its name. */
-bool Write_Raw(const std::vector<int32_t>& Items) {
-  char Temp[32];
-  std::FILE* Out = Create_Staged_File("Raw", Temp, sizeof Temp);
-  if (Out == nullptr) return false;
-  bool Written = std::fwrite(Items.data(), sizeof(int32_t), Items.size(), Out) == Items.size();
-  if (std::fclose(Out) != 0 || !Written) {
-    std::remove(Temp);
-    return false;
-  }
-  return Publish_Staged_File(Temp, "Raw");
 }
 
 }  // namespace
@@ -95,15 +80,15 @@ int main(int Argc, char** Argv) {
       default: Items[size_t(I)] = static_cast<int32_t>(Pick() % 10) * 1000 - 4000; break;
     }
   }
-  Host_To_File_Order(Items.data(), Items.size() * sizeof(int32_t));
-  if (!Write_Raw(Items)) {
+  /* The whole file first, under a temporary name; then its name. */
+  if (!Write_Item_File("Raw", Items.data(), Items.size())) {
     std::fputs("make_raw: cannot write Raw\n", stderr);
     return 1;
   }
   std::printf("Raw: %lld items, %s\n", Count, Order);
   /* The harness refuses such a Raw only after both entries are typed. */
-  if (Count > Harness_Limit)
+  if (Count > Max_List_Items)
     std::fprintf(stderr, "make_raw: note: %lld items is more than the sort harness accepts (%lld)\n", Count,
-                 Harness_Limit);
+                 static_cast<long long>(Max_List_Items));
   return 0;
 }

@@ -80,22 +80,20 @@ void Ask_Initial_Seed() {
 ** program reads. The old files are gone by now, so the name must be free:
 ** what still stands there (a folder that holds files) could not be
 ** replaced, and is refused at exit point 1 before any question is asked. */
-std::FILE* Create_Day_File(char* Temp, size_t Size) {
+void Create_Day_File(Staged_File* Day_File) {
   struct stat Status;
-  std::FILE* Out = lstat(ZOR_Binary_In, &Status) != 0 ? Create_Staged_File(ZOR_Binary_In, Temp, Size) : nullptr;
-  if (Out == nullptr) Main_Error(1, "  File: %s can not be opened for writing\n", ZOR_Binary_In);
-  return Out;
+  if (lstat(ZOR_Binary_In, &Status) == 0 || !Begin_Staged_File(Day_File, ZOR_Binary_In))
+    Main_Error(1, "  File: %s can not be opened for writing\n", ZOR_Binary_In);
 }
 
 /* Records go through a buffered stream, so a full disk may show only at
 ** the close: that is checked as strictly as each write. */
-void Write_Day(std::FILE* Out, const char* Temp, int32_t Total, const Customer_Parameters Day[]) {
+void Write_Day(Staged_File* Day_File, int32_t Total, const Customer_Parameters Day[]) {
   for (int32_t K = 0; K < Total; K++) {
-    if (!Write_Int32_Record(Out, &Day[K], sizeof Day[K]))
+    if (!Write_Int32_Record(Day_File->Out, &Day[K], sizeof Day[K]))
       Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
   }
-  if (std::fclose(Out) != 0 || !Publish_Staged_File(Temp, ZOR_Binary_In))
-    Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
+  if (!Finish_Staged_File(Day_File, ZOR_Binary_In)) Main_Error(10, "  fwrite failed to file: %s\n", ZOR_Binary_In);
 }
 
 }  // namespace
@@ -103,8 +101,8 @@ void Write_Day(std::FILE* Out, const char* Temp, int32_t Total, const Customer_P
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "workload_maker", Help);
   Clear_Old_Files();
-  char Temp[64];
-  std::FILE* Out = Create_Day_File(Temp, sizeof Temp);
+  Staged_File Day_File;
+  Create_Day_File(&Day_File);
 
   int32_t N = Ask_Customers_Per_Slot();
   Ask_Initial_Seed();
@@ -112,7 +110,7 @@ int main(int Argc, char** Argv) {
   Random_Stream Stream{Initial_Seed, 0, 0};
   Customer_Parameters Day[Max_Day_Customers];
   int32_t Total = Draw_Day(&Stream, N, Day);
-  Write_Day(Out, Temp, Total, Day);
+  Write_Day(&Day_File, Total, Day);
 
   std::printf("Number of customers: %d\n", Total);
   std::printf("Number of Customers per %d minute time slot %3d\n", Time_Slot_Minutes, N);
