@@ -108,9 +108,9 @@ int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Li
   return First;
 }
 
-}  // namespace
-
-int main(int Argc, char** Argv) {
+/* The options; a bad one ends the run with exit status 2, --help and
+** --version with 0. */
+Options Take_Options(int Argc, char** Argv) {
   Options O;
   CLI::App App{"simulator_checker [OPTIONS] PROGRAM [ARGS...]\n"
                "Runs a simulator of the ZOR day on a battery of days, each in a fresh folder holding\n"
@@ -145,11 +145,16 @@ int main(int Argc, char** Argv) {
     O.Command = App.remaining();
     if (O.Command.empty()) throw CLI::RequiredError("PROGRAM");
   } catch (const CLI::Success& Done) {
-    return App.exit(Done);
+    std::exit(App.exit(Done));
   } catch (const CLI::ParseError& Error) {
     Trouble(std::string(Error.what()) + " (see --help)");
   }
+  return O;
+}
 
+/* The program found, the folders made: a private scratch folder for the
+** trials, removed at the end, and the --keep folder if asked for. */
+Program_Under_Test Prepare(const Options& O) {
   Program_Under_Test Program{Resolve_Program(O.Command[0]), {O.Command.begin() + 1, O.Command.end()}, O.Time_Limit, ""};
   std::error_code Error;
   if (!O.Keep.empty()) {
@@ -157,58 +162,70 @@ int main(int Argc, char** Argv) {
     if (access(O.Keep.c_str(), W_OK) != 0) Trouble("--keep: cannot write in the folder " + O.Keep);
   }
   std::string Scratch = (std::filesystem::temp_directory_path(Error) / "simulator_checker.XXXXXX").string();
-  if (mkdtemp(Scratch.data()) == nullptr) Trouble("cannot make a scratch folder in " + std::filesystem::temp_directory_path(Error).string());
+  if (mkdtemp(Scratch.data()) == nullptr)
+    Trouble("cannot make a scratch folder in " + std::filesystem::temp_directory_path(Error).string());
   Program.Scratch = Scratch;
+  return Program;
+}
+
+/* Shrinks the failing day, prints what went wrong on the smallest one,
+** and keeps it if asked; returns the exit status, 1 or (when the day
+** cannot be kept) 2. */
+int Report_Failure(const Program_Under_Test& Program, const Options& O, int Failing, const Trial_Outcome& Failure,
+                   double Slowest_Held, Progress_Line& P) {
+  Trial_Day Day = Battery_Day(Failing, O.Seed);
+  /* A run past the time limit costs the whole limit, so the smaller days
+  ** tried while shrinking get a limit nearer what passing runs took. */
+  Program_Under_Test Shrinking = Program;
+  if (Failure.Kind == Outcome_Timed_Out)
+    Shrinking.Time_Limit = std::min(O.Time_Limit, std::max(1.0, 10 * Slowest_Held));
+  Show_Progress_Line(&P, "simulator_checker: day %d fails; looking for the smallest day that shows it", Failing + 1);
+  Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
+  Clear_Progress_Line(&P);
+  char* Text = nullptr;
+  size_t Size = 0;
+  std::FILE* Report = open_memstream(&Text, &Size);
+  Print_Failure(Report, O.Command[0], Day, Failing + 1, O.Trials, Failure, Shrunk, O.Time_Limit,
+                Shrinking.Time_Limit);
+  std::fclose(Report);
+  std::string Verdict_Text(Text, Size);
+  std::free(Text);
+  std::fputs(Verdict_Text.c_str(), stdout);
+  if (O.Keep.empty()) return 1;
+  if (!Keep_Day(O.Keep, Shrunk, Verdict_Text)) {
+    std::fprintf(stderr, "simulator_checker: --keep: cannot write the day into %s\n", O.Keep.c_str());
+    return 2;
+  }
+  /* The program by the path found for it: the rerun starts in another folder. */
+  std::string Command = " " + Program.Path;
+  for (const std::string& Word : Program.Arguments) Command += " " + Word;
+  std::printf("\nThe day is kept in %s. To rerun it by hand:\n  cd %s &&%s < entries && results_checker < "
+              "entries\n",
+              O.Keep.c_str(), O.Keep.c_str(), Command.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int Argc, char** Argv) {
+  Options O = Take_Options(Argc, Argv);
+  Program_Under_Test Program = Prepare(O);
   for (int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, Stop_Everything);
 
   Progress_Line P = Start_Progress_Line();
-  auto Started = std::chrono::steady_clock::now();
   Trial_Outcome Failure;
   double Slowest_Held = 0;
   int Failing = Run_Battery(Program, O, P, &Failure, &Slowest_Held);
   int Status = 0;
   if (Failing < 0) {
-    double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
     int Made_Up = std::min(O.Trials, Made_Up_Days());
     std::printf("%s followed the model on all %d days (%d made up, %d generated; seed %u) in %.1f s\n",
-                O.Command[0].c_str(), O.Trials, Made_Up, O.Trials - Made_Up, O.Seed, Seconds);
-  } else if (Failure.Kind == Outcome_Not_Run) {
-    std::filesystem::remove_all(Scratch, Error);
-    Trouble(Failure.Problem);
-  } else {
-    Trial_Day Day = Battery_Day(Failing, O.Seed);
-    /* A run past the time limit costs the whole limit, so the smaller days
-    ** tried while shrinking get a limit nearer what passing runs took. */
-    Program_Under_Test Shrinking = Program;
-    if (Failure.Kind == Outcome_Timed_Out)
-      Shrinking.Time_Limit = std::min(O.Time_Limit, std::max(1.0, 10 * Slowest_Held));
-    Show_Progress_Line(&P, "simulator_checker: day %d fails; looking for the smallest day that shows it", Failing + 1);
-    Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
-    Clear_Progress_Line(&P);
-    char* Text = nullptr;
-    size_t Size = 0;
-    std::FILE* Report = open_memstream(&Text, &Size);
-    Print_Failure(Report, O.Command[0], Day, Failing + 1, O.Trials, Failure, Shrunk, O.Time_Limit,
-                  Shrinking.Time_Limit);
-    std::fclose(Report);
-    std::string Verdict_Text(Text, Size);
-    std::free(Text);
-    std::fputs(Verdict_Text.c_str(), stdout);
-    if (!O.Keep.empty()) {
-      if (Keep_Day(O.Keep, Shrunk, Verdict_Text)) {
-        /* The program by the path found for it: the rerun starts in another folder. */
-        std::string Command = " " + Program.Path;
-        for (const std::string& Word : Program.Arguments) Command += " " + Word;
-        std::printf("\nThe day is kept in %s. To rerun it by hand:\n  cd %s &&%s < entries && results_checker < "
-                    "entries\n",
-                    O.Keep.c_str(), O.Keep.c_str(), Command.c_str());
-      } else {
-        std::fprintf(stderr, "simulator_checker: --keep: cannot write the day into %s\n", O.Keep.c_str());
-        Status = 2;
-      }
-    }
-    if (Status == 0) Status = 1;
+                O.Command[0].c_str(), O.Trials, Made_Up, O.Trials - Made_Up, O.Seed, Progress_Seconds(P));
+  } else if (Failure.Kind != Outcome_Not_Run) {
+    Status = Report_Failure(Program, O, Failing, Failure, Slowest_Held, P);
   }
-  std::filesystem::remove_all(Scratch, Error);
+  std::error_code Error;
+  std::filesystem::remove_all(Program.Scratch, Error);
+  if (Failing >= 0 && Failure.Kind == Outcome_Not_Run) Trouble(Failure.Problem);
   return Status;
 }

@@ -8,8 +8,10 @@
 ** and study_charts.cpp the pictures.
 */
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -46,9 +48,9 @@ bool Finish_Chart(Staged_File& Chart, const std::string& SVG) {
   return false;
 }
 
-}  // namespace
-
-int main(int Argc, char** Argv) {
+/* The options; a bad one ends the run with exit status 2, --help and
+** --version with 0. */
+Study_Options Take_Options(int Argc, char** Argv) {
   CLI::App App{"Simulates many days of one load with the reference model of the ZOR day, in memory and\n"
                "on every core, and reports each station's waits and utilisation with 95% confidence\n"
                "intervals; or finds the smallest staffing whose waits meet a target, on average or on\n"
@@ -106,34 +108,40 @@ int main(int Argc, char** Argv) {
     if (Share->count() > 0 && !(O.On_Days > 0 && O.On_Days < 1))
       throw CLI::ValidationError("--on-days", "give a share between 0 and 1, such as 0.9");
   } catch (const CLI::Success& Done) {
-    return App.exit(Done);
+    std::exit(App.exit(Done));
   } catch (const CLI::ParseError& Error) {
     Refuse(Error.what());
   }
 
-  Staged_File Chart{nullptr, ""};
-  if (!O.SVG.empty() && !Begin_Staged_File(&Chart, O.SVG.c_str()))
-    Refuse("--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
-  Progress_Line P = Start_Progress_Line();
-  if (!O.Servers.empty()) {
-    Staffing_Result R = Run_Staffing(L, O.Servers.data(), P);
-    Clear_Progress_Line(&P);
-    Print_Staffing(L, R, O.CSV);
-    if (O.SVG.empty()) return 0;
-    double Width[Number_Of_Stations];
-    std::vector<double> Count[Number_Of_Stations];
-    for (int S = 0; S < Number_Of_Stations; S++) {
-      size_t Bins = 0;
-      Width[S] = Staffing_Bin_Width(R.Highest_Day_Mean[S], &Bins);
-      Count[S].assign(Bins, 0);
-    }
-    std::fflush(stdout);
-    Count_Day_Means(L, O.Servers.data(), Width, Count, P);
-    Clear_Progress_Line(&P);
-    Draw_Staffing(Chart.Out, L, R, Width, Count);
-    return Finish_Chart(Chart, O.SVG) ? 0 : 1;
+  return O;
+}
+
+/* The figures of one staffing, and with --svg the histogram of its day
+** means, which needs a second pass over the days. */
+int Study_Staffing(const Study_Options& O, Staged_File& Chart, Progress_Line& P) {
+  const Study_Load& L = O.Load;
+  Staffing_Result R = Run_Staffing(L, O.Servers.data(), P);
+  Clear_Progress_Line(&P);
+  Print_Staffing(L, R, O.CSV);
+  if (O.SVG.empty()) return 0;
+  double Width[Number_Of_Stations];
+  std::vector<double> Count[Number_Of_Stations];
+  for (int S = 0; S < Number_Of_Stations; S++) {
+    size_t Bins = 0;
+    Width[S] = Staffing_Bin_Width(R.Highest_Day_Mean[S], &Bins);
+    Count[S].assign(Bins, 0);
   }
-  Search_Target T{O.Target, Share->count() > 0 ? O.On_Days : -1};
+  std::fflush(stdout);
+  Count_Day_Means(L, O.Servers.data(), Width, Count, P);
+  Clear_Progress_Line(&P);
+  Draw_Staffing(Chart.Out, L, R, Width, Count);
+  return Finish_Chart(Chart, O.SVG) ? 0 : 1;
+}
+
+/* The smallest staffing that meets the target; exit status 1 when none does. */
+int Search_Staffing(const Study_Options& O, Staged_File& Chart, Progress_Line& P) {
+  const Study_Load& L = O.Load;
+  Search_Target T{O.Target, O.On_Days > 0 ? O.On_Days : -1};
   Search_Result R = Run_Search(L, T, P);
   Clear_Progress_Line(&P);
   Print_Search(L, T, R, O.CSV);
@@ -141,4 +149,15 @@ int main(int Argc, char** Argv) {
   if (O.SVG.empty()) return Met ? 0 : 1;
   Draw_Search(Chart.Out, L, T, R);
   return Finish_Chart(Chart, O.SVG) && Met ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int Argc, char** Argv) {
+  Study_Options O = Take_Options(Argc, Argv);
+  Staged_File Chart{nullptr, ""};
+  if (!O.SVG.empty() && !Begin_Staged_File(&Chart, O.SVG.c_str()))
+    Refuse("--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
+  Progress_Line P = Start_Progress_Line();
+  return O.Servers.empty() ? Search_Staffing(O, Chart, P) : Study_Staffing(O, Chart, P);
 }
