@@ -19,16 +19,20 @@
 
 extern "C" void Bench_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
 
-static double CPU_Seconds() {
+namespace {
+
+double CPU_Seconds() {
   timespec Now;
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Now);
   return double(Now.tv_sec) + double(Now.tv_nsec) * 1e-9;
 }
 
-static double Median(std::vector<double> V) {
+double Median(std::vector<double> V) {
   std::nth_element(V.begin(), V.begin() + V.size() / 2, V.end());
   return V[V.size() / 2];
 }
+
+}  // namespace
 
 int main(int Argc, char** Argv) {
   int Rounds = Argc > 1 ? std::atoi(Argv[1]) : 5;

@@ -7,7 +7,11 @@
 #include <algorithm>
 #include <cmath>
 
-static const char Font[] = "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\"";
+namespace {
+
+const char Font[] = "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\"";
+
+}  // namespace
 
 void Svg_Begin(std::FILE* Out, int Width, int Height) {
   std::fprintf(Out,
@@ -43,10 +47,12 @@ double Nice_Step(double Span, int Count) {
   return (Fraction <= 1 ? 1 : Fraction <= 2 ? 2 : Fraction <= 5 ? 5 : 10) * Power;
 }
 
-/* Where a value falls along an axis, from 0 (Min) to 1 (Max), clipped. */
-static bool Is_Log(const Chart_Axis& A) { return A.Labels == Labels_Log || A.Labels == Labels_Log_Size; }
+namespace {
 
-static double Fraction_Of(const Chart_Axis& A, double V) {
+/* Where a value falls along an axis, from 0 (Min) to 1 (Max), clipped. */
+bool Is_Log(const Chart_Axis& A) { return A.Labels == Labels_Log || A.Labels == Labels_Log_Size; }
+
+double Fraction_Of(const Chart_Axis& A, double V) {
   double F;
   if (Is_Log(A)) {
     if (!(V > 0)) return 0;
@@ -58,10 +64,10 @@ static double Fraction_Of(const Chart_Axis& A, double V) {
   return std::clamp(F, 0.0, 1.0);
 }
 
-static double Page_X(const Chart_Panel& P, double V) { return P.Left + P.Width * Fraction_Of(P.X, V); }
-static double Page_Y(const Chart_Panel& P, double V) { return P.Top + P.Height * (1 - Fraction_Of(P.Y, V)); }
+double Page_X(const Chart_Panel& P, double V) { return P.Left + P.Width * Fraction_Of(P.X, V); }
+double Page_Y(const Chart_Panel& P, double V) { return P.Top + P.Height * (1 - Fraction_Of(P.Y, V)); }
 
-static void Tick_Label(char* Text, size_t Size, const Chart_Axis& A, double V) {
+void Tick_Label(char* Text, size_t Size, const Chart_Axis& A, double V) {
   if (A.Labels == Labels_Clock) {
     long long Minutes = std::llround(V / 60);
     std::snprintf(Text, Size, "%s%lld:%02lld", Minutes < 0 ? "-" : "", std::llabs(Minutes) / 60,
@@ -77,7 +83,7 @@ static void Tick_Label(char* Text, size_t Size, const Chart_Axis& A, double V) {
 
 /* The tick values of an axis: nice steps, whole minutes for the clock,
 ** each power of ten (and 2 and 5 times it on a short span) for a log axis. */
-static size_t Ticks_Of(const Chart_Axis& A, double Ticks[], size_t Most) {
+size_t Ticks_Of(const Chart_Axis& A, double Ticks[], size_t Most) {
   size_t N = 0;
   if (Is_Log(A)) {
     /* Over less than two decades powers of ten alone leave one tick or
@@ -102,6 +108,8 @@ static size_t Ticks_Of(const Chart_Axis& A, double Ticks[], size_t Most) {
   for (double V = std::ceil(A.Min / Step) * Step; V <= A.Max + Step * 1e-9 && N < Most; V += Step) Ticks[N++] = V;
   return N;
 }
+
+}  // namespace
 
 void Draw_Panel(std::FILE* Out, const Chart_Panel& P, const char* Title) {
   std::fprintf(Out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#fbfbfb\" stroke=\"#444\"/>\n",

@@ -113,9 +113,90 @@ void Check_First_Come(Rule_Tally& T, int32_t S, const std::vector<const Station_
 ** out of range (the servers rule names it) still occupies some server,
 ** though which one is unknown: while one lasts, only the number of free
 ** servers is judged, not which was taken. */
+/* The servers of one station while it is replayed. */
+struct Server_Board {
+  int32_t S, Servers;
+  int32_t Active[Max_Servers + 1];     // services running on each server
+  bool Freed_Now[Max_Servers + 1];     // a service on it ended at this instant
+  int64_t Unnumbered;                  // running services on a server out of range
+};
+
+bool On_A_Server(const Server_Board& B, const Station_Visit* V) { return V->Server >= 1 && V->Server <= B.Servers; }
+
+/* The lowest-numbered server that is surely free, or Servers + 1 when
+** the services on unknown servers may hold every free one. */
+int32_t Lowest_Free(const Server_Board& B) {
+  int64_t Free = 0;
+  int32_t Lowest = B.Servers + 1;
+  for (int32_t Server = B.Servers; Server >= 1; Server--)
+    if (B.Active[Server] == 0) Free++, Lowest = Server;
+  return Free > B.Unnumbered ? Lowest : B.Servers + 1;
+}
+
+std::string Freed_At_Arrival(const Server_Board& B, int32_t Server, int64_t Now, int64_t Arrived) {
+  if (!B.Freed_Now[Server] || Arrived != Now) return "";
+  return Format_Text("; server %d was freed at %" PRId64 ", the same instant: the model frees servers before it "
+                     "seats arrivals",
+                     Server, Now);
+}
+
+/* The services that end at Now give back their servers. */
+void End_Services(Server_Board& B, const std::vector<const Station_Visit*>& Ends, size_t* Next, int64_t Now) {
+  std::fill(std::begin(B.Freed_Now), std::end(B.Freed_Now), false);
+  for (; *Next < Ends.size() && Ends[*Next]->Departed == Now; ++*Next) {
+    const Station_Visit* V = Ends[*Next];
+    if (On_A_Server(B, V)) B.Active[V->Server]--, B.Freed_Now[V->Server] = true;
+    else B.Unnumbered--;
+  }
+}
+
+/* The services that start at Now take their servers, each of which must
+** be the lowest-numbered free one. */
+void Start_Services(Rule_Tally& T, Server_Board& B, const std::vector<const Station_Visit*>& Starts, size_t* Next,
+                    int64_t Now) {
+  for (; *Next < Starts.size() && Starts[*Next]->Start == Now; ++*Next) {
+    const Station_Visit* V = Starts[*Next];
+    if (!On_A_Server(B, V)) {
+      if (V->Departed > V->Start) B.Unnumbered++;
+      continue;
+    }
+    int32_t Lowest = Lowest_Free(B);
+    if (B.Unnumbered == 0 && Lowest <= B.Servers && Lowest != V->Server) {
+      std::string Why = Format_Text("at %" PRId64 " server %d was the lowest-numbered free one", Now, Lowest);
+      Why += Freed_At_Arrival(B, Lowest, Now, V->Arrived);
+      if (V->Arrived < Now) Why += "; servers freed at one instant go lowest-numbered first, to the longest waiting";
+      Note(T, Rule_No_Idle, V->Customer, B.S, Visit_Field_Name(B.S, Server_Field), Start_Decision(*V, B.S),
+           Text_Of(Lowest), Text_Of(V->Server), Why);
+    }
+    if (V->Departed > V->Start) B.Active[V->Server]++;
+  }
+}
+
+/* Everyone still waiting at Now waits beside a free server, if there is
+** one; each is counted once and then no longer followed. Had the server
+** just been freed, the model would have seated the customer at that
+** departure. Unused_Hint goes with a free server above any the file uses. */
+void Note_Idle_Beside_Waiting(Rule_Tally& T, const Server_Board& B, const std::vector<const Station_Visit*>& Waiting,
+                              size_t* Head, int64_t Now, int32_t Highest_Used, const std::string& Unused_Hint) {
+  int32_t Free = Lowest_Free(B);
+  if (Free > B.Servers) return;
+  When At = B.Freed_Now[Free] ? When{Now, Phase_Departure, int64_t{B.S} * (Max_Servers + 1) + Free}
+                              : When{Now, Phase_Arrival, 0};
+  for (; *Head < Waiting.size(); ++*Head) {
+    const Station_Visit* V = Waiting[*Head];
+    if (V->Start <= Now) continue;
+    if (!B.Freed_Now[Free]) At.Tie = V->Customer;
+    Note(T, Rule_No_Idle, V->Customer, B.S, Visit_Field_Name(B.S, Departed_Field), At,
+         "at most " + Text_Of(Now + V->Service), Text_Of(V->Departed),
+         Format_Text("the customer waits at %" PRId64 " while server %d is free", Now, Free) +
+             Freed_At_Arrival(B, Free, Now, V->Arrived),
+         Free > Highest_Used ? Unused_Hint : "");
+  }
+}
+
 void Check_No_Idle(Rule_Tally& T, int32_t S, int32_t Servers, const std::vector<Station_Visit>& Visits,
                    const std::vector<const Station_Visit*>& Order) {
-  auto Valid = [Servers](const Station_Visit* V) { return V->Server >= 1 && V->Server <= Servers; };
+  Server_Board B{S, Servers, {}, {}, 0};
   std::vector<const Station_Visit*> Starts(Order), Ends;
   std::stable_sort(Starts.begin(), Starts.end(),
                    [](const Station_Visit* A, const Station_Visit* B) { return A->Start < B->Start; });
@@ -127,28 +208,11 @@ void Check_No_Idle(Rule_Tally& T, int32_t S, int32_t Servers, const std::vector<
   for (const Station_Visit& V : Visits) Instants.insert(Instants.end(), {V.Arrived, V.Start, V.Departed});
   std::sort(Instants.begin(), Instants.end());
   Instants.erase(std::unique(Instants.begin(), Instants.end()), Instants.end());
-
-  int32_t Active[Max_Servers + 1] = {};
-  bool Freed_Now[Max_Servers + 1] = {};
-  int64_t Unnumbered = 0;
-  auto First_Free = [&Active, &Unnumbered, Servers]() {
-    int64_t Free = 0;
-    int32_t Lowest = Servers + 1;
-    for (int32_t Server = Servers; Server >= 1; Server--)
-      if (Active[Server] == 0) Free++, Lowest = Server;
-    return Free > Unnumbered ? Lowest : Servers + 1;
-  };
-  auto Same_Instant = [&Freed_Now](int32_t Server, int64_t Now, int64_t Arrived) {
-    if (!Freed_Now[Server] || Arrived != Now) return std::string();
-    return Format_Text("; server %d was freed at %" PRId64 ", the same instant: the model frees servers before it "
-                       "seats arrivals",
-                       Server, Now);
-  };
   /* A simulator that never takes the top servers may have been given
   ** fewer, or read the counts in another order. */
   int32_t Highest_Used = 0;
   for (const Station_Visit& V : Visits)
-    if (Valid(&V)) Highest_Used = std::max(Highest_Used, V.Server);
+    if (On_A_Server(B, &V)) Highest_Used = std::max(Highest_Used, V.Server);
   std::string Unused_Hint =
       Format_Text("the file never uses a server above %d of the %d given for %s: was the simulator given the same "
                   "server counts, in the order LAB, X_RAY, EKG?",
@@ -156,47 +220,11 @@ void Check_No_Idle(Rule_Tally& T, int32_t S, int32_t Servers, const std::vector<
   std::vector<const Station_Visit*> Waiting;  // in arrival order; Waiting[Head ..] may still wait
   size_t Next_Arrival = 0, Next_Start = 0, Next_End = 0, Head = 0;
   for (int64_t Now : Instants) {
-    std::fill(std::begin(Freed_Now), std::end(Freed_Now), false);
-    for (; Next_End < Ends.size() && Ends[Next_End]->Departed == Now; Next_End++) {
-      const Station_Visit* V = Ends[Next_End];
-      if (Valid(V)) Active[V->Server]--, Freed_Now[V->Server] = true;
-      else Unnumbered--;
-    }
-    for (; Next_Start < Starts.size() && Starts[Next_Start]->Start == Now; Next_Start++) {
-      const Station_Visit* V = Starts[Next_Start];
-      if (!Valid(V)) {
-        if (V->Departed > V->Start) Unnumbered++;
-        continue;
-      }
-      int32_t Lowest = First_Free();
-      if (Unnumbered == 0 && Lowest <= Servers && Lowest != V->Server) {
-        std::string Why = Format_Text("at %" PRId64 " server %d was the lowest-numbered free one", Now, Lowest);
-        Why += Same_Instant(Lowest, Now, V->Arrived);
-        if (V->Arrived < Now) Why += "; servers freed at one instant go lowest-numbered first, to the longest waiting";
-        Note(T, Rule_No_Idle, V->Customer, S, Visit_Field_Name(S, Server_Field), Start_Decision(*V, S),
-             Text_Of(Lowest), Text_Of(V->Server), Why);
-      }
-      if (V->Departed > V->Start) Active[V->Server]++;
-    }
+    End_Services(B, Ends, &Next_End, Now);
+    Start_Services(T, B, Starts, &Next_Start, Now);
     for (; Next_Arrival < Order.size() && Order[Next_Arrival]->Arrived == Now; Next_Arrival++)
       if (Order[Next_Arrival]->Start > Now) Waiting.push_back(Order[Next_Arrival]);
-    int32_t Free = First_Free();
-    if (Free > Servers) continue;
-    /* Everyone still waiting now waits beside a free server; each is
-    ** counted once and then no longer followed. Had the server just been
-    ** freed, the model would have seated the customer at that departure. */
-    When At = Freed_Now[Free] ? When{Now, Phase_Departure, int64_t{S} * (Max_Servers + 1) + Free}
-                              : When{Now, Phase_Arrival, 0};
-    for (; Head < Waiting.size(); Head++) {
-      const Station_Visit* V = Waiting[Head];
-      if (V->Start <= Now) continue;
-      if (!Freed_Now[Free]) At.Tie = V->Customer;
-      Note(T, Rule_No_Idle, V->Customer, S, Visit_Field_Name(S, Departed_Field), At,
-           "at most " + Text_Of(Now + V->Service), Text_Of(V->Departed),
-           Format_Text("the customer waits at %" PRId64 " while server %d is free", Now, Free) +
-               Same_Instant(Free, Now, V->Arrived),
-           Free > Highest_Used ? Unused_Hint : "");
-    }
+    Note_Idle_Beside_Waiting(T, B, Waiting, &Head, Now, Highest_Used, Unused_Hint);
   }
 }
 

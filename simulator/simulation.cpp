@@ -78,14 +78,14 @@ Event Pop_Event(std::vector<Event>& Heap) {
   return First;
 }
 
-void Trace_Line(std::vector<Trace_Event>* Trace, int32_t Time, int32_t Customer, int32_t Place, int32_t Kind,
-                       int32_t Server, size_t Waiting) {
+void Record_Trace(std::vector<Trace_Event>* Trace, int32_t Time, int32_t Customer, int32_t Place, int32_t Kind,
+                  int32_t Server, size_t Waiting) {
   if (Trace != nullptr)
     Trace->push_back(Trace_Event{Time, Customer + 1, Place, Kind, Server, static_cast<int32_t>(Waiting)});
 }
 
 void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Visit& V, const Customer_Parameters& P,
-                          int32_t Now, int32_t S, int32_t Server, int32_t Customer) {
+                   int32_t Now, int32_t S, int32_t Server, int32_t Customer) {
   int32_t Wait = Now - V.Arrived;
   Summary.Total_Wait += Wait;
   if (Wait > Summary.Max_Wait) Summary.Max_Wait = Wait;
@@ -110,90 +110,115 @@ Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32
   return R;
 }
 
+/* Everything one simulated day holds while it runs. */
+struct Day_Run {
+  const Customer_Parameters* Day;
+  const int32_t* Servers;
+  Day_Summary* Summary;
+  std::vector<Trace_Event>* Trace;
+  std::vector<Station_State> Stations;
+  std::vector<Visit> Visits;  // [customer * Number_Of_Stations + station]
+  std::vector<int32_t> Arrived_ZOR, Departed_ZOR;
+  std::vector<Event> Heap;
+  size_t In_ZOR;
+};
+
+Visit& Visit_Of(Day_Run& D, int32_t Customer, int32_t S) {
+  return D.Visits[static_cast<size_t>(Customer) * Number_Of_Stations + S];
+}
+
+/* Every arrival at LAB is known from the start: they wait in a sorted
+** list beside the heap, which then holds only what is in progress. */
+std::vector<Event> Arrivals_At_LAB(Day_Run& D, int32_t Count) {
+  std::vector<Event> Arrivals(static_cast<size_t>(Count));
+  int32_t Now = 0;
+  for (int32_t C = 0; C < Count; C++) {
+    Now += D.Day[C].Interarrival_Time;
+    D.Arrived_ZOR[C] = Now;
+    if (D.Trace != nullptr) Push_Event(D.Heap, Make_Event(Now, Arrive_ZOR, Trace_ZOR, 0, C));
+    Arrivals[static_cast<size_t>(C)] = Make_Event(Now + D.Day[C].Travel_Time_To_LAB, Arrival, LAB, 0, C);
+  }
+  std::sort(Arrivals.begin(), Arrivals.end(), [](const Event& A, const Event& B) { return Event_Before(A, B); });
+  return Arrivals;
+}
+
+/* On arrival the customer joins the queue; a free server takes it from
+** there at once. */
+void Arrive(Day_Run& D, const Event& E) {
+  Station_State& At = D.Stations[E.Station];
+  Station_Summary& Sum = D.Summary->At[E.Station];
+  Visit& V = Visit_Of(D, E.Customer, E.Station);
+  V.Arrived = E.Time;
+  V.Queue_Length = static_cast<int32_t>(At.Queue.size() - At.Head);
+  Sum.Visits++;
+  Record_Trace(D.Trace, E.Time, E.Customer, E.Station, Trace_Arrive, 0, At.Queue.size() - At.Head + 1);
+  int32_t Free = 1;
+  while (Free <= D.Servers[E.Station] && At.Busy_With[Free] != 0) Free++;
+  if (Free > D.Servers[E.Station]) {
+    At.Queue.push_back(E.Customer);
+    return;
+  }
+  At.Busy_With[Free] = E.Customer + 1;
+  Start_Service(D.Heap, Sum, V, D.Day[E.Customer], E.Time, E.Station, Free, E.Customer);
+  Record_Trace(D.Trace, E.Time, E.Customer, E.Station, Trace_Start, Free, At.Queue.size() - At.Head);
+}
+
+/* The server freed takes the longest waiting, if anyone waits; the
+** customer who left goes on to the next place on its route. */
+void Depart(Day_Run& D, const Event& E) {
+  Station_State& At = D.Stations[E.Station];
+  const Customer_Parameters& P = D.Day[E.Customer];
+  Visit_Of(D, E.Customer, E.Station).Departed = E.Time;
+  D.Summary->Last_Departure = E.Time;
+  At.Busy_With[E.Server] = 0;
+  Record_Trace(D.Trace, E.Time, E.Customer, E.Station, Trace_Depart, E.Server, At.Queue.size() - At.Head);
+  if (At.Head < At.Queue.size()) {
+    int32_t Next = At.Queue[At.Head++];
+    At.Busy_With[E.Server] = Next + 1;
+    Start_Service(D.Heap, D.Summary->At[E.Station], Visit_Of(D, Next, E.Station), D.Day[Next], E.Time, E.Station,
+                  E.Server, Next);
+    Record_Trace(D.Trace, E.Time, Next, E.Station, Trace_Start, E.Server, At.Queue.size() - At.Head);
+  }
+  int32_t Onward = Next_Place(P, E.Station);
+  int32_t Then = E.Time + Travel_Time_To(P, Onward);
+  if (Onward != Number_Of_Stations) {
+    Push_Event(D.Heap, Make_Event(Then, Arrival, Onward, 0, E.Customer));
+    return;
+  }
+  D.Departed_ZOR[E.Customer] = Then;
+  D.Summary->Time_In_ZOR += int64_t{Then} - D.Arrived_ZOR[E.Customer];
+  if (D.Trace != nullptr) Push_Event(D.Heap, Make_Event(Then, Leave_ZOR, Trace_ZOR, 0, E.Customer));
+}
+
 }  // namespace
 
 void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
                   Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace) {
-  std::vector<Station_State> Stations(Number_Of_Stations);
-  std::vector<Visit> Visits(static_cast<size_t>(Count) * Number_Of_Stations, Visit{0, 0, 0, 0});
-  std::vector<int32_t> Arrived_ZOR(static_cast<size_t>(Count));
-  std::vector<Event> Heap;
-  Heap.reserve(static_cast<size_t>(Count) + 64);
+  const size_t Customers = static_cast<size_t>(Count);
+  Day_Run D{Day, Servers, Summary, Trace, std::vector<Station_State>(Number_Of_Stations),
+            std::vector<Visit>(Customers * Number_Of_Stations, Visit{0, 0, 0, 0}), std::vector<int32_t>(Customers),
+            std::vector<int32_t>(Customers), {}, 0};
+  D.Heap.reserve(Customers + 64);
   *Summary = Day_Summary{};
   for (int32_t S = 0; S < Number_Of_Stations; S++) {
-    Stations[S] = Station_State{};
-    Stations[S].Queue.reserve(static_cast<size_t>(Count));
+    D.Stations[S] = Station_State{};
+    D.Stations[S].Queue.reserve(Customers);
     Summary->At[S].Servers = Servers[S];
   }
-
-  /* Every arrival at LAB is known from the start: they wait in a sorted
-  ** list beside the heap, which then holds only what is in progress. */
-  std::vector<Event> Arrivals_At_LAB(static_cast<size_t>(Count));
-  int32_t Now = 0;
-  for (int32_t C = 0; C < Count; C++) {
-    Now += Day[C].Interarrival_Time;
-    Arrived_ZOR[C] = Now;
-    if (Trace != nullptr) Push_Event(Heap, Make_Event(Now, Arrive_ZOR, Trace_ZOR, 0, C));
-    Arrivals_At_LAB[static_cast<size_t>(C)] = Make_Event(Now + Day[C].Travel_Time_To_LAB, Arrival, LAB, 0, C);
-  }
-  std::sort(Arrivals_At_LAB.begin(), Arrivals_At_LAB.end(), [](const Event& A, const Event& B) { return Event_Before(A, B); });
-
-  std::vector<int32_t> Departed_ZOR(static_cast<size_t>(Count));
-  size_t In_ZOR = 0, Next_At_LAB = 0;
-  while (!Heap.empty() || Next_At_LAB < Arrivals_At_LAB.size()) {
-    bool From_List = Next_At_LAB < Arrivals_At_LAB.size() &&
-                     (Heap.empty() || Event_Before(Arrivals_At_LAB[Next_At_LAB], Heap.front()));
-    Event E = From_List ? Arrivals_At_LAB[Next_At_LAB++] : Pop_Event(Heap);
+  std::vector<Event> At_LAB = Arrivals_At_LAB(D, Count);
+  for (size_t Next_At_LAB = 0; !D.Heap.empty() || Next_At_LAB < At_LAB.size();) {
+    bool From_List = Next_At_LAB < At_LAB.size() && (D.Heap.empty() || Event_Before(At_LAB[Next_At_LAB], D.Heap.front()));
+    Event E = From_List ? At_LAB[Next_At_LAB++] : Pop_Event(D.Heap);
     if (E.Kind == Arrive_ZOR || E.Kind == Leave_ZOR) {
-      In_ZOR = E.Kind == Arrive_ZOR ? In_ZOR + 1 : In_ZOR - 1;
-      Trace_Line(Trace, E.Time, E.Customer, Trace_ZOR, E.Kind == Arrive_ZOR ? Trace_Arrive : Trace_Leave, 0, In_ZOR);
-      continue;
-    }
-    const Customer_Parameters& P = Day[E.Customer];
-    Station_State& At = Stations[E.Station];
-    Station_Summary& Sum = Summary->At[E.Station];
-    Visit& V = Visits[static_cast<size_t>(E.Customer) * Number_Of_Stations + E.Station];
-    if (E.Kind == Arrival) {
-      V.Arrived = E.Time;
-      V.Queue_Length = static_cast<int32_t>(At.Queue.size() - At.Head);
-      Sum.Visits++;
-      /* On arrival the customer joins the queue; a free server takes it
-      ** from there at once. */
-      Trace_Line(Trace, E.Time, E.Customer, E.Station, Trace_Arrive, 0, At.Queue.size() - At.Head + 1);
-      int32_t Free = 1;
-      while (Free <= Servers[E.Station] && At.Busy_With[Free] != 0) Free++;
-      if (Free <= Servers[E.Station]) {
-        At.Busy_With[Free] = E.Customer + 1;
-        Start_Service(Heap, Sum, V, P, E.Time, E.Station, Free, E.Customer);
-        Trace_Line(Trace, E.Time, E.Customer, E.Station, Trace_Start, Free, At.Queue.size() - At.Head);
-      } else {
-        At.Queue.push_back(E.Customer);
-      }
-      continue;
-    }
-    V.Departed = E.Time;
-    Summary->Last_Departure = E.Time;
-    At.Busy_With[E.Server] = 0;
-    Trace_Line(Trace, E.Time, E.Customer, E.Station, Trace_Depart, E.Server, At.Queue.size() - At.Head);
-    if (At.Head < At.Queue.size()) {
-      int32_t Next = At.Queue[At.Head++];
-      At.Busy_With[E.Server] = Next + 1;
-      Visit& Waited = Visits[static_cast<size_t>(Next) * Number_Of_Stations + E.Station];
-      Start_Service(Heap, Sum, Waited, Day[Next], E.Time, E.Station, E.Server, Next);
-      Trace_Line(Trace, E.Time, Next, E.Station, Trace_Start, E.Server, At.Queue.size() - At.Head);
-    }
-    int32_t Onward = Next_Place(P, E.Station);
-    int32_t Then = E.Time + Travel_Time_To(P, Onward);
-    if (Onward == Number_Of_Stations) {
-      Departed_ZOR[E.Customer] = Then;
-      Summary->Time_In_ZOR += int64_t{Then} - Arrived_ZOR[E.Customer];
-      if (Trace != nullptr) Push_Event(Heap, Make_Event(Then, Leave_ZOR, Trace_ZOR, 0, E.Customer));
+      D.In_ZOR = E.Kind == Arrive_ZOR ? D.In_ZOR + 1 : D.In_ZOR - 1;
+      Record_Trace(Trace, E.Time, E.Customer, Trace_ZOR, E.Kind == Arrive_ZOR ? Trace_Arrive : Trace_Leave, 0, D.In_ZOR);
+    } else if (E.Kind == Arrival) {
+      Arrive(D, E);
     } else {
-      Push_Event(Heap, Make_Event(Then, Arrival, Onward, 0, E.Customer));
+      Depart(D, E);
     }
   }
-
   if (Results == nullptr) return;
   for (int32_t C = 0; C < Count; C++)
-    Results[C] = Result_Of(C, Day[C], Arrived_ZOR[C], Departed_ZOR[C], &Visits[static_cast<size_t>(C) * Number_Of_Stations]);
+    Results[C] = Result_Of(C, Day[C], D.Arrived_ZOR[C], D.Departed_ZOR[C], &Visit_Of(D, C, 0));
 }

@@ -78,11 +78,13 @@ void Build_SL_List_From(std::FILE* In, const char* Path, SL_Node** Head, int32_t
   std::fclose(In);
 }
 
+namespace {
+
 /* The number of distinct nodes of a circular list from Head up to where
 ** it first comes back on itself, or -1 if the list ends. Brent's method
 ** finds the cycle's length reading only Next; a second pass, one cycle
 ** length apart, finds where the cycle starts. */
-static int64_t Nodes_Before_Return(SL_Node* Head) {
+int64_t Nodes_Before_Return(SL_Node* Head) {
   if (Head == nullptr) return -1;
   SL_Node* Tortoise = Head;
   SL_Node* Hare = Head->Next;
@@ -108,7 +110,9 @@ static int64_t Nodes_Before_Return(SL_Node* Head) {
   return Lead_In + Cycle_Length;
 }
 
-void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Count) {
+/* Writes at most Count + 5 items of the list to Path; returns whether
+** the walk stopped at the bound rather than at the null end. */
+bool Write_Bounded(const char* Path, SL_Node* Head, int32_t Count) {
   const char* Writer = "Write_Sorted_File_From_SL_List";
   std::FILE* Out = std::fopen(Path, "wb");
   if (Out == nullptr) Fail(Writer, "Unable to open", Path);
@@ -120,7 +124,7 @@ void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Co
   int32_t Block[Block_Items];
   int Filled = 0;
   int64_t Written = 0;
-  SL_Node* Node = *Head;
+  SL_Node* Node = Head;
   bool Failed = false;
   for (; Node != nullptr && Written < Write_Limit; Node = Node->Next, Written++) {
     Block[Filled++] = Node->Item;
@@ -140,19 +144,30 @@ void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Co
     }
     Fail(Writer, "Unable to write", Path);
   }
+  return Node != nullptr;
+}
 
-  /* A walk that reached the null end proved the list well-formed; only a
-  ** list cut off by the bound can be circular, and only then is the cost
-  ** of looking for the cycle paid. */
+/* Frees at most Count + 6 nodes from Head. A walk that reached the null
+** end proved the list well-formed; only a list cut off by the bound can
+** be circular, and only then is the cost of looking for the cycle paid,
+** so that no node is freed twice. */
+void Release_Bounded(SL_Node* Head, int32_t Count, bool Cut_Off) {
   int64_t Release_Limit = int64_t{Count} + 6;
-  if (Node != nullptr) {
-    int64_t Distinct = Nodes_Before_Return(*Head);
+  if (Cut_Off) {
+    int64_t Distinct = Nodes_Before_Return(Head);
     if (Distinct >= 0 && Distinct < Release_Limit) Release_Limit = Distinct;
   }
-  Node = *Head;
+  SL_Node* Node = Head;
   for (int64_t Released = 0; Node != nullptr && Released < Release_Limit; Released++) {
     SL_Node* Next = Node->Next;
     std::free(Node);
     Node = Next;
   }
+}
+
+}  // namespace
+
+void Write_Sorted_File_From_SL_List(const char* Path, SL_Node** Head, int32_t Count) {
+  bool Cut_Off = Write_Bounded(Path, *Head, Count);
+  Release_Bounded(*Head, Count, Cut_Off);
 }

@@ -23,7 +23,9 @@
 #include "common/read_int32.h"
 #include "sort_bench/sl_list.h"
 
-static const char Help[] =
+namespace {
+
+const char Help[] =
     "Usage: PROGRAM   (a sort timing program: libsort_bench.a linked with a\n"
     "                  module that defines Sort_Singly_Linked_List)\n"
     "Asks on standard output for K (0 .. 20) and X (0 .. 500), each a number\n"
@@ -36,6 +38,7 @@ static const char Help[] =
     "output) or a failure of Raw or Sorted (a message on standard error).\n"
     "Example: printf '10\\n32\\n' | ./my_sort_bench\n";
 
+}  // namespace
 
 /* CPU time of this process (user plus system, not its children) in
 ** microseconds, from the kernel's tick counts at their real rate. The
@@ -51,10 +54,12 @@ extern "C" clock_t clock(void) noexcept {
   return static_cast<int32_t>(Microseconds);
 }
 
-static int32_t Now() { return static_cast<int32_t>(clock()); }
+namespace {
+
+int32_t Now() { return static_cast<int32_t>(clock()); }
 
 /* Whole milliseconds between two readings, wrap-safe. */
-static int32_t Milliseconds(int32_t From, int32_t To) {
+int32_t Milliseconds(int32_t From, int32_t To) {
   int32_t Elapsed = static_cast<int32_t>(static_cast<uint32_t>(To) - static_cast<uint32_t>(From));
   return Elapsed / 1000;
 }
@@ -62,7 +67,7 @@ static int32_t Milliseconds(int32_t From, int32_t To) {
 /* One entry: a number followed directly by the return key. The number is
 ** echoed before it is judged, so the user sees what was read (0 when no
 ** number could be read). */
-static int32_t Ask(const char* Name, int32_t Max, int* Terminator) {
+int32_t Ask(const char* Name, int32_t Max, int* Terminator) {
   std::printf("Enter %s with %d <= %s <= %d and a return\n%s: ", Name, 0, Name, Max, Name);
   std::fflush(stdout);
   int32_t Value = 0;
@@ -76,10 +81,12 @@ static int32_t Ask(const char* Name, int32_t Max, int* Terminator) {
 }
 
 /* The program is named by whoever links it; answer with the name it was run by. */
-static const char* Program_Name(const char* Path) {
+const char* Program_Name(const char* Path) {
   const char* Slash = std::strrchr(Path, '/');
   return Slash != nullptr ? Slash + 1 : Path;
 }
+
+}  // namespace
 
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, Argc > 0 ? Program_Name(Argv[0]) : "sort_bench", Help);

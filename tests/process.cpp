@@ -65,12 +65,16 @@ Run_Options Memory_Checked() {
   return Options;
 }
 
-static std::vector<std::string> Split_Words(const std::string& Line) {
+namespace {
+
+std::vector<std::string> Split_Words(const std::string& Line) {
   std::istringstream In(Line);
   std::vector<std::string> Words;
   for (std::string W; In >> W;) Words.push_back(W);
   return Words;
 }
+
+}  // namespace
 
 Run_Result Run_Program(const std::string& Program, const std::string& Folder, const std::string& Stdin,
                        const Run_Options& Options, const std::vector<std::string>& Arguments) {

@@ -26,7 +26,7 @@ const uint32_t Jump[State_Batch_Size] = {16807u,      282475249u, 1622650073u, 9
 
 namespace {
 
-constexpr int32_t Modulus = 2147483647;
+constexpr int32_t Modulus = Park_Miller_Modulus;
 constexpr int Bucket_Bits = 8;  // of the state below its leading one, as Expo_Bucket takes them
 constexpr int Buckets = 32 << Bucket_Bits;
 

@@ -20,7 +20,7 @@
 
 /* The same as Park_Miller_Step for every State in 1 .. 2^31 - 1. */
 inline int32_t Park_Miller_Step_64(int32_t State) {
-  uint64_t Product = static_cast<uint64_t>(State) * 16807u;
+  uint64_t Product = static_cast<uint64_t>(State) * static_cast<uint64_t>(Park_Miller_Multiplier);
   uint64_t Folded = (Product & 0x7FFFFFFFu) + (Product >> 31);
   /* A second fold maps 2^31 - 1 .. 2^32 - 2 down; 2^31 - 1 itself stays,
   ** as Schrage's step keeps it (it is the only state that steps to 0 mod
@@ -102,6 +102,6 @@ inline int32_t Next_State(State_Batch* B) {
   return B->Stream->Seed = B->State[B->Used++];
 }
 
-inline double Uniform_Fast(State_Batch* B) { return static_cast<double>(Next_State(B)) / 2147483647; }
+inline double Uniform_Fast(State_Batch* B) { return static_cast<double>(Next_State(B)) / Park_Miller_Modulus; }
 
 inline int32_t Expo_Fast(State_Batch* B, int Which) { return Expo_From_State(Which, Next_State(B)); }

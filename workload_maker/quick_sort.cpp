@@ -8,11 +8,15 @@
 
 #include <utility>
 
-static int32_t Median_Of_Three(int32_t A, int32_t B, int32_t C) {
+namespace {
+
+int32_t Median_Of_Three(int32_t A, int32_t B, int32_t C) {
   if (A > B) std::swap(A, B);
   if (B > C) std::swap(B, C);
   return A > B ? A : B;
 }
+
+}  // namespace
 
 void Quick_Sort(int32_t Values[], int32_t Left, int32_t Right) {
   if (Left == 0 || Left >= Right) return;

@@ -23,12 +23,16 @@
 
 int32_t Initial_Seed = 0;
 
-static Random_Stream Process_Stream = {0, 0, 0};
+namespace {
 
-static constexpr int32_t Multiplier = 16807;
-static constexpr int32_t Modulus = 2147483647;
-static constexpr int32_t Schrage_Quotient = Modulus / Multiplier;   /* 127773 */
-static constexpr int32_t Schrage_Remainder = Modulus % Multiplier;  /* 2836 */
+Random_Stream Process_Stream = {0, 0, 0};
+
+constexpr int32_t Multiplier = Park_Miller_Multiplier;
+constexpr int32_t Modulus = Park_Miller_Modulus;
+constexpr int32_t Schrage_Quotient = Modulus / Multiplier;   /* 127773 */
+constexpr int32_t Schrage_Remainder = Modulus % Multiplier;  /* 2836 */
+
+}  // namespace
 
 int32_t Park_Miller_Step(int32_t State) {
   int32_t Hi = State / Schrage_Quotient;

@@ -21,6 +21,10 @@ struct Random_Stream {
 ** first draw. Must be final before the first call of Uniform or Expo. */
 extern int32_t Initial_Seed;
 
+/* The generator's multiplier and its prime modulus, 2^31 - 1. */
+inline constexpr int32_t Park_Miller_Multiplier = 16807;
+inline constexpr int32_t Park_Miller_Modulus = 2147483647;
+
 /* One step of the state: 16807 * State mod (2^31 - 1), by Schrage's
 ** method. Any 32-bit State gives a result in 1 .. 2147483647. */
 int32_t Park_Miller_Step(int32_t State);
