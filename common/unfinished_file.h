@@ -9,7 +9,7 @@
 ** would have, so the caller still sees it killed by that signal.
 **
 ** SIGKILL and a power cut cannot be caught: a program that can write
-** its whole output first and then give it its name (see Write_Then_Rename)
+** its whole output first and then give it its name (see staged_file.h)
 ** leaves nothing partial even then.
 */
 #pragma once

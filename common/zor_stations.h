@@ -100,16 +100,11 @@ inline const char* Visit_Field_Name(int S, Visit_Field F) {
   return Customer_Results_Field_Name[First_Visit_Field + Visit_Fields * S + static_cast<int>(F)];
 }
 
-/* The names of the parameter fields by place, for reports. */
+/* The name of the travel field by place, for reports. */
 inline const char* Travel_Field_Name(int Place) {
   const char* const Name[] = {"Travel_Time_To_LAB", "Travel_Time_To_X_RAY", "Travel_Time_To_EKG",
                               "Travel_Time_To_EXIT"};
   return Name[Place];
-}
-
-inline const char* Service_Field_Name(int S) {
-  const char* const Name[] = {"LAB_Service_Time", "X_RAY_Service_Time", "EKG_Service_Time"};
-  return Name[S];
 }
 
 /* The station whose four fields hold field number Field (from 0), or -1. */

@@ -2,7 +2,7 @@
 ** model_rules.h
 ** The rules a simulator's ZOR_Binary_Out must keep for the day in
 ** ZOR_Binary_In, and the verdict they give. results_checker judges the
-** one day in its folder with them; zor_conformance judges every day of
+** one day in its folder with them; simulator_checker judges every day of
 ** its battery with the same code.
 **
 ** Each rule is checked on its own, against the file's own times, so a

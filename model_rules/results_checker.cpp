@@ -2,7 +2,8 @@
 ** results_checker.cpp
 ** Says whether a simulator's ZOR_Binary_Out follows the model for the day
 ** in ZOR_Binary_In, and if not, the first wrong decision in simulated time
-** and why. The rules live in model_rules/, shared with zor_conformance.
+** and why. The rules beside it (model_rules.h) are shared with
+** simulator_checker.
 */
 #include <cerrno>
 #include <cstdio>

@@ -23,14 +23,14 @@
 
 namespace {
 
-struct Station_Day {
+struct Plot_Station {
   std::vector<std::pair<int64_t, int>> Waiting, Busy;  // (instant, +1 or -1)
   std::vector<int64_t> Waits;
   int64_t Servers_Seen = 0;  // the highest server number in range 1 .. 99 that the file names
 };
 
 /* A station's visit, if the record's own service time says there is one. */
-void Add_Visit(Station_Day& D, int S, const Customer_Results& R) {
+void Add_Visit(Plot_Station& D, int S, const Customer_Results& R) {
   Customer_Parameters P = Parameters_Of(R);
   if (!Visits_Station(P, S)) return;
   int64_t Arrived = Visit_Value(R, S, Arrived_Field), Server = Visit_Value(R, S, Server_Field),
@@ -70,7 +70,7 @@ struct Day_Figures {
   double Mean_Wait;
 };
 
-Day_Figures Figures_Of(const std::vector<Customer_Results>& Day, const Station_Day At[Number_Of_Stations]) {
+Day_Figures Plot_Figures_Of(const std::vector<Customer_Results>& Day, const Plot_Station At[Number_Of_Stations]) {
   Day_Figures F{};
   F.Customers = static_cast<int64_t>(Day.size());
   double Total_Wait = 0;
@@ -122,7 +122,7 @@ void Draw_Header(std::FILE* Out, const Day_Figures& F) {
   Svg_Text(Out, 30, 60, 14, "start", false, Line);
 }
 
-void Draw_Station(std::FILE* Out, int S, Station_Day& D, const Day_Figures& F, double Top) {
+void Draw_Station(std::FILE* Out, int S, Plot_Station& D, const Day_Figures& F, double Top) {
   std::vector<double> Wait_X, Wait_Y, Busy_X, Busy_Y;
   int64_t Most_Waiting = Steps_Of(D.Waiting, Wait_X, Wait_Y);
   int64_t Most_Busy = Steps_Of(D.Busy, Busy_X, Busy_Y);
@@ -170,10 +170,10 @@ void Draw_Station(std::FILE* Out, int S, Station_Day& D, const Day_Figures& F, d
 }  // namespace
 
 void Draw_Day_Picture(std::FILE* Out, const std::vector<Customer_Results>& Day) {
-  Station_Day At[Number_Of_Stations];
+  Plot_Station At[Number_Of_Stations];
   for (const Customer_Results& R : Day)
     for (int S = 0; S < Number_Of_Stations; S++) Add_Visit(At[S], S, R);
-  Day_Figures Figures = Figures_Of(Day, At);
+  Day_Figures Figures = Plot_Figures_Of(Day, At);
   Svg_Begin(Out, 1200, 880);
   Draw_Header(Out, Figures);
   for (int S = 0; S < Number_Of_Stations; S++) Draw_Station(Out, S, At[S], Figures, 110 + 262.0 * S);

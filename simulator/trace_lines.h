@@ -2,7 +2,7 @@
 ** trace_lines.h
 ** The lines of ZOR_Debug_Out: a header naming the columns, then one line
 ** per event of the model's trace. zor_simulator writes them, and
-** zor_conformance compares a user's trace with them line by line.
+** simulator_checker compares a user's trace with them line by line.
 */
 #pragma once
 

@@ -82,7 +82,7 @@ struct Made_Up {
 const Made_Up Made_Up_List[] = {
     {"one customer, LAB only", {1, 1, 1}},
     {"one customer at every station", {1, 1, 1}},
-    {"one customer at every station, 20 servers each", {20, 20, 20}},
+    {"one customer at every station, 20 servers each", {Max_Servers, Max_Servers, Max_Servers}},
     {"five customers arriving at one instant", {2, 1, 1}},
     {"five customers reaching every station at one instant", {2, 2, 2}},
     {"zero travel and zero LAB service times", {1, 1, 1}},

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sort_profile/growth_verdict.h"
+#include "sort_profile/profile_lists.h"
 
 struct Series_Options {
   int32_t K, X;
@@ -30,7 +31,7 @@ struct Series_Result {
   std::string Fault;          // when not finished: what happened
   int Fault_Order;            // and in which series (-1 when not in one)
   int64_t Fault_Size;
-  std::vector<Growth_Point> Points[8];  // per order, in size order
+  std::vector<Growth_Point> Points[Number_Of_Orders];  // per order, in size order
 };
 
 Series_Result Time_Series(const Series_Options& O);

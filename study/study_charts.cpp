@@ -8,6 +8,7 @@
 #include <string>
 
 #include "chart/svg_chart.h"
+#include "simulator/simulation.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ void Draw_Search(std::FILE* Out, const Study_Load& L, const Search_Target& T, co
     double Top = std::max(T.Target_Wait * 4, 1.0);
     Chart_Panel P = Station_Panel(S, 110, Servers, Chart_Axis{0, Top, Labels_Number, "mean wait (s)"});
     if (R.Chosen[S] > 0) std::snprintf(Text, sizeof Text, "%s: %d servers", Station_Name[S], R.Chosen[S]);
-    else std::snprintf(Text, sizeof Text, "%s: 20 servers are not enough", Station_Name[S]);
+    else std::snprintf(Text, sizeof Text, "%s: %d servers are not enough", Station_Name[S], Max_Servers);
     Draw_Panel(Out, P, Text);
     Draw_Level(Out, P, T.Target_Wait, "#d7301f", "target");
     for (const Station_Figures& F : Tried)

@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <string>
 
+#include "simulator/simulation.h"
+#include "workload_maker/draw_day.h"
+
 namespace {
 
 const char CSV_Header[] = "station,servers,days,mean_wait,ci95_low,ci95_high,mean_max_wait,max_wait,utilisation";
@@ -45,7 +48,7 @@ void Print_CSV_Row(const char* Station, const Station_Figures& F, bool On_Days) 
 
 void Print_Load(const Study_Load& L) {
   std::printf("%d days of %d customers per slot (%d a day), seeds %d .. %d\n", L.Days, L.Per_Slot,
-              28 * L.Per_Slot, L.First_Seed, L.First_Seed + L.Days - 1);
+              Number_Of_Time_Slots * L.Per_Slot, L.First_Seed, L.First_Seed + L.Days - 1);
 }
 
 }  // namespace
@@ -100,13 +103,14 @@ void Print_Search(const Study_Load& L, const Search_Target& T, const Search_Resu
                   F.Servers == R.Chosen[S] ? "  <- chosen" : "");
     if (R.Chosen[S] == 0) {
       if (On_Days)
-        std::printf("  20 servers are not enough: the lower bound of the share stays below %.1f%%\n", 100 * T.On_Days);
+        std::printf("  %d servers are not enough: the lower bound of the share stays below %.1f%%\n", Max_Servers,
+                    100 * T.On_Days);
       else
-        std::printf("  20 servers are not enough: the upper bound stays above %.2f s\n", T.Target_Wait);
+        std::printf("  %d servers are not enough: the upper bound stays above %.2f s\n", Max_Servers, T.Target_Wait);
     }
   }
   if (R.Chosen[0] > 0 && R.Chosen[1] > 0 && R.Chosen[2] > 0)
     std::printf("\nChosen staffing: LAB %d, X_RAY %d, EKG %d\n", R.Chosen[0], R.Chosen[1], R.Chosen[2]);
   else
-    std::printf("\nNo staffing of at most 20 servers per station meets the target.\n");
+    std::printf("\nNo staffing of at most %d servers per station meets the target.\n", Max_Servers);
 }

@@ -32,7 +32,7 @@ struct Thread_State {
   Visits_After After;              // the visits after it
 };
 
-void Draw(Thread_State& T, const Study_Load& L, int32_t Day) {
+void Draw_Study_Day(Thread_State& T, const Study_Load& L, int32_t Day) {
   Random_Stream Stream{L.First_Seed + Day, 0, 0};
   T.Count = Draw_Day_Fast(&Stream, L.Per_Slot, T.Day);
   T.Left.resize(static_cast<size_t>(T.Count));
@@ -68,7 +68,7 @@ Staffing_Result Run_Staffing(const Study_Load& L, const int32_t Servers[Number_O
       L.Days, L.Threads, sizeof(Staffing_Day), P, What,
       [&](int32_t Thread, int32_t Day, void* Record) {
         Thread_State& T = State[static_cast<size_t>(Thread)];
-        Draw(T, L, Day);
+        Draw_Study_Day(T, L, Day);
         Day_Summary Summary;
         Simulate_Day_By_Station(T.Day, T.Count, Servers, nullptr, &Summary, &T.Scratch);
         Staffing_Day D;
@@ -98,7 +98,7 @@ void Count_Day_Means(const Study_Load& L, const int32_t Servers[Number_Of_Statio
       L.Days, L.Threads, sizeof(Station_Day) * Number_Of_Stations, P, "drawing the chart",
       [&](int32_t Thread, int32_t Day, void* Record) {
         Thread_State& T = State[static_cast<size_t>(Thread)];
-        Draw(T, L, Day);
+        Draw_Study_Day(T, L, Day);
         Day_Summary Summary;
         Simulate_Day_By_Station(T.Day, T.Count, Servers, nullptr, &Summary, &T.Scratch);
         Station_Day D[Number_Of_Stations];
@@ -198,7 +198,7 @@ void Tally_Counts(const Study_Load& L, const Search_Pass& Pass, int32_t Days,
       Days, L.Threads, sizeof(Candidate_Days) * static_cast<size_t>(Stations), P, What,
       [&](int32_t Thread, int32_t Day, void* Record) {
         Thread_State& T = State[static_cast<size_t>(Thread)];
-        Draw(T, L, Day);
+        Draw_Study_Day(T, L, Day);
         Candidate_Days D[Number_Of_Stations];
         Search_Day(T, Pass, D);
         std::memcpy(Record, D, sizeof(Candidate_Days) * static_cast<size_t>(Stations));

@@ -22,9 +22,11 @@
 #include "common/refusal.h"
 #include "common/staged_file.h"
 #include "common/zor_kit_version.h"
+#include "simulator/simulation.h"
 #include "study/study_charts.h"
 #include "study/study_report.h"
 #include "study/study_runs.h"
+#include "workload_maker/draw_day.h"
 
 namespace {
 
@@ -58,21 +60,25 @@ Study_Options Take_Options(int Argc, char** Argv) {
                "zor_study"};
   Study_Options O;
   Study_Load& L = O.Load;
-  App.add_option("--per-slot", L.Per_Slot, "customers per 15-minute slot, 1 .. 12 (28 slots a day)")
+  App.add_option("--per-slot", L.Per_Slot,
+                 "customers per 15-minute slot, 1 .. " + std::to_string(Max_Customers_Per_Slot) + " (" +
+                     std::to_string(Number_Of_Time_Slots) + " slots a day)")
       ->required()
-      ->check(CLI::Range(1, 12));
+      ->check(CLI::Range(1, Max_Customers_Per_Slot));
   App.add_option("--days", L.Days, "days to simulate, 2 .. 1000000; day i is workload_maker's day for seed S + i - 1")
       ->capture_default_str()
       ->check(CLI::Range(2, 1000000));
   App.add_option("--first-seed", L.First_Seed, "seed S of the first day, 1 or more")
       ->capture_default_str()
       ->check(CLI::Range(1, INT32_MAX));
-  CLI::Option* Staffing = App.add_option("--servers", O.Servers, "servers at LAB,X_RAY,EKG, each 1 .. 20, e.g. 5,4,2")
+  CLI::Option* Staffing = App.add_option("--servers", O.Servers,
+                                              "servers at LAB,X_RAY,EKG, each 1 .. " + std::to_string(Max_Servers) + ", e.g. 5,4,2")
                               ->delimiter(',')
                               ->expected(3)
-                              ->check(CLI::Range(1, 20));
+                              ->check(CLI::Range(1, Max_Servers));
   CLI::Option* Goal = App.add_option("--target-wait", O.Target,
-                                     "find, station by station in route order, the smallest count in 1 .. 20 whose\n"
+                                     "find, station by station in route order, the smallest count in 1 .. " + std::to_string(Max_Servers) +
+                                         " whose\n"
                                      "upper 95% bound of the mean wait is at most this many seconds")
                           ->check(CLI::Range(0.0, 1e9));
   CLI::Option* Share = App.add_option("--on-days", O.On_Days,

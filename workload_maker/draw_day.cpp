@@ -81,7 +81,7 @@ void Library_Sort(int32_t Values[], int32_t Left, int32_t Right) {
 /* Any correct ascending sort of the instants gives the same day. */
 template <typename Source, Uniform_Draw<Source> Uniform, Expo_Draw<Source> Expo,
           void Sort(int32_t[], int32_t, int32_t)>
-int32_t Draw(Source* Stream, int32_t N, Customer_Parameters Day[]) {
+int32_t Draw_Day_With(Source* Stream, int32_t N, Customer_Parameters Day[]) {
   int32_t Total = Number_Of_Time_Slots * N;
   int32_t Arrival_Time[Max_Day_Customers + 1] = {};
   Generate_Arrival_Times<Source, Uniform, Expo>(Stream, N, Arrival_Time);
@@ -96,11 +96,11 @@ int32_t Draw(Source* Stream, int32_t N, Customer_Parameters Day[]) {
 }  // namespace
 
 int32_t Draw_Day(Random_Stream* Stream, int32_t N, Customer_Parameters Day[]) {
-  return Draw<Random_Stream, Uniform, Expo_Exact, Quick_Sort>(Stream, N, Day);
+  return Draw_Day_With<Random_Stream, Uniform, Expo_Exact, Quick_Sort>(Stream, N, Day);
 }
 
 int32_t Draw_Day_Fast(Random_Stream* Stream, int32_t N, Customer_Parameters Day[]) {
   Build_Expo_Tables();
   State_Batch Batch = Start_Batch(Stream);
-  return Draw<State_Batch, Uniform_Fast, Expo_Fast, Library_Sort>(&Batch, N, Day);
+  return Draw_Day_With<State_Batch, Uniform_Fast, Expo_Fast, Library_Sort>(&Batch, N, Day);
 }
