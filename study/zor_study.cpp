@@ -50,15 +50,8 @@ bool Finish_Chart(Staged_File& Chart, const std::string& SVG) {
   return false;
 }
 
-/* The options; a bad one ends the run with exit status 2, --help and
-** --version with 0. */
-Study_Options Take_Options(int Argc, char** Argv) {
-  CLI::App App{"Simulates many days of one load with the reference model of the ZOR day, in memory and\n"
-               "on every core, and reports each station's waits and utilisation with 95% confidence\n"
-               "intervals; or finds the smallest staffing whose waits meet a target, on average or on\n"
-               "a share of days.",
-               "zor_study"};
-  Study_Options O;
+/* Every option, with its range and its help. */
+void Describe_Options(CLI::App& App, Study_Options& O) {
   Study_Load& L = O.Load;
   App.add_option("--per-slot", L.Per_Slot,
                  "customers per 15-minute slot, 1 .. " + std::to_string(Max_Customers_Per_Slot) + " (" +
@@ -71,15 +64,15 @@ Study_Options Take_Options(int Argc, char** Argv) {
   App.add_option("--first-seed", L.First_Seed, "seed S of the first day, 1 or more")
       ->capture_default_str()
       ->check(CLI::Range(1, INT32_MAX));
-  CLI::Option* Staffing = App.add_option("--servers", O.Servers,
-                                              "servers at LAB,X_RAY,EKG, each 1 .. " + std::to_string(Max_Servers) + ", e.g. 5,4,2")
-                              ->delimiter(',')
-                              ->expected(3)
-                              ->check(CLI::Range(1, Max_Servers));
+  std::string Counts = "1 .. " + std::to_string(Max_Servers);
+  CLI::Option* Staffing =
+      App.add_option("--servers", O.Servers, "servers at LAB,X_RAY,EKG, each " + Counts + ", e.g. 5,4,2")
+          ->delimiter(',')
+          ->expected(3)
+          ->check(CLI::Range(1, Max_Servers));
   CLI::Option* Goal = App.add_option("--target-wait", O.Target,
-                                     "find, station by station in route order, the smallest count in 1 .. " + std::to_string(Max_Servers) +
-                                         " whose\n"
-                                     "upper 95% bound of the mean wait is at most this many seconds")
+                                     "find, station by station in route order, the smallest count in " + Counts +
+                                         " whose\nupper 95% bound of the mean wait is at most this many seconds")
                           ->check(CLI::Range(0.0, 1e9));
   CLI::Option* Share = App.add_option("--on-days", O.On_Days,
                                       "with --target-wait T: instead, the smallest count for which at least this\n"
@@ -106,19 +99,30 @@ Study_Options Take_Options(int Argc, char** Argv) {
       "wait; its 95% interval is a Student-t interval over those day means. The tables also\n"
       "give the 10th, 50th and 90th percentile of the day means (to 0.1%). Exit status: 0\n"
       "done; 1 no staffing meets the target, or the chart cannot be written; 2 bad options.");
+}
+
+/* The options, checked together; a bad one ends the run with exit
+** status 2, --help and --version with 0. */
+Study_Options Take_Options(int Argc, char** Argv) {
+  CLI::App App{"Simulates many days of one load with the reference model of the ZOR day, in memory and\n"
+               "on every core, and reports each station's waits and utilisation with 95% confidence\n"
+               "intervals; or finds the smallest staffing whose waits meet a target, on average or on\n"
+               "a share of days.",
+               "zor_study"};
+  Study_Options O;
+  Describe_Options(App, O);
   try {
     App.parse(Argc, Argv);
     if (O.Servers.empty() && O.Target < 0) throw CLI::RequiredError("--servers or --target-wait");
-    if (int64_t{L.First_Seed} + L.Days - 1 > INT32_MAX)
+    if (int64_t{O.Load.First_Seed} + O.Load.Days - 1 > INT32_MAX)
       throw CLI::ValidationError("--first-seed", "the last day's seed must not pass 2147483647");
-    if (Share->count() > 0 && !(O.On_Days > 0 && O.On_Days < 1))
+    if (App.get_option("--on-days")->count() > 0 && !(O.On_Days > 0 && O.On_Days < 1))
       throw CLI::ValidationError("--on-days", "give a share between 0 and 1, such as 0.9");
   } catch (const CLI::Success& Done) {
     std::exit(App.exit(Done));
   } catch (const CLI::ParseError& Error) {
     Refuse(Error.what());
   }
-
   return O;
 }
 
