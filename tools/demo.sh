@@ -10,12 +10,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tools/ensure_packages.sh"
 zor_ensure_packages
-cmake -S "$root" -B "$root/build" -DZOR_WERROR=ON > /dev/null
+(cd "$root" && cmake --preset dev > /dev/null)
 # The first build takes a few minutes: show how far it is, on one line;
 # should it fail, show why.
 log="$root/build/demo_build.log"
 echo "Building the kit in build/ (a few minutes the first time) ..."
-cmake --build "$root/build" -j 2 > "$log" 2>&1 &
+(cd "$root" && cmake --build --preset dev) > "$log" 2>&1 &
 builder=$!
 while kill -0 "$builder" 2> /dev/null; do
   percent=$(grep -oE '^\[ *[0-9]+%\]' "$log" | tail -n 1 | tr -d '[ ]' || true)

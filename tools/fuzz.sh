@@ -14,9 +14,7 @@ targets=("$@")
 source "$root/tools/ensure_packages.sh"
 zor_packages+=(clang libclang-rt-14-dev)
 zor_ensure_packages
-CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DZOR_FUZZ=ON -DBUILD_TESTING=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build "$root/build-fuzz" -j 2 --target fuzz_targets > /dev/null
+(cd "$root" && cmake --preset fuzz && cmake --build --preset fuzz) > /dev/null
 status=0
 for target in "${targets[@]}"; do
   findings="$root/fuzz-findings/$target"

@@ -7,9 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tools/ensure_packages.sh"
 zor_ensure_packages
-cmake -S "$root" -B "$root/build-package" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=Release \
-  -DBUILD_TESTING=OFF > /dev/null
-cmake --build "$root/build-package" -j 2 > /dev/null
+(cd "$root" && cmake --preset package && cmake --build --preset package) > /dev/null
 rm -f "$root"/build-package/zor-kit_*.deb  # an older version's package would be listed too
 (cd "$root/build-package" && cpack -G DEB > /dev/null)
 deb=$(ls "$root"/build-package/zor-kit_*.deb)
