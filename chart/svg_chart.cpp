@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#include "common/zor_assert.h"
 
 namespace {
 
@@ -25,6 +28,7 @@ void Svg_Begin(std::FILE* Out, int Width, int Height) {
 void Svg_End(std::FILE* Out) { std::fputs("</svg>\n", Out); }
 
 void Svg_Text(std::FILE* Out, double X, double Y, double Size, const char* Anchor, bool Bold, const char* Text) {
+  ZOR_ASSERT(std::strcmp(Anchor, "start") == 0 || std::strcmp(Anchor, "middle") == 0 || std::strcmp(Anchor, "end") == 0);
   std::fprintf(Out, "<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" text-anchor=\"%s\"%s %s>", X, Y, Size, Anchor,
                Bold ? " font-weight=\"bold\"" : "", Font);
   for (const char* C = Text; *C != '\0'; C++) {
@@ -140,6 +144,7 @@ void Draw_Panel(std::FILE* Out, const Chart_Panel& P, const char* Title) {
 }
 
 void Draw_Steps(std::FILE* Out, const Chart_Panel& P, const double* X, const double* Y, size_t N, const char* Colour) {
+  ZOR_ASSERT(std::is_sorted(X, X + N));
   if (N == 0) return;
   std::fprintf(Out, "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" points=\"", Colour);
   for (size_t I = 0; I < N; I++) {

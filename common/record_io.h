@@ -27,6 +27,8 @@
 
 #include <sys/stat.h>
 
+#include "common/zor_assert.h"
+
 /* Opens a binary input file; null when it cannot be opened or is a
 ** folder (which a plain fopen accepts, only for every read to fail). */
 inline std::FILE* Open_Binary_Input(const char* Name) {
@@ -70,7 +72,7 @@ inline bool Write_Int32_Record(std::FILE* File, const void* Record, std::size_t 
                                std::endian Host = std::endian::native) {
   constexpr std::size_t Largest_Record = 128;
   unsigned char Image[Largest_Record];
-  if (Size > Largest_Record) return false;
+  if (ZOR_NEVER(Size > Largest_Record)) return false;
   std::memcpy(Image, Record, Size);
   Host_To_File_Order(Image, Size, Host);
   return std::fwrite(Image, Size, 1, File) == 1;

@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstdarg>
 
+#include "common/zor_assert.h"
 #include "common/zor_stations.h"
 #include "model_rules/model_rules.h"
 #include "model_rules/rule_tally.h"
@@ -65,6 +66,8 @@ void Note(Rule_Tally& T, Rule R, int64_t Customer, int32_t Station, const char* 
 
 Verdict Judge_Results(const std::vector<Customer_Parameters>& Day, const Results_File& Results,
                       const int32_t Servers[Number_Of_Stations]) {
+  for (int32_t S = 0; S < Number_Of_Stations; S++) ZOR_ASSERT(Servers[S] >= 1 && Servers[S] <= Max_Servers);
+  ZOR_ASSERT(Results.Records.size() <= Day.size());
   Rule_Tally T;
   Check_Records(T, Day, Results);
   Check_Arrivals_And_Routes(T, Day, Results.Records);

@@ -20,7 +20,10 @@
 #include "simulator/simulation.h"
 
 #include <algorithm>
+#include <climits>
 #include <vector>
+
+#include "common/zor_assert.h"
 
 namespace {
 
@@ -110,6 +113,19 @@ Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32
   return R;
 }
 
+/* A customer's times are non-negative and their sum fits 31 bits (the
+** day's sum must too; the caller has read the day with Read_Day_From). */
+bool Times_Fit(const Customer_Parameters& P) {
+  int32_t Times[8];
+  Times_Of(P, Times);
+  int64_t Sum = 0;
+  for (int32_t T : Times) {
+    if (T < 0) return false;
+    Sum += T;
+  }
+  return Sum <= INT32_MAX;
+}
+
 /* Everything one simulated day holds while it runs. */
 struct Day_Run {
   const Customer_Parameters* Day;
@@ -133,6 +149,7 @@ std::vector<Event> Arrivals_At_LAB(Day_Run& D, int32_t Count) {
   std::vector<Event> Arrivals(static_cast<size_t>(Count));
   int32_t Now = 0;
   for (int32_t C = 0; C < Count; C++) {
+    ZOR_ASSERT(Times_Fit(D.Day[C]));
     Now += D.Day[C].Interarrival_Time;
     D.Arrived_ZOR[C] = Now;
     if (D.Trace != nullptr) Push_Event(D.Heap, Make_Event(Now, Arrive_ZOR, Trace_ZOR, 0, C));
@@ -201,6 +218,7 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
   D.Heap.reserve(Customers + 64);
   *Summary = Day_Summary{};
   for (int32_t S = 0; S < Number_Of_Stations; S++) {
+    ZOR_ASSERT(Servers[S] >= 1 && Servers[S] <= Max_Servers);
     D.Stations[S] = Station_State{};
     D.Stations[S].Queue.reserve(Customers);
     Summary->At[S].Servers = Servers[S];

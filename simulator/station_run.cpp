@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/zor_assert.h"
+
 namespace {
 
 constexpr size_t Max_Day_Visits = 4096;  // beyond, a station is served without the quick test
@@ -118,6 +120,7 @@ void Order_Arrivals(const Customer_Parameters Day[], int32_t Count, int S, const
 
 Station_Work Serve_Station(const Customer_Parameters Day[], int S, int32_t Servers, const std::vector<uint64_t>& Order,
                            int32_t Left[], Station_Scratch* Scratch, Station_Detail* Detail) {
+  ZOR_ASSERT(Servers >= 1 && Servers <= Max_Servers);
   if (Detail == nullptr) return Serve_For_Figures(Day, S, Servers, Order, Left);
   Station_Work W{0, 0, 0, 0, 0};
   int32_t Free_At[Max_Servers + 1];

@@ -12,6 +12,8 @@
 #include <random>
 #include <utility>
 
+#include "common/zor_assert.h"
+
 const char* const Order_Name[Number_Of_Orders] = {"random",     "ascending", "descending", "equal",
                                                   "few-distinct", "organ-pipe", "sawtooth",  "extremes"};
 
@@ -53,6 +55,7 @@ Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items) {
 
 void Reset_List(Laid_Out_List& L) {
   size_t N = L.Nodes.size();
+  ZOR_ASSERT(L.Items.size() == N);
   for (size_t I = 0; I < N; I++) {
     L.Nodes[I]->Item = L.Items[I];
     L.Nodes[I]->Next = I + 1 < N ? L.Nodes[I + 1] : nullptr;
@@ -95,27 +98,25 @@ std::pair<uint64_t, uint64_t> Multiset_Sums(const std::vector<int32_t>& Items) {
   return {A, B};
 }
 
-}  // namespace
+/* One entry per node laid out: all that the walk needs of a node, so the
+** walk costs two memory reads a node: the node, and its entry. */
+struct Node_Entry {
+  const SL_Node* Node;
+  int32_t Item;  // what the routine left in the node
+  int32_t Seen;
+};
 
-List_Verdict Check_List(Laid_Out_List& L) {
+/* Walks the list from L.Head, each of our nodes tagged with its index in
+** place of its item, so a node met on the walk is known as ours, and
+** which, in constant time: it is ours exactly when entry [its tag] names
+** that very node. Stops at a node not ours or met twice, with its fault;
+** Walked gets the items in list order. Every item is put back. */
+List_Verdict Walk_Tagged(Laid_Out_List& L, std::vector<Node_Entry>& Entries, std::vector<int32_t>& Walked) {
   size_t N = L.Nodes.size();
-  /* Each of our nodes is tagged with its index in place of its item, so a
-  ** node met on the walk is known as ours, and which, in constant time:
-  ** it is ours exactly when entry [its tag] names that very node. The
-  ** items the routine left wait in the entries and are put back at the
-  ** end. One entry holds all that the walk needs of a node, so the walk
-  ** costs two memory reads a node: the node, and its entry. */
-  struct Entry {
-    const SL_Node* Node;
-    int32_t Item;
-    int32_t Seen;
-  };
-  std::vector<Entry> Entries(N);
   for (size_t I = 0; I < N; I++) {
-    Entries[I] = Entry{L.Nodes[I], L.Nodes[I]->Item, 0};
+    Entries[I] = Node_Entry{L.Nodes[I], L.Nodes[I]->Item, 0};
     L.Nodes[I]->Item = static_cast<int32_t>(I);
   }
-  std::vector<int32_t> Walked;  // the items, in list order
   Walked.reserve(N);
   List_Verdict Verdict;
   for (const SL_Node* Node = L.Head; Node != nullptr; Node = Node->Next) {
@@ -125,7 +126,7 @@ List_Verdict Check_List(Laid_Out_List& L) {
       Verdict = Fault("a node it was not given stands at position %zu (it holds %d)", Position, Tag);
       break;
     }
-    Entry& E = Entries[static_cast<size_t>(Tag)];
+    Node_Entry& E = Entries[static_cast<size_t>(Tag)];
     if (E.Seen) {
       /* Only nodes it was given have been read so far, so this is a loop. */
       Verdict = Fault("the list runs into a cycle: position %zu is node %d of the input again, seen before",
@@ -136,6 +137,17 @@ List_Verdict Check_List(Laid_Out_List& L) {
     Walked.push_back(E.Item);
   }
   for (size_t I = 0; I < N; I++) L.Nodes[I]->Item = Entries[I].Item;
+  return Verdict;
+}
+
+}  // namespace
+
+List_Verdict Check_List(Laid_Out_List& L) {
+  size_t N = L.Nodes.size();
+  ZOR_ASSERT(L.Items.size() == N);
+  std::vector<Node_Entry> Entries(N);
+  std::vector<int32_t> Walked;  // the items, in list order
+  List_Verdict Verdict = Walk_Tagged(L, Entries, Walked);
   if (!Verdict.Fault.empty()) return Verdict;
 
   /* First the nodes, since a lost node also upsets the items; then the
