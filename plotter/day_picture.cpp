@@ -53,7 +53,9 @@ void Add_Visit(Plot_Station& D, int S, const Customer_Results& R) {
 int64_t Steps_Of(std::vector<std::pair<int64_t, int>>& Changes, std::vector<double>& X, std::vector<double>& Y) {
   std::sort(Changes.begin(), Changes.end());
   int64_t Level = 0, Highest = 0;
-  X.push_back(0);
+  /* Nobody is counted from the opening, or from the first change if a
+  ** simulator wrote times before the opening, so the steps ascend. */
+  X.push_back(Changes.empty() ? 0.0 : std::min(0.0, static_cast<double>(Changes.front().first)));
   Y.push_back(0);
   for (size_t I = 0; I < Changes.size(); I++) {
     Level += Changes[I].second;
