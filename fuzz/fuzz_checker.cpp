@@ -22,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Day_Reading R = Read_Day_From(Day_File);
   std::fclose(Day_File);
   if (R.Problem != Day_Fits || R.Day.size() > 2000) return 0;
+  Day_Summary Clock_Summary;
+  if (Simulate_Day(R.Day.data(), static_cast<int32_t>(R.Day.size()), Servers, nullptr, &Clock_Summary).Customer != 0)
+    return 0;
   std::FILE* Results_File_ = Stream_Of(In.Data + Split, In.Size - Split, Results_Bytes);
   Results_File Results;
   FUZZ_HOLDS(Read_Results_File(Results_File_, R.Day.size(), &Results));

@@ -60,7 +60,7 @@ inline constexpr size_t Customers_Listed = 5;
 struct Verdict {
   bool Follows;                                    // no rule broken, equal to the reference
   Violation First;                                 // the earliest violation, when it does not follow
-  int64_t Customers[Number_Of_Rules];              // customers breaking each rule
+  int64_t Customers[Number_Of_Rules];              // customers whose first broken rule this is
   std::vector<int64_t> Listed[Number_Of_Rules];    // the lowest-numbered of them, at most Customers_Listed
 };
 
@@ -77,13 +77,15 @@ struct Results_File {
 bool Read_Results_File(std::FILE* In, size_t Customers, Results_File* Out);
 
 /* Judges the results for Day with the given server counts (each 1 ..
-** Max_Servers); the day must be one the model takes (see Read_Day_From). */
+** Max_Servers); the day must be one the model takes (see Read_Day_From),
+** every instant within the clock (Simulate_Day returns no overrun). */
 Verdict Judge_Results(const std::vector<Customer_Parameters>& Day, const Results_File& Results,
                       const int32_t Servers[Number_Of_Stations]);
 
 /* The verdict as results_checker prints it: one line when the file
 ** follows the model; else the first violation, with its instant, values,
-** why and any hint, then the customers breaking each rule. */
+** why and any hint, then the customers counted by the first rule each
+** breaks. */
 void Print_Verdict(std::FILE* Out, const Verdict& V, size_t Customers);
 
 /* The first line where a user's trace differs from the reference's, the

@@ -4,7 +4,9 @@
 ** through the day: one record per customer in order with its parameters
 ** copied, the arrival at ZOR, and the route with its travel times.
 */
+#include <algorithm>
 #include <cinttypes>
+#include <cstring>
 
 #include "common/record_io.h"
 #include "common/zor_stations.h"
@@ -16,16 +18,38 @@ namespace {
 const When Layout{Before_Any_Instant, 0, 0};
 
 /* Records that hold the right customers in the wrong order are a fault of
-** the writing, not of the simulation: say so plainly. */
-std::string Order_Hint(const std::vector<Customer_Results>& Records) {
+** the writing, not of the simulation: say so plainly. A simulator that
+** writes each record as its customer leaves, and numbers them as written,
+** shows as the day's parameters in another order. */
+std::string Order_Hint(const std::vector<Customer_Parameters>& Day, const std::vector<Customer_Results>& Records) {
+  if (Records.size() != Day.size()) return "";
   std::vector<char> Seen(Records.size() + 1, 0);
-  for (const Customer_Results& R : Records) {
-    if (R.Customer_Number < 1 || static_cast<size_t>(R.Customer_Number) > Records.size() || Seen[R.Customer_Number])
-      return "";
-    Seen[R.Customer_Number] = 1;
+  bool Numbered = true, Sequential = true, In_Order = true, By_Leaving = true;
+  std::vector<std::string> Theirs, Wanted;
+  for (size_t K = 0; K < Records.size(); K++) {
+    const Customer_Results& R = Records[K];
+    int32_t N = R.Customer_Number;
+    if (N < 1 || static_cast<size_t>(N) > Records.size() || Seen[N]) Numbered = false;
+    else Seen[N] = 1;
+    Sequential = Sequential && N == static_cast<int32_t>(K + 1);
+    Customer_Parameters P = Parameters_Of(R);
+    In_Order = In_Order && std::memcmp(&P, &Day[K], sizeof P) == 0;
+    if (K > 0 && R.Time_Departed_ZOR < Records[K - 1].Time_Departed_ZOR) By_Leaving = false;
+    Theirs.emplace_back(reinterpret_cast<const char*>(&P), sizeof P);
+    Wanted.emplace_back(reinterpret_cast<const char*>(&Day[K]), sizeof P);
   }
-  return "the records hold customers 1 .. " + Text_Of(static_cast<int64_t>(Records.size())) +
-         " but not in customer order; ZOR_Binary_Out lists them in order, customer 1 first";
+  std::sort(Theirs.begin(), Theirs.end());
+  std::sort(Wanted.begin(), Wanted.end());
+  std::string Hint;
+  if (Sequential && !In_Order && Theirs == Wanted)
+    Hint = "the records hold every customer, numbered 1, 2, ... as written, but not in customer order";
+  else if (Numbered && !Sequential)
+    Hint = "the records hold customers 1 .. " + Text_Of(static_cast<int64_t>(Records.size())) +
+           " but not in customer order";
+  else
+    return "";
+  if (By_Leaving) Hint += " (they seem written in the order the customers left ZOR)";
+  return Hint + "; ZOR_Binary_Out lists them in customer order, customer k in record k";
 }
 
 /* Each leg is checked from the record's own previous instant, so one
@@ -46,17 +70,26 @@ void Check_Route(Rule_Tally& T, int64_t Customer, const Customer_Results& R, con
       continue;
     }
     int64_t Expected = Previous + Travel_Time_To(P, S), Found = Visit_Value(R, S, Arrived_Field);
+    /* A visit the file leaves out shows where the customer should have
+    ** arrived; an arrival before the customer's previous instant shows
+    ** no earlier than that instant, where the customer still was. */
+    if (Skipped_In_File(R, S))
+      return Note(T, Rule_Route, Customer, S, Visit_Field_Name(S, Arrived_Field),
+                  When{Expected, Phase_Arrival, Customer}, Text_Of(Expected), "0 (all four fields 0: skipped)",
+                  Format_Text("every customer visits %s%s; the file skips it", Station_Name[S],
+                              S == LAB && Service_Time(P, S) == 0 ? ", even for a service time of 0" : ""));
     if (Found != Expected)
       return Note(T, Rule_Route, Customer, S, Visit_Field_Name(S, Arrived_Field),
-                  When{std::min(Expected, Found), Phase_Arrival, Customer}, Text_Of(Expected), Text_Of(Found),
+                  When{std::max(Previous, std::min(Expected, Found)), Phase_Arrival, Customer}, Text_Of(Expected),
+                  Text_Of(Found),
                   Format_Text("arrival = previous instant (%" PRId64 ") + %s (%d)", Previous,
                               Travel_Field_Name(S), Travel_Time_To(P, S)));
     Previous = Visit_Value(R, S, Departed_Field);
   }
   int64_t Expected = Previous + P.Travel_Time_To_EXIT;
   if (R.Time_Departed_ZOR != Expected)
-    Note(T, Rule_Route, Customer, -1, "Time_Departed_ZOR", When{std::min<int64_t>(Expected, R.Time_Departed_ZOR),
-                                                                 Phase_Leave_ZOR, Customer},
+    Note(T, Rule_Route, Customer, -1, "Time_Departed_ZOR",
+         When{std::max(Previous, std::min<int64_t>(Expected, R.Time_Departed_ZOR)), Phase_Leave_ZOR, Customer},
          Text_Of(Expected), Text_Of(R.Time_Departed_ZOR),
          Format_Text("departure from ZOR = last departure (%" PRId64 ") + Travel_Time_To_EXIT (%d)", Previous,
                      P.Travel_Time_To_EXIT));
@@ -84,7 +117,7 @@ bool Read_Results_File(std::FILE* In, size_t Customers, Results_File* Out) {
 
 void Check_Records(Rule_Tally& T, const std::vector<Customer_Parameters>& Day, const Results_File& Results) {
   const std::vector<Customer_Results>& Records = Results.Records;
-  std::string Hint = Order_Hint(Records);
+  std::string Hint = Order_Hint(Day, Records);
   for (size_t K = 0; K < Records.size(); K++) {
     const Customer_Results& R = Records[K];
     int64_t Customer = static_cast<int64_t>(K) + 1;
@@ -101,7 +134,7 @@ void Check_Records(Rule_Tally& T, const std::vector<Customer_Parameters>& Day, c
     for (int F = First_Parameter_Field; F < Results_Fields; F++)
       if (Got[F] != Want[F]) {
         Note(T, Rule_Records, Customer, -1, Customer_Results_Field_Name[F], Layout, Text_Of(Want[F]), Text_Of(Got[F]),
-             "fields 16 to 23 copy the customer's record of ZOR_Binary_In");
+             "fields 16 to 23 copy the customer's record of ZOR_Binary_In", Hint);
         break;
       }
   }

@@ -34,12 +34,14 @@ const char Help[] =
     "file missing or unreadable, a bad entry), after an \"ERROR in main\" block.\n"
     "Example: printf '5\\n4\\n2\\n' | results_checker\n";
 
+/* Opened only once the day is known to be one the model takes, so that
+** a day the simulator would refuse is said as that, not as a missing file. */
 std::FILE* Open_Results() {
   std::FILE* Out = Open_Binary_Input(ZOR_Binary_Out);
   if (Out == nullptr && errno == ENOENT)
     Main_Error(6,
                "  File: %s can not be opened for reading\n"
-               "  It does not exist: run your simulator first, in this folder, on this ZOR_Binary_In.\n",
+               "  It does not exist: a simulator writes it, run in this folder on this ZOR_Binary_In.\n",
                ZOR_Binary_Out);
   if (Out == nullptr) Main_Error(6, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
   return Out;
@@ -52,10 +54,11 @@ int main(int Argc, char** Argv) {
   Main_Error_Status = 2;
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
-  std::FILE* Out = Open_Results();
   int32_t Servers[Number_Of_Stations];
   Ask_Servers(Servers);
   std::vector<Customer_Parameters> Day = Read_Day(In);
+  Refuse_Day_Past_The_Clock(Day, Servers);
+  std::FILE* Out = Open_Results();
   Results_File Results;
   if (!Read_Results_File(Out, Day.size(), &Results))
     Main_Error(6, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);

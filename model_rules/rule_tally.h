@@ -19,13 +19,6 @@ struct Station_Visit {
   int32_t Server, Queue_Length, Service;
 };
 
-struct Rule_Tally {
-  int64_t Customers[Number_Of_Rules] = {};
-  std::vector<char> Broken[Number_Of_Rules];  // per customer, from 1
-  Violation First[Number_Of_Rules];
-  bool Any[Number_Of_Rules] = {};
-};
-
 /* Where a violation stands in simulated time; Note keeps, per rule, the
 ** earliest one. */
 struct When {
@@ -34,12 +27,31 @@ struct When {
   int64_t Tie;
 };
 
+/* A customer's earliest violation of a rule other than the reference's. */
+struct First_Break {
+  bool Any;
+  When At;
+  Rule Broken;
+};
+
+struct Rule_Tally {
+  std::vector<First_Break> Of_Customer;        // per customer, from 1
+  std::vector<char> Breaks_Reference;          // per customer, from 1
+  Violation First[Number_Of_Rules];
+  bool Any[Number_Of_Rules] = {};
+};
+
+/* Whether the file holds 0 in all four fields of a visit to S, as for a
+** station skipped: the route rule then names the visit left out, and the
+** station's own rules leave it aside. */
+bool Skipped_In_File(const Customer_Results& R, int32_t S);
+
 /* A start is the model's decision at a departure when the customer had
 ** waited (the server it takes was just freed), else at its arrival. */
 When Start_Decision(const Station_Visit& V, int32_t Station);
 
-/* Counts Customer against the rule once, and keeps the violation if it is
-** the rule's earliest so far. */
+/* Keeps the violation if it is the rule's earliest so far, and if it is
+** the customer's earliest. */
 void Note(Rule_Tally& T, Rule R, int64_t Customer, int32_t Station, const char* Field, When At,
           std::string Expected, std::string Found, std::string Why = "", std::string Hint = "");
 

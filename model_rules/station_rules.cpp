@@ -22,8 +22,8 @@ std::vector<Station_Visit> Visits_At(int32_t S, const std::vector<Customer_Param
   std::vector<Station_Visit> Visits;
   for (size_t K = 0; K < Records.size(); K++) {
     const Customer_Parameters& P = Day[K];
-    if (!Visits_Station(P, S)) continue;
     const Customer_Results& R = Records[K];
+    if (!Visits_Station(P, S) || Skipped_In_File(R, S)) continue;
     int64_t Departed = Visit_Value(R, S, Departed_Field);
     int32_t Service = Service_Time(P, S);
     Visits.push_back(Station_Visit{Visit_Value(R, S, Arrived_Field), Departed - Service, Departed,
@@ -44,7 +44,25 @@ std::string Server_Hint(int32_t S, int32_t Server, int32_t Servers) {
                      Server, Servers, Station_Name[S]);
 }
 
+/* Why a server number is out of range, when the file shows why. */
+std::string Server_Why(int32_t S, const Station_Visit& V, int32_t Servers, bool From_Zero) {
+  if (From_Zero) return Format_Text("servers are numbered 1 .. %d; the file numbers those of %s from 0", Servers,
+                                    Station_Name[S]);
+  if (V.Server == 0 && S == LAB && V.Service == 0)
+    return "every customer visits LAB and takes a server there, even for a service time of 0";
+  return V.Server == 0 ? "servers are numbered from 1" : "";
+}
+
 void Check_Services_And_Servers(Rule_Tally& T, int32_t S, int32_t Servers, const std::vector<Station_Visit>& Visits) {
+  /* Numbers from 0 up to one less than the count read as servers counted
+  ** from 0, unless server 0 only ever stands for a LAB service of 0 s. */
+  bool Zero_Served = false;
+  int32_t Highest = 0;
+  for (const Station_Visit& V : Visits) {
+    Highest = std::max(Highest, V.Server);
+    Zero_Served = Zero_Served || (V.Server == 0 && V.Service > 0);
+  }
+  bool From_Zero = Zero_Served && Highest < Servers;
   for (const Station_Visit& V : Visits) {
     if (V.Start < V.Arrived)
       Note(T, Rule_Service, V.Customer, S, Visit_Field_Name(S, Departed_Field), Start_Decision(V, S),
@@ -53,10 +71,7 @@ void Check_Services_And_Servers(Rule_Tally& T, int32_t S, int32_t Servers, const
                        V.Service, V.Start, V.Arrived));
     if (V.Server < 1 || V.Server > Servers)
       Note(T, Rule_Servers, V.Customer, S, Visit_Field_Name(S, Server_Field), Start_Decision(V, S),
-           Format_Text("1 .. %d", Servers), Text_Of(V.Server),
-           V.Server == 0 && S == LAB && V.Service == 0
-               ? "every customer visits LAB and takes a server there, even for a service time of 0"
-               : "",
+           Format_Text("1 .. %d", Servers), Text_Of(V.Server), Server_Why(S, V, Servers, From_Zero && V.Server == 0),
            Server_Hint(S, V.Server, Servers));
   }
   /* Per server, services in order of start: each must begin once every

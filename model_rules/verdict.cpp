@@ -33,7 +33,37 @@ bool Earlier(const Violation& A, const Violation& B) {
   return A.Broken < B.Broken;
 }
 
+/* One customer's breaks, in simulated time and then in rule order. */
+bool Earlier_Break(When A, Rule Rule_A, When B, Rule Rule_B) {
+  if (A.Instant != B.Instant) return A.Instant < B.Instant;
+  if (A.Phase != B.Phase) return A.Phase < B.Phase;
+  if (A.Tie != B.Tie) return A.Tie < B.Tie;
+  return Rule_A < Rule_B;
+}
+
+/* Each customer counts once, under the rule it breaks first: its later
+** breaks mostly follow from that one, and counted too they would fill
+** every row with the same customers. The reference rule counts only
+** customers who break no other rule. */
+void Count_First_Breaks(const Rule_Tally& T, Verdict* V) {
+  size_t Customers = std::max(T.Of_Customer.size(), T.Breaks_Reference.size());
+  for (size_t C = 1; C < Customers; C++) {
+    int R = C < T.Of_Customer.size() && T.Of_Customer[C].Any ? T.Of_Customer[C].Broken
+            : C < T.Breaks_Reference.size() && T.Breaks_Reference[C] ? Rule_Reference
+                                                                     : -1;
+    if (R < 0) continue;
+    V->Customers[R]++;
+    if (V->Listed[R].size() < Customers_Listed) V->Listed[R].push_back(static_cast<int64_t>(C));
+  }
+}
+
 }  // namespace
+
+bool Skipped_In_File(const Customer_Results& R, int32_t S) {
+  for (int F = Arrived_Field; F < Fields_Per_Visit; F++)
+    if (Visit_Value(R, S, Visit_Field(F)) != 0) return false;
+  return true;
+}
 
 When Start_Decision(const Station_Visit& V, int32_t Station) {
   if (V.Start > V.Arrived) return When{V.Start, Phase_Departure, int64_t{Station} * (Max_Servers + 1) + V.Server};
@@ -53,11 +83,14 @@ std::string Format_Text(const char* Format, ...) {
 
 void Note(Rule_Tally& T, Rule R, int64_t Customer, int32_t Station, const char* Field, When At, std::string Expected,
           std::string Found, std::string Why, std::string Hint) {
-  std::vector<char>& Broken = T.Broken[R];
-  if (Broken.size() <= static_cast<size_t>(Customer)) Broken.resize(static_cast<size_t>(Customer) + 1, 0);
-  if (!Broken[static_cast<size_t>(Customer)]) {
-    Broken[static_cast<size_t>(Customer)] = 1;
-    T.Customers[R]++;
+  size_t C = static_cast<size_t>(Customer);
+  if (R == Rule_Reference) {
+    if (T.Breaks_Reference.size() <= C) T.Breaks_Reference.resize(C + 1, 0);
+    T.Breaks_Reference[C] = 1;
+  } else {
+    if (T.Of_Customer.size() <= C) T.Of_Customer.resize(C + 1, First_Break{false, {}, Rule_Records});
+    First_Break& F = T.Of_Customer[C];
+    if (!F.Any || Earlier_Break(At, R, F.At, F.Broken)) F = First_Break{true, At, R};
   }
   Violation V{R, Customer, Station, Field, At.Instant, At.Phase, At.Tie, std::move(Expected), std::move(Found),
               std::move(Why), std::move(Hint)};
@@ -75,11 +108,9 @@ Verdict Judge_Results(const std::vector<Customer_Parameters>& Day, const Results
   Check_Reference(T, Day, Results.Records, Servers);
 
   Verdict V{};
+  Count_First_Breaks(T, &V);
   int First = -1;
   for (int R = 0; R < Number_Of_Rules; R++) {
-    V.Customers[R] = T.Customers[R];
-    for (size_t C = 0; C < T.Broken[R].size() && V.Listed[R].size() < Customers_Listed; C++)
-      if (T.Broken[R][C]) V.Listed[R].push_back(static_cast<int64_t>(C));
     /* The reference rule only speaks when no other rule does: any other
     ** difference from the reference follows from what that rule found. */
     if (R == Rule_Reference && First >= 0) continue;
@@ -92,7 +123,7 @@ Verdict Judge_Results(const std::vector<Customer_Parameters>& Day, const Results
 
 void Print_Verdict(std::FILE* Out, const Verdict& V, size_t Customers) {
   if (V.Follows) {
-    std::fprintf(Out, "ZOR_Binary_Out follows the model: %zu customers\n", Customers);
+    std::fprintf(Out, "ZOR_Binary_Out follows the model: %zu customer%s\n", Customers, Customers == 1 ? "" : "s");
     return;
   }
   const Violation& F = V.First;
@@ -106,12 +137,17 @@ void Print_Verdict(std::FILE* Out, const Verdict& V, size_t Customers) {
   if (!F.Hint.empty()) std::fprintf(Out, "  hint:     %s\n", F.Hint.c_str());
   if (F.Broken == Rule_Reference)
     std::fprintf(Out, "  No rule above explains this difference from the reference: a gap in the checker's rules.\n");
-  std::fprintf(Out, "Customers breaking each rule:\n");
+  std::fprintf(Out, "Customers by the first rule each breaks:\n");
   for (int R = 0; R < Number_Of_Rules; R++) {
     std::fprintf(Out, "  %7" PRId64 "  %s", V.Customers[R], Rule_Name[R]);
     for (size_t I = 0; I < V.Listed[R].size(); I++)
       std::fprintf(Out, "%s%" PRId64, I > 0 ? ", " : V.Customers[R] == 1 ? ": customer " : ": customers ",
                    V.Listed[R][I]);
-    std::fprintf(Out, "%s\n", V.Customers[R] > static_cast<int64_t>(V.Listed[R].size()) ? ", ..." : "");
+    std::fprintf(Out, "%s", V.Customers[R] > static_cast<int64_t>(V.Listed[R].size()) ? ", ..." : "");
+    /* With another rule broken, the rules are complete: these customers
+    ** differ from the reference only through someone else's break. */
+    if (R == Rule_Reference && V.Customers[R] > 0 && F.Broken != Rule_Reference)
+      std::fprintf(Out, " (they keep every rule above: their differences follow from the breaks above)");
+    std::fprintf(Out, "\n");
   }
 }

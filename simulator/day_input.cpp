@@ -8,6 +8,7 @@
 #include "common/read_int32.h"
 #include "common/record_io.h"
 #include "common/zor_files.h"
+#include "common/zor_stations.h"
 
 void Ask_Servers(int32_t Servers[Number_Of_Stations]) {
   std::fprintf(stderr, "Enter Number of Servers at each station\n   %d <= S <= %d\n", 1, Max_Servers);
@@ -22,27 +23,25 @@ void Ask_Servers(int32_t Servers[Number_Of_Stations]) {
 }
 
 Day_Reading Read_Day_From(std::FILE* In) {
-  Day_Reading R{{}, Day_Fits, 0, 0};
-  int64_t All_Times = 0;
+  Day_Reading R{{}, Day_Fits, 0, 0, 0};
   Customer_Parameters P;
   while (Read_Int32_Record(In, &P, sizeof P)) {
-    const int32_t Times[] = {P.Interarrival_Time,    P.Travel_Time_To_LAB, P.LAB_Service_Time,
-                             P.Travel_Time_To_X_RAY, P.X_RAY_Service_Time, P.Travel_Time_To_EKG,
-                             P.EKG_Service_Time,     P.Travel_Time_To_EXIT};
-    for (int32_t T : Times) {
+    int32_t Times[8];
+    Times_Of(P, Times);
+    for (int32_t T : Times)
       if (T < 0) {
         R.Problem = Day_Negative_Time, R.Record = R.Day.size() + 1, R.Negative = T;
         return R;
       }
-      All_Times += T;
-    }
-    if (All_Times > INT32_MAX || R.Day.size() == Max_Simulated_Customers) {
-      R.Problem = Day_Too_Large;
+    if (R.Day.size() == Max_Simulated_Customers) {
+      R.Problem = Day_Too_Many_Customers;
       return R;
     }
     R.Day.push_back(P);
   }
   if (std::ferror(In)) R.Problem = Day_Unreadable;
+  else if (std::fseek(In, 0, SEEK_END) == 0 && std::ftell(In) > 0)
+    R.Trailing = static_cast<size_t>(std::ftell(In)) % sizeof(Customer_Parameters);
   return R;
 }
 
@@ -53,10 +52,29 @@ std::vector<Customer_Parameters> Read_Day(std::FILE* In) {
     case Day_Unreadable: Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
     case Day_Negative_Time:
       Main_Error(4, "  File: %s record %zu holds a negative time: %d\n", ZOR_Binary_In, R.Record, R.Negative);
-    case Day_Too_Large:
-      Main_Error(5, "  File: %s holds more than %d customers or %d seconds\n", ZOR_Binary_In, Max_Simulated_Customers,
-                 INT32_MAX);
+    case Day_Too_Many_Customers:
+      Main_Error(5, "  File: %s holds more than %d customers\n", ZOR_Binary_In, Max_Simulated_Customers);
   }
+  if (R.Trailing > 0)
+    std::fprintf(stderr, "Note: %s ends in %zu bytes of a record cut short; the day is its %zu whole record%s\n",
+                 ZOR_Binary_In, R.Trailing, R.Day.size(), R.Day.size() == 1 ? "" : "s");
   std::fclose(In);
   return R.Day;
+}
+
+void Refuse_Past_The_Clock(const Clock_Overrun& Overrun) {
+  if (Overrun.Customer == 0) return;
+  const char* const Event[] = {"arrive at", "start at", "leave", "leave"};
+  const char* Place = Overrun.Place == Trace_ZOR ? "ZOR" : Station_Name[Overrun.Place];
+  Main_Error(5,
+             "  File: %s holds a day past the clock: customer %d would %s %s at %lld s,\n"
+             "  later than %d s (2^31 - 1), the last instant ZOR_Binary_Out can hold\n",
+             ZOR_Binary_In, Overrun.Customer, Event[Overrun.Kind], Place, static_cast<long long>(Overrun.Instant),
+             INT32_MAX);
+}
+
+void Refuse_Day_Past_The_Clock(const std::vector<Customer_Parameters>& Day,
+                               const int32_t Servers[Number_Of_Stations]) {
+  Day_Summary Summary;
+  Refuse_Past_The_Clock(Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Servers, nullptr, &Summary));
 }

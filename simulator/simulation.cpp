@@ -13,14 +13,22 @@
 ** A customer who finds servers free starts at once on the lowest-numbered
 ** one, so nobody ever waits while a server is idle.
 **
+** An event that falls due at the instant being handled (a service or a
+** travel of 0 s) takes its place among those still due by the same key,
+** so a service of 0 s departs at once, before anything else due then.
+**
 ** Arrivals at and departures from ZOR itself change nothing at the
 ** stations; they become events only when a trace is asked for, so that
 ** the trace lists them in time order with the rest.
+**
+** Every instant is worked out in 64 bits before it becomes an event: the
+** first that 32 bits cannot hold ends the run, and the caller refuses the
+** day. The heap's key thus only ever holds instants that fit.
 */
 #include "simulator/simulation.h"
 
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "common/zor_assert.h"
@@ -87,16 +95,6 @@ void Record_Trace(std::vector<Trace_Event>* Trace, int32_t Time, int32_t Custome
     Trace->push_back(Trace_Event{Time, Customer + 1, Place, Kind, Server, static_cast<int32_t>(Waiting)});
 }
 
-void Start_Service(std::vector<Event>& Heap, Station_Summary& Summary, Visit& V, const Customer_Parameters& P,
-                   int32_t Now, int32_t S, int32_t Server, int32_t Customer) {
-  int32_t Wait = Now - V.Arrived;
-  Summary.Total_Wait += Wait;
-  if (Wait > Summary.Max_Wait) Summary.Max_Wait = Wait;
-  Summary.Busy_Time += Service_Time(P, S);
-  V.Server = Server;
-  Push_Event(Heap, Make_Event(Now + Service_Time(P, S), Departure, S, Server, Customer));
-}
-
 Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32_t Arrived_ZOR, int32_t Departed_ZOR,
                            const Visit At[Number_Of_Stations]) {
   Customer_Results R{};
@@ -113,17 +111,14 @@ Customer_Results Result_Of(int32_t Customer, const Customer_Parameters& P, int32
   return R;
 }
 
-/* A customer's times are non-negative and their sum fits 31 bits (the
-** day's sum must too; the caller has read the day with Read_Day_From). */
+/* A customer's times are non-negative (the caller has read the day with
+** Read_Day_From); whether its instants fit the clock the run finds out. */
 bool Times_Fit(const Customer_Parameters& P) {
   int32_t Times[8];
   Times_Of(P, Times);
-  int64_t Sum = 0;
-  for (int32_t T : Times) {
+  for (int32_t T : Times)
     if (T < 0) return false;
-    Sum += T;
-  }
-  return Sum <= INT32_MAX;
+  return true;
 }
 
 /* Everything one simulated day holds while it runs. */
@@ -137,7 +132,15 @@ struct Day_Run {
   std::vector<int32_t> Arrived_ZOR, Departed_ZOR;
   std::vector<Event> Heap;
   size_t In_ZOR;
+  Clock_Overrun Overrun;
 };
+
+/* Whether Instant fits the clock; the first that does not is kept. */
+bool Fits_The_Clock(Day_Run& D, int64_t Instant, int32_t Customer, int32_t Place, int32_t Kind) {
+  if (Instant <= INT32_MAX) return true;
+  if (D.Overrun.Customer == 0) D.Overrun = Clock_Overrun{Customer + 1, Place, Kind, Instant};
+  return false;
+}
 
 Visit& Visit_Of(Day_Run& D, int32_t Customer, int32_t S) {
   return D.Visits[static_cast<size_t>(Customer) * Number_Of_Stations + S];
@@ -147,16 +150,31 @@ Visit& Visit_Of(Day_Run& D, int32_t Customer, int32_t S) {
 ** list beside the heap, which then holds only what is in progress. */
 std::vector<Event> Arrivals_At_LAB(Day_Run& D, int32_t Count) {
   std::vector<Event> Arrivals(static_cast<size_t>(Count));
-  int32_t Now = 0;
+  int64_t Now = 0;
   for (int32_t C = 0; C < Count; C++) {
     ZOR_ASSERT(Times_Fit(D.Day[C]));
     Now += D.Day[C].Interarrival_Time;
-    D.Arrived_ZOR[C] = Now;
-    if (D.Trace != nullptr) Push_Event(D.Heap, Make_Event(Now, Arrive_ZOR, Trace_ZOR, 0, C));
-    Arrivals[static_cast<size_t>(C)] = Make_Event(Now + D.Day[C].Travel_Time_To_LAB, Arrival, LAB, 0, C);
+    int64_t At_LAB = Now + D.Day[C].Travel_Time_To_LAB;
+    if (!Fits_The_Clock(D, Now, C, Trace_ZOR, Trace_Arrive) || !Fits_The_Clock(D, At_LAB, C, LAB, Trace_Arrive))
+      return {};
+    D.Arrived_ZOR[C] = static_cast<int32_t>(Now);
+    if (D.Trace != nullptr) Push_Event(D.Heap, Make_Event(D.Arrived_ZOR[C], Arrive_ZOR, Trace_ZOR, 0, C));
+    Arrivals[static_cast<size_t>(C)] = Make_Event(static_cast<int32_t>(At_LAB), Arrival, LAB, 0, C);
   }
   std::sort(Arrivals.begin(), Arrivals.end(), [](const Event& A, const Event& B) { return Event_Before(A, B); });
   return Arrivals;
+}
+
+void Start_Service(Day_Run& D, Visit& V, int32_t Now, int32_t S, int32_t Server, int32_t Customer) {
+  Station_Summary& Summary = D.Summary->At[S];
+  int32_t Service = Service_Time(D.Day[Customer], S);
+  int32_t Wait = Now - V.Arrived;
+  Summary.Total_Wait += Wait;
+  if (Wait > Summary.Max_Wait) Summary.Max_Wait = Wait;
+  Summary.Busy_Time += Service;
+  V.Server = Server;
+  if (Fits_The_Clock(D, int64_t{Now} + Service, Customer, S, Trace_Depart))
+    Push_Event(D.Heap, Make_Event(Now + Service, Departure, S, Server, Customer));
 }
 
 /* On arrival the customer joins the queue; a free server takes it from
@@ -176,7 +194,7 @@ void Arrive(Day_Run& D, const Event& E) {
     return;
   }
   At.Busy_With[Free] = E.Customer + 1;
-  Start_Service(D.Heap, Sum, V, D.Day[E.Customer], E.Time, E.Station, Free, E.Customer);
+  Start_Service(D, V, E.Time, E.Station, Free, E.Customer);
   Record_Trace(D.Trace, E.Time, E.Customer, E.Station, Trace_Start, Free, At.Queue.size() - At.Head);
 }
 
@@ -192,12 +210,15 @@ void Depart(Day_Run& D, const Event& E) {
   if (At.Head < At.Queue.size()) {
     int32_t Next = At.Queue[At.Head++];
     At.Busy_With[E.Server] = Next + 1;
-    Start_Service(D.Heap, D.Summary->At[E.Station], Visit_Of(D, Next, E.Station), D.Day[Next], E.Time, E.Station,
-                  E.Server, Next);
+    Start_Service(D, Visit_Of(D, Next, E.Station), E.Time, E.Station, E.Server, Next);
     Record_Trace(D.Trace, E.Time, Next, E.Station, Trace_Start, E.Server, At.Queue.size() - At.Head);
   }
   int32_t Onward = Next_Place(P, E.Station);
-  int32_t Then = E.Time + Travel_Time_To(P, Onward);
+  int64_t Later = int64_t{E.Time} + Travel_Time_To(P, Onward);
+  if (!Fits_The_Clock(D, Later, E.Customer, Onward == Number_Of_Stations ? Trace_ZOR : Onward,
+                      Onward == Number_Of_Stations ? Trace_Leave : Trace_Arrive))
+    return;
+  int32_t Then = static_cast<int32_t>(Later);
   if (Onward != Number_Of_Stations) {
     Push_Event(D.Heap, Make_Event(Then, Arrival, Onward, 0, E.Customer));
     return;
@@ -209,12 +230,20 @@ void Depart(Day_Run& D, const Event& E) {
 
 }  // namespace
 
-void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
-                  Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace) {
+Clock_Overrun Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
+                           Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace) {
   const size_t Customers = static_cast<size_t>(Count);
-  Day_Run D{Day, Servers, Summary, Trace, std::vector<Station_State>(Number_Of_Stations),
-            std::vector<Visit>(Customers * Number_Of_Stations, Visit{0, 0, 0, 0}), std::vector<int32_t>(Customers),
-            std::vector<int32_t>(Customers), {}, 0};
+  Day_Run D{Day,
+            Servers,
+            Summary,
+            Trace,
+            std::vector<Station_State>(Number_Of_Stations),
+            std::vector<Visit>(Customers * Number_Of_Stations, Visit{0, 0, 0, 0}),
+            std::vector<int32_t>(Customers),
+            std::vector<int32_t>(Customers),
+            {},
+            0,
+            Clock_Overrun{0, 0, 0, 0}};
   D.Heap.reserve(Customers + 64);
   *Summary = Day_Summary{};
   for (int32_t S = 0; S < Number_Of_Stations; S++) {
@@ -224,7 +253,7 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
     Summary->At[S].Servers = Servers[S];
   }
   std::vector<Event> At_LAB = Arrivals_At_LAB(D, Count);
-  for (size_t Next_At_LAB = 0; !D.Heap.empty() || Next_At_LAB < At_LAB.size();) {
+  for (size_t Next_At_LAB = 0; D.Overrun.Customer == 0 && (!D.Heap.empty() || Next_At_LAB < At_LAB.size());) {
     bool From_List = Next_At_LAB < At_LAB.size() && (D.Heap.empty() || Event_Before(At_LAB[Next_At_LAB], D.Heap.front()));
     Event E = From_List ? At_LAB[Next_At_LAB++] : Pop_Event(D.Heap);
     if (E.Kind == Arrive_ZOR || E.Kind == Leave_ZOR) {
@@ -236,7 +265,8 @@ void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t 
       Depart(D, E);
     }
   }
-  if (Results == nullptr) return;
+  if (Results == nullptr || D.Overrun.Customer != 0) return D.Overrun;
   for (int32_t C = 0; C < Count; C++)
     Results[C] = Result_Of(C, Day[C], D.Arrived_ZOR[C], D.Departed_ZOR[C], &Visit_Of(D, C, 0));
+  return D.Overrun;
 }

@@ -40,11 +40,21 @@ struct Trace_Event {
   int32_t Time, Customer, Place, Kind, Server, Waiting;
 };
 
+/* The first instant of a day, in the order the simulation meets them,
+** that the 32-bit fields of ZOR_Binary_Out cannot hold: the day cannot
+** be simulated with these servers. Customer is 0 when every instant fits. */
+struct Clock_Overrun {
+  int32_t Customer;  // from 1
+  int32_t Place;     // a Station or Trace_ZOR
+  int32_t Kind;      // Trace_Arrive, Trace_Depart or Trace_Leave
+  int64_t Instant;
+};
+
 /* Simulates Count customers and fills Results[0 .. Count-1] in customer
 ** order (customer k is Day[k-1]); with no Results, only the Summary.
-** Servers[s] is 1 .. Max_Servers. Every time in Day must be non-negative
-** and their sum must fit 32 bits, so that no instant of the day can
-** overflow. With a Trace, every event is appended to it in the order the
-** simulation handles it. */
-void Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
+** Servers[s] is 1 .. Max_Servers, and every time in Day is non-negative.
+** A day with an instant past 2^31 - 1 stops there: the overrun is
+** returned and Results are left as they were. With a Trace, every event
+** is appended to it in the order the simulation handles it. */
+Clock_Overrun Simulate_Day(const Customer_Parameters Day[], int32_t Count, const int32_t Servers[Number_Of_Stations],
                   Customer_Results Results[], Day_Summary* Summary, std::vector<Trace_Event>* Trace = nullptr);

@@ -92,7 +92,7 @@ int main(int Argc, char** Argv) {
   std::vector<Customer_Results> Results(Day.size());
   std::vector<Trace_Event> Trace;
   Day_Summary Summary;
-  Simulate_Day(Day.data(), Count, Servers, Results.data(), &Summary, &Trace);
+  Refuse_Past_The_Clock(Simulate_Day(Day.data(), Count, Servers, Results.data(), &Summary, &Trace));
   Write_Results(Results);
   Write_Trace(Trace);
   Print_Summary(Count, Summary);

@@ -103,9 +103,10 @@ TEST_F(Simulator, WrongEntriesAndInputsEndBeforeAnyResultsFile) {
       {"1\n1\n1\n", Good + Int32_Image({5, 10, -300, 0, 0, 0, 0, 40}),
        Ask_Servers + X + E + "\nERROR in main\n  File: ZOR_Binary_In record 2 holds a negative time: -300\n"
                              "  At exit point 4\n"},
-      {"1\n1\n1\n", Int32_Image({0, 2000000000, 300, 0, 0, 0, 0, 40}) + Int32_Image({2000000000, 10, 300, 0, 0, 0, 0, 40}),
-       Ask_Servers + X + E + "\nERROR in main\n  File: ZOR_Binary_In holds more than 1000000 customers or 2147483647 seconds\n"
-                             "  At exit point 5\n"},
+      {"1\n1\n1\n", Int32_Image({2147483647 - 339, 0, 300, 0, 0, 0, 0, 40}),
+       Ask_Servers + X + E + "\nERROR in main\n  File: ZOR_Binary_In holds a day past the clock: customer 1 would leave "
+                             "ZOR at 2147483648 s,\n  later than 2147483647 s (2^31 - 1), the last instant "
+                             "ZOR_Binary_Out can hold\n  At exit point 5\n"},
   };
   for (const Case& C : Cases) {
     Write_File(At("ZOR_Binary_In"), C.Input);

@@ -65,6 +65,45 @@ TEST(Simulate_Day, HandWorkedDayWithTies) {
   EXPECT_EQ(Summary.At[EKG].Busy_Time, 30);
 }
 
+// Times of 0: one LAB server, C1 served 0 .. 10; C2 and C3 (LAB service
+// 0) wait from 5; C4 and C5 arrive at 10, C4 with LAB service 0. At 10
+// the departure seats C2, whose service of 0 s departs at once and seats
+// C3, who departs at once too and travels 0 s to X_RAY; then the
+// departures from ZOR in customer order, the arrivals at ZOR, and the
+// arrivals at stations in customer order: C3 at X_RAY, then C4 at LAB,
+// whose departure and whose departure from ZOR (travel 0) are handled at
+// once, before C5's arrival still due at that instant.
+TEST(Simulate_Day, TimesOfZeroAreHandledAtOnceInTheirPlace) {
+  const Customer_Parameters Day[] = {
+      {0, 0, 10, 0, 0, 0, 0, 0}, {5, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 4, 0, 0, 0},
+      {5, 0, 0, 0, 0, 0, 0, 0},  {0, 0, 3, 0, 0, 0, 0, 0},
+  };
+  const int32_t Servers[] = {1, 1, 1};
+  Customer_Results Results[5];
+  Day_Summary Summary;
+  std::vector<Trace_Event> Trace;
+  EXPECT_EQ(Simulate_Day(Day, 5, Servers, Results, &Summary, &Trace).Customer, 0);
+  enum { A = Trace_Arrive, S = Trace_Start, D = Trace_Depart, L = Trace_Leave, Z = Trace_ZOR };
+  const std::vector<std::vector<int>> Expected = {
+      {0, 1, Z, A, 0, 1},      {0, 1, LAB, A, 0, 1},   {0, 1, LAB, S, 1, 0},   {5, 2, Z, A, 0, 2},
+      {5, 3, Z, A, 0, 3},      {5, 2, LAB, A, 0, 1},   {5, 3, LAB, A, 0, 2},   {10, 1, LAB, D, 1, 2},
+      {10, 2, LAB, S, 1, 1},   {10, 2, LAB, D, 1, 1},  {10, 3, LAB, S, 1, 0},  {10, 3, LAB, D, 1, 0},
+      {10, 1, Z, L, 0, 2},     {10, 2, Z, L, 0, 1},    {10, 4, Z, A, 0, 2},    {10, 5, Z, A, 0, 3},
+      {10, 3, X_RAY, A, 0, 1}, {10, 3, X_RAY, S, 1, 0}, {10, 4, LAB, A, 0, 1}, {10, 4, LAB, S, 1, 0},
+      {10, 4, LAB, D, 1, 0},   {10, 4, Z, L, 0, 2},    {10, 5, LAB, A, 0, 1},  {10, 5, LAB, S, 1, 0},
+      {13, 5, LAB, D, 1, 0},   {13, 5, Z, L, 0, 1},    {14, 3, X_RAY, D, 1, 0}, {14, 3, Z, L, 0, 0},
+  };
+  ASSERT_EQ(Trace.size(), Expected.size());
+  for (size_t I = 0; I < Trace.size(); I++) {
+    const Trace_Event& E = Trace[I];
+    EXPECT_EQ(std::vector<int>({E.Time, E.Customer, E.Place, E.Kind, E.Server, E.Waiting}), Expected[I])
+        << "event " << I + 1;
+  }
+  EXPECT_EQ(Results[1].LAB_Server, 1);
+  EXPECT_EQ(Results[1].LAB_Queue_Length, 0);
+  EXPECT_EQ(Results[2].LAB_Queue_Length, 1);
+}
+
 struct Stay {
   int Customer, Arrived, Queue_Length, Server, Start, Departed;
 };

@@ -97,7 +97,7 @@ TEST_F(Simulator_Checker, ResultsCheckerNamesTheFirstWrongDecision) {
   ASSERT_EQ(Run_Program(STUDENT_HIGHEST_SERVER, Folder, "3\n2\n1\n").Exit_Status, 0);
   Run_Result R = Run_Program(RESULTS_CHECKER_PATH, Folder, "3\n2\n1\n");
   EXPECT_EQ(R.Exit_Status, 1);
-  EXPECT_EQ(R.Out.substr(0, R.Out.find("Customers breaking")),
+  EXPECT_EQ(R.Out.substr(0, R.Out.find("Customers by the first rule")),
             "ZOR_Binary_Out does not follow the model: customer 3 breaks the rule \"nobody waits while a server is "
             "free; lowest-numbered free server first\"\n"
             "  customer: 3\n  station:  LAB\n  time:     43\n  field:    LAB_Server\n  expected: 1\n  found:    3\n"
