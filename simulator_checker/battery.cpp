@@ -53,17 +53,17 @@ Day_Of Meeting_Day(int Station) {
   return Day;
 }
 
-/* The largest day the kit takes has its times sum to 2^31 - 1: a long
-** first gap, then a busy hour. */
-Day_Of Late_Day(std::mt19937& Pick) {
+/* The latest day the kit takes: a long first gap, then a busy hour whose
+** last customer leaves ZOR at 2^31 - 1, the last instant the clock holds.
+** Moving every arrival by the same gap moves every instant with it. */
+Day_Of Late_Day(std::mt19937& Pick, const int32_t Servers[Number_Of_Stations]) {
   Day_Of Day = Tie_Heavy_Day(Pick, 12, false);
-  int64_t Sum = 0;
-  for (const Customer_Parameters& P : Day) {
-    int32_t Times[8];
-    Times_Of(P, Times);
-    for (int32_t T : Times) Sum += T;
-  }
-  Day[0].Interarrival_Time = static_cast<int32_t>(INT32_MAX - Sum);
+  std::vector<Customer_Results> Results(Day.size());
+  Day_Summary Summary;
+  Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Servers, Results.data(), &Summary);
+  int32_t Last = 0;
+  for (const Customer_Results& R : Results) Last = std::max(Last, R.Time_Departed_ZOR);
+  Day[0].Interarrival_Time = INT32_MAX - Last;
   return Day;
 }
 
@@ -94,13 +94,13 @@ const Made_Up Made_Up_List[] = {
     {"tie-heavy day, 2, 1, 3 servers", {2, 1, 3}},
     {"tie-heavy day with zero times, two servers each", {2, 2, 2}},
     {"tie-heavy day, three servers each", {3, 3, 3}},
-    {"times summing to 2^31 - 1, the largest day the kit takes", {2, 1, 1}},
+    {"the last customer leaves ZOR at 2^31 - 1 s, the latest instant the kit takes", {2, 1, 1}},
     {"saturated stations: 84 customers, one server each", {1, 1, 1}},
     {"336 customers, one server each", {1, 1, 1}},
 };
 constexpr int Made_Up_Count = sizeof Made_Up_List / sizeof Made_Up_List[0];
 
-Day_Of Made_Up_Day(int Index, std::mt19937& Pick) {
+Day_Of Made_Up_Day(int Index, std::mt19937& Pick, const int32_t Servers[Number_Of_Stations]) {
   switch (Index) {
     case 0: return {Customer(0, 30, 300)};
     case 1: return {Customer(0, 30, 300, 50, 720, 45, 300, 80)};
@@ -120,7 +120,7 @@ Day_Of Made_Up_Day(int Index, std::mt19937& Pick) {
     case 11: return Tie_Heavy_Day(Pick, 24, false);
     case 12: return Tie_Heavy_Day(Pick, 16, true);
     case 13: return Tie_Heavy_Day(Pick, 40, false);
-    case 14: return Late_Day(Pick);
+    case 14: return Late_Day(Pick, Servers);
     case 15: return Saturated_Day(Pick);
     default: {
       Random_Stream Stream{static_cast<int32_t>(1 + Pick() % 1000000), 0, 0};
@@ -147,13 +147,38 @@ void Staffing(int32_t N, int Kind, int32_t Servers[Number_Of_Stations]) {
 
 int Made_Up_Days() { return Made_Up_Count; }
 
+std::string Outside_The_Draws(const std::vector<Customer_Parameters>& Day) {
+  bool Zero_LAB = false, Zero_Travel = false, Skipped_Travel = false, Near_The_Clock = false;
+  int64_t Arrival = 0;
+  for (const Customer_Parameters& P : Day) {
+    Arrival += P.Interarrival_Time;
+    Zero_LAB |= P.LAB_Service_Time == 0;
+    for (int Place = LAB; Place <= Number_Of_Stations; Place++) {
+      bool Visited = Place == Number_Of_Stations || Visits_Station(P, Place);
+      Zero_Travel |= Visited && Travel_Time_To(P, Place) == 0;
+      Skipped_Travel |= !Visited && Travel_Time_To(P, Place) != 0;
+    }
+    int32_t Times[8];
+    Times_Of(P, Times);
+    for (int32_t T : Times) Near_The_Clock |= T >= Near_The_Clock_From;
+    Near_The_Clock |= Arrival >= Near_The_Clock_From;
+  }
+  std::string Outside;
+  for (auto [Holds, What] : {std::pair{Zero_LAB, "LAB service time 0"}, std::pair{Zero_Travel, "travel time 0"},
+                             std::pair{Skipped_Travel, "a travel time to a skipped station"},
+                             std::pair{Near_The_Clock, "times near 2^31 - 1"}})
+    if (Holds) Outside += (Outside.empty() ? "" : ", ") + std::string(What);
+  return Outside.empty() ? "" : "outside what workload_maker draws: " + Outside;
+}
+
 Trial_Day Battery_Day(int Index, uint32_t Seed) {
   std::mt19937 Pick(Seed ^ (0x9e3779b9u * static_cast<uint32_t>(Index + 1)));
   Trial_Day T;
   if (Index < Made_Up_Count) {
-    T.Day = Made_Up_Day(Index, Pick);
     std::copy(std::begin(Made_Up_List[Index].Servers), std::end(Made_Up_List[Index].Servers), T.Servers);
-    T.What = std::string("made up: ") + Made_Up_List[Index].What;
+    T.Day = Made_Up_Day(Index, Pick, T.Servers);
+    std::string Outside = Outside_The_Draws(T.Day);
+    T.What = std::string("made up: ") + Made_Up_List[Index].What + (Outside.empty() ? "" : "; " + Outside);
     return T;
   }
   int Generated = Index - Made_Up_Count;

@@ -11,6 +11,7 @@
 #include "common/whole_file.h"
 #include "common/zor_stations.h"
 #include "listers/record_listing.h"
+#include "simulator/trace_lines.h"
 
 namespace {
 
@@ -55,9 +56,11 @@ void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& 
   std::fprintf(Out, "On day %d of %d (%s; %zu customer%s; servers %s) it %s.\n", Trial, Trials,
                Failing.What.c_str(), Failing.Day.size(), Failing.Day.size() == 1 ? "" : "s",
                Servers_Text(Failing.Servers).c_str(), Failure_Summary(First, Time_Limit).c_str());
-  std::fprintf(Out, "\nThe smallest day that shows it (found in %d more run%s): %zu customer%s; servers %s\n",
-               Shrunk.Trials, Shrunk.Trials == 1 ? "" : "s", Shrunk.Day.size(), Shrunk.Day.size() == 1 ? "" : "s",
-               Servers_Text(Shrunk.Servers).c_str());
+  std::string Outside = Outside_The_Draws(Shrunk.Day);
+  std::fprintf(Out, "\nThe smallest day that shows it (day %d shrunk in %d more run%s): %zu customer%s; servers %s%s\n",
+               Trial, Shrunk.Trials, Shrunk.Trials == 1 ? "" : "s", Shrunk.Day.size(),
+               Shrunk.Day.size() == 1 ? "" : "s", Servers_Text(Shrunk.Servers).c_str(),
+               Outside.empty() ? "" : ("; " + Outside).c_str());
   Print_Day(Out, Shrunk.Day);
   const Trial_Outcome& O = Shrunk.Outcome;
   std::fprintf(Out, "\nOn that day it %s.\n", Failure_Summary(O, Shrinking_Time_Limit).c_str());
@@ -76,21 +79,65 @@ bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::st
   const std::vector<Customer_Parameters>& Day = Shrunk.Day;
   std::string Day_Bytes = Records_Image(Day);
   std::vector<Customer_Results> Reference(Day.size());
+  std::vector<Trace_Event> Trace;
   Day_Summary Summary;
-  Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Shrunk.Servers, Reference.data(), &Summary);
-  std::string Reference_Bytes = Records_Image(Reference);
+  Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Shrunk.Servers, Reference.data(), &Summary, &Trace);
+  std::string Reference_Bytes = Records_Image(Reference), Reference_Trace = Trace_Header();
+  for (const Trace_Event& E : Trace) Reference_Trace += Trace_Line(E);
   bool Ok = Write_Whole_File(Folder + "/ZOR_Binary_In", Day_Bytes) &&
             Write_Whole_File(Folder + "/entries", Entries_Of(Shrunk.Servers)) &&
             Write_Listing(Folder + "/ZOR_Text_In", Day_Bytes, false) &&
             Write_Whole_File(Folder + "/Reference_Binary_Out", Reference_Bytes) &&
             Write_Listing(Folder + "/Reference_Text_Out", Reference_Bytes, true) &&
+            Write_Whole_File(Folder + "/Reference_Debug_Out", Reference_Trace) &&
             Write_Whole_File(Folder + "/Verdict", Verdict_Text);
-  const std::string& Theirs = Shrunk.Outcome.Their_Output;
-  std::remove((Folder + "/ZOR_Binary_Out").c_str());
-  std::remove((Folder + "/ZOR_Text_Out").c_str());
-  if (Ok && !Theirs.empty()) {
-    Ok = Write_Whole_File(Folder + "/ZOR_Binary_Out", Theirs);
-    if (Ok && Theirs.size() % sizeof(Customer_Results) == 0) Ok = Write_Listing(Folder + "/ZOR_Text_Out", Theirs, true);
+  /* What the program wrote, and nothing left from an earlier kept day. */
+  const Trial_Outcome& O = Shrunk.Outcome;
+  for (const char* Stale : {"/ZOR_Binary_Out", "/ZOR_Text_Out", "/ZOR_Debug_Out"}) std::remove((Folder + Stale).c_str());
+  if (Ok && !O.Their_Output.empty()) {
+    Ok = Write_Whole_File(Folder + "/ZOR_Binary_Out", O.Their_Output);
+    if (Ok && O.Their_Output.size() % sizeof(Customer_Results) == 0)
+      Ok = Write_Listing(Folder + "/ZOR_Text_Out", O.Their_Output, true);
   }
+  if (Ok && O.Wrote_Trace) Ok = Write_Whole_File(Folder + "/ZOR_Debug_Out", O.Their_Trace);
   return Ok;
+}
+
+std::string Shell_Word(const std::string& Word) {
+  const char* Plain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_/.,:+=@%-";
+  if (!Word.empty() && Word.find_first_not_of(Plain) == std::string::npos) return Word;
+  std::string Quoted = "'";
+  for (char C : Word) Quoted += C == '\'' ? std::string("'\\''") : std::string(1, C);
+  return Quoted + "'";
+}
+
+/* Each failure is shown again by its own means: the verdict of
+** results_checker, the traces side by side, the program's own status, or
+** the wait for an entry, which needs standard input left open as a
+** person typing leaves it (with < entries it would meet the end). */
+std::string Rerun_Advice(const std::string& Folder, const std::string& Program, const std::string& Checker,
+                         const Trial_Outcome& Failure, double Time_Limit) {
+  std::string Go = "cd " + Shell_Word(Folder) + " && ", Run = Program + " < entries";
+  std::string Check = " && " + Shell_Word(Checker) + " < entries";
+  std::string Line, Shows;
+  char Text[160];
+  switch (Failure.Kind) {
+    case Outcome_Broke_Rule:
+    case Outcome_No_Output:
+    case Outcome_Cut_Short: Line = Go + Run + Check, Shows = "results_checker gives the verdict above"; break;
+    case Outcome_Trace_Differs:
+      Line = Go + Run + Check + " && diff Reference_Debug_Out ZOR_Debug_Out";
+      Shows = "ZOR_Binary_Out follows the model; diff shows where ZOR_Debug_Out first differs from the reference's";
+      break;
+    case Outcome_Asked_More:
+      Line = Go + "cat entries - | " + Program;
+      Shows = "the entries typed and standard input left open: it waits for another entry (Ctrl-D ends the input)";
+      break;
+    case Outcome_Timed_Out:
+      std::snprintf(Text, sizeof Text, "it runs past the time limit of %g s (Ctrl-C stops it)", Time_Limit);
+      Line = Go + Run, Shows = Text;
+      break;
+    default: Line = Go + Run + "; echo \"exit status $?\"", Shows = "it " + Failure_Summary(Failure, Time_Limit); break;
+  }
+  return "\nThe day is kept in " + Folder + ". To rerun it by hand (" + Shows + "):\n  " + Line + "\n";
 }

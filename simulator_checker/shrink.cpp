@@ -35,8 +35,12 @@ struct Search {
   Shrunk_Day Best;
   int Budget;
 
+  /* Fewer servers mean longer waits: a day near the clock may then run
+  ** past it, and the kit would refuse it, so it is no candidate. */
   bool Still_Fails(const std::vector<Customer_Parameters>& Day, const int32_t Servers[Number_Of_Stations]) {
-    if (Budget <= 0) return false;
+    Day_Summary Summary;
+    if (Budget <= 0 || Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Servers, nullptr, &Summary).Customer)
+      return false;
     Budget--, Best.Trials++;
     Trial_Outcome O = Run_Trial(Program, Day, Servers);
     if (!Same_Failure(O, Failure)) return false;

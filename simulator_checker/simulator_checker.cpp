@@ -112,14 +112,16 @@ int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Li
 ** --version with 0. */
 Options Take_Options(int Argc, char** Argv) {
   Options O;
-  CLI::App App{"simulator_checker [OPTIONS] PROGRAM [ARGS...]\n"
-               "Runs a simulator of the ZOR day on a battery of days, each in a fresh folder holding\n"
+  CLI::App App{"Runs a simulator of the ZOR day on a battery of days, each in a fresh folder holding\n"
                "ZOR_Binary_In, with the three server counts typed on standard input, and judges every\n"
                "ZOR_Binary_Out it writes with the model's rules (and its ZOR_Debug_Out, if it writes one,\n"
                "against the reference's trace). It says whether the simulator followed the model on\n"
                "every day; if not, it shows the smallest day on which it does not, and why.",
                "simulator_checker"};
   App.prefix_command();
+  /* CLI11 2.1 has no way to name what follows the options in its usage
+  ** line but the label it puts between the brackets. */
+  App.get_formatter()->label("OPTIONS", "OPTIONS] PROGRAM [ARGS...");
   App.add_option("--trials", O.Trials, "days to try, 1 .. 100000; made-up days first, then generated ones")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
@@ -130,13 +132,15 @@ Options Take_Options(int Argc, char** Argv) {
       ->check(CLI::Range(0.1, 3600.0));
   App.add_option("--jobs", O.Jobs, "runs at once, 1 .. 256 (default: every core)")->check(CLI::Range(1, 256));
   App.add_option("--keep", O.Keep,
-                 "on a failure, keep the smallest failing day in this folder (made if missing): ZOR_Binary_In,\n"
-                 "entries, ZOR_Binary_Out, Reference_Binary_Out, their listings and Verdict");
+                 "on a failure, keep the smallest failing day in this folder (made then, if missing):\n"
+                 "ZOR_Binary_In, entries, the program's ZOR_Binary_Out and ZOR_Debug_Out, the reference's\n"
+                 "Reference_Binary_Out and Reference_Debug_Out, listings and Verdict; and say how to rerun it");
   App.set_version_flag("--version", "simulator_checker (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("Examples:\n"
              "  simulator_checker ./my_simulator\n"
              "  simulator_checker --keep failing_day python3 my_simulator.py\n"
-             "  then: cd failing_day && ./my_simulator < entries && results_checker < entries\n"
+             "  then run the line it prints, e.g. cd failing_day && python3 my_simulator.py < entries && "
+             "results_checker < entries\n"
              "Exit status: 0 the simulator followed the model on every day; 1 it did not (the\n"
              "smallest failing day is shown); 2 trouble: a bad option, PROGRAM missing or not\n"
              "executable, a folder that cannot be made.");
@@ -152,15 +156,36 @@ Options Take_Options(int Argc, char** Argv) {
   return O;
 }
 
+/* Whether Folder is one we may write in, or could be made: the nearest
+** folder on its path that exists is one we may write in. It is made only
+** when there is a day to keep. */
+bool Can_Make_Or_Write(const std::string& Folder) {
+  std::error_code Error;
+  std::filesystem::path At = std::filesystem::absolute(Folder, Error);
+  while (!std::filesystem::exists(At, Error) && At.has_relative_path()) At = At.parent_path();
+  return std::filesystem::is_directory(At, Error) && access(At.c_str(), W_OK | X_OK) == 0;
+}
+
+/* results_checker by the path this program was started from: beside it
+** in an installed kit, in its own folder of a build tree; by name (found
+** on PATH) if neither holds it. */
+std::string Results_Checker_Path() {
+  std::error_code Error;
+  std::filesystem::path Self = std::filesystem::read_symlink("/proc/self/exe", Error);
+  if (Error) return "results_checker";
+  for (const char* Beside : {"results_checker", "../model_rules/results_checker"}) {
+    std::filesystem::path Candidate = (Self.parent_path() / Beside).lexically_normal();
+    if (access(Candidate.c_str(), X_OK) == 0) return Candidate.string();
+  }
+  return "results_checker";
+}
+
 /* The program found, the folders made: a private scratch folder for the
 ** trials, removed at the end, and the --keep folder if asked for. */
 Program_Under_Test Prepare(const Options& O) {
   Program_Under_Test Program{Resolve_Program(O.Command[0]), {O.Command.begin() + 1, O.Command.end()}, O.Time_Limit, ""};
   std::error_code Error;
-  if (!O.Keep.empty()) {
-    std::filesystem::create_directories(O.Keep, Error);
-    if (access(O.Keep.c_str(), W_OK) != 0) Trouble("--keep: cannot write in the folder " + O.Keep);
-  }
+  if (!O.Keep.empty() && !Can_Make_Or_Write(O.Keep)) Trouble("--keep: cannot write in the folder " + O.Keep);
   std::string Scratch = (std::filesystem::temp_directory_path(Error) / "simulator_checker.XXXXXX").string();
   if (mkdtemp(Scratch.data()) == nullptr)
     Trouble("cannot make a scratch folder in " + std::filesystem::temp_directory_path(Error).string());
@@ -192,16 +217,17 @@ int Report_Failure(const Program_Under_Test& Program, const Options& O, int Fail
   std::free(Text);
   std::fputs(Verdict_Text.c_str(), stdout);
   if (O.Keep.empty()) return 1;
+  std::error_code Error;
+  std::filesystem::create_directories(O.Keep, Error);
   if (!Keep_Day(O.Keep, Shrunk, Verdict_Text)) {
     std::fprintf(stderr, "simulator_checker: --keep: cannot write the day into %s\n", O.Keep.c_str());
     return 2;
   }
   /* The program by the path found for it: the rerun starts in another folder. */
-  std::string Command = " " + Program.Path;
-  for (const std::string& Word : Program.Arguments) Command += " " + Word;
-  std::printf("\nThe day is kept in %s. To rerun it by hand:\n  cd %s &&%s < entries && results_checker < "
-              "entries\n",
-              O.Keep.c_str(), O.Keep.c_str(), Command.c_str());
+  std::string Command = Shell_Word(Program.Path);
+  for (const std::string& Word : Program.Arguments) Command += " " + Shell_Word(Word);
+  std::fputs(Rerun_Advice(O.Keep, Command, Results_Checker_Path(), Shrunk.Outcome, Shrinking.Time_Limit).c_str(),
+             stdout);
   return 1;
 }
 

@@ -192,6 +192,8 @@ Run_Status Run_In_Folder(const Program_Under_Test& Program, const std::string& F
 void Judge_Output(Trial_Outcome& O, const std::string& Folder, const std::vector<Customer_Parameters>& Day,
                   const int32_t Servers[Number_Of_Stations]) {
   O.Their_Output = Read_Whole(Folder + "/ZOR_Binary_Out");
+  O.Wrote_Trace = access((Folder + "/ZOR_Debug_Out").c_str(), F_OK) == 0;
+  if (O.Wrote_Trace) O.Their_Trace = Read_Whole(Folder + "/ZOR_Debug_Out");
   struct stat Status;
   if (stat((Folder + "/ZOR_Binary_Out").c_str(), &Status) != 0 || !S_ISREG(Status.st_mode)) {
     O.Kind = Outcome_No_Output;
@@ -215,12 +217,12 @@ void Judge_Output(Trial_Outcome& O, const std::string& Folder, const std::vector
     return;
   }
   O.Kind = Outcome_Held;
-  if (access((Folder + "/ZOR_Debug_Out").c_str(), F_OK) != 0) return;
+  if (!O.Wrote_Trace) return;
   std::vector<Customer_Results> Reference(Day.size());
   std::vector<Trace_Event> Trace;
   Day_Summary Summary;
   Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Servers, Reference.data(), &Summary, &Trace);
-  O.Trace = Compare_Trace(Read_Whole(Folder + "/ZOR_Debug_Out"), Trace);
+  O.Trace = Compare_Trace(O.Their_Trace, Trace);
   if (O.Trace.Line != 0) O.Kind = Outcome_Trace_Differs;
 }
 

@@ -43,6 +43,8 @@ struct Trial_Outcome {
   Verdict Judgement{};             // with Outcome_Broke_Rule
   Trace_Difference Trace{};        // with Outcome_Trace_Differs
   std::string Their_Output;        // ZOR_Binary_Out as written, for --keep
+  std::string Their_Trace;         // ZOR_Debug_Out as written, if it wrote one, for --keep
+  bool Wrote_Trace = false;
   std::string Their_Errors;        // the end of what it wrote on standard error
   std::string Problem;             // with Outcome_Not_Run, why
   double Seconds = 0;              // wall time of the run

@@ -68,6 +68,10 @@ printf '2\n17\n' | "$prefix/bin/workload_maker" 2> /dev/null | grep -q "^Number 
 printf '3\n2\n1\n' | "$prefix/bin/zor_simulator" 2> /dev/null | grep -q "^Customers simulated: 56$" || fail "installed zor_simulator"
 printf '3\n2\n1\n' | "$prefix/bin/results_checker" 2> /dev/null | grep -q "follows the model: 56 customers" || fail "installed results_checker"
 "$prefix/bin/zor_study" --version | grep -q "^zor_study (ZOR kit) " || fail "installed zor_study"
+# The rerun line names the results_checker installed beside simulator_checker.
+printf '#!/bin/sh\nread a; read b; read c; : > ZOR_Binary_Out\n' > "$work/empty_simulator" && chmod +x "$work/empty_simulator"
+"$prefix/bin/simulator_checker" --trials 1 --keep "$work/kept" "$work/empty_simulator" > "$work/report" || true
+grep -qF " && $prefix/bin/results_checker < entries" "$work/report" || fail "installed simulator_checker's rerun line"
 
 # 4. Every man page renders without a warning, and whole (a line that
 #    begins with a dot is a roff request, which once ate "./" of an example).

@@ -4,10 +4,13 @@
 // day of a few customers, by the rule that names the mistake, or as the
 // crash or loop it is; and results_checker names the first wrong decision
 // of a day, not its knock-on differences.
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/process.h"
 
@@ -55,26 +58,116 @@ TEST_F(Simulator_Checker, EachMistakeIsNamedOnASmallDay) {
     EXPECT_EQ(R.Exit_Status, 1) << C.Simulator << "\n" << R.Err;
     EXPECT_NE(R.Out.find("\nOn that day it " + C.Named), std::string::npos) << C.Simulator << "\n" << R.Out;
     size_t Customers = 0;
-    size_t At = R.Out.find("\nThe smallest day that shows it (found in ");
+    size_t At = R.Out.find("\nThe smallest day that shows it (day ");
     ASSERT_NE(At, std::string::npos) << R.Out;
     ASSERT_EQ(std::sscanf(R.Out.c_str() + R.Out.find("): ", At) + 3, "%zu customer", &Customers), 1);
     EXPECT_LE(Customers, C.Most_Customers) << C.Simulator << "\n" << R.Out;
   }
 }
 
-// The kept folder reruns by hand: results_checker there gives the verdict
-// the report printed.
+// The rerun line a report prints, run as a user runs it from the folder
+// simulator_checker ran in: its output and exit status. Standard input
+// stays open until the line has had a second to run, then closes, so a
+// line that waits for input is seen waiting and then ends.
+struct Rerun {
+  std::string Out;
+  int Status;
+  bool Waited;
+};
+
+Rerun Run_Rerun_Line(const std::string& Folder, const std::string& Report) {
+  size_t At = Report.find("To rerun it by hand");
+  if (At == std::string::npos) return {"no rerun line", -1, false};
+  size_t Start = Report.find("\n  ", At) + 3;
+  std::string Line = Report.substr(Start, Report.find('\n', Start) - Start);
+  std::string Done = Folder + "/rerun_done", Output = Folder + "/rerun_output";
+  std::string Command = "cd '" + Folder + "' && ( " + Line + " ) > '" + Output + "' 2>&1; echo $? > '" + Done + "'";
+  std::FILE* Shell = popen(Command.c_str(), "w");
+  if (Shell == nullptr) return {"popen failed", -1, false};
+  sleep(1);
+  bool Waited = !File_Exists(Done);
+  pclose(Shell);
+  Rerun R{Read_File(Output), std::atoi(Read_File(Done).c_str()), Waited};
+  unlink(Done.c_str()), unlink(Output.c_str());
+  return R;
+}
+
+// Each kind of failure kept and rerun by hand from the line the report
+// prints: the rerun shows the same failure, in a folder named with a
+// space, with results_checker named by its path in the build tree.
+TEST_F(Simulator_Checker, EachRerunLineShowsTheSameFailureFromTheKeptFolder) {
+  const std::string Scripts = TEST_SOURCE_DIR "/simulators/";
+  struct Case {
+    std::vector<std::string> Command;
+    std::vector<std::string> Rerun_Shows;  // in the rerun's output, in this order
+    int Status;
+    bool Waits = false;
+  };
+  const Case Cases[] = {
+      {{STUDENT_LIFO}, {"customer 2 breaks the rule \"first come, first served\""}, 1},
+      {{Scripts + "trace_off_by_one.sh", ZOR_SIMULATOR_PATH},
+       {"ZOR_Binary_Out follows the model", "< ", "> ", " X"}, 1},
+      {{STUDENT_CRASH_PAST_50}, {"exit status 134"}, 0},
+      {{Scripts + "asks_for_more.sh"}, {}, 1, true},
+  };
+  for (const Case& C : Cases) {
+    std::vector<std::string> Arguments = {"--time-limit", "2", "--keep", "failing day"};
+    Arguments.insert(Arguments.end(), C.Command.begin(), C.Command.end());
+    Run_Result R = Check(Folder, Arguments);
+    ASSERT_EQ(R.Exit_Status, 1) << C.Command[0] << "\n" << R.Err;
+    EXPECT_NE(R.Out.find("cd 'failing day' && "), std::string::npos) << R.Out;
+    EXPECT_EQ(R.Out.find(" results_checker < entries"), std::string::npos) << "by its path, not its name\n" << R.Out;
+    if (C.Status == 1 && !C.Waits) {
+      EXPECT_NE(R.Out.find(RESULTS_CHECKER_PATH " < entries"), std::string::npos) << R.Out;
+    }
+    std::string Kept = At("failing day");
+    EXPECT_EQ(Read_File(Kept + "/Verdict"), R.Out.substr(0, Read_File(Kept + "/Verdict").size()));
+    Rerun Again = Run_Rerun_Line(Folder, R.Out);
+    EXPECT_EQ(Again.Waited, C.Waits) << C.Command[0] << "\n" << Again.Out;
+    EXPECT_EQ(Again.Status, C.Status) << C.Command[0] << "\n" << Again.Out;
+    size_t At_Shown = 0;
+    for (const std::string& Shown : C.Rerun_Shows) {
+      At_Shown = Again.Out.find(Shown, At_Shown);
+      EXPECT_NE(At_Shown, std::string::npos) << C.Command[0] << ": " << Shown << "\n" << Again.Out;
+    }
+    Remove_Folder(Kept);
+  }
+}
+
+// What the kept folder holds: the day, the entries, both programs' results
+// and traces with their listings, and the verdict; the report's verdict is
+// the one results_checker gives there.
 TEST_F(Simulator_Checker, KeepsTheFailingDayToRerunByHand) {
-  Run_Result R = Check(Folder, {"--keep", "failing day", STUDENT_LIFO});
+  Run_Result R = Check(Folder, {"--keep", "failing_day", TEST_SOURCE_DIR "/simulators/trace_off_by_one.sh",
+                                ZOR_SIMULATOR_PATH});
   ASSERT_EQ(R.Exit_Status, 1) << R.Err;
-  std::string Kept = At("failing day");
-  for (const char* File : {"ZOR_Binary_In", "entries", "ZOR_Binary_Out", "ZOR_Text_Out", "Reference_Binary_Out",
-                           "Reference_Text_Out", "ZOR_Text_In", "Verdict"})
+  std::string Kept = At("failing_day");
+  for (const char* File : {"ZOR_Binary_In", "entries", "ZOR_Binary_Out", "ZOR_Text_Out", "ZOR_Debug_Out",
+                           "Reference_Binary_Out", "Reference_Text_Out", "Reference_Debug_Out", "ZOR_Text_In",
+                           "Verdict"})
     EXPECT_TRUE(File_Exists(Kept + "/" + File)) << File;
+  EXPECT_EQ(Read_File(Kept + "/ZOR_Binary_Out"), Read_File(Kept + "/Reference_Binary_Out"));
+  EXPECT_NE(Read_File(Kept + "/ZOR_Debug_Out"), Read_File(Kept + "/Reference_Debug_Out"));
+  EXPECT_NE(Read_File(Kept + "/Verdict").find("  line 3 of ZOR_Debug_Out\n"), std::string::npos);
+
+  Remove_Folder(Kept);
+  R = Check(Folder, {"--keep", "failing_day", STUDENT_LIFO});
+  ASSERT_EQ(R.Exit_Status, 1) << R.Err;
   Run_Result Again = Run_Program(RESULTS_CHECKER_PATH, Kept, Read_File(Kept + "/entries"));
   EXPECT_EQ(Again.Exit_Status, 1);
   EXPECT_NE(R.Out.find(Again.Out), std::string::npos) << Again.Out;
-  EXPECT_NE(R.Out.find("cd failing day && " STUDENT_LIFO " < entries && results_checker < entries"), std::string::npos);
+}
+
+// --keep makes its folder only for a failure, and a folder it could
+// never make is trouble before any run.
+TEST_F(Simulator_Checker, KeepMakesItsFolderOnlyForAFailure) {
+  Run_Result R = Check(Folder, {"--trials", "20", "--keep", "kept/day", ZOR_SIMULATOR_PATH});
+  EXPECT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
+  EXPECT_FALSE(File_Exists(At("kept")));
+  Write_File(At("a_file"), "");
+  R = Check(Folder, {"--keep", "a_file/day", ZOR_SIMULATOR_PATH});
+  EXPECT_EQ(R.Exit_Status, 2);
+  EXPECT_EQ(R.Err, "simulator_checker: --keep: cannot write in the folder a_file/day\n");
 }
 
 TEST_F(Simulator_Checker, TroubleIsStatusTwo) {
