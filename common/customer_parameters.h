@@ -5,10 +5,11 @@
 ** in whole seconds. The file is these records back to back, in order of
 ** arrival, with nothing before or after them.
 **
-** What the generator guarantees and readers may rely on: a service time
-** of 0 means the station is skipped and its travel time is 0 too; LAB is
-** never skipped; the route is LAB, then X_RAY if its service time is
-** non-zero, then EKG if its service time is non-zero, then the exit.
+** The route is LAB, then X_RAY if its service time is non-zero, then EKG
+** if its service time is non-zero, then the exit; LAB is never skipped,
+** even for a service time of 0. The generator also writes 0 for the
+** travel time to a skipped station, but a day made by other means may
+** not, and the model never uses that travel time (see zor_model(7)).
 */
 #ifndef CUSTOMER_PARAMETERS_H
 #define CUSTOMER_PARAMETERS_H

@@ -28,10 +28,11 @@ const char Help[] =
     "server while someone waits, the queue lengths, and equality with the\n"
     "reference simulator. It prints one line when the file follows the model;\n"
     "otherwise the first wrong decision in simulated time (rule, customer,\n"
-    "station, time, field, expected and found, why) and, for each rule, how many\n"
-    "customers break it and which.\n"
+    "station, time, field, expected and found, why) and the customers counted by\n"
+    "the first rule each breaks. See results_checker(1) and zor_model(7).\n"
     "Exit status: 0 the file follows the model; 1 it does not; 2 trouble (a\n"
-    "file missing or unreadable, a bad entry), after an \"ERROR in main\" block.\n"
+    "file missing or unreadable, a bad entry, a day the model refuses), after\n"
+    "an \"ERROR in main\" block.\n"
     "Example: printf '5\\n4\\n2\\n' | results_checker\n";
 
 /* Opened only once the day is known to be one the model takes, so that

@@ -180,10 +180,24 @@ std::string Results_Checker_Path() {
   return "results_checker";
 }
 
+/* Each argument that names a file from the folder simulator_checker was
+** started in (the script of python3 my_simulator.py) made absolute: the
+** program runs in a folder of its own, where the name would find nothing. */
+std::vector<std::string> Absolute_File_Arguments(std::vector<std::string> Arguments) {
+  for (std::string& Word : Arguments) {
+    struct stat Status;
+    if (!Word.empty() && Word[0] != '/' && Word[0] != '-' && stat(Word.c_str(), &Status) == 0 &&
+        S_ISREG(Status.st_mode))
+      Word = std::filesystem::absolute(Word).lexically_normal().string();
+  }
+  return Arguments;
+}
+
 /* The program found, the folders made: a private scratch folder for the
 ** trials, removed at the end, and the --keep folder if asked for. */
 Program_Under_Test Prepare(const Options& O) {
-  Program_Under_Test Program{Resolve_Program(O.Command[0]), {O.Command.begin() + 1, O.Command.end()}, O.Time_Limit, ""};
+  Program_Under_Test Program{Resolve_Program(O.Command[0]),
+                             Absolute_File_Arguments({O.Command.begin() + 1, O.Command.end()}), O.Time_Limit, ""};
   std::error_code Error;
   if (!O.Keep.empty() && !Can_Make_Or_Write(O.Keep)) Trouble("--keep: cannot write in the folder " + O.Keep);
   std::string Scratch = (std::filesystem::temp_directory_path(Error) / "simulator_checker.XXXXXX").string();

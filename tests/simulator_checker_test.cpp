@@ -170,6 +170,15 @@ TEST_F(Simulator_Checker, KeepMakesItsFolderOnlyForAFailure) {
   EXPECT_EQ(R.Err, "simulator_checker: --keep: cannot write in the folder a_file/day\n");
 }
 
+// A script named from the folder the checker runs in, as in
+// "simulator_checker python3 my_simulator.py", is found from the trial's
+// own folder too.
+TEST_F(Simulator_Checker, FindsAScriptNamedFromItsOwnFolder) {
+  Write_File(At("my_simulator.sh"), "exec " ZOR_SIMULATOR_PATH "\n");
+  Run_Result R = Check(Folder, {"--trials", "3", "/bin/sh", "my_simulator.sh"});
+  EXPECT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
+}
+
 TEST_F(Simulator_Checker, TroubleIsStatusTwo) {
   for (std::vector<std::string> Wrong : {std::vector<std::string>{}, {"./no_such_simulator"}, {"/etc/passwd"},
                                          {"--trials", "0", ZOR_SIMULATOR_PATH}, {"--colour", ZOR_SIMULATOR_PATH}}) {
