@@ -3,9 +3,7 @@
 # the man pages (docs/) and the README.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS workload_maker workload_lister results_lister zor_simulator results_checker results_plotter
-                simulator_checker zor_study make_raw check_sorted
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS ${ZOR_INSTALLED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS sort_bench sort_profile EXPORT ZorKitTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES sort_bench/sort_bench.h common/customer_parameters.h common/customer_results.h
