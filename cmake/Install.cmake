@@ -9,6 +9,8 @@ install(TARGETS sort_bench sort_profile EXPORT ZorKitTargets
 install(FILES sort_bench/sort_bench.h common/customer_parameters.h common/customer_results.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zor_kit)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The guides the README links to, beside it as in the tree.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md" PATTERN "man" EXCLUDE)
 # The licence as Debian reads it, and the example routines to copy.
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/sorts/merge_sort.c examples/sorts/radix_sort.cpp DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
