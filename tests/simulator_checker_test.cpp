@@ -50,6 +50,7 @@ TEST_F(Simulator_Checker, EachMistakeIsNamedOnASmallDay) {
       {STUDENT_SKIPPED_VISITED, "broke the rule \"the route and its travel times\"", 1},
       {STUDENT_CRASH_PAST_50, "crashed: killed by signal 6", 51},
       {STUDENT_LOOP_ONE_SERVER, "did not finish within the time limit", 1},
+      {STUDENT_LAB_ZERO_SKIPPED, "broke the rule \"the route and its travel times\"", 1},
   };
   for (const Case& C : Cases) {
     std::vector<std::string> Arguments = {"--time-limit", "2", C.Simulator};
@@ -63,6 +64,28 @@ TEST_F(Simulator_Checker, EachMistakeIsNamedOnASmallDay) {
     ASSERT_EQ(std::sscanf(R.Out.c_str() + R.Out.find("): ", At) + 3, "%zu customer", &Customers), 1);
     EXPECT_LE(Customers, C.Most_Customers) << C.Simulator << "\n" << R.Out;
   }
+}
+
+// A failure on a made-up day with values workload_maker never draws says
+// so for both days, the failing one and the shrunk one, and places the
+// skipped LAB where the customer would have arrived there.
+TEST_F(Simulator_Checker, LabelsWhatWorkloadMakerNeverDraws) {
+  Run_Result R = Check(Folder, {STUDENT_LAB_ZERO_SKIPPED});
+  ASSERT_EQ(R.Exit_Status, 1) << R.Err;
+  EXPECT_NE(R.Out.find("(made up: zero travel and zero LAB service times; outside what workload_maker draws: LAB "
+                       "service time 0, travel time 0; 8 customers;"),
+            std::string::npos)
+      << R.Out;
+  size_t Shrunk = R.Out.find("\nThe smallest day that shows it (day 6 shrunk in ");
+  ASSERT_NE(Shrunk, std::string::npos) << R.Out;
+  std::string Label = R.Out.substr(Shrunk, R.Out.find('\n', Shrunk + 1) - Shrunk);
+  EXPECT_NE(Label.find("): 1 customer; servers LAB 1, X_RAY 1, EKG 1; outside what workload_maker draws: LAB service "
+                       "time 0"),
+            std::string::npos)
+      << Label;
+  EXPECT_NE(R.Out.find("  why:      every customer visits LAB, even for a service time of 0; the file skips it\n"),
+            std::string::npos)
+      << R.Out;
 }
 
 // The rerun line a report prints, run as a user runs it from the folder

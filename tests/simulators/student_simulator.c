@@ -142,6 +142,14 @@ int main(void) {
     Out[C].Travel_Time_To_EKG = Day[C].Travel_Time_To_EKG;
     Out[C].EKG_Service_Time = Day[C].EKG_Service_Time;
     Out[C].Travel_Time_To_EXIT = Day[C].Travel_Time_To_EXIT;
+#ifdef FAULT_LAB_ZERO_SKIPPED
+    if (Day[C].LAB_Service_Time == 0) {
+      int N = Next_Station(C, 0);
+      if (N == Stations) Out[C].Time_Departed_ZOR = (int32_t)(Arrived + Day[C].Travel_Time_To_EXIT);
+      else Schedule(Arrived + (N == 1 ? Day[C].Travel_Time_To_X_RAY : Day[C].Travel_Time_To_EKG), 0, N, 0, C);
+      continue;
+    }
+#endif
     Schedule(Arrived + Day[C].Travel_Time_To_LAB, 0, 0, 0, C);
   }
   while (Pending_Count > 0) {
