@@ -44,11 +44,11 @@ echo "== 4. results_lister"
 summary=$("$build/listers/results_lister")
 echo "${summary%%$'\n'*}"
 echo "== 5. results_checker: does ZOR_Binary_Out follow the model? (same servers)"
-printf '5\n4\n2\n' | "$build/simulator/results_checker" 2>/dev/null
+printf '5\n4\n2\n' | "$build/model_rules/results_checker" 2>/dev/null
 echo "== 5b. simulator_checker: does zor_simulator follow it on 200 kinds of day?"
 "$build/simulator_checker/simulator_checker" "$build/simulator/zor_simulator"
 echo "== 6. results_plotter"
-"$build/simulator/results_plotter"
+"$build/plotter/results_plotter"
 echo
 echo "The day's files:"
 echo "  $run/ZOR_Text_In    (the generated customers, one per line)"
