@@ -5,7 +5,7 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <string>
@@ -40,9 +40,17 @@ std::string Page_Text(const std::string& Page) {
 // - and _, whatever follows it (=, a space, a comma).
 std::set<std::string> Options_In(const std::string& Help) {
   std::set<std::string> Options;
-  static const std::regex Option("--[A-Za-z][A-Za-z0-9_-]*");
-  for (auto It = std::sregex_iterator(Help.begin(), Help.end(), Option); It != std::sregex_iterator(); ++It)
-    Options.insert(It->str());
+  auto Letter = [](char C) { return std::isalpha(static_cast<unsigned char>(C)) != 0; };
+  auto In_Name = [&Letter](char C) {
+    return Letter(C) || std::isdigit(static_cast<unsigned char>(C)) || C == '_' || C == '-';
+  };
+  for (size_t At = Help.find("--"); At != std::string::npos; At = Help.find("--", At + 2)) {
+    if (At + 2 >= Help.size() || !Letter(Help[At + 2])) continue;
+    size_t End = At + 2;
+    while (End < Help.size() && In_Name(Help[End])) End++;
+    Options.insert(Help.substr(At, End - At));
+    At = End - 2;
+  }
   return Options;
 }
 
