@@ -1,0 +1,120 @@
+/*
+** sandbox.h
+** Running a program the kit did not write, contained: the one place where
+** the kit starts a user's code, and the one runner of child processes of
+** the tests.
+**
+** A contained run ("the box") sees a file system where only its working
+** folder is writable and the rest is what a program needs to run (the
+** system's libraries and interpreters, read-only); it has no network, an
+** environment of PATH, HOME (its folder) and LANG only, its own process
+** numbers, and limits on CPU time, wall time, memory, processes, file
+** size, open files and output; whatever it started ends with it. The box
+** is made with bubblewrap (Linux namespaces), limits are set before exec,
+** and a cgroup counts memory, processes and CPU time where one can be
+** made. When the tool runs as root, each box runs as an unprivileged user
+** id of its own, so that the process limit binds.
+**
+** Sandbox_Start finds out once which of these the machine allows (the
+** tier) and puts the module in that mode; until it is called, and with
+** Sandbox_Off, a run is a plain child process under the plain limits
+** (CPU, wall, output, file size, open files), as the tests' runner wants.
+*/
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum Sandbox_Mode {
+  Sandbox_Auto,      // contain as far as the machine allows, and say what is missing
+  Sandbox_Required,  // refuse to run anything unless the box can be had
+  Sandbox_Off        // plain child processes
+};
+
+/* Each 0 means "no limit" (the tests' runner leaves most unset). */
+struct Sandbox_Limits {
+  double Cpu_Seconds;     // CPU time of the whole run, every process of it together where a cgroup counts it
+  double Wall_Seconds;    // wall-clock time, for a program asleep or blocked
+  int64_t Memory_Bytes;   // a cgroup's limit, or else the address space of each process (in the box only)
+  int Processes;          // processes and threads at once (in the box only)
+  int64_t File_Bytes;     // the size of any one file it writes
+  int Open_Files;         // descriptors per process
+  int64_t Output_Bytes;   // bytes on standard output and standard error together
+};
+
+/* The limits a user's program gets unless told otherwise. */
+Sandbox_Limits Default_Sandbox_Limits();
+
+struct Sandbox_Request {
+  std::vector<std::string> Command;   // program and arguments; the program by absolute path, or a name on PATH
+  std::string Folder;                 // its working folder, made by the caller; the only one it may write
+  std::string Input;                  // the bytes on its standard input
+  bool Input_Stays_Open = false;      // keep standard input open after Input, so that a read past it waits
+                                      // (and is caught) rather than meeting the end of input
+  bool File_Size_Fails_Writes = false;  // SIGXFSZ ignored: past File_Bytes a write fails instead
+  std::vector<std::string> Readable;  // files it may read (and run), e.g. the script an interpreter runs
+  size_t Kept_Out = SIZE_MAX;         // how much of standard output to keep, the last bytes
+  size_t Kept_Err = SIZE_MAX;         // the same for standard error
+  Sandbox_Limits Limits{};
+};
+
+enum Sandbox_Ending {
+  Sandbox_Exited,            // exited by itself with Status
+  Sandbox_Killed,            // ended by Signal, not by a limit
+  Sandbox_Cpu_Limit,         // "time limit"
+  Sandbox_Wall_Limit,        // "wall-time limit"
+  Sandbox_Memory_Limit,
+  Sandbox_Output_Limit,      // standard output and error together
+  Sandbox_File_Limit,        // a file past File_Bytes (named an output limit too)
+  Sandbox_Process_Limit,     // "too many processes"
+  Sandbox_Waiting_For_Input, // blocked reading standard input with nothing left there
+  Sandbox_Reached_Outside,   // failed at something outside its folder, and said so
+  Sandbox_Not_Started        // the program or the box could not be started: a fault of the tool's
+};
+
+struct Sandbox_Result {
+  Sandbox_Ending Ending = Sandbox_Not_Started;
+  int Status = 0;                // its exit status, when it exited
+  int Signal = 0;                // the signal that ended it, if one did
+  double Cpu_Seconds = -1;       // -1 where it cannot be measured
+  double Wall_Seconds = 0;
+  int64_t Peak_Memory_Bytes = -1;  // -1 where it cannot be measured
+  std::string Out, Err;          // the kept ends of standard output and error
+  std::string Detail;            // the line that shows it reached outside, or why it could not start
+};
+
+/* Finds which tier this machine allows and sets the module's mode for
+** every later run. Said gets one line for the user: the tier, and what is
+** missing. Returns false, with a one-line Refusal, where Mode is
+** Sandbox_Required and the box cannot be had. Call once, before any
+** thread runs programs. */
+bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal);
+
+/* Whether runs are boxed now. */
+bool Sandbox_Boxed();
+
+/* Ends every run in progress and refuses new ones; returns once none is
+** left running (or after a few seconds). For a tool that is told to stop. */
+void Sandbox_Stop_All();
+
+/* Removes what Sandbox_Start made (cgroups, copies); call after the last run. */
+void Sandbox_Finish();
+
+/* Runs Request's program and returns what became of it. Safe to call
+** from several threads at once. */
+Sandbox_Result Run_Contained(const Sandbox_Request& Request);
+
+/* What ended a run that did not exit with status 0, in words that follow
+** "it": "hit the time limit (2 s of CPU time)", "was killed by signal 11
+** (Segmentation fault)", "exited with status 3". */
+std::string Sandbox_Verdict(const Sandbox_Result& Result, const Sandbox_Limits& Limits);
+
+/* Removes a folder and everything in it, whatever a program did to it:
+** permissions are given back first, links are removed and never followed,
+** FIFOs are never opened. True when nothing is left. */
+bool Remove_Tree(const std::string& Path);
+
+/* The programs the kit installs: a box never runs them, wherever they are. */
+const std::vector<std::string>& Kit_Program_Names();

@@ -1,0 +1,298 @@
+/*
+** sandbox_box.cpp
+** The box as bubblewrap builds it, and the tier: what this machine lets
+** the tool have, found once by running `true` in a box, and said in plain
+** words, with what to change where the machine refuses.
+**
+** The box's file system is an empty one with only these in it: /usr and
+** the links or folders beside it (/bin, /lib, ...), the few files of /etc
+** that programs and interpreters read, a fresh /proc and /dev, copies of
+** the files the caller names as readable (the user's program, its
+** script), bound read-only at the paths they were asked under, and the
+** working folder, the only writable place. A copy, not the file itself:
+** the box's user may not be able to reach the original (a teacher's home),
+** and the run cannot see a file changed under it. Where the kit itself is
+** installed under /usr, its programs are masked by /dev/null.
+*/
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sandbox/sandbox_internal.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/* What a box holds of /etc: the loader's cache and configuration, the
+** alternatives' links (awk, editors, some interpreters), the time zone,
+** and the user and group names that some runtimes look up. */
+const char* const Etc_Entries[] = {"ld.so.cache", "ld.so.conf", "ld.so.conf.d", "alternatives", "localtime",
+                                   "nsswitch.conf", "passwd", "group"};
+const char* const Beside_Usr[] = {"bin", "sbin", "lib", "lib32", "lib64", "libx32"};
+const char* const Box_Path = "/usr/local/bin:/usr/bin:/bin";
+
+std::mutex Copies_Lock;
+std::map<std::string, std::string> Copies;  // asked path -> copy
+int Copies_Made = 0;
+
+bool Under(const std::string& Path, const std::string& Tree) {
+  return Path == Tree || (Path.size() > Tree.size() && Path.compare(0, Tree.size(), Tree) == 0 &&
+                          (Tree.back() == '/' || Path[Tree.size()] == '/'));
+}
+
+bool Copy_File(const std::string& From, const std::string& To, std::string* Problem) {
+  int In = open(From.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat Status;
+  if (In < 0 || fstat(In, &Status) != 0 || !S_ISREG(Status.st_mode)) {
+    *Problem = From + " is not a readable file";
+    if (In >= 0) close(In);
+    return false;
+  }
+  int Out = open(To.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (Status.st_mode & 0111) != 0 ? 0755 : 0644);
+  bool Ok = Out >= 0;
+  char Buffer[65536];
+  for (ssize_t Got; Ok && (Got = read(In, Buffer, sizeof Buffer)) != 0;) {
+    if (Got < 0 && errno == EINTR) continue;
+    Ok = Got > 0 && write(Out, Buffer, static_cast<size_t>(Got)) == Got;
+  }
+  if (Out >= 0) Ok = close(Out) == 0 && Ok;
+  close(In);
+  if (!Ok) *Problem = "cannot copy " + From + " for the box: " + std::strerror(errno);
+  return Ok;
+}
+
+std::string First_Line(const std::string& Text) {
+  std::string Line = Text.substr(0, Text.find('\n'));
+  return Line.size() > 200 ? Line.substr(0, 200) + "..." : Line;
+}
+
+int Sysctl(const char* Path) {
+  std::ifstream In(Path);
+  int Value = -1;
+  In >> Value;
+  return In ? Value : -1;
+}
+
+/* Why bubblewrap could not make the box, and what to change, from what
+** it said. */
+std::string Why_Refused(const std::string& Said) {
+  std::string Quoted = "(bubblewrap said \"" + First_Line(Said) + "\")";
+  if (Said.find("uid map") != std::string::npos || Said.find("No permissions to creat") != std::string::npos) {
+    if (Sysctl("/proc/sys/kernel/apparmor_restrict_unprivileged_userns") == 1)
+      return "AppArmor restricts unprivileged user namespaces " + Quoted +
+             ": set sysctl kernel.apparmor_restrict_unprivileged_userns=0, or give bwrap an AppArmor profile "
+             "that allows them";
+    if (Sysctl("/proc/sys/kernel/unprivileged_userns_clone") == 0)
+      return "unprivileged user namespaces are turned off " + Quoted + ": set sysctl kernel.unprivileged_userns_clone=1";
+    if (Sysctl("/proc/sys/user/max_user_namespaces") == 0)
+      return "user namespaces are turned off " + Quoted + ": set sysctl user.max_user_namespaces=10000";
+    return "this system refuses user namespaces " + Quoted + ": allow unprivileged user namespaces";
+  }
+  if (Said.find("Creating new namespace failed") != std::string::npos ||
+      Said.find("Operation not permitted") != std::string::npos)
+    return "this system refuses new namespaces " + Quoted +
+           ": in a container, allow them (Docker: --security-opt seccomp=unconfined), or run the tool outside it";
+  if (Said.find("Can't find source path") != std::string::npos)
+    return "the box cannot reach its folder " + Quoted +
+           ": every folder above the temporary folder must be searchable by others (chmod o+x), or set TMPDIR";
+  return "bubblewrap could not make a box " + Quoted;
+}
+
+std::string Find_On_Path(const std::string& Name) {
+  const char* Path = std::getenv("PATH");
+  std::istringstream Folders(Path != nullptr ? Path : "/usr/bin:/bin");
+  for (std::string Folder; std::getline(Folders, Folder, ':');) {
+    std::string Candidate = (Folder.empty() ? "." : Folder) + "/" + Name;
+    if (access(Candidate.c_str(), X_OK) == 0) return Candidate;
+  }
+  return "";
+}
+
+/* Runs `true` in a box: the probe of the tier. Empty when it ran. */
+std::string Probe_Box() {
+  std::string Folder = Sandbox().Private + "/probe";
+  if (mkdir(Folder.c_str(), 0700) != 0 && errno != EEXIST) return std::string("cannot make a folder: ") + std::strerror(errno);
+  Sandbox_Request Probe;
+  Probe.Command = {fs::exists("/usr/bin/true") ? "/usr/bin/true" : "/bin/true"};
+  Probe.Folder = Folder;
+  Probe.Limits = Default_Sandbox_Limits();
+  Sandbox_Result R = Run_Contained(Probe);
+  Remove_Tree(Folder);
+  if (R.Ending == Sandbox_Exited && R.Status == 0) return "";
+  return Why_Refused(R.Detail.empty() ? R.Err : R.Detail);
+}
+
+std::string Tier_Words(const std::string& Cgroup_Missing) {
+  const Sandbox_State& S = Sandbox();
+  std::string Words = "sandbox: each run in a box of its own (bubblewrap: its folder the only one writable, no network)";
+  Words += S.Own_Users ? ", as a user id of its own" : ", as your user id";
+  if (S.Cgroup) return Words + ", in a cgroup (memory, processes, CPU time)";
+  Words += "; " + Cgroup_Missing + ": memory limited per process by its address space, ";
+  Words += S.Own_Users ? "processes by user id" : "processes not limited";
+  return Words + ", CPU time and peak memory not measured";
+}
+
+}  // namespace
+
+bool In_System_Tree(const std::string& Path) {
+  for (const char* Tree : {"/usr", "/proc", "/dev"})
+    if (Under(Path, Tree)) return true;
+  for (const char* Top : Beside_Usr)
+    if (Under(Path, std::string("/") + Top)) return true;
+  for (const char* Entry : Etc_Entries)
+    if (Under(Path, std::string("/etc/") + Entry)) return true;
+  return false;
+}
+
+const std::vector<std::string>& Kit_Program_Names() {
+  static const std::vector<std::string> Names = {
+      "workload_maker", "workload_lister", "results_lister", "zor_simulator", "results_checker",
+      "results_plotter", "simulator_checker", "zor_study", "make_raw", "check_sorted"};
+  return Names;
+}
+
+std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Trees,
+                                             const std::vector<std::string>& Folders) {
+  std::vector<std::string> Masked;
+  for (const std::string& Folder : Folders) {
+    std::error_code Error;
+    std::string Real = fs::canonical(Folder, Error).string();
+    if (Error || std::none_of(Trees.begin(), Trees.end(), [&](const std::string& T) { return Under(Real, T); }))
+      continue;
+    for (const std::string& Name : Kit_Program_Names()) {
+      std::string Path = Real + "/" + Name;
+      struct stat Status;
+      if (lstat(Path.c_str(), &Status) == 0 && std::find(Masked.begin(), Masked.end(), Path) == Masked.end())
+        Masked.push_back(Path);
+    }
+  }
+  return Masked;
+}
+
+std::vector<std::string> Fixed_Box_Arguments() {
+  std::vector<std::string> A = {Sandbox().Bwrap, "--die-with-parent", "--new-session", "--unshare-user",
+                                "--unshare-pid", "--unshare-net", "--unshare-ipc", "--unshare-uts",
+                                "--unshare-cgroup-try", "--ro-bind", "/usr", "/usr"};
+  std::vector<std::string> Trees = {"/usr"};
+  for (const char* Top : Beside_Usr) {
+    std::string Path = std::string("/") + Top;
+    struct stat Status;
+    if (lstat(Path.c_str(), &Status) != 0) continue;
+    if (S_ISLNK(Status.st_mode)) {
+      A.insert(A.end(), {"--symlink", fs::read_symlink(Path).string(), Path});
+    } else if (S_ISDIR(Status.st_mode)) {
+      A.insert(A.end(), {"--ro-bind", Path, Path});
+      Trees.push_back(Path);
+    }
+  }
+  for (const char* Entry : Etc_Entries) {
+    std::string Path = std::string("/etc/") + Entry;
+    if (access(Path.c_str(), F_OK) == 0) A.insert(A.end(), {"--ro-bind", Path, Path});
+  }
+  A.insert(A.end(), {"--proc", "/proc", "--dev", "/dev"});
+  /* Where the kit is installed in a tree the box sees, its programs are
+  ** there: in the tool's own folder, and on the tool's PATH. */
+  std::vector<std::string> Folders = {"/usr/bin", "/usr/local/bin"};
+  std::error_code Error;
+  fs::path Self = fs::read_symlink("/proc/self/exe", Error);
+  if (!Error) Folders.push_back(Self.parent_path().string());
+  const char* Path = std::getenv("PATH");
+  std::istringstream Listed(Path != nullptr ? Path : "");
+  for (std::string Folder; std::getline(Listed, Folder, ':');)
+    if (!Folder.empty() && Folder[0] == '/') Folders.push_back(Folder);
+  for (const std::string& Masked : Masked_Kit_Programs(Trees, Folders))
+    A.insert(A.end(), {"--ro-bind", "/dev/null", Masked});
+  A.insert(A.end(), {"--clearenv", "--setenv", "PATH", Box_Path, "--setenv", "LANG", "C.UTF-8"});
+  return A;
+}
+
+std::vector<std::string> Box_Arguments(const Sandbox_Request& Request, uid_t Uid,
+                                       const std::vector<std::pair<std::string, std::string>>& Copies_Of) {
+  std::vector<std::string> A = Sandbox().Fixed_Arguments;
+  if (Uid != 0) A.insert(A.end(), {"--uid", std::to_string(Uid), "--gid", std::to_string(Uid)});
+  A.insert(A.end(), {"--setenv", "HOME", Request.Folder});
+  for (const auto& [Copy, Asked] : Copies_Of) A.insert(A.end(), {"--ro-bind", Copy, Asked});
+  A.insert(A.end(), {"--bind", Request.Folder, Request.Folder, "--remount-ro", "/", "--chdir", Request.Folder, "--"});
+  A.insert(A.end(), Request.Command.begin(), Request.Command.end());
+  return A;
+}
+
+std::string Readable_Copy(const std::string& Path, std::string* Problem) {
+  if (In_System_Tree(Path)) return "";
+  std::lock_guard<std::mutex> Hold(Copies_Lock);
+  auto Known = Copies.find(Path);
+  if (Known != Copies.end()) return Known->second;
+  std::string Folder = Sandbox().Private + "/copies/" + std::to_string(Copies_Made++);
+  std::error_code Error;
+  fs::create_directories(Folder, Error);
+  chmod((Sandbox().Private + "/copies").c_str(), 0711);
+  chmod(Folder.c_str(), 0755);
+  std::string Copy = Folder + "/" + fs::path(Path).filename().string();
+  if (!Copy_File(Path, Copy, Problem)) return "";
+  Copies[Path] = Copy;
+  return Copy;
+}
+
+bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
+  Sandbox_State& S = Sandbox();
+  S.Mode = Mode;
+  if (Mode == Sandbox_Off) {
+    *Said = "sandbox off: programs run as plain child processes, under the time, output and file limits only";
+    return true;
+  }
+  std::string Private = (fs::temp_directory_path() / "zor_sandbox.XXXXXX").string();
+  if (mkdtemp(Private.data()) == nullptr || chmod(Private.c_str(), 0711) != 0) {
+    *Refusal = "cannot make a folder in " + fs::temp_directory_path().string() + ": " + std::strerror(errno);
+    return false;
+  }
+  S.Private = Private;
+  std::string Cgroup_Missing;
+  S.Cgroup = Cgroup_Begin(&Cgroup_Missing);
+  /* As root, only a box can run a program as another user: outside one,
+  ** that user may not reach the program at all. */
+  S.Own_Users = geteuid() == 0;
+  S.First_Uid = static_cast<uid_t>(1000000000u + static_cast<unsigned>(getpid()) * Sandbox_Slots);
+  S.Bwrap = Find_On_Path("bwrap");
+  std::string Missing = S.Bwrap.empty() ? "bubblewrap is not installed (apt-get install bubblewrap)" : "";
+  if (Missing.empty()) {
+    S.Fixed_Arguments = Fixed_Box_Arguments();
+    S.Boxed = true;
+    Missing = Probe_Box();
+    S.Boxed = Missing.empty();
+  }
+  if (!S.Boxed) S.Own_Users = false;
+  if (S.Boxed) {
+    *Said = Tier_Words(Cgroup_Missing);
+    return true;
+  }
+  if (Mode == Sandbox_Required) {
+    *Refusal = "--sandbox required, but " + Missing;
+    Sandbox_Finish();
+    return false;
+  }
+  *Said = "sandbox: no box (" + Missing + "); programs run uncontained, with only " +
+          std::string(S.Own_Users ? "a user id of their own, " : "") + (S.Cgroup ? "a cgroup, " : "") +
+          "and the time, output and file limits";
+  return true;
+}
+
+void Sandbox_Finish() {
+  Sandbox_State& S = Sandbox();
+  Cgroup_End();
+  S.Cgroup = false;
+  if (!S.Private.empty()) Remove_Tree(S.Private);
+  S.Private.clear();
+  std::lock_guard<std::mutex> Hold(Copies_Lock);
+  Copies.clear();
+}

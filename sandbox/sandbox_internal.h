@@ -1,0 +1,79 @@
+/*
+** sandbox_internal.h
+** What the sandbox's files share and no caller needs: the module's state,
+** the slots that concurrent runs take, the cgroup of a slot, and the
+** making of bubblewrap's arguments.
+*/
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include "sandbox/sandbox.h"
+
+/* One slot per run in progress: a user id (as root) and a cgroup of its
+** own, kept from one run to the next. More than the most jobs a tool
+** takes (256), plus one for the tool's own thread. */
+constexpr int Sandbox_Slots = 257;
+
+struct Sandbox_State {
+  Sandbox_Mode Mode = Sandbox_Off;
+  bool Boxed = false;      // bubblewrap makes the box
+  bool Own_Users = false;  // each slot runs as an unprivileged user id of its own
+  bool Cgroup = false;     // each slot has a cgroup counting memory, processes and CPU time
+  std::string Bwrap;       // bubblewrap's path
+  std::string Private;     // the module's folder: copies of readable files, the probe's folder
+  std::vector<std::string> Fixed_Arguments;  // bubblewrap's arguments common to every run
+  uid_t First_Uid = 0;
+};
+
+Sandbox_State& Sandbox();
+
+/* Takes a free slot (-1 if none is free, or the module is stopping) and
+** gives it back. */
+int Take_Slot();
+void Give_Back_Slot(int Slot);
+/* The running child of a slot, for Sandbox_Stop_All; 0 when none. */
+void Register_Child(int Slot, pid_t Child);
+
+/* The cgroup of each slot (cgroup v1: memory, pids and cpuacct). */
+struct Cgroup_Marks {
+  int64_t Oom_Kills = 0;     // memory.oom_control's oom_kill when the run began
+  int64_t Pids_Refused = 0;  // pids.events' max when the run began
+};
+bool Cgroup_Begin(std::string* Why_Not);
+/* Makes the slot's cgroup if it is not there yet, sets its limits and
+** resets its counts; the paths of its cgroup.procs files (for the child
+** to join before exec) go into Join. */
+bool Cgroup_Prepare(int Slot, const Sandbox_Limits& Limits, Cgroup_Marks* Marks, std::vector<std::string>* Join);
+double Cgroup_Cpu_Seconds(int Slot);
+void Cgroup_Results(int Slot, const Cgroup_Marks& Marks, Sandbox_Result* Result, bool* Out_Of_Memory,
+                    bool* Refused_Processes);
+/* Kills whatever is left in the slot's cgroup; returns once it is empty
+** (or after a few seconds). */
+void Cgroup_Empty(int Slot);
+void Cgroup_End();
+
+/* bubblewrap's arguments for one run, after the fixed ones; Copies are the
+** readable files' copies, each bound at the path it was asked under. */
+std::vector<std::string> Box_Arguments(const Sandbox_Request& Request, uid_t Uid,
+                                       const std::vector<std::pair<std::string, std::string>>& Copies);
+/* The fixed arguments: the system's trees read-only, /proc, /dev, the
+** environment, and the kit's programs where those trees hold them masked. */
+std::vector<std::string> Fixed_Box_Arguments();
+/* The kit's programs found in Folders that lie inside one of Trees. */
+std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Trees,
+                                             const std::vector<std::string>& Folders);
+/* A copy of a readable file in the module's folder, made once per file;
+** empty when it lies in a tree the box sees anyway. */
+std::string Readable_Copy(const std::string& Path, std::string* Problem);
+/* Whether Path (absolute, normal) is in a tree the box sees. */
+bool In_System_Tree(const std::string& Path);
+
+/* The line of a failed run's standard error that shows it reached for
+** something outside its folder, if one does. */
+std::string Line_Reaching_Outside(const std::string& Errors, const std::string& Folder);

@@ -1,0 +1,573 @@
+/*
+** sandbox_run.cpp
+** One run: fork, limits, exec (of bubblewrap, or of the program itself
+** when the module is off), then a watch until the run ends: standard
+** input fed, standard output and error drained and counted, the wall
+** clock, the cgroup's CPU time, and a reader waiting for input that will
+** never come. Whatever ends the run, everything it started is killed and
+** reaped before Run_Contained returns.
+**
+** Runs happen on several threads at once, so between fork and exec the
+** child makes system calls only, from a plan made before the fork, and
+** every descriptor the parent opens is close-on-exec.
+*/
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "sandbox/sandbox_internal.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Sandbox_State State;
+std::atomic<bool> Taken[Sandbox_Slots];
+std::atomic<pid_t> Children[Sandbox_Slots];
+std::atomic<bool> Stopping{false};
+
+/* How often a run is looked at while nothing happens on its pipes: for
+** the cgroup's CPU time and for a reader waiting for input. */
+constexpr int Tick_Milliseconds = 25;
+/* A program is not taken for waiting on its input before this. */
+constexpr auto Settle = std::chrono::milliseconds(50);
+
+struct Limit_Of {
+  int Resource;
+  rlim_t Value_Soft, Value_Hard;
+};
+
+/* Everything the child does between fork and exec, decided before the fork. */
+struct Child_Plan {
+  std::string Exec_Path, Folder;
+  std::vector<std::string> Words, Environment, Join;
+  std::vector<char*> Argv, Envp;
+  Limit_Of Limits[8];
+  int Limit_Count = 0;
+  uid_t Uid = 0;
+  bool Ignore_File_Size_Signal = false;
+  pid_t Parent = 0;
+  int In = -1, Out = -1, Err = -1, Exec_Error = -1;  // the child's ends
+};
+
+void Point_At(std::vector<std::string>& Words, std::vector<char*>& Pointers) {
+  Pointers.clear();
+  for (std::string& W : Words) Pointers.push_back(W.data());
+  Pointers.push_back(nullptr);
+}
+
+/* Writes the calling process's id in decimal to Path, the way a process
+** joins a cgroup; system calls only. */
+bool Join_Cgroup(const char* Path) {
+  char Digits[24];
+  int At = sizeof Digits;
+  for (long Pid = getpid(); Pid > 0 || At == sizeof Digits; Pid /= 10) Digits[--At] = static_cast<char>('0' + Pid % 10);
+  int File = open(Path, O_WRONLY | O_CLOEXEC);
+  if (File < 0) return false;
+  bool Ok = write(File, Digits + At, sizeof Digits - static_cast<size_t>(At)) > 0;
+  close(File);
+  return Ok;
+}
+
+[[noreturn]] void Fail_In_Child(int Exec_Error) {
+  int Why = errno;
+  if (write(Exec_Error, &Why, sizeof Why) < 0) {
+  }
+  _exit(127);
+}
+
+[[noreturn]] void Become_Child(const Child_Plan& P) {
+  sigset_t None;
+  sigemptyset(&None);
+  sigprocmask(SIG_SETMASK, &None, nullptr);
+  for (int Signal = 1; Signal < NSIG; Signal++)
+    if (Signal != SIGKILL && Signal != SIGSTOP) signal(Signal, SIG_DFL);
+  if (P.Ignore_File_Size_Signal) signal(SIGXFSZ, SIG_IGN);
+  setpgid(0, 0);
+  /* Should the tool die, so does the run. */
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != P.Parent) _exit(127);
+  dup2(P.In, 0), dup2(P.Out, 1), dup2(P.Err, 2);
+  /* A descriptor some other part of the tool opened without close-on-exec
+  ** must not reach the program. */
+  syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+  for (const std::string& Path : P.Join)
+    if (!Join_Cgroup(Path.c_str())) Fail_In_Child(P.Exec_Error);
+  for (int L = 0; L < P.Limit_Count; L++) {
+    rlimit Limit{P.Limits[L].Value_Soft, P.Limits[L].Value_Hard};
+    if (setrlimit(P.Limits[L].Resource, &Limit) != 0) Fail_In_Child(P.Exec_Error);
+  }
+  if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error);
+  if (P.Uid != 0 && (setgroups(0, nullptr) != 0 || setresgid(P.Uid, P.Uid, P.Uid) != 0 ||
+                     setresuid(P.Uid, P.Uid, P.Uid) != 0))
+    Fail_In_Child(P.Exec_Error);
+  execve(P.Exec_Path.c_str(), P.Argv.data(), P.Envp.data());
+  Fail_In_Child(P.Exec_Error);
+}
+
+std::string Resolve(const std::string& Name) {
+  if (Name.find('/') != std::string::npos) return Name;
+  const char* Path = std::getenv("PATH");
+  std::string Folders = Path != nullptr ? Path : "/usr/bin:/bin";
+  for (size_t At = 0; At <= Folders.size();) {
+    size_t End = std::min(Folders.find(':', At), Folders.size());
+    std::string Candidate = (End > At ? Folders.substr(At, End - At) : ".") + "/" + Name;
+    if (access(Candidate.c_str(), X_OK) == 0) return Candidate;
+    At = End + 1;
+  }
+  return Name;
+}
+
+void Add_Limit(Child_Plan& P, int Resource, rlim_t Soft, rlim_t Hard) {
+  P.Limits[P.Limit_Count++] = Limit_Of{Resource, Soft, Hard};
+}
+
+/* The limits set before exec. In the box without a cgroup, memory is
+** limited per process by its address space (a cgroup counts the whole
+** run instead, and an address-space limit would stop runtimes that
+** reserve much more than they use); the process limit binds only a user
+** id of the run's own, and stands above the cgroup's so that the cgroup,
+** which counts what it refused, trips first. */
+void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
+  Add_Limit(P, RLIMIT_CORE, 0, 0);
+  if (L.Cpu_Seconds > 0) {
+    rlim_t Seconds = static_cast<rlim_t>(std::max(1.0, std::ceil(L.Cpu_Seconds)));
+    Add_Limit(P, RLIMIT_CPU, Seconds, Seconds + 1);
+  }
+  if (L.File_Bytes > 0) Add_Limit(P, RLIMIT_FSIZE, rlim_t(L.File_Bytes), rlim_t(L.File_Bytes));
+  if (L.Open_Files > 0) Add_Limit(P, RLIMIT_NOFILE, rlim_t(L.Open_Files), rlim_t(L.Open_Files));
+  if (Contained && L.Memory_Bytes > 0 && !State.Cgroup)
+    Add_Limit(P, RLIMIT_AS, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));
+  if (Contained && L.Processes > 0 && P.Uid != 0) {
+    rlim_t Most = rlim_t(L.Processes + 2 + (State.Cgroup ? 8 : 0));
+    Add_Limit(P, RLIMIT_NPROC, Most, Most);
+  }
+}
+
+/* The ends of one run's pipes that the parent keeps. */
+struct Pipes {
+  int In = -1, Out = -1, Err = -1, Exec_Error = -1;
+};
+
+void Close(int& Fd) {
+  if (Fd >= 0) close(Fd);
+  Fd = -1;
+}
+
+/* Keeps the last Most bytes of a stream. */
+void Keep(std::string& Kept, const char* Bytes, size_t Count, size_t Most) {
+  if (Most == 0) return;
+  Kept.append(Bytes, Count);
+  if (Most != SIZE_MAX && Kept.size() > 2 * Most) Kept.erase(0, Kept.size() - Most);
+}
+
+/* The state of a run being watched. */
+struct Watch {
+  const Sandbox_Request* Request = nullptr;
+  int Slot = -1;
+  pid_t Child = 0;
+  int Exited = -1;  // a pidfd of the child, readable once it has ended
+  Pipes P;
+  ino_t Input_Pipe = 0;
+  size_t Input_Written = 0;
+  int64_t Output_Total = 0;
+  Clock::time_point Started;
+  Sandbox_Result Result;
+  bool Ended_By_Us = false;
+};
+
+bool Read_Some(Watch& W, int& Fd, std::string& Kept, size_t Most) {
+  char Buffer[65536];
+  ssize_t Got = read(Fd, Buffer, sizeof Buffer);
+  if (Got > 0) {
+    Keep(Kept, Buffer, static_cast<size_t>(Got), Most);
+    W.Output_Total += Got;
+    return true;
+  }
+  if (Got == 0 || (errno != EAGAIN && errno != EINTR)) Close(Fd);
+  return false;
+}
+
+void Feed_Input(Watch& W) {
+  const std::string& Input = W.Request->Input;
+  while (W.P.In >= 0 && W.Input_Written < Input.size()) {
+    ssize_t Wrote = write(W.P.In, Input.data() + W.Input_Written, Input.size() - W.Input_Written);
+    if (Wrote > 0) {
+      W.Input_Written += static_cast<size_t>(Wrote);
+    } else if (errno == EPIPE) {
+      /* The program closed its input: the SIGPIPE this raised is blocked
+      ** in this thread; take it back. */
+      sigset_t Pipe;
+      sigemptyset(&Pipe);
+      sigaddset(&Pipe, SIGPIPE);
+      timespec Now{0, 0};
+      sigtimedwait(&Pipe, nullptr, &Now);
+      Close(W.P.In);
+    } else {
+      return;  // full: the rest when the program has read some
+    }
+  }
+  if (W.P.In >= 0 && W.Input_Written == Input.size() && !W.Request->Input_Stays_Open) Close(W.P.In);
+}
+
+std::string Read_Small(const std::string& Path) {
+  char Buffer[512];
+  int File = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (File < 0) return "";
+  ssize_t Got = read(File, Buffer, sizeof Buffer - 1);
+  close(File);
+  return Got > 0 ? std::string(Buffer, static_cast<size_t>(Got)) : "";
+}
+
+/* Whether a process the run started sits in a read of its standard input,
+** our pipe, with nothing left in it: then it waits for input that will
+** never come. The run's processes are the child's descendants, found
+** through /proc's parent links (in the box they are numbered apart, but
+** /proc here shows them by this side's numbers). Where /proc cannot be
+** read, such a program is caught by the wall-time limit instead. */
+bool Waits_For_Input(const Watch& W) {
+  int Unread = 0;
+  if (W.P.In < 0 || ioctl(W.P.In, FIONREAD, &Unread) != 0 || Unread > 0) return false;
+  std::vector<std::pair<pid_t, pid_t>> Parent_Of;  // (process, parent)
+  std::error_code Error;
+  for (const auto& Entry : std::filesystem::directory_iterator("/proc", Error)) {
+    std::string Name = Entry.path().filename().string();
+    if (Name.empty() || Name[0] < '0' || Name[0] > '9') continue;
+    std::string Stat = Read_Small("/proc/" + Name + "/stat");
+    size_t Close_Paren = Stat.rfind(')');
+    char State_Letter = 0;
+    long Parent = 0;
+    if (Close_Paren != std::string::npos && std::sscanf(Stat.c_str() + Close_Paren + 1, " %c %ld", &State_Letter, &Parent) == 2)
+      Parent_Of.push_back({static_cast<pid_t>(std::atol(Name.c_str())), static_cast<pid_t>(Parent)});
+  }
+  char Pipe_Name[64];
+  std::snprintf(Pipe_Name, sizeof Pipe_Name, "pipe:[%lu]", static_cast<unsigned long>(W.Input_Pipe));
+  std::vector<pid_t> Family = {W.Child};
+  for (size_t At = 0; At < Family.size(); At++)
+    for (const auto& [Process, Parent] : Parent_Of)
+      if (Parent == Family[At]) Family.push_back(Process);
+  for (pid_t Process : Family) {
+    std::string Base = "/proc/" + std::to_string(Process);
+    std::string Stat = Read_Small(Base + "/stat");
+    size_t Close_Paren = Stat.rfind(')');
+    char Link[128];
+    ssize_t Length = readlink((Base + "/fd/0").c_str(), Link, sizeof Link - 1);
+    if (Close_Paren == std::string::npos || Stat.size() < Close_Paren + 3 || Stat[Close_Paren + 2] != 'S' || Length <= 0)
+      continue;
+    Link[Length] = '\0';
+    long Call = -1;
+    unsigned long Descriptor = 1;
+    if (std::strcmp(Link, Pipe_Name) == 0 &&
+        std::sscanf(Read_Small(Base + "/syscall").c_str(), "%ld %lx", &Call, &Descriptor) == 2 && Call == SYS_read &&
+        Descriptor == 0)
+      return true;
+  }
+  return false;
+}
+
+void End_Early(Watch& W, Sandbox_Ending Ending) {
+  W.Result.Ending = Ending;
+  W.Ended_By_Us = true;
+  kill(-W.Child, SIGKILL);
+  kill(W.Child, SIGKILL);
+}
+
+/* Looks at the run when nothing happened on its pipes for a while. */
+void Look_At(Watch& W) {
+  const Sandbox_Limits& L = W.Request->Limits;
+  auto Now = Clock::now();
+  if (L.Wall_Seconds > 0 && Now - W.Started >= std::chrono::duration<double>(L.Wall_Seconds))
+    return End_Early(W, Sandbox_Wall_Limit);
+  if (State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)
+    return End_Early(W, Sandbox_Cpu_Limit);
+  if (W.Request->Input_Stays_Open && W.Input_Written == W.Request->Input.size() && Now - W.Started > Settle &&
+      Waits_For_Input(W))
+    return End_Early(W, Sandbox_Waiting_For_Input);
+}
+
+int Poll_Timeout(const Watch& W) {
+  const Sandbox_Limits& L = W.Request->Limits;
+  long long Wait = 3600 * 1000;
+  if (L.Wall_Seconds > 0) {
+    auto Left = W.Started + std::chrono::duration<double>(L.Wall_Seconds) - Clock::now();
+    Wait = std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(Left).count() + 1);
+  }
+  if (State.Cgroup || W.Request->Input_Stays_Open) Wait = std::min<long long>(Wait, Tick_Milliseconds);
+  return static_cast<int>(Wait);
+}
+
+/* Watches the run until it ends or is ended. */
+void Watch_Run(Watch& W) {
+  const Sandbox_Limits& L = W.Request->Limits;
+  Feed_Input(W);
+  while (!W.Ended_By_Us) {
+    pollfd Fds[4];
+    int Count = 0;
+    Fds[Count++] = {W.Exited, POLLIN, 0};
+    if (W.P.Out >= 0) Fds[Count++] = {W.P.Out, POLLIN, 0};
+    if (W.P.Err >= 0) Fds[Count++] = {W.P.Err, POLLIN, 0};
+    if (W.P.In >= 0 && W.Input_Written < W.Request->Input.size()) Fds[Count++] = {W.P.In, POLLOUT, 0};
+    int Ready = poll(Fds, static_cast<nfds_t>(Count), Poll_Timeout(W));
+    if (Ready < 0 && errno != EINTR) {
+      W.Result.Detail = std::string("cannot watch the run: ") + std::strerror(errno);
+      return End_Early(W, Sandbox_Not_Started);
+    }
+    bool Busy = false;
+    if (W.P.Out >= 0) Busy |= Read_Some(W, W.P.Out, W.Result.Out, W.Request->Kept_Out);
+    if (W.P.Err >= 0) Busy |= Read_Some(W, W.P.Err, W.Result.Err, W.Request->Kept_Err);
+    if (L.Output_Bytes > 0 && W.Output_Total > L.Output_Bytes) return End_Early(W, Sandbox_Output_Limit);
+    Feed_Input(W);
+    pollfd Ended{W.Exited, POLLIN, 0};
+    if (poll(&Ended, 1, 0) > 0) return;
+    if (!Busy || Ready == 0) Look_At(W);
+  }
+}
+
+/* After the child has ended: what is still in the pipes, until every
+** writer is gone or for a moment at most (a process the run left behind
+** outside any box may hold them open). */
+void Drain(Watch& W) {
+  auto Until = Clock::now() + std::chrono::seconds(2);
+  while ((W.P.Out >= 0 || W.P.Err >= 0) && Clock::now() < Until) {
+    pollfd Fds[2];
+    int Count = 0;
+    if (W.P.Out >= 0) Fds[Count++] = {W.P.Out, POLLIN, 0};
+    if (W.P.Err >= 0) Fds[Count++] = {W.P.Err, POLLIN, 0};
+    if (poll(Fds, static_cast<nfds_t>(Count), 100) <= 0) continue;
+    if (W.P.Out >= 0) Read_Some(W, W.P.Out, W.Result.Out, W.Request->Kept_Out);
+    if (W.P.Err >= 0) Read_Some(W, W.P.Err, W.Result.Err, W.Request->Kept_Err);
+  }
+  for (std::string* Kept : {&W.Result.Out, &W.Result.Err}) {
+    size_t Most = Kept == &W.Result.Out ? W.Request->Kept_Out : W.Request->Kept_Err;
+    if (Kept->size() > Most) Kept->erase(0, Kept->size() - Most);
+  }
+}
+
+}  // namespace
+
+Sandbox_State& Sandbox() { return State; }
+
+Sandbox_Limits Default_Sandbox_Limits() {
+  return Sandbox_Limits{10, 30, int64_t(1) << 30, 64, int64_t(64) << 20, 256, int64_t(16) << 20};
+}
+
+bool Sandbox_Boxed() { return State.Boxed; }
+
+int Take_Slot() {
+  if (Stopping.load()) return -1;
+  for (int Slot = 0; Slot < Sandbox_Slots; Slot++) {
+    bool Free = false;
+    if (Taken[Slot].compare_exchange_strong(Free, true)) return Slot;
+  }
+  return -1;
+}
+
+void Give_Back_Slot(int Slot) {
+  Children[Slot].store(0);
+  Taken[Slot].store(false);
+}
+
+void Register_Child(int Slot, pid_t Child) { Children[Slot].store(Child); }
+
+void Sandbox_Stop_All() {
+  Stopping.store(true);
+  for (int Round = 0; Round < 1000; Round++) {
+    bool Any = false;
+    for (int Slot = 0; Slot < Sandbox_Slots; Slot++) {
+      if (!Taken[Slot].load()) continue;
+      Any = true;
+      pid_t Child = Children[Slot].load();
+      if (Child > 0) kill(-Child, SIGKILL), kill(Child, SIGKILL);
+    }
+    if (!Any) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+namespace {
+
+bool Make_Pipes(Pipes& Mine, Child_Plan& Theirs, std::string* Problem) {
+  int Ends[4][2];
+  int Made = 0;
+  for (; Made < 4; Made++)
+    if (pipe2(Ends[Made], O_CLOEXEC) != 0) break;
+  if (Made < 4) {
+    *Problem = std::string("cannot make a pipe: ") + std::strerror(errno);
+    for (int I = 0; I < Made; I++) close(Ends[I][0]), close(Ends[I][1]);
+    return false;
+  }
+  Mine = Pipes{Ends[0][1], Ends[1][0], Ends[2][0], Ends[3][0]};
+  Theirs.In = Ends[0][0], Theirs.Out = Ends[1][1], Theirs.Err = Ends[2][1], Theirs.Exec_Error = Ends[3][1];
+  for (int Fd : {Mine.In, Mine.Out, Mine.Err}) fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+/* Decides everything about the run before the fork: the user id, the
+** cgroup, the copies the box binds, the command, the environment and the
+** limits. */
+bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& Marks, std::string* Problem) {
+  bool Contained = State.Mode != Sandbox_Off;
+  P.Folder = R.Folder;
+  P.Uid = State.Own_Users ? State.First_Uid + static_cast<uid_t>(Slot) : 0;
+  P.Ignore_File_Size_Signal = R.File_Size_Fails_Writes;
+  if (P.Uid != 0 && chown(R.Folder.c_str(), P.Uid, P.Uid) != 0)
+    return *Problem = "cannot give " + R.Folder + " to the run's user: " + std::strerror(errno), false;
+  if (State.Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
+    return *Problem = std::string("cannot set up the run's cgroup: ") + std::strerror(errno), false;
+  if (State.Boxed) {
+    std::vector<std::pair<std::string, std::string>> Copies;
+    std::vector<std::string> Readable = R.Readable;
+    if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
+    for (const std::string& Path : Readable) {
+      std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
+      std::string Copy = Readable_Copy(Asked, Problem);
+      if (!Problem->empty()) return false;
+      if (!Copy.empty()) Copies.push_back({Copy, Asked});
+    }
+    P.Words = Box_Arguments(R, P.Uid, Copies);
+    P.Exec_Path = State.Bwrap;
+    P.Environment = {"PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+  } else {
+    P.Words = R.Command;
+    P.Exec_Path = Resolve(R.Command[0]);
+    if (Contained) {
+      P.Environment = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + R.Folder, "LANG=C.UTF-8"};
+    } else {
+      for (char** Variable = environ; *Variable != nullptr; Variable++) P.Environment.push_back(*Variable);
+    }
+  }
+  Plan_Limits(P, R.Limits, Contained);
+  return true;
+}
+
+std::string First_Line_Of(const std::string& Text) { return Text.substr(0, Text.find('\n')); }
+
+/* What ended a run that was not ended from here. */
+void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Refused_Processes) {
+  Sandbox_Result& R = W.Result;
+  const Sandbox_Limits& L = W.Request->Limits;
+  if (Exec_Errno != 0) {
+    R.Ending = Sandbox_Not_Started;
+    R.Detail = "cannot run " + W.Request->Command[0] + ": " + std::strerror(Exec_Errno);
+    return;
+  }
+  if (W.Ended_By_Us) return;
+  int Signal = WIFSIGNALED(Status) ? WTERMSIG(Status) : 0, Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : 0;
+  if (State.Boxed && Signal == 0) {
+    /* bubblewrap's own failures are one line of its own, status 1; it
+    ** passes on a program's death by signal N as the shell does, 128 + N. */
+    if (Code == 1 && R.Err.rfind("bwrap: ", 0) == 0) {
+      R.Ending = Sandbox_Not_Started;
+      R.Detail = First_Line_Of(R.Err);
+      return;
+    }
+    if (Code > 128 && Code < 128 + NSIG) Signal = Code - 128, Code = 0;
+  }
+  R.Signal = Signal, R.Status = Code;
+  bool Failed = Signal != 0 || Code != 0;
+  bool Cpu_Spent = R.Cpu_Seconds >= 0 ? R.Cpu_Seconds >= L.Cpu_Seconds : R.Wall_Seconds >= std::ceil(L.Cpu_Seconds);
+  std::string Outside = Failed && State.Boxed ? Line_Reaching_Outside(R.Err, W.Request->Folder) : "";
+  if (Out_Of_Memory && Failed) R.Ending = Sandbox_Memory_Limit;
+  else if (L.Cpu_Seconds > 0 && (Signal == SIGXCPU || (Signal == SIGKILL && Cpu_Spent))) R.Ending = Sandbox_Cpu_Limit;
+  else if (Signal == SIGXFSZ) R.Ending = Sandbox_File_Limit;
+  else if (Refused_Processes && Failed) R.Ending = Sandbox_Process_Limit;
+  else if (!Outside.empty()) R.Ending = Sandbox_Reached_Outside, R.Detail = Outside;
+  else R.Ending = Signal != 0 ? Sandbox_Killed : Sandbox_Exited;
+}
+
+/* Waits for the child, kills what it left, and measures the run. */
+void Finish_Run(Watch& W, int* Status, bool* Out_Of_Memory, bool* Refused_Processes, const Cgroup_Marks& Marks) {
+  rusage Usage{};
+  while (wait4(W.Child, Status, 0, &Usage) < 0 && errno == EINTR) {
+  }
+  kill(-W.Child, SIGKILL);
+  W.Result.Wall_Seconds = std::chrono::duration<double>(Clock::now() - W.Started).count();
+  if (State.Cgroup) {
+    Cgroup_Empty(W.Slot);
+    Cgroup_Results(W.Slot, Marks, &W.Result, Out_Of_Memory, Refused_Processes);
+  } else if (!State.Boxed) {
+    /* The program itself was the child: its own accounting and that of
+    ** the processes it waited for. Outside a cgroup, a box's is lost. */
+    W.Result.Cpu_Seconds = static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+                           static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+    W.Result.Peak_Memory_Bytes = static_cast<int64_t>(Usage.ru_maxrss) * 1024;
+  }
+  Register_Child(W.Slot, 0);
+  Drain(W);
+}
+
+}  // namespace
+
+Sandbox_Result Run_Contained(const Sandbox_Request& R) {
+  Sandbox_Result Refused;
+  int Slot = R.Command.empty() ? -1 : Take_Slot();
+  if (Slot < 0) {
+    Refused.Detail = R.Command.empty() ? "nothing to run" : Stopping.load() ? "the tool is stopping" : "too many runs at once";
+    return Refused;
+  }
+  Watch W;
+  W.Request = &R, W.Slot = Slot;
+  Child_Plan P;
+  Cgroup_Marks Marks;
+  std::string Problem;
+  if (!Plan_Run(R, Slot, P, Marks, &Problem) || !Make_Pipes(W.P, P, &Problem)) {
+    Give_Back_Slot(Slot);
+    Refused.Detail = Problem;
+    return Refused;
+  }
+  Point_At(P.Words, P.Argv);
+  Point_At(P.Environment, P.Envp);
+  P.Parent = getpid();
+  struct stat Input_Status;
+  fstat(P.In, &Input_Status);
+  W.Input_Pipe = Input_Status.st_ino;
+  /* A program that closes its input early raises SIGPIPE at our next
+  ** write: held here, in this thread, and taken back (Feed_Input). */
+  sigset_t Pipe_Signal, Before;
+  sigemptyset(&Pipe_Signal);
+  sigaddset(&Pipe_Signal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &Pipe_Signal, &Before);
+  W.Started = Clock::now();
+  pid_t Child = fork();
+  if (Child == 0) Become_Child(P);
+  int Fork_Errno = errno;
+  for (int Fd : {P.In, P.Out, P.Err, P.Exec_Error}) close(Fd);
+  int Status = 0, Exec_Errno = 0;
+  bool Out_Of_Memory = false, Refused_Processes = false;
+  if (Child > 0) {
+    setpgid(Child, Child);  // also here, so that the group exists before any kill
+    Register_Child(Slot, Child);
+    W.Child = Child;
+    W.Exited = static_cast<int>(syscall(SYS_pidfd_open, Child, 0));
+    if (W.Exited >= 0) Watch_Run(W);
+    else End_Early(W, Sandbox_Not_Started), W.Result.Detail = std::string("cannot watch the run: ") + std::strerror(errno);
+    Finish_Run(W, &Status, &Out_Of_Memory, &Refused_Processes, Marks);
+    if (read(W.P.Exec_Error, &Exec_Errno, sizeof Exec_Errno) != sizeof Exec_Errno) Exec_Errno = 0;
+    Classify(W, Status, Exec_Errno, Out_Of_Memory, Refused_Processes);
+  } else {
+    W.Result.Detail = std::string("cannot start a process: ") + std::strerror(Fork_Errno);
+  }
+  for (int* Fd : {&W.P.In, &W.P.Out, &W.P.Err, &W.P.Exec_Error, &W.Exited}) Close(*Fd);
+  pthread_sigmask(SIG_SETMASK, &Before, nullptr);
+  Give_Back_Slot(Slot);
+  return W.Result;
+}
