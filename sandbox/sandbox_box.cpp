@@ -246,6 +246,7 @@ std::string Readable_Copy(const std::string& Path, std::string* Problem) {
 
 bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
   Sandbox_State& S = Sandbox();
+  S = Sandbox_State{};
   S.Mode = Mode;
   if (Mode == Sandbox_Off) {
     *Said = "sandbox off: programs run as plain child processes, under the time, output and file limits only";

@@ -99,6 +99,9 @@ std::string Sandbox_Verdict(const Sandbox_Result& R, const Sandbox_Limits& L) {
     case Sandbox_Waiting_For_Input: return "waited for more input than it was given";
     case Sandbox_Reached_Outside: return "tried to reach outside its folder: " + R.Detail;
     case Sandbox_Not_Started:
+      if (R.Detail.rfind("bwrap: execvp ", 0) == 0)
+        return "could not be run in the sandbox (" + R.Detail +
+               "): its interpreter, or a file it needs, lies outside what the box shows";
       return R.Detail.rfind("bwrap: ", 0) == 0 ? "the sandbox could not start (" + R.Detail + ")" : R.Detail;
   }
   return Text;

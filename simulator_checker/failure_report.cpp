@@ -50,12 +50,12 @@ bool Write_Listing(const std::string& Path, std::string Bytes, bool Results) {
 }  // namespace
 
 void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& Failing, int Trial, int Trials,
-                   const Trial_Outcome& First, const Shrunk_Day& Shrunk, double Time_Limit,
-                   double Shrinking_Time_Limit) {
+                   const Trial_Outcome& First, const Shrunk_Day& Shrunk, const Sandbox_Limits& Limits,
+                   const Sandbox_Limits& Shrinking_Limits) {
   std::fprintf(Out, "%s does not follow the model.\n", Program.c_str());
   std::fprintf(Out, "On day %d of %d (%s; %zu customer%s; servers %s) it %s.\n", Trial, Trials,
                Failing.What.c_str(), Failing.Day.size(), Failing.Day.size() == 1 ? "" : "s",
-               Servers_Text(Failing.Servers).c_str(), Failure_Summary(First, Time_Limit).c_str());
+               Servers_Text(Failing.Servers).c_str(), Failure_Summary(First, Limits).c_str());
   std::string Outside = Outside_The_Draws(Shrunk.Day);
   std::fprintf(Out, "\nThe smallest day that shows it (day %d shrunk in %d more run%s): %zu customer%s; servers %s%s\n",
                Trial, Shrunk.Trials, Shrunk.Trials == 1 ? "" : "s", Shrunk.Day.size(),
@@ -63,7 +63,7 @@ void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& 
                Outside.empty() ? "" : ("; " + Outside).c_str());
   Print_Day(Out, Shrunk.Day);
   const Trial_Outcome& O = Shrunk.Outcome;
-  std::fprintf(Out, "\nOn that day it %s.\n", Failure_Summary(O, Shrinking_Time_Limit).c_str());
+  std::fprintf(Out, "\nOn that day it %s.\n", Failure_Summary(O, Shrinking_Limits).c_str());
   if (O.Kind == Outcome_Broke_Rule) {
     std::fprintf(Out, "\n");
     Print_Verdict(Out, O.Judgement, Shrunk.Day.size());
@@ -114,13 +114,15 @@ std::string Shell_Word(const std::string& Word) {
 /* Each failure is shown again by its own means: the verdict of
 ** results_checker, the traces side by side, the program's own status, or
 ** the wait for an entry, which needs standard input left open as a
-** person typing leaves it (with < entries it would meet the end). */
+** person typing leaves it (with < entries it would meet the end). By
+** hand the program runs outside the sandbox, under none of its limits. */
 std::string Rerun_Advice(const std::string& Folder, const std::string& Program, const std::string& Checker,
-                         const Trial_Outcome& Failure, double Time_Limit) {
+                         const Trial_Outcome& Failure, const Sandbox_Limits& Limits) {
   std::string Go = "cd " + Shell_Word(Folder) + " && ", Run = Program + " < entries";
   std::string Check = " && " + Shell_Word(Checker) + " < entries";
   std::string Line, Shows;
-  char Text[160];
+  bool Of_Time = Failure.Kind == Outcome_Limit &&
+                 (Failure.Ending == Sandbox_Cpu_Limit || Failure.Ending == Sandbox_Wall_Limit);
   switch (Failure.Kind) {
     case Outcome_Broke_Rule:
     case Outcome_No_Output:
@@ -133,11 +135,11 @@ std::string Rerun_Advice(const std::string& Folder, const std::string& Program, 
       Line = Go + "cat entries - | " + Program;
       Shows = "the entries typed and standard input left open: it waits for another entry (Ctrl-D ends the input)";
       break;
-    case Outcome_Timed_Out:
-      std::snprintf(Text, sizeof Text, "it runs past the time limit of %g s (Ctrl-C stops it)", Time_Limit);
-      Line = Go + Run, Shows = Text;
+    default:
+      Line = Of_Time ? Go + Run : Go + Run + "; echo \"exit status $?\"";
+      Shows = Of_Time ? "it runs on past the time limit (Ctrl-C stops it)"
+                      : "it " + Failure_Summary(Failure, Limits) + "; by hand, outside the sandbox and its limits";
       break;
-    default: Line = Go + Run + "; echo \"exit status $?\"", Shows = "it " + Failure_Summary(Failure, Time_Limit); break;
   }
   return "\nThe day is kept in " + Folder + ". To rerun it by hand (" + Shows + "):\n  " + Line + "\n";
 }

@@ -15,8 +15,8 @@
 ** and what in it workload_maker never draws; the shrunk day as a table of
 ** its customers, its servers, and what the program did wrong on it. */
 void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& Failing, int Trial, int Trials,
-                   const Trial_Outcome& First, const Shrunk_Day& Shrunk, double Time_Limit,
-                   double Shrinking_Time_Limit);
+                   const Trial_Outcome& First, const Shrunk_Day& Shrunk, const Sandbox_Limits& Limits,
+                   const Sandbox_Limits& Shrinking_Limits);
 
 /* Writes into Folder the shrunk day's ZOR_Binary_In, the entries to type,
 ** the program's ZOR_Binary_Out and ZOR_Debug_Out as it wrote them, the
@@ -29,7 +29,7 @@ bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::st
 ** words already quoted; Checker is results_checker's path) and a note of
 ** what it shows. */
 std::string Rerun_Advice(const std::string& Folder, const std::string& Program, const std::string& Checker,
-                         const Trial_Outcome& Failure, double Time_Limit);
+                         const Trial_Outcome& Failure, const Sandbox_Limits& Limits);
 
 /* Word as one word of a POSIX shell command line, quoted where needed. */
 std::string Shell_Word(const std::string& Word);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,7 @@
 #include "simulator_checker/battery.h"
 #include "simulator_checker/failure_report.h"
 #include "simulator_checker/shrink.h"
+#include "sandbox/sandbox.h"
 #include "simulator_checker/trial.h"
 
 namespace {
@@ -34,9 +36,11 @@ namespace {
 struct Options {
   int Trials = 200;
   uint32_t Seed = 1;
-  double Time_Limit = 10;
   int Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::string Keep;
+  std::string Sandbox = "auto";
+  bool Tier_Only = false;            // --sandbox-tier
+  Sandbox_Limits Limits = Default_Sandbox_Limits();
   std::vector<std::string> Command;  // PROGRAM [ARGS...]
 };
 
@@ -64,10 +68,31 @@ std::string Resolve_Program(const std::string& Name) {
   Trouble("PROGRAM " + Name + " is not found on PATH or is not executable");
 }
 
-extern "C" void Stop_Everything(int Signal) {
-  Kill_Running_Trials();
+/* The signals that stop a run: held in every thread, and taken by one
+** that ends the trials, removes every folder the run made, and then lets
+** the signal end the process as it would have. One the checker was
+** started ignoring (nohup's SIGHUP) stays ignored. */
+sigset_t Stop_Signals() {
+  sigset_t Set;
+  sigemptyset(&Set);
+  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction Now;
+    if (sigaction(Signal, nullptr, &Now) == 0 && Now.sa_handler != SIG_IGN) sigaddset(&Set, Signal);
+  }
+  return Set;
+}
+
+void Watch_For_Stop(std::string Scratch) {
+  sigset_t Set = Stop_Signals();
+  int Signal = 0;
+  if (sigwait(&Set, &Signal) != 0) return;
+  Stop_Trials();
+  Remove_Tree(Scratch);
+  Sandbox_Finish();
   std::signal(Signal, SIG_DFL);
+  pthread_sigmask(SIG_UNBLOCK, &Set, nullptr);
   raise(Signal);
+  _exit(128 + Signal);
 }
 
 /* Runs the battery on Jobs threads and returns the first failing trial in
@@ -108,6 +133,48 @@ int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Li
   return First;
 }
 
+/* The sandbox's options: its mode and each limit, with its default. */
+void Take_Sandbox_Options(CLI::App& App, Options& O, double* Wall, int64_t* Memory_Mib, int64_t* File_Mib,
+                          int64_t* Output_Mib) {
+  const char* Group = "Sandbox (each run contained, see README)";
+  App.add_option("--sandbox", O.Sandbox,
+                 "auto: contain each run as far as this machine allows, and say what is missing;\n"
+                 "required: refuse to run (exit 2) unless every run is boxed; off: plain child processes")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"auto", "required", "off"}))
+      ->group(Group);
+  App.add_flag("--sandbox-tier", O.Tier_Only,
+               "say which sandbox this machine gives, on standard output, and exit: 0 with a box, 1 without")
+      ->group(Group);
+  App.add_option("--time-limit", O.Limits.Cpu_Seconds, "seconds of CPU time a run may take (the time limit)")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 3600.0))
+      ->group(Group);
+  App.add_option("--wall-time-limit", *Wall, "seconds a run may last, asleep or blocked (default: 3 x --time-limit)")
+      ->check(CLI::Range(0.1, 10800.0))
+      ->group(Group);
+  App.add_option("--memory-limit", *Memory_Mib, "MiB of memory a run may use")
+      ->capture_default_str()
+      ->check(CLI::Range(16, 1 << 20))
+      ->group(Group);
+  App.add_option("--process-limit", O.Limits.Processes, "processes and threads a run may have at once")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000))
+      ->group(Group);
+  App.add_option("--file-size-limit", *File_Mib, "MiB any one file a run writes may reach")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20))
+      ->group(Group);
+  App.add_option("--open-file-limit", O.Limits.Open_Files, "files a process of a run may have open at once")
+      ->capture_default_str()
+      ->check(CLI::Range(16, 65536))
+      ->group(Group);
+  App.add_option("--output-limit", *Output_Mib, "MiB a run may write on standard output and error together")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20))
+      ->group(Group);
+}
+
 /* The options; a bad one ends the run with exit status 2, --help and
 ** --version with 0. */
 Options Take_Options(int Argc, char** Argv) {
@@ -116,7 +183,9 @@ Options Take_Options(int Argc, char** Argv) {
                "ZOR_Binary_In, with the three server counts typed on standard input, and judges every\n"
                "ZOR_Binary_Out it writes with the model's rules (and its ZOR_Debug_Out, if it writes one,\n"
                "against the reference's trace). It says whether the simulator followed the model on\n"
-               "every day; if not, it shows the smallest day on which it does not, and why.",
+               "every day; if not, it shows the smallest day on which it does not, and why. Each run\n"
+               "is contained: it sees only its folder and the system's programs, has no network, and\n"
+               "runs under the limits below.",
                "simulator_checker"};
   App.prefix_command();
   /* CLI11 2.1 has no way to name what follows the options in its usage
@@ -127,14 +196,15 @@ Options Take_Options(int Argc, char** Argv) {
       ->check(CLI::Range(1, 100000));
   App.add_option("--seed", O.Seed, "draws the battery's generated days; the same seed, the same battery")
       ->capture_default_str();
-  App.add_option("--time-limit", O.Time_Limit, "seconds a run may take before it counts as an endless loop")
-      ->capture_default_str()
-      ->check(CLI::Range(0.1, 3600.0));
   App.add_option("--jobs", O.Jobs, "runs at once, 1 .. 256 (default: every core)")->check(CLI::Range(1, 256));
   App.add_option("--keep", O.Keep,
                  "on a failure, keep the smallest failing day in this folder (made then, if missing):\n"
                  "ZOR_Binary_In, entries, the program's ZOR_Binary_Out and ZOR_Debug_Out, the reference's\n"
                  "Reference_Binary_Out and Reference_Debug_Out, listings and Verdict; and say how to rerun it");
+  double Wall = 0;
+  int64_t Memory_Mib = O.Limits.Memory_Bytes >> 20, File_Mib = O.Limits.File_Bytes >> 20,
+          Output_Mib = O.Limits.Output_Bytes >> 20;
+  Take_Sandbox_Options(App, O, &Wall, &Memory_Mib, &File_Mib, &Output_Mib);
   App.set_version_flag("--version", "simulator_checker (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("Examples:\n"
              "  simulator_checker ./my_simulator\n"
@@ -143,16 +213,20 @@ Options Take_Options(int Argc, char** Argv) {
              "results_checker < entries\n"
              "Exit status: 0 the simulator followed the model on every day; 1 it did not (the\n"
              "smallest failing day is shown); 2 trouble: a bad option, PROGRAM missing or not\n"
-             "executable, a folder that cannot be made.");
+             "executable, a folder that cannot be made, a sandbox that cannot start (or, with\n"
+             "--sandbox required, cannot be had).");
   try {
     App.parse(Argc, Argv);
     O.Command = App.remaining();
-    if (O.Command.empty()) throw CLI::RequiredError("PROGRAM");
+    if (O.Command.empty() && !O.Tier_Only) throw CLI::RequiredError("PROGRAM");
   } catch (const CLI::Success& Done) {
     std::exit(App.exit(Done));
   } catch (const CLI::ParseError& Error) {
     Trouble(std::string(Error.what()) + " (see --help)");
   }
+  O.Limits.Wall_Seconds = Wall > 0 ? Wall : 3 * O.Limits.Cpu_Seconds;
+  O.Limits.Memory_Bytes = Memory_Mib << 20, O.Limits.File_Bytes = File_Mib << 20;
+  O.Limits.Output_Bytes = Output_Mib << 20;
   return O;
 }
 
@@ -194,14 +268,21 @@ std::vector<std::string> Absolute_File_Arguments(std::vector<std::string> Argume
 }
 
 /* The program found, the folders made: a private scratch folder for the
-** trials, removed at the end, and the --keep folder if asked for. */
+** trials, removed at the end, and the --keep folder checked. The files
+** the arguments name are the ones the run may read. */
 Program_Under_Test Prepare(const Options& O) {
   Program_Under_Test Program{Resolve_Program(O.Command[0]),
-                             Absolute_File_Arguments({O.Command.begin() + 1, O.Command.end()}), O.Time_Limit, ""};
+                             Absolute_File_Arguments({O.Command.begin() + 1, O.Command.end()}), {}, O.Limits, ""};
+  for (const std::string& Word : Program.Arguments) {
+    struct stat Status;
+    if (!Word.empty() && Word[0] == '/' && stat(Word.c_str(), &Status) == 0 && S_ISREG(Status.st_mode))
+      Program.Readable.push_back(Word);
+  }
   std::error_code Error;
   if (!O.Keep.empty() && !Can_Make_Or_Write(O.Keep)) Trouble("--keep: cannot write in the folder " + O.Keep);
+  /* Searchable by others: a box's user reaches its trial folder through it. */
   std::string Scratch = (std::filesystem::temp_directory_path(Error) / "simulator_checker.XXXXXX").string();
-  if (mkdtemp(Scratch.data()) == nullptr)
+  if (mkdtemp(Scratch.data()) == nullptr || chmod(Scratch.c_str(), 0711) != 0)
     Trouble("cannot make a scratch folder in " + std::filesystem::temp_directory_path(Error).string());
   Program.Scratch = Scratch;
   return Program;
@@ -213,19 +294,23 @@ Program_Under_Test Prepare(const Options& O) {
 int Report_Failure(const Program_Under_Test& Program, const Options& O, int Failing, const Trial_Outcome& Failure,
                    double Slowest_Held, Progress_Line& P) {
   Trial_Day Day = Battery_Day(Failing, O.Seed);
-  /* A run past the time limit costs the whole limit, so the smaller days
-  ** tried while shrinking get a limit nearer what passing runs took. */
+  /* A run ended by a limit of time costs the whole limit, so the smaller
+  ** days tried while shrinking get that limit nearer what passing runs
+  ** took; the other limit of time stays, so that a loop is still caught by
+  ** the same one on a busy machine. */
   Program_Under_Test Shrinking = Program;
-  if (Failure.Kind == Outcome_Timed_Out)
-    Shrinking.Time_Limit = std::min(O.Time_Limit, std::max(1.0, 10 * Slowest_Held));
+  double Nearer = std::max(1.0, 10 * Slowest_Held);
+  if (Failure.Kind == Outcome_Limit && Failure.Ending == Sandbox_Cpu_Limit)
+    Shrinking.Limits.Cpu_Seconds = std::min(O.Limits.Cpu_Seconds, Nearer);
+  if (Failure.Kind == Outcome_Limit && Failure.Ending == Sandbox_Wall_Limit)
+    Shrinking.Limits.Wall_Seconds = std::min(O.Limits.Wall_Seconds, Nearer);
   Show_Progress_Line(&P, "simulator_checker: day %d fails; looking for the smallest day that shows it", Failing + 1);
   Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
   Clear_Progress_Line(&P);
   char* Text = nullptr;
   size_t Size = 0;
   std::FILE* Report = open_memstream(&Text, &Size);
-  Print_Failure(Report, O.Command[0], Day, Failing + 1, O.Trials, Failure, Shrunk, O.Time_Limit,
-                Shrinking.Time_Limit);
+  Print_Failure(Report, O.Command[0], Day, Failing + 1, O.Trials, Failure, Shrunk, O.Limits, Shrinking.Limits);
   std::fclose(Report);
   std::string Verdict_Text(Text, Size);
   std::free(Text);
@@ -240,22 +325,51 @@ int Report_Failure(const Program_Under_Test& Program, const Options& O, int Fail
   /* The program by the path found for it: the rerun starts in another folder. */
   std::string Command = Shell_Word(Program.Path);
   for (const std::string& Word : Program.Arguments) Command += " " + Shell_Word(Word);
-  std::fputs(Rerun_Advice(O.Keep, Command, Results_Checker_Path(), Shrunk.Outcome, Shrinking.Time_Limit).c_str(),
-             stdout);
+  std::fputs(Rerun_Advice(O.Keep, Command, Results_Checker_Path(), Shrunk.Outcome, Shrinking.Limits).c_str(), stdout);
   return 1;
+}
+
+/* Once a stop signal has come, nothing the trials said is reported: the
+** thread that took the signal cleans up and ends the process. */
+void Wait_If_Stopping() {
+  while (Trials_Stopping()) pause();
+}
+
+Sandbox_Mode Mode_Named(const std::string& Name) {
+  return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
+}
+
+/* --sandbox-tier: the tier on standard output, and nothing run. */
+[[noreturn]] void Say_Tier(const Options& O) {
+  std::string Said, Refusal;
+  bool Started = Sandbox_Start(Mode_Named(O.Sandbox), &Said, &Refusal);
+  std::printf("%s\n", Started ? Said.c_str() : Refusal.c_str());
+  bool Boxed = Started && Sandbox_Boxed();
+  Sandbox_Finish();
+  std::exit(Boxed ? 0 : 1);
 }
 
 }  // namespace
 
 int main(int Argc, char** Argv) {
   Options O = Take_Options(Argc, Argv);
+  if (O.Tier_Only) Say_Tier(O);
   Program_Under_Test Program = Prepare(O);
-  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, Stop_Everything);
+  sigset_t Stop = Stop_Signals();
+  pthread_sigmask(SIG_BLOCK, &Stop, nullptr);
+  std::thread(Watch_For_Stop, Program.Scratch).detach();
+  std::string Said, Refusal;
+  if (!Sandbox_Start(Mode_Named(O.Sandbox), &Said, &Refusal)) {
+    Remove_Tree(Program.Scratch);
+    Trouble(Refusal);
+  }
+  std::fprintf(stderr, "simulator_checker: %s\n", Said.c_str());
 
   Progress_Line P = Start_Progress_Line();
   Trial_Outcome Failure;
   double Slowest_Held = 0;
   int Failing = Run_Battery(Program, O, P, &Failure, &Slowest_Held);
+  Wait_If_Stopping();
   int Status = 0;
   if (Failing < 0) {
     int Made_Up = std::min(O.Trials, Made_Up_Days());
@@ -264,8 +378,10 @@ int main(int Argc, char** Argv) {
   } else if (Failure.Kind != Outcome_Not_Run) {
     Status = Report_Failure(Program, O, Failing, Failure, Slowest_Held, P);
   }
-  std::error_code Error;
-  std::filesystem::remove_all(Program.Scratch, Error);
+  Wait_If_Stopping();
+  std::fflush(stdout);
+  Remove_Tree(Program.Scratch);
+  Sandbox_Finish();
   if (Failing >= 0 && Failure.Kind == Outcome_Not_Run) Trouble(Failure.Problem);
   return Status;
 }

@@ -11,10 +11,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "sandbox/sandbox.h"
 
 namespace fs = std::filesystem;
 
@@ -24,10 +23,7 @@ std::string Make_Scratch_Folder() {
   return Pattern;
 }
 
-void Remove_Folder(const std::string& Folder) {
-  std::error_code Ignored;
-  fs::remove_all(Folder, Ignored);
-}
+void Remove_Folder(const std::string& Folder) { Remove_Tree(Folder); }
 
 std::string Read_File(const std::string& Path) {
   std::ifstream In(Path, std::ios::binary);
@@ -76,44 +72,33 @@ std::vector<std::string> Split_Words(const std::string& Line) {
 
 }  // namespace
 
+// Through the sandbox's runner, never started here, so it is a plain
+// child process: the programs under test are the kit's own, which must
+// see their build tree, and some run simulator_checker, which makes
+// boxes of its own. What the runner adds is a wall-time limit, so that a
+// program that hangs fails its test with a message rather than the
+// whole test program at CTest's timeout.
 Run_Result Run_Program(const std::string& Program, const std::string& Folder, const std::string& Stdin,
                        const Run_Options& Options, const std::vector<std::string>& Arguments) {
-  // The captures live beside the folder, not in it, so that the program
-  // sees only the files a test put there.
-  std::string Capture = Make_Scratch_Folder();
-  std::string In_Path = Capture + "/in", Out_Path = Capture + "/out", Err_Path = Capture + "/err";
-  Write_File(In_Path, Stdin);
-
-  std::vector<std::string> Words = Split_Words(Options.Wrapper);
-  Words.push_back(Program);
-  Words.insert(Words.end(), Arguments.begin(), Arguments.end());
-  std::vector<char*> Argv;
-  for (auto& W : Words) Argv.push_back(W.data());
-  Argv.push_back(nullptr);
-
-  pid_t Child = fork();
-  if (Child < 0) throw std::runtime_error("fork failed");
-  if (Child == 0) {
-    int In = open(In_Path.c_str(), O_RDONLY);
-    int Out = open(Out_Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int Err = open(Err_Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (In < 0 || Out < 0 || Err < 0 || chdir(Folder.c_str()) != 0) _exit(126);
-    dup2(In, 0), dup2(Out, 1), dup2(Err, 2);
-    signal(SIGXFSZ, SIG_IGN);
-    if (Options.File_Size_Limit >= 0) {
-      rlimit Limit{static_cast<rlim_t>(Options.File_Size_Limit), static_cast<rlim_t>(Options.File_Size_Limit)};
-      setrlimit(RLIMIT_FSIZE, &Limit);
-    }
-    execvp(Argv[0], Argv.data());
-    _exit(127);
-  }
-  int Status = 0;
-  waitpid(Child, &Status, 0);
+  Sandbox_Request Request;
+  Request.Command = Split_Words(Options.Wrapper);
+  Request.Command.push_back(Program);
+  Request.Command.insert(Request.Command.end(), Arguments.begin(), Arguments.end());
+  Request.Folder = Folder;
+  Request.Input = Stdin;
+  Request.File_Size_Fails_Writes = true;
+  Request.Limits.Wall_Seconds = Options.Wall_Seconds;
+  Request.Limits.File_Bytes = Options.File_Size_Limit >= 0 ? Options.File_Size_Limit : 0;
+  Sandbox_Result Ran = Run_Contained(Request);
   Run_Result R;
-  if (WIFEXITED(Status)) R.Exit_Status = WEXITSTATUS(Status);
-  if (WIFSIGNALED(Status)) R.Signal = WTERMSIG(Status);
-  R.Out = Read_File(Out_Path);
-  R.Err = Read_File(Err_Path);
-  Remove_Folder(Capture);
+  R.Out = Ran.Out;
+  R.Err = Ran.Err;
+  if (Ran.Ending == Sandbox_Exited) R.Exit_Status = Ran.Status;
+  R.Signal = Ran.Signal;
+  if (Ran.Ending == Sandbox_Not_Started) R.Exit_Status = 127, R.Err += Ran.Detail;
+  if (Ran.Ending == Sandbox_Wall_Limit) {
+    R.Signal = SIGKILL;
+    ADD_FAILURE() << Program << " still ran after " << Options.Wall_Seconds << " s and was killed";
+  }
   return R;
 }

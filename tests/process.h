@@ -21,11 +21,13 @@ struct Run_Result {
 struct Run_Options {
   long File_Size_Limit = -1;  // RLIMIT_FSIZE in bytes for the child; -1 leaves it alone
   std::string Wrapper;        // e.g. "valgrind ..." run in front of the program; empty for none
+  double Wall_Seconds = 240;  // killed, and the test failed, past this
 };
 
 // Runs Program (an absolute path) with Arguments in Folder, with Stdin as
 // its standard input; SIGXFSZ is ignored in the child so a file-size
-// limit shows as a failed write rather than a kill.
+// limit shows as a failed write rather than a kill. A program still
+// running after Options.Wall_Seconds is killed and fails the test.
 Run_Result Run_Program(const std::string& Program, const std::string& Folder, const std::string& Stdin,
                        const Run_Options& Options = {}, const std::vector<std::string>& Arguments = {});
 
