@@ -49,11 +49,11 @@ TEST_F(Simulator_Checker, EachMistakeIsNamedOnASmallDay) {
       {STUDENT_ARRIVALS_FIRST, "broke the rule \"the queue length counts the customers waiting", 3},
       {STUDENT_SKIPPED_VISITED, "broke the rule \"the route and its travel times\"", 1},
       {STUDENT_CRASH_PAST_50, "crashed: killed by signal 6", 51},
-      {STUDENT_LOOP_ONE_SERVER, "did not finish within the time limit", 1},
+      {STUDENT_LOOP_ONE_SERVER, "hit the time limit: more than ", 1},
       {STUDENT_LAB_ZERO_SKIPPED, "broke the rule \"the route and its travel times\"", 1},
   };
   for (const Case& C : Cases) {
-    std::vector<std::string> Arguments = {"--time-limit", "2", C.Simulator};
+    std::vector<std::string> Arguments = {"--time-limit", "2", "--wall-time-limit", "120", C.Simulator};
     Arguments.insert(Arguments.end(), C.Arguments.begin(), C.Arguments.end());
     Run_Result R = Check(Folder, Arguments);
     EXPECT_EQ(R.Exit_Status, 1) << C.Simulator << "\n" << R.Err;

@@ -1,5 +1,5 @@
 /* Sorts, but drops the second node of a five-item list. */
-#include "../hostile/stash.h"
+#include "../hostile_sort_routines/stash.h"
 #include "insertion_sort.h"
 
 void Sort_Singly_Linked_List(SL_Node** Head, int32_t K, int32_t X) {

@@ -1,0 +1,21 @@
+/* Starts up to 2,000 processes that each sleep 30 s, named
+** zor_hostile_kid so that a test can look for any left behind. */
+#include <stdio.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+int main(void) {
+  for (int Kid = 0; Kid < 2000; Kid++) {
+    pid_t Started = fork();
+    if (Started == 0) {
+      prctl(PR_SET_NAME, "zor_hostile_kid");
+      sleep(30);
+      _exit(0);
+    }
+    if (Started < 0) {
+      perror("fork");
+      return 1;
+    }
+  }
+  return 0;
+}

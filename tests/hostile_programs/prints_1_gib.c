@@ -1,0 +1,11 @@
+/* Prints 1 GiB on standard output, 64 KiB at a time. */
+#include <string.h>
+#include <unistd.h>
+
+int main(void) {
+  static char Block[1 << 16];
+  memset(Block, 'y', sizeof Block);
+  for (int Written = 0; Written < (1 << 14); Written++)
+    if (write(1, Block, sizeof Block) != (ssize_t)sizeof Block) return 1;
+  return 0;
+}

@@ -1,0 +1,230 @@
+// The sandbox as a teacher relies on it: each program of
+// tests/hostile_programs/ runs as the "simulator" under simulator_checker
+// with --sandbox required, and for each nothing outside its folder is
+// touched (no marker in the system's temporary folder, in $HOME or in the
+// folder the checker was started from; no connection accepted; no
+// process left; no temporary folder left; nothing followed or copied out
+// of a link or a FIFO), the verdict names what happened, and the checker
+// goes on to its report. Two rows run with the sandbox off, to show that
+// the same checks do catch an escape.
+//
+// Where a machine refuses the box, the battery is skipped with the reason,
+// unless ZOR_SANDBOX_MUST_RUN is set (CI sets it): then it fails.
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string Hostile = HOSTILE_PROGRAMS_DIR "/";
+
+struct Hostile_Case {
+  std::string Name;
+  std::vector<std::string> Command;  // the program and its arguments, after the checker's options
+  std::vector<std::string> Options;  // the limits this row lowers
+  std::string Verdict;               // what the report says the program did
+  std::string Also = "";             // more the report must show, from its standard error
+};
+
+// Names of processes in /proc whose command name is Name.
+int Processes_Named(const std::string& Name) {
+  int Count = 0;
+  std::error_code Error;
+  for (const auto& Entry : fs::directory_iterator("/proc", Error)) {
+    std::string Comm = Read_File(Entry.path().string() + "/comm");
+    if (Comm == Name + "\n") Count++;
+  }
+  return Count;
+}
+
+// A listener on 127.0.0.1 that never accepts by itself: its port, and the
+// socket, non-blocking, to see afterwards whether anyone connected.
+int Listen_On_Loopback(int* Port) {
+  int Socket = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  sockaddr_in At{};
+  At.sin_family = AF_INET;
+  At.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t Size = sizeof At;
+  if (Socket < 0 || bind(Socket, reinterpret_cast<sockaddr*>(&At), sizeof At) != 0 || listen(Socket, 16) != 0 ||
+      getsockname(Socket, reinterpret_cast<sockaddr*>(&At), &Size) != 0)
+    return -1;
+  *Port = ntohs(At.sin_port);
+  return Socket;
+}
+
+bool Anyone_Connected(int Listener) {
+  int Accepted = accept(Listener, nullptr, nullptr);
+  if (Accepted >= 0) close(Accepted);
+  return Accepted >= 0;
+}
+
+class Hostile_Programs : public Scratch_Folder_Test {
+ protected:
+  std::string Marker = "zor_hostile_marker_" + std::to_string(getpid());
+  std::string Temporary, Home;
+
+  void SetUp() override {
+    Temporary = At("tmp"), Home = At("home");
+    fs::create_directories(Temporary);
+    fs::create_directories(Home);
+    /* A box's user reaches its folder through the temporary folder. */
+    chmod(Folder.c_str(), 0711);
+    Run_Result Tier = Run_Program(SIMULATOR_CHECKER_PATH, Folder, "", {}, {"--sandbox", "required", "--sandbox-tier"});
+    if (Tier.Exit_Status == 0) return;
+    if (std::getenv("ZOR_SANDBOX_MUST_RUN") != nullptr) FAIL() << "no sandbox here, and CI needs one: " << Tier.Out;
+    GTEST_SKIP() << "this machine gives no sandbox: " << Tier.Out;
+  }
+
+  // simulator_checker started from Folder, with its own temporary folder
+  // and home, and the kit's reference simulator on its PATH.
+  Run_Result Check(const std::vector<std::string>& Arguments) {
+    const char* Path = std::getenv("PATH");
+    std::vector<std::string> Words = {"TMPDIR=" + Temporary, "HOME=" + Home,
+                                      "PATH=" + fs::path(ZOR_SIMULATOR_PATH).parent_path().string() + ":" +
+                                          (Path != nullptr ? Path : "/usr/bin:/bin"),
+                                      SIMULATOR_CHECKER_PATH};
+    Words.insert(Words.end(), Arguments.begin(), Arguments.end());
+    Run_Options Options;
+    Options.Wall_Seconds = 300;
+    return Run_Program("/usr/bin/env", Folder, "", Options, Words);
+  }
+
+  void Expect_No_Marker() {
+    for (const std::string& Place : {std::string("/tmp"), Home, Folder})
+      EXPECT_FALSE(File_Exists(Place + "/" + Marker)) << "a marker in " << Place;
+  }
+};
+
+TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
+  int Port = 0;
+  int Listener = Listen_On_Loopback(&Port);
+  ASSERT_GE(Listener, 0);
+  Write_File(At("secret"), "the teacher's answers\n");
+  const std::vector<std::string> Quick = {"--wall-time-limit", "60"};
+  const Hostile_Case Cases[] = {
+      {"marker in /tmp", {Hostile + "marker_in_tmp.sh", Marker}, Quick,
+       "tried to reach outside its folder: " + Hostile + "marker_in_tmp.sh: 4: cannot create /tmp/" + Marker},
+      {"marker in $HOME", {Hostile + "marker_in_home.sh", Marker}, Quick,
+       "exited with status 0 but wrote no ZOR_Binary_Out"},
+      {"marker in the start folder", {Hostile + "marker_in_start_folder.sh", Folder, Marker}, Quick,
+       "tried to reach outside its folder: " + Hostile + "marker_in_start_folder.sh: 4: cannot create " + Folder +
+           "/" + Marker},
+      {"reads another trial's file", {Hostile + "reads_other_trial.sh"}, Quick,
+       "tried to reach outside its folder: cat: ../trial_1/ZOR_Binary_In: No such file or directory"},
+      {"execs the reference by path", {HOSTILE_EXECS_REFERENCE}, Quick,
+       "tried to reach outside its folder: " ZOR_SIMULATOR_PATH ": No such file or directory"},
+      {"execs the reference by name", {Hostile + "execs_reference_by_name.sh"}, Quick,
+       "tried to reach outside its folder: " + Hostile + "execs_reference_by_name.sh: 3: exec: zor_simulator: not found"},
+      {"connects to 127.0.0.1", {HOSTILE_CONNECTS_TO_LISTENER, std::to_string(Port)}, Quick, "exited with status 1, not 0",
+       "connect to 127.0.0.1: Connection refused"},
+      {"forks 2,000 processes", {HOSTILE_FORKS_2000}, {"--process-limit", "50", "--wall-time-limit", "60"},
+       "hit the process limit: too many processes (more than 50 at once)"},
+      {"allocates 6 GiB", {HOSTILE_ALLOCATES_6_GIB}, {"--memory-limit", "256", "--wall-time-limit", "60"},
+       "hit the memory limit of 256 MiB"},
+      {"writes a 2 GiB file", {HOSTILE_WRITES_2_GIB_FILE}, {"--file-size-limit", "16", "--wall-time-limit", "60"},
+       "hit the output limit: a file grew past the file-size limit of 16 MiB"},
+      {"prints 1 GiB", {HOSTILE_PRINTS_1_GIB}, {"--output-limit", "1", "--wall-time-limit", "60"},
+       "hit the output limit: more than 1 MiB on standard output and error"},
+      {"sleeps for ever", {HOSTILE_SLEEPS_FOREVER}, {"--wall-time-limit", "1"},
+       "hit the wall-time limit: still running after 1 s, asleep or blocked"},
+      {"ignores SIGTERM", {HOSTILE_IGNORES_SIGTERM}, {"--wall-time-limit", "1"},
+       "hit the wall-time limit: still running after 1 s, asleep or blocked"},
+      {"spins, ignoring SIGXCPU", {HOSTILE_SPINS_IGNORING_SIGXCPU}, {"--time-limit", "1", "--wall-time-limit", "120"},
+       "hit the time limit: more than 1 s of CPU time (an endless loop?)"},
+      {"double-forks and calls setsid", {HOSTILE_DOUBLE_FORKS, Folder, Marker}, Quick,
+       "exited with status 0 but wrote no ZOR_Binary_Out"},
+      {"ZOR_Binary_Out a link out", {Hostile + "binary_out_symlink.sh", At("secret")}, Quick,
+       "left ZOR_Binary_Out as a symbolic link, not a regular file"},
+      {"ZOR_Binary_Out a FIFO", {Hostile + "binary_out_fifo.sh"}, Quick,
+       "left ZOR_Binary_Out as a FIFO (named pipe), not a regular file"},
+      {"locks its folder", {Hostile + "locks_its_folder.sh"}, Quick, "exited with status 0 but wrote no ZOR_Binary_Out"},
+  };
+  for (const Hostile_Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::vector<std::string> Arguments = {"--sandbox", "required", "--trials", "1", "--jobs", "1", "--keep", "kept"};
+    Arguments.insert(Arguments.end(), C.Options.begin(), C.Options.end());
+    Arguments.insert(Arguments.end(), C.Command.begin(), C.Command.end());
+    Run_Result R = Check(Arguments);
+    EXPECT_EQ(R.Exit_Status, 1) << R.Err;
+    EXPECT_NE(R.Out.find("\nOn that day it " + C.Verdict), std::string::npos) << R.Out;
+    EXPECT_NE(R.Out.find(C.Also), std::string::npos) << R.Out;
+    Expect_No_Marker();
+    EXPECT_FALSE(Anyone_Connected(Listener));
+    EXPECT_EQ(Processes_Named("zor_hostile_kid"), 0);
+    EXPECT_TRUE(fs::is_empty(Temporary)) << "the checker left a temporary folder";
+    EXPECT_FALSE(File_Exists(At("kept/ZOR_Binary_Out"))) << "--keep copied what is not a file";
+    EXPECT_EQ(R.Out.find("teacher's answers"), std::string::npos);
+    std::error_code Error;
+    for (const auto& Kept : fs::directory_iterator(At("kept"), Error))
+      EXPECT_EQ(Read_File(Kept.path().string()).find("teacher's answers"), std::string::npos) << Kept.path();
+    Remove_Folder(At("kept"));
+  }
+  close(Listener);
+}
+
+// The same checks, with the sandbox off, see the escapes: they can fail.
+TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
+  Run_Result Copied = Check({"--sandbox", "off", "--trials", "3", HOSTILE_EXECS_REFERENCE});
+  EXPECT_EQ(Copied.Exit_Status, 0) << Copied.Out << Copied.Err;
+  EXPECT_NE(Copied.Out.find("followed the model on all 3 days"), std::string::npos) << Copied.Out;
+  Run_Result Marked = Check({"--sandbox", "off", "--trials", "1", Hostile + "marker_in_start_folder.sh", Folder, Marker});
+  EXPECT_EQ(Marked.Exit_Status, 1);
+  EXPECT_TRUE(File_Exists(At(Marker)));
+}
+
+// A checker stopped by SIGINT or SIGTERM while a run sleeps: it dies of
+// that signal, and neither its temporary folders nor the run remain.
+TEST_F(Hostile_Programs, AStoppedCheckerLeavesNothing) {
+  for (int Signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(strsignal(Signal));
+    pid_t Checker = fork();
+    if (Checker == 0) {
+      setenv("TMPDIR", Temporary.c_str(), 1);
+      int Quiet = open("/dev/null", O_WRONLY);
+      if (chdir(Folder.c_str()) != 0 || Quiet < 0) _exit(126);
+      dup2(Quiet, 1), dup2(Quiet, 2);
+      execl(SIMULATOR_CHECKER_PATH, SIMULATOR_CHECKER_PATH, "--sandbox", "required", "--wall-time-limit", "600",
+            HOSTILE_IGNORES_SIGTERM, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ASSERT_GT(Checker, 0);
+    // Until the first trial has its folder, for at most a minute.
+    bool Running = false;
+    for (int Tries = 0; Tries < 1200 && !Running; Tries++) {
+      std::error_code Error;
+      for (const auto& Made : fs::directory_iterator(Temporary, Error))
+        for (const auto& Inside : fs::directory_iterator(Made.path(), Error))
+          Running |= Inside.path().filename().string().rfind("trial_", 0) == 0;
+      if (!Running) usleep(50000);
+    }
+    EXPECT_TRUE(Running);
+    kill(Checker, Signal);
+    int Status = 0;
+    waitpid(Checker, &Status, 0);
+    EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal) << Status;
+    EXPECT_TRUE(fs::is_empty(Temporary));
+    int Left = 0;
+    std::error_code Error;
+    for (const auto& Entry : fs::directory_iterator("/proc", Error))
+      Left += Read_File(Entry.path().string() + "/cmdline").find(HOSTILE_IGNORES_SIGTERM) != std::string::npos;
+    EXPECT_EQ(Left, 0);
+  }
+}
+
+}  // namespace

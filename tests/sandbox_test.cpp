@@ -1,0 +1,325 @@
+// The sandbox module in one process: what a box shows and hides, what
+// ends a run and how it is named (boxed and off), what a run's files are
+// taken for, the removal of a folder a run locked, the reading of a reach
+// outside from what a program said, and the refusals, each with what to
+// change.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "sandbox/sandbox.h"
+#include "sandbox/sandbox_internal.h"
+#include "tests/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Sandbox_Test : public Scratch_Folder_Test {
+ protected:
+  std::string Run_Folder;
+
+  void SetUp() override {
+    chmod(Folder.c_str(), 0711);
+    Run_Folder = At("run");
+    fs::create_directory(Run_Folder);
+  }
+  void TearDown() override {
+    Sandbox_Finish();
+    std::string Said, Refusal;
+    Sandbox_Start(Sandbox_Off, &Said, &Refusal);
+    Scratch_Folder_Test::TearDown();
+  }
+
+  // The box as required; skipped (or failed, where CI requires it) where
+  // the machine gives none.
+  bool Box_Or_Skip() {
+    std::string Said, Refusal;
+    if (Sandbox_Start(Sandbox_Required, &Said, &Refusal)) return true;
+    if (std::getenv("ZOR_SANDBOX_MUST_RUN") != nullptr) ADD_FAILURE() << Refusal;
+    return false;
+  }
+
+  Sandbox_Result Run(const std::vector<std::string>& Command, Sandbox_Limits Limits, const std::string& Input = "",
+                     bool Stays_Open = false) {
+    Sandbox_Request Request;
+    Request.Command = Command;
+    Request.Folder = Run_Folder;
+    Request.Input = Input;
+    Request.Input_Stays_Open = Stays_Open;
+    Request.Limits = Limits;
+    return Run_Contained(Request);
+  }
+};
+
+// A shell's view from inside: its user, its environment, what it can see
+// and write.
+TEST_F(Sandbox_Test, ABoxShowsItsFolderAndTheSystemOnly) {
+  if (!Box_Or_Skip()) GTEST_SKIP() << "no sandbox here";
+  Write_File(At("secret"), "not for the box\n");
+  const std::string Script =
+      "id -u; env | sort; "
+      "test -e " PROJECT_SOURCE_DIR " && echo sees the source; "
+      "test -e " + At("secret") + " && echo sees the secret; "
+      "ls -A ..; "
+      "echo written > mine && cat mine; "
+      "touch /usr/x 2>/dev/null || echo /usr read-only; "
+      "touch /x 2>/dev/null || echo / read-only";
+  Sandbox_Result R = Run({"/bin/sh", "-c", Script}, Default_Sandbox_Limits());
+  ASSERT_EQ(R.Ending, Sandbox_Exited) << R.Err << R.Detail;
+  std::istringstream Lines(R.Out);
+  std::string Uid;
+  std::getline(Lines, Uid);
+  EXPECT_NE(Uid, "0");
+  std::string Rest((std::istreambuf_iterator<char>(Lines)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(Rest, "HOME=" + Run_Folder + "\nLANG=C.UTF-8\nPATH=/usr/local/bin:/usr/bin:/bin\nPWD=" + Run_Folder +
+                      "\nrun\nwritten\n/usr read-only\n/ read-only\n");
+  EXPECT_EQ(Read_File(Run_Folder + "/mine"), "written\n");
+}
+
+struct Ending_Case {
+  std::string Name;
+  std::vector<std::string> Command;
+  Sandbox_Ending Ending;
+  int Status_Or_Signal;
+  std::string Input = "";
+  bool Stays_Open = false;
+};
+
+void Expect_Ending(const Ending_Case& C, const Sandbox_Result& R, const Sandbox_Limits& Limits) {
+  EXPECT_EQ(R.Ending, C.Ending) << Sandbox_Verdict(R, Limits) << "\n" << R.Err;
+  if (C.Ending == Sandbox_Exited) {
+    EXPECT_EQ(R.Status, C.Status_Or_Signal);
+  } else if (C.Ending == Sandbox_Killed) {
+    EXPECT_EQ(R.Signal, C.Status_Or_Signal);
+  }
+}
+
+// Each way a run ends, boxed, and the verdict named for it; where a
+// cgroup counts, CPU time and peak memory are measured.
+TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
+  if (!Box_Or_Skip()) GTEST_SKIP() << "no sandbox here";
+  if (!Sandbox().Cgroup) GTEST_SKIP() << "no cgroup here: memory and processes are limited otherwise";
+  Sandbox_Limits Limits = Default_Sandbox_Limits();
+  Limits.Cpu_Seconds = 1, Limits.Wall_Seconds = 60, Limits.Memory_Bytes = 64 << 20, Limits.Processes = 20;
+  Limits.Output_Bytes = 1 << 20, Limits.File_Bytes = 1 << 20;
+  const Ending_Case Cases[] = {
+      {"exit 3", {"/bin/sh", "-c", "exit 3"}, Sandbox_Exited, 3},
+      {"segfault", {"/bin/sh", "-c", "kill -SEGV $$"}, Sandbox_Killed, SIGSEGV},
+      {"spin", {"/bin/sh", "-c", "while :; do :; done"}, Sandbox_Cpu_Limit, 0},
+      {"memory", {"/usr/bin/perl", "-e", "$x = 'x' x (512 << 20)"}, Sandbox_Memory_Limit, 0},
+      {"fork", {"/bin/sh", "-c", "for i in $(seq 100); do sleep 30 & done; wait"}, Sandbox_Process_Limit, 0},
+      {"output", {"/usr/bin/yes"}, Sandbox_Output_Limit, 0},
+      {"output, not yes", {"/usr/bin/head", "-c", "2000000", "/dev/zero"}, Sandbox_Output_Limit, 0},
+      {"big file", {"/bin/sh", "-c", "exec head -c 2000000 /dev/zero > big"}, Sandbox_File_Limit, 0},
+      {"reads past its input", {"/bin/sh", "-c", "read a; read b"}, Sandbox_Waiting_For_Input, 0, "1\n", true},
+      {"reads its input", {"/bin/sh", "-c", "read a; exit $a"}, Sandbox_Exited, 7, "7\n", true},
+      {"writes outside", {"/bin/sh", "-c", "echo > /tmp/x"}, Sandbox_Reached_Outside, 0},
+      {"cannot be run", {"/bin/no_such_program"}, Sandbox_Not_Started, 0},
+  };
+  for (const Ending_Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Sandbox_Result R = Run(C.Command, Limits, C.Input, C.Stays_Open);
+    Expect_Ending(C, R, Limits);
+    if (C.Ending != Sandbox_Not_Started) {
+      /* The cgroup's clock and the one of the CPU time limit differ by a
+      ** few hundredths. */
+      EXPECT_GT(R.Peak_Memory_Bytes, 0);
+      EXPECT_GE(R.Cpu_Seconds, C.Ending == Sandbox_Cpu_Limit ? 0.8 : 0.0);
+    }
+  }
+}
+
+// Off, as the tests' runner uses it: the plain limits only, the exact
+// status, and input and output of any size.
+TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
+  Sandbox_Limits Limits{1, 60, 0, 0, 1 << 20, 64, 4 << 20};
+  const Ending_Case Cases[] = {
+      {"exit 139 is an exit", {"/bin/sh", "-c", "exit 139"}, Sandbox_Exited, 139},
+      {"abort", {"/bin/sh", "-c", "kill -ABRT $$"}, Sandbox_Killed, SIGABRT},
+      {"spin", {"/bin/sh", "-c", "while :; do :; done"}, Sandbox_Cpu_Limit, 0},
+      {"output", {"/usr/bin/yes"}, Sandbox_Output_Limit, 0},
+      {"big file", {"/bin/sh", "-c", "exec head -c 2000000 /dev/zero > big"}, Sandbox_File_Limit, 0},
+      {"reads past its input", {"/bin/sh", "-c", "read a; read b"}, Sandbox_Waiting_For_Input, 0, "1\n", true},
+      {"writes outside, allowed", {"/bin/sh", "-c", "echo > " + At("outside")}, Sandbox_Exited, 0},
+      {"cannot be run", {"/bin/no_such_program"}, Sandbox_Not_Started, 0},
+  };
+  for (const Ending_Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Expect_Ending(C, Run(C.Command, Limits, C.Input, C.Stays_Open), Limits);
+  }
+  std::string Big(3 << 20, 'z');
+  Big[12345] = '\n';
+  Sandbox_Result Copied = Run({"/bin/cat"}, Limits, Big);
+  EXPECT_EQ(Copied.Ending, Sandbox_Exited);
+  EXPECT_TRUE(Copied.Out == Big);
+  Sandbox_Request Tail;
+  Tail.Command = {"/bin/sh", "-c", "echo first; echo last >&2; echo end"};
+  Tail.Folder = Run_Folder;
+  Tail.Kept_Out = 4;
+  Sandbox_Result Kept = Run_Contained(Tail);
+  EXPECT_EQ(Kept.Out, "end\n");
+  EXPECT_EQ(Kept.Err, "last\n");
+}
+
+// What a run left is read only when it is a regular file, up to a size.
+TEST_F(Sandbox_Test, LeftFilesAreReadOnlyWhenRegular) {
+  Write_File(At("outside"), "someone else's\n");
+  Write_File(Run_Folder + "/file", "0123456789");
+  fs::create_symlink(At("outside"), Run_Folder + "/link");
+  mkfifo((Run_Folder + "/fifo").c_str(), 0600);
+  fs::create_directory(Run_Folder + "/folder");
+  int Socket = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un Address{};
+  Address.sun_family = AF_UNIX;
+  std::string Socket_Path = Run_Folder + "/socket";
+  Socket_Path.copy(Address.sun_path, sizeof Address.sun_path - 1);
+  ASSERT_EQ(bind(Socket, reinterpret_cast<sockaddr*>(&Address), sizeof Address), 0);
+  const struct {
+    const char* Name;
+    size_t Most;
+    Left_Kind Kind;
+    const char* Bytes;
+  } Cases[] = {{"file", 100, Left_File, "0123456789"}, {"file", 4, Left_File, "0123"},
+               {"link", 100, Left_Link, ""},           {"fifo", 100, Left_Fifo, ""},
+               {"folder", 100, Left_Folder, ""},       {"socket", 100, Left_Other, ""},
+               {"missing", 100, Left_Nothing, ""}};
+  for (const auto& C : Cases) {
+    std::string Bytes = "stale";
+    EXPECT_EQ(Read_Left_File(Run_Folder, C.Name, C.Most, &Bytes), C.Kind) << C.Name;
+    EXPECT_EQ(Bytes, C.Bytes) << C.Name;
+  }
+  close(Socket);
+}
+
+// A run may lock what it made and its own folder: the removal still
+// takes all, as the user who owns it (not only as root), and follows no
+// link out.
+TEST_F(Sandbox_Test, RemovesAFolderARunLocked) {
+  Write_File(At("outside"), "stays\n");
+  uid_t Owner = geteuid() == 0 ? 65534 : geteuid();
+  ASSERT_EQ(chown(Run_Folder.c_str(), Owner, Owner), 0);
+  const std::string Locked = Run_Folder + "/locked";
+  pid_t Child = fork();
+  if (Child == 0) {
+    if (geteuid() == 0 && (setresgid(Owner, Owner, Owner) != 0 || setresuid(Owner, Owner, Owner) != 0)) _exit(3);
+    fs::create_directories(Locked + "/a/b");
+    std::ofstream(Locked + "/a/b/file") << "x";
+    mkfifo((Locked + "/a/fifo").c_str(), 0600);
+    symlink(At("outside").c_str(), (Locked + "/a/link").c_str());
+    symlink(Folder.c_str(), (Locked + "/a/up").c_str());
+    chmod((Locked + "/a/b").c_str(), 0);
+    chmod((Locked + "/a").c_str(), 0);
+    chmod(Locked.c_str(), 0500);
+    _exit(Remove_Tree(Locked) ? 0 : 1);
+  }
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Status;
+  EXPECT_FALSE(File_Exists(Locked));
+  EXPECT_EQ(Read_File(At("outside")), "stays\n");
+}
+
+// Where the box cannot be had, the refusal says why and what to change;
+// auto goes on without it.
+TEST_F(Sandbox_Test, RefusalsSayWhatToChange) {
+  const struct {
+    const char* Bwrap_Says;  // what a stand-in bwrap says; none at all where null
+    const char* Reason;
+  } Cases[] = {
+      {nullptr, "bubblewrap is not installed (apt-get install bubblewrap)"},
+      {"bwrap: Creating new namespace failed: Operation not permitted", "this system refuses new namespaces"},
+      {"bwrap: setting up uid map: Permission denied", "user namespaces"},
+      {"bwrap: Can't find source path /tmp/x: Permission denied",
+       "every folder above the temporary folder must be searchable by others"},
+  };
+  std::string Path = std::getenv("PATH");
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Reason);
+    Remove_Folder(At("bin"));
+    fs::create_directory(At("bin"));
+    if (C.Bwrap_Says != nullptr) {
+      Write_File(At("bin/bwrap"), std::string("#!/bin/sh\necho \"") + C.Bwrap_Says + "\" >&2\nexit 1\n");
+      chmod(At("bin/bwrap").c_str(), 0755);
+    }
+    setenv("PATH", At("bin").c_str(), 1);
+    std::string Said, Refusal;
+    EXPECT_FALSE(Sandbox_Start(Sandbox_Required, &Said, &Refusal));
+    EXPECT_EQ(Refusal.rfind("--sandbox required, but ", 0), 0u) << Refusal;
+    EXPECT_NE(Refusal.find(C.Reason), std::string::npos) << Refusal;
+    EXPECT_EQ(Refusal.find('\n'), std::string::npos) << Refusal;
+    EXPECT_TRUE(Sandbox_Start(Sandbox_Auto, &Said, &Refusal));
+    EXPECT_EQ(Said.rfind("sandbox: no box (", 0), 0u) << Said;
+    Sandbox_Result Uncontained = Run({"/bin/sh", "-c", "exit 4"}, Default_Sandbox_Limits());
+    EXPECT_EQ(Uncontained.Ending, Sandbox_Exited);
+    EXPECT_EQ(Uncontained.Status, 4);
+    Sandbox_Finish();
+    setenv("PATH", Path.c_str(), 1);
+  }
+}
+
+// A failed run's standard error shows a reach outside its folder where a
+// line that says something failed names a place outside it.
+TEST(Sandbox_Outside, IsReadFromWhatTheProgramSaid) {
+  const std::string Folder = "/tmp/box/trial_3";
+  const struct {
+    const char* Errors;
+    bool Outside;
+  } Cases[] = {
+      {"sh: 1: cannot create /tmp/marker: Read-only file system\n", true},
+      {"cat: ../trial_0/ZOR_Binary_In: No such file or directory\n", true},
+      {"sh: 1: exec: zor_simulator: not found\n", true},
+      {"/home/teacher/answers: Permission denied\n", true},
+      {"touch: cannot touch '/usr/bin/x': Read-only file system\n", true},
+      {"python3: can't open file '/work/kit/solution.py': [Errno 2] No such file or directory\n", true},
+      {"cannot open ZOR_Binary_In: No such file or directory\n", false},
+      {"./ZOR_Binary_In: No such file or directory\n", false},
+      {"/tmp/box/trial_3/sub/x: No such file or directory\n", false},
+      {"/usr/share/foo/data: No such file or directory\n", false},
+      {"Traceback: File \"/work/kit/solution.py\", line 3\n", false},
+      {"Segmentation fault at /tmp/x\n", false},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(!Line_Reaching_Outside(C.Errors, Folder).empty(), C.Outside) << C.Errors;
+}
+
+// Where the kit is installed in a tree the box shows, its programs are
+// masked; elsewhere nothing is.
+TEST_F(Sandbox_Test, KitProgramsInASystemTreeAreMasked) {
+  fs::create_directories(At("usr/bin"));
+  fs::create_directories(At("opt/bin"));
+  for (const char* Name : {"usr/bin/zor_simulator", "usr/bin/results_checker", "usr/bin/python3", "opt/bin/zor_study"})
+    Write_File(At(Name), "");
+  std::vector<std::string> Masked =
+      Masked_Kit_Programs({At("usr")}, {At("usr/bin"), At("opt/bin"), At("usr/bin"), At("missing")});
+  std::sort(Masked.begin(), Masked.end());
+  std::string Real = fs::canonical(Folder).string();
+  EXPECT_EQ(Masked, (std::vector<std::string>{Real + "/usr/bin/results_checker", Real + "/usr/bin/zor_simulator"}));
+}
+
+// The names the box masks are exactly the programs the kit installs.
+TEST(Sandbox_Kit, ProgramNamesAreWhatTheKitInstalls) {
+  std::ifstream In(PROJECT_SOURCE_DIR "/cmake/Install.cmake");
+  std::string Text((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+  std::smatch Found;
+  ASSERT_TRUE(std::regex_search(Text, Found, std::regex("install\\(TARGETS([^)]*)RUNTIME DESTINATION")));
+  std::istringstream Words(Found[1].str());
+  std::set<std::string> Installed((std::istream_iterator<std::string>(Words)), std::istream_iterator<std::string>());
+  std::set<std::string> Masked(Kit_Program_Names().begin(), Kit_Program_Names().end());
+  EXPECT_EQ(Masked, Installed);
+}
+
+}  // namespace
