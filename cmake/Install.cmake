@@ -60,7 +60,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libsort_profile.a and find_package(ZorKit) need Google Benchmark to link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libbenchmark-dev")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkg-config, cmake, g++")
+# simulator_checker boxes each run with bubblewrap where it is there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkg-config, cmake, g++, bubblewrap")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

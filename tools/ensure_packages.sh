@@ -2,9 +2,10 @@
 # Installs the Debian packages the kit needs to build, test and package
 # itself, if any is missing; as root, or through sudo. Sourced by
 # tools/demo.sh and tools/test.sh, so each README command sets up a
-# fresh machine by itself.
+# fresh machine by itself. bubblewrap makes the box each user's program
+# runs in (sandbox/).
 zor_packages=(cmake g++ make libgtest-dev valgrind libxml2-utils libcli11-dev libboost-math-dev libbenchmark-dev
-              scdoc man-db pkg-config dpkg-dev file libxml2-dev)
+              scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap)
 
 zor_ensure_packages() {
   local missing=() p
