@@ -5,8 +5,8 @@
 ** words, with what to change where the machine refuses.
 **
 ** The box's file system is an empty one with only these in it: /usr and
-** the links or folders beside it (/bin, /lib, ...), the few files of /etc
-** that programs and interpreters read, a fresh /proc and /dev, copies of
+** the links or folders beside it (/bin, /lib, ...), /etc, all three
+** read-only, a fresh /proc and /dev, copies of
 ** the files the caller names as readable (the user's program, its
 ** script), bound read-only at the paths they were asked under, and the
 ** working folder, the only writable place. A copy, not the file itself:
@@ -34,11 +34,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* What a box holds of /etc: the loader's cache and configuration, the
-** alternatives' links (awk, editors, some interpreters), the time zone,
-** and the user and group names that some runtimes look up. */
-const char* const Etc_Entries[] = {"ld.so.cache", "ld.so.conf", "ld.so.conf.d", "alternatives", "localtime",
-                                   "nsswitch.conf", "passwd", "group"};
+/* /etc is bound whole: it holds what every user of the machine may read
+** (the loader's cache, the alternatives' links, interpreters' settings,
+** the time zone), and one mount costs far less than one per file. */
 const char* const Beside_Usr[] = {"bin", "sbin", "lib", "lib32", "lib64", "libx32"};
 const char* const Box_Path = "/usr/local/bin:/usr/bin:/bin";
 
@@ -138,20 +136,17 @@ std::string Tier_Words(const std::string& Cgroup_Missing) {
   std::string Words = "sandbox: each run in a box of its own (bubblewrap: its folder the only one writable, no network)";
   Words += S.Own_Users ? ", as a user id of its own" : ", as your user id";
   if (S.Cgroup) return Words + ", in a cgroup (memory, processes, CPU time)";
-  Words += "; " + Cgroup_Missing + ": memory limited per process by its address space, ";
-  Words += S.Own_Users ? "processes by user id" : "processes not limited";
-  return Words + ", CPU time and peak memory not measured";
+  Words += "; " + Cgroup_Missing + ": memory and CPU time limited per process, ";
+  return Words + (S.Own_Users ? "processes by user id" : "processes not limited");
 }
 
 }  // namespace
 
 bool In_System_Tree(const std::string& Path) {
-  for (const char* Tree : {"/usr", "/proc", "/dev"})
+  for (const char* Tree : {"/usr", "/proc", "/dev", "/etc"})
     if (Under(Path, Tree)) return true;
   for (const char* Top : Beside_Usr)
     if (Under(Path, std::string("/") + Top)) return true;
-  for (const char* Entry : Etc_Entries)
-    if (Under(Path, std::string("/etc/") + Entry)) return true;
   return false;
 }
 
@@ -182,8 +177,9 @@ std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Tre
 
 std::vector<std::string> Fixed_Box_Arguments() {
   std::vector<std::string> A = {Sandbox().Bwrap, "--die-with-parent", "--new-session", "--unshare-user",
-                                "--unshare-pid", "--unshare-net", "--unshare-ipc", "--unshare-uts",
-                                "--unshare-cgroup-try", "--ro-bind", "/usr", "/usr"};
+                                "--unshare-pid", "--unshare-ipc", "--unshare-uts", "--unshare-cgroup-try"};
+  if (!Sandbox().Slot_Networks) A.push_back("--unshare-net");
+  A.insert(A.end(), {"--ro-bind", "/usr", "/usr"});
   std::vector<std::string> Trees = {"/usr"};
   for (const char* Top : Beside_Usr) {
     std::string Path = std::string("/") + Top;
@@ -196,11 +192,7 @@ std::vector<std::string> Fixed_Box_Arguments() {
       Trees.push_back(Path);
     }
   }
-  for (const char* Entry : Etc_Entries) {
-    std::string Path = std::string("/etc/") + Entry;
-    if (access(Path.c_str(), F_OK) == 0) A.insert(A.end(), {"--ro-bind", Path, Path});
-  }
-  A.insert(A.end(), {"--proc", "/proc", "--dev", "/dev"});
+  A.insert(A.end(), {"--ro-bind", "/etc", "/etc", "--proc", "/proc", "--dev", "/dev"});
   /* Where the kit is installed in a tree the box sees, its programs are
   ** there: in the tool's own folder, and on the tool's PATH. */
   std::vector<std::string> Folders = {"/usr/bin", "/usr/local/bin"};
@@ -263,6 +255,7 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
   /* As root, only a box can run a program as another user: outside one,
   ** that user may not reach the program at all. */
   S.Own_Users = geteuid() == 0;
+  S.Slot_Networks = geteuid() == 0;
   S.First_Uid = static_cast<uid_t>(1000000000u + static_cast<unsigned>(getpid()) * Sandbox_Slots);
   S.Bwrap = Find_On_Path("bwrap");
   std::string Missing = S.Bwrap.empty() ? "bubblewrap is not installed (apt-get install bubblewrap)" : "";
@@ -272,7 +265,7 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
     Missing = Probe_Box();
     S.Boxed = Missing.empty();
   }
-  if (!S.Boxed) S.Own_Users = false;
+  if (!S.Boxed) S.Own_Users = false, S.Slot_Networks = false;
   if (S.Boxed) {
     *Said = Tier_Words(Cgroup_Missing);
     return true;
@@ -291,6 +284,7 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
 void Sandbox_Finish() {
   Sandbox_State& S = Sandbox();
   Cgroup_End();
+  Close_Slot_Networks();
   S.Cgroup = false;
   if (!S.Private.empty()) Remove_Tree(S.Private);
   S.Private.clear();

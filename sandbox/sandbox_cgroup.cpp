@@ -187,7 +187,7 @@ void Cgroup_Empty(int Slot) {
       kill(static_cast<pid_t>(Pid), SIGKILL);
     }
     if (!Any) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(Round < 20 ? 1 : 10));
+    std::this_thread::sleep_for(std::chrono::microseconds(Round < 50 ? 200 : 10000));
   }
 }
 

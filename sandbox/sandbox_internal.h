@@ -25,6 +25,8 @@ struct Sandbox_State {
   bool Boxed = false;      // bubblewrap makes the box
   bool Own_Users = false;  // each slot runs as an unprivileged user id of its own
   bool Cgroup = false;     // each slot has a cgroup counting memory, processes and CPU time
+  bool Slot_Networks = false;  // each slot keeps an empty network namespace (as root), rather than
+                               // bubblewrap making one per run
   std::string Bwrap;       // bubblewrap's path
   std::string Private;     // the module's folder: copies of readable files, the probe's folder
   std::vector<std::string> Fixed_Arguments;  // bubblewrap's arguments common to every run
@@ -39,6 +41,11 @@ int Take_Slot();
 void Give_Back_Slot(int Slot);
 /* The running child of a slot, for Sandbox_Stop_All; 0 when none. */
 void Register_Child(int Slot, pid_t Child);
+
+/* The slot's empty network namespace, made at its first run: a descriptor
+** for the child to enter before exec; -1 if it cannot be made. */
+int Slot_Network(int Slot);
+void Close_Slot_Networks();
 
 /* The cgroup of each slot (cgroup v1: memory, pids and cpuacct). */
 struct Cgroup_Marks {

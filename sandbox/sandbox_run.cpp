@@ -23,6 +23,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
@@ -44,6 +45,7 @@ Sandbox_State State;
 std::atomic<bool> Taken[Sandbox_Slots];
 std::atomic<pid_t> Children[Sandbox_Slots];
 std::atomic<bool> Stopping{false};
+int Networks[Sandbox_Slots];  // each slot's network namespace, once made; 0 before
 
 /* How often a run is looked at while nothing happens on its pipes: for
 ** the cgroup's CPU time and for a reader waiting for input. */
@@ -64,6 +66,7 @@ struct Child_Plan {
   Limit_Of Limits[8];
   int Limit_Count = 0;
   uid_t Uid = 0;
+  int Network = -1;  // a network namespace to enter, or -1
   bool Ignore_File_Size_Signal = false;
   pid_t Parent = 0;
   int In = -1, Out = -1, Err = -1, Exec_Error = -1;  // the child's ends
@@ -95,17 +98,21 @@ bool Join_Cgroup(const char* Path) {
   _exit(127);
 }
 
-[[noreturn]] void Become_Child(const Child_Plan& P) {
+void Reset_Signals() {
   sigset_t None;
   sigemptyset(&None);
   sigprocmask(SIG_SETMASK, &None, nullptr);
   for (int Signal = 1; Signal < NSIG; Signal++)
     if (Signal != SIGKILL && Signal != SIGSTOP) signal(Signal, SIG_DFL);
+}
+
+[[noreturn]] void Become_Child(const Child_Plan& P, pid_t Parent) {
+  Reset_Signals();
   if (P.Ignore_File_Size_Signal) signal(SIGXFSZ, SIG_IGN);
   setpgid(0, 0);
   /* Should the tool die, so does the run. */
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != P.Parent) _exit(127);
+  if (getppid() != Parent) _exit(127);
   dup2(P.In, 0), dup2(P.Out, 1), dup2(P.Err, 2);
   /* A descriptor some other part of the tool opened without close-on-exec
   ** must not reach the program. */
@@ -117,11 +124,55 @@ bool Join_Cgroup(const char* Path) {
     if (setrlimit(P.Limits[L].Resource, &Limit) != 0) Fail_In_Child(P.Exec_Error);
   }
   if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error);
+  if (P.Network >= 0 && setns(P.Network, CLONE_NEWNET) != 0) Fail_In_Child(P.Exec_Error);
   if (P.Uid != 0 && (setgroups(0, nullptr) != 0 || setresgid(P.Uid, P.Uid, P.Uid) != 0 ||
                      setresuid(P.Uid, P.Uid, P.Uid) != 0))
     Fail_In_Child(P.Exec_Error);
   execve(P.Exec_Path.c_str(), P.Argv.data(), P.Envp.data());
   Fail_In_Child(P.Exec_Error);
+}
+
+/* In the reaper, a forked child of the tool that never execs: the box's
+** bubblewrap, and whether the tool asked to end it. */
+volatile sig_atomic_t Box_Process = 0;
+volatile sig_atomic_t Box_Ended = 0;
+
+extern "C" void End_The_Box(int) {
+  Box_Ended = 1;
+  if (Box_Process > 0) kill(-Box_Process, SIGKILL), kill(Box_Process, SIGKILL);
+}
+
+/* A box runs under a reaper of its own. bubblewrap exits as soon as the
+** program has, leaving the box's first process to be reaped by whoever
+** adopts it; here that is the reaper, which waits for every process of
+** the box to be gone, so that none lingers as a zombie counted against
+** the slot's user and cgroup, and the reaper's own accounting (which the
+** tool reads) holds the whole box's CPU time and peak memory. It ends
+** as bubblewrap did. SIGTERM from the tool ends the box. */
+[[noreturn]] void Become_Reaper(const Child_Plan& P) {
+  Reset_Signals();
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != P.Parent) _exit(127);
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  struct sigaction End {};
+  End.sa_handler = End_The_Box;
+  sigaction(SIGTERM, &End, nullptr);
+  pid_t Reaper = getpid();
+  pid_t Box = fork();
+  if (Box == 0) Become_Child(P, Reaper);
+  Box_Process = Box;
+  if (Box_Ended) End_The_Box(SIGTERM);
+  /* Nothing of the tool's stays open here: the run's pipes must close
+  ** when the run's processes are gone. */
+  syscall(SYS_close_range, 3u, ~0u, 0u);
+  int Status = 0, Box_Status = 0;
+  for (pid_t Reaped; (Reaped = waitpid(-1, &Status, 0)) != -1 || errno == EINTR;)
+    if (Reaped == Box) Box_Status = Status;
+  if (Box < 0) _exit(127);
+  if (WIFEXITED(Box_Status)) _exit(WEXITSTATUS(Box_Status));
+  signal(WTERMSIG(Box_Status), SIG_DFL);
+  kill(getpid(), WTERMSIG(Box_Status));
+  _exit(128 + WTERMSIG(Box_Status));
 }
 
 std::string Resolve(const std::string& Name) {
@@ -284,11 +335,21 @@ bool Waits_For_Input(const Watch& W) {
   return false;
 }
 
+/* Ends a run: a box through its reaper, which then reaps it whole; a
+** plain child with its process group. */
+void End_Child(pid_t Child, bool Hard) {
+  if (State.Boxed && !Hard) {
+    kill(Child, SIGTERM);
+  } else {
+    kill(-Child, SIGKILL);
+    kill(Child, SIGKILL);
+  }
+}
+
 void End_Early(Watch& W, Sandbox_Ending Ending) {
   W.Result.Ending = Ending;
   W.Ended_By_Us = true;
-  kill(-W.Child, SIGKILL);
-  kill(W.Child, SIGKILL);
+  End_Child(W.Child, false);
 }
 
 /* Looks at the run when nothing happened on its pipes for a while. */
@@ -388,6 +449,36 @@ void Give_Back_Slot(int Slot) {
 
 void Register_Child(int Slot, pid_t Child) { Children[Slot].store(Child); }
 
+/* A network namespace per slot, made once and entered by each of the
+** slot's runs, costs far less than one made and torn down per run. It
+** holds only a loopback that is down, so nothing connects anywhere;
+** runs of one slot never overlap, and whatever a run bound there goes
+** with its processes. Made by this thread alone: a namespace changed by
+** unshare is the calling thread's, and it goes back after. */
+int Slot_Network(int Slot) {
+  if (Networks[Slot] > 0) return Networks[Slot];
+  int Own = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+  if (Own < 0) return -1;
+  int Made = -1;
+  if (unshare(CLONE_NEWNET) == 0) {
+    Made = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    if (setns(Own, CLONE_NEWNET) != 0) {
+      /* This thread would stay cut off from the network: never. */
+      std::abort();
+    }
+  }
+  close(Own);
+  if (Made > 0) Networks[Slot] = Made;
+  return Made;
+}
+
+void Close_Slot_Networks() {
+  for (int& Network : Networks) {
+    if (Network > 0) close(Network);
+    Network = 0;
+  }
+}
+
 void Sandbox_Stop_All() {
   Stopping.store(true);
   for (int Round = 0; Round < 1000; Round++) {
@@ -396,7 +487,7 @@ void Sandbox_Stop_All() {
       if (!Taken[Slot].load()) continue;
       Any = true;
       pid_t Child = Children[Slot].load();
-      if (Child > 0) kill(-Child, SIGKILL), kill(Child, SIGKILL);
+      if (Child > 0) End_Child(Child, Round >= 100);
     }
     if (!Any) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -433,6 +524,8 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
     return *Problem = "cannot give " + R.Folder + " to the run's user: " + std::strerror(errno), false;
   if (State.Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
     return *Problem = std::string("cannot set up the run's cgroup: ") + std::strerror(errno), false;
+  if (State.Boxed && State.Slot_Networks && (P.Network = Slot_Network(Slot)) < 0)
+    return *Problem = std::string("cannot make a network namespace: ") + std::strerror(errno), false;
   if (State.Boxed) {
     std::vector<std::pair<std::string, std::string>> Copies;
     std::vector<std::string> Readable = R.Readable;
@@ -504,9 +597,10 @@ void Finish_Run(Watch& W, int* Status, bool* Out_Of_Memory, bool* Refused_Proces
   if (State.Cgroup) {
     Cgroup_Empty(W.Slot);
     Cgroup_Results(W.Slot, Marks, &W.Result, Out_Of_Memory, Refused_Processes);
-  } else if (!State.Boxed) {
-    /* The program itself was the child: its own accounting and that of
-    ** the processes it waited for. Outside a cgroup, a box's is lost. */
+  } else {
+    /* The child's own accounting and that of the processes it reaped:
+    ** the program's and its children's, or the whole box's (the reaper
+    ** reaped it all). */
     W.Result.Cpu_Seconds = static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
                            static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
     W.Result.Peak_Memory_Bytes = static_cast<int64_t>(Usage.ru_maxrss) * 1024;
@@ -548,7 +642,10 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   pthread_sigmask(SIG_BLOCK, &Pipe_Signal, &Before);
   W.Started = Clock::now();
   pid_t Child = fork();
-  if (Child == 0) Become_Child(P);
+  if (Child == 0) {
+    if (State.Boxed) Become_Reaper(P);
+    Become_Child(P, P.Parent);
+  }
   int Fork_Errno = errno;
   for (int Fd : {P.In, P.Out, P.Err, P.Exec_Error}) close(Fd);
   int Status = 0, Exec_Errno = 0;

@@ -132,7 +132,7 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
       {"execs the reference by name", {Hostile + "execs_reference_by_name.sh"}, Quick,
        "tried to reach outside its folder: " + Hostile + "execs_reference_by_name.sh: 3: exec: zor_simulator: not found"},
       {"connects to 127.0.0.1", {HOSTILE_CONNECTS_TO_LISTENER, std::to_string(Port)}, Quick, "exited with status 1, not 0",
-       "connect to 127.0.0.1: Connection refused"},
+       "connect to 127.0.0.1: Network is unreachable"},
       {"forks 2,000 processes", {HOSTILE_FORKS_2000}, {"--process-limit", "50", "--wall-time-limit", "60"},
        "hit the process limit: too many processes (more than 50 at once)"},
       {"allocates 6 GiB", {HOSTILE_ALLOCATES_6_GIB}, {"--memory-limit", "256", "--wall-time-limit", "60"},
