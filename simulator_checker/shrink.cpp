@@ -6,8 +6,8 @@
 ** customers: halves of the day are dropped while the failure stays, then
 ** quarters, and so on down to single customers; between rounds each
 ** server count is lowered as far as the failure allows. A program that
-** fails by running out of time is tried on far fewer candidates, since
-** each such try costs the whole time limit.
+** is ended by a limit is tried on far fewer candidates, since
+** each such try costs a whole limit.
 */
 #include "simulator_checker/shrink.h"
 

@@ -136,7 +136,7 @@ int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Li
 /* The sandbox's options: its mode and each limit, with its default. */
 void Take_Sandbox_Options(CLI::App& App, Options& O, double* Wall, int64_t* Memory_Mib, int64_t* File_Mib,
                           int64_t* Output_Mib) {
-  const char* Group = "Sandbox (each run contained, see README)";
+  const char* Group = "Sandbox: each run contained (man simulator_checker, SANDBOX)";
   App.add_option("--sandbox", O.Sandbox,
                  "auto: contain each run as far as this machine allows, and say what is missing;\n"
                  "required: refuse to run (exit 2) unless every run is boxed; off: plain child processes")

@@ -195,16 +195,18 @@ TEST_F(Simulator_Checker, KeepMakesItsFolderOnlyForAFailure) {
 
 // A script named from the folder the checker runs in, as in
 // "simulator_checker python3 my_simulator.py", is found from the trial's
-// own folder too.
+// own folder too, and so is a file an argument names (here the program
+// the script runs): the box shows both.
 TEST_F(Simulator_Checker, FindsAScriptNamedFromItsOwnFolder) {
-  Write_File(At("my_simulator.sh"), "exec " ZOR_SIMULATOR_PATH "\n");
-  Run_Result R = Check(Folder, {"--trials", "3", "/bin/sh", "my_simulator.sh"});
+  Write_File(At("my_simulator.sh"), "exec \"$1\"\n");
+  Run_Result R = Check(Folder, {"--trials", "3", "/bin/sh", "my_simulator.sh", ZOR_SIMULATOR_PATH});
   EXPECT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
 }
 
 TEST_F(Simulator_Checker, TroubleIsStatusTwo) {
   for (std::vector<std::string> Wrong : {std::vector<std::string>{}, {"./no_such_simulator"}, {"/etc/passwd"},
-                                         {"--trials", "0", ZOR_SIMULATOR_PATH}, {"--colour", ZOR_SIMULATOR_PATH}}) {
+                                         {"--trials", "0", ZOR_SIMULATOR_PATH}, {"--colour", ZOR_SIMULATOR_PATH},
+                                         {"--sandbox", "bogus", ZOR_SIMULATOR_PATH}}) {
     Run_Result R = Check(Folder, Wrong);
     EXPECT_EQ(R.Exit_Status, 2) << (Wrong.empty() ? "" : Wrong[0]);
     EXPECT_EQ(R.Out, "");
