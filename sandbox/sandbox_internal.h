@@ -35,6 +35,30 @@ struct Sandbox_State {
 
 Sandbox_State& Sandbox();
 
+/* A limit set before exec (setrlimit). */
+struct Limit_Of {
+  int Resource;
+  unsigned long Value_Soft, Value_Hard;
+};
+
+/* Everything the child does between fork and exec, decided before the fork. */
+struct Child_Plan {
+  std::string Exec_Path, Folder;
+  std::vector<std::string> Words, Environment, Join;
+  std::vector<char*> Argv, Envp;
+  Limit_Of Limits[8];
+  int Limit_Count = 0;
+  uid_t Uid = 0;
+  int Network = -1;  // a network namespace to enter, or -1
+  bool Ignore_File_Size_Signal = false;
+  pid_t Parent = 0;
+  int In = -1, Out = -1, Err = -1, Exec_Error = -1;  // the child's ends
+};
+
+/* The child after fork: a box's reaper, or the run itself (which execs). */
+[[noreturn]] void Become_Reaper(const Child_Plan& P);
+[[noreturn]] void Become_Child(const Child_Plan& P, pid_t Parent);
+
 /* Takes a free slot (-1 if none is free, or the module is stopping) and
 ** gives it back. */
 int Take_Slot();
@@ -64,6 +88,11 @@ void Cgroup_Results(int Slot, const Cgroup_Marks& Marks, Sandbox_Result* Result,
 ** (or after a few seconds). */
 void Cgroup_Empty(int Slot);
 void Cgroup_End();
+
+/* Decides everything about a run before the fork: the user id, the
+** cgroup, the copies the box binds, the command, the environment and the
+** limits. */
+bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& Marks, std::string* Problem);
 
 /* bubblewrap's arguments for one run, after the fixed ones; Copies are the
 ** readable files' copies, each bound at the path it was asked under. */

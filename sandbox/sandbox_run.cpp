@@ -1,15 +1,12 @@
 /*
 ** sandbox_run.cpp
-** One run: fork, limits, exec (of bubblewrap, or of the program itself
-** when the module is off), then a watch until the run ends: standard
-** input fed, standard output and error drained and counted, the wall
-** clock, the cgroup's CPU time, and a reader waiting for input that will
-** never come. Whatever ends the run, everything it started is killed and
-** reaped before Run_Contained returns.
-**
-** Runs happen on several threads at once, so between fork and exec the
-** child makes system calls only, from a plan made before the fork, and
-** every descriptor the parent opens is close-on-exec.
+** One run: fork (the child's side is in sandbox_child.cpp), then a watch
+** until the run ends: standard input fed, standard output and error
+** drained and counted, the wall clock, the cgroup's CPU time, and a
+** reader waiting for input that will never come. Whatever ends the run,
+** everything it started is killed and reaped before Run_Contained
+** returns. Runs happen on several threads at once: every descriptor
+** opened here is close-on-exec.
 */
 #include <algorithm>
 #include <cerrno>
@@ -45,7 +42,6 @@ Sandbox_State State;
 std::atomic<bool> Taken[Sandbox_Slots];
 std::atomic<pid_t> Children[Sandbox_Slots];
 std::atomic<bool> Stopping{false};
-int Networks[Sandbox_Slots];  // each slot's network namespace, once made; 0 before
 
 /* How often a run is looked at while nothing happens on its pipes: for
 ** the cgroup's CPU time and for a reader waiting for input. */
@@ -53,168 +49,6 @@ constexpr int Tick_Milliseconds = 25;
 /* A program is not taken for waiting on its input before this. */
 constexpr auto Settle = std::chrono::milliseconds(50);
 
-struct Limit_Of {
-  int Resource;
-  rlim_t Value_Soft, Value_Hard;
-};
-
-/* Everything the child does between fork and exec, decided before the fork. */
-struct Child_Plan {
-  std::string Exec_Path, Folder;
-  std::vector<std::string> Words, Environment, Join;
-  std::vector<char*> Argv, Envp;
-  Limit_Of Limits[8];
-  int Limit_Count = 0;
-  uid_t Uid = 0;
-  int Network = -1;  // a network namespace to enter, or -1
-  bool Ignore_File_Size_Signal = false;
-  pid_t Parent = 0;
-  int In = -1, Out = -1, Err = -1, Exec_Error = -1;  // the child's ends
-};
-
-void Point_At(std::vector<std::string>& Words, std::vector<char*>& Pointers) {
-  Pointers.clear();
-  for (std::string& W : Words) Pointers.push_back(W.data());
-  Pointers.push_back(nullptr);
-}
-
-/* Writes the calling process's id in decimal to Path, the way a process
-** joins a cgroup; system calls only. */
-bool Join_Cgroup(const char* Path) {
-  char Digits[24];
-  int At = sizeof Digits;
-  for (long Pid = getpid(); Pid > 0 || At == sizeof Digits; Pid /= 10) Digits[--At] = static_cast<char>('0' + Pid % 10);
-  int File = open(Path, O_WRONLY | O_CLOEXEC);
-  if (File < 0) return false;
-  bool Ok = write(File, Digits + At, sizeof Digits - static_cast<size_t>(At)) > 0;
-  close(File);
-  return Ok;
-}
-
-[[noreturn]] void Fail_In_Child(int Exec_Error) {
-  int Why = errno;
-  if (write(Exec_Error, &Why, sizeof Why) < 0) {
-  }
-  _exit(127);
-}
-
-void Reset_Signals() {
-  sigset_t None;
-  sigemptyset(&None);
-  sigprocmask(SIG_SETMASK, &None, nullptr);
-  for (int Signal = 1; Signal < NSIG; Signal++)
-    if (Signal != SIGKILL && Signal != SIGSTOP) signal(Signal, SIG_DFL);
-}
-
-[[noreturn]] void Become_Child(const Child_Plan& P, pid_t Parent) {
-  Reset_Signals();
-  if (P.Ignore_File_Size_Signal) signal(SIGXFSZ, SIG_IGN);
-  setpgid(0, 0);
-  /* Should the tool die, so does the run. */
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != Parent) _exit(127);
-  dup2(P.In, 0), dup2(P.Out, 1), dup2(P.Err, 2);
-  /* A descriptor some other part of the tool opened without close-on-exec
-  ** must not reach the program. */
-  syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
-  for (const std::string& Path : P.Join)
-    if (!Join_Cgroup(Path.c_str())) Fail_In_Child(P.Exec_Error);
-  for (int L = 0; L < P.Limit_Count; L++) {
-    rlimit Limit{P.Limits[L].Value_Soft, P.Limits[L].Value_Hard};
-    if (setrlimit(P.Limits[L].Resource, &Limit) != 0) Fail_In_Child(P.Exec_Error);
-  }
-  if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error);
-  if (P.Network >= 0 && setns(P.Network, CLONE_NEWNET) != 0) Fail_In_Child(P.Exec_Error);
-  if (P.Uid != 0 && (setgroups(0, nullptr) != 0 || setresgid(P.Uid, P.Uid, P.Uid) != 0 ||
-                     setresuid(P.Uid, P.Uid, P.Uid) != 0))
-    Fail_In_Child(P.Exec_Error);
-  execve(P.Exec_Path.c_str(), P.Argv.data(), P.Envp.data());
-  Fail_In_Child(P.Exec_Error);
-}
-
-/* In the reaper, a forked child of the tool that never execs: the box's
-** bubblewrap, and whether the tool asked to end it. */
-volatile sig_atomic_t Box_Process = 0;
-volatile sig_atomic_t Box_Ended = 0;
-
-extern "C" void End_The_Box(int) {
-  Box_Ended = 1;
-  if (Box_Process > 0) kill(-Box_Process, SIGKILL), kill(Box_Process, SIGKILL);
-}
-
-/* A box runs under a reaper of its own. bubblewrap exits as soon as the
-** program has, leaving the box's first process to be reaped by whoever
-** adopts it; here that is the reaper, which waits for every process of
-** the box to be gone, so that none lingers as a zombie counted against
-** the slot's user and cgroup, and the reaper's own accounting (which the
-** tool reads) holds the whole box's CPU time and peak memory. It ends
-** as bubblewrap did. SIGTERM from the tool ends the box. */
-[[noreturn]] void Become_Reaper(const Child_Plan& P) {
-  Reset_Signals();
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != P.Parent) _exit(127);
-  prctl(PR_SET_CHILD_SUBREAPER, 1);
-  struct sigaction End {};
-  End.sa_handler = End_The_Box;
-  sigaction(SIGTERM, &End, nullptr);
-  pid_t Reaper = getpid();
-  pid_t Box = fork();
-  if (Box == 0) Become_Child(P, Reaper);
-  Box_Process = Box;
-  if (Box_Ended) End_The_Box(SIGTERM);
-  /* Nothing of the tool's stays open here: the run's pipes must close
-  ** when the run's processes are gone. */
-  syscall(SYS_close_range, 3u, ~0u, 0u);
-  int Status = 0, Box_Status = 0;
-  for (pid_t Reaped; (Reaped = waitpid(-1, &Status, 0)) != -1 || errno == EINTR;)
-    if (Reaped == Box) Box_Status = Status;
-  if (Box < 0) _exit(127);
-  if (WIFEXITED(Box_Status)) _exit(WEXITSTATUS(Box_Status));
-  signal(WTERMSIG(Box_Status), SIG_DFL);
-  kill(getpid(), WTERMSIG(Box_Status));
-  _exit(128 + WTERMSIG(Box_Status));
-}
-
-std::string Resolve(const std::string& Name) {
-  if (Name.find('/') != std::string::npos) return Name;
-  const char* Path = std::getenv("PATH");
-  std::string Folders = Path != nullptr ? Path : "/usr/bin:/bin";
-  for (size_t At = 0; At <= Folders.size();) {
-    size_t End = std::min(Folders.find(':', At), Folders.size());
-    std::string Candidate = (End > At ? Folders.substr(At, End - At) : ".") + "/" + Name;
-    if (access(Candidate.c_str(), X_OK) == 0) return Candidate;
-    At = End + 1;
-  }
-  return Name;
-}
-
-void Add_Limit(Child_Plan& P, int Resource, rlim_t Soft, rlim_t Hard) {
-  P.Limits[P.Limit_Count++] = Limit_Of{Resource, Soft, Hard};
-}
-
-/* The limits set before exec. In the box without a cgroup, memory is
-** limited per process by its address space (a cgroup counts the whole
-** run instead, and an address-space limit would stop runtimes that
-** reserve much more than they use); the process limit binds only a user
-** id of the run's own, and stands above the cgroup's so that the cgroup,
-** which counts what it refused, trips first. */
-void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
-  Add_Limit(P, RLIMIT_CORE, 0, 0);
-  if (L.Cpu_Seconds > 0) {
-    rlim_t Seconds = static_cast<rlim_t>(std::max(1.0, std::ceil(L.Cpu_Seconds)));
-    Add_Limit(P, RLIMIT_CPU, Seconds, Seconds + 1);
-  }
-  if (L.File_Bytes > 0) Add_Limit(P, RLIMIT_FSIZE, rlim_t(L.File_Bytes), rlim_t(L.File_Bytes));
-  if (L.Open_Files > 0) Add_Limit(P, RLIMIT_NOFILE, rlim_t(L.Open_Files), rlim_t(L.Open_Files));
-  if (Contained && L.Memory_Bytes > 0 && !State.Cgroup)
-    Add_Limit(P, RLIMIT_AS, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));
-  if (Contained && L.Processes > 0 && P.Uid != 0) {
-    rlim_t Most = rlim_t(L.Processes + 2 + (State.Cgroup ? 8 : 0));
-    Add_Limit(P, RLIMIT_NPROC, Most, Most);
-  }
-}
-
-/* The ends of one run's pipes that the parent keeps. */
 struct Pipes {
   int In = -1, Out = -1, Err = -1, Exec_Error = -1;
 };
@@ -449,36 +283,6 @@ void Give_Back_Slot(int Slot) {
 
 void Register_Child(int Slot, pid_t Child) { Children[Slot].store(Child); }
 
-/* A network namespace per slot, made once and entered by each of the
-** slot's runs, costs far less than one made and torn down per run. It
-** holds only a loopback that is down, so nothing connects anywhere;
-** runs of one slot never overlap, and whatever a run bound there goes
-** with its processes. Made by this thread alone: a namespace changed by
-** unshare is the calling thread's, and it goes back after. */
-int Slot_Network(int Slot) {
-  if (Networks[Slot] > 0) return Networks[Slot];
-  int Own = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-  if (Own < 0) return -1;
-  int Made = -1;
-  if (unshare(CLONE_NEWNET) == 0) {
-    Made = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    if (setns(Own, CLONE_NEWNET) != 0) {
-      /* This thread would stay cut off from the network: never. */
-      std::abort();
-    }
-  }
-  close(Own);
-  if (Made > 0) Networks[Slot] = Made;
-  return Made;
-}
-
-void Close_Slot_Networks() {
-  for (int& Network : Networks) {
-    if (Network > 0) close(Network);
-    Network = 0;
-  }
-}
-
 void Sandbox_Stop_All() {
   Stopping.store(true);
   for (int Round = 0; Round < 1000; Round++) {
@@ -509,46 +313,6 @@ bool Make_Pipes(Pipes& Mine, Child_Plan& Theirs, std::string* Problem) {
   Mine = Pipes{Ends[0][1], Ends[1][0], Ends[2][0], Ends[3][0]};
   Theirs.In = Ends[0][0], Theirs.Out = Ends[1][1], Theirs.Err = Ends[2][1], Theirs.Exec_Error = Ends[3][1];
   for (int Fd : {Mine.In, Mine.Out, Mine.Err}) fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK);
-  return true;
-}
-
-/* Decides everything about the run before the fork: the user id, the
-** cgroup, the copies the box binds, the command, the environment and the
-** limits. */
-bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& Marks, std::string* Problem) {
-  bool Contained = State.Mode != Sandbox_Off;
-  P.Folder = R.Folder;
-  P.Uid = State.Own_Users ? State.First_Uid + static_cast<uid_t>(Slot) : 0;
-  P.Ignore_File_Size_Signal = R.File_Size_Fails_Writes;
-  if (P.Uid != 0 && chown(R.Folder.c_str(), P.Uid, P.Uid) != 0)
-    return *Problem = "cannot give " + R.Folder + " to the run's user: " + std::strerror(errno), false;
-  if (State.Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
-    return *Problem = std::string("cannot set up the run's cgroup: ") + std::strerror(errno), false;
-  if (State.Boxed && State.Slot_Networks && (P.Network = Slot_Network(Slot)) < 0)
-    return *Problem = std::string("cannot make a network namespace: ") + std::strerror(errno), false;
-  if (State.Boxed) {
-    std::vector<std::pair<std::string, std::string>> Copies;
-    std::vector<std::string> Readable = R.Readable;
-    if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
-    for (const std::string& Path : Readable) {
-      std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
-      std::string Copy = Readable_Copy(Asked, Problem);
-      if (!Problem->empty()) return false;
-      if (!Copy.empty()) Copies.push_back({Copy, Asked});
-    }
-    P.Words = Box_Arguments(R, P.Uid, Copies);
-    P.Exec_Path = State.Bwrap;
-    P.Environment = {"PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
-  } else {
-    P.Words = R.Command;
-    P.Exec_Path = Resolve(R.Command[0]);
-    if (Contained) {
-      P.Environment = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + R.Folder, "LANG=C.UTF-8"};
-    } else {
-      for (char** Variable = environ; *Variable != nullptr; Variable++) P.Environment.push_back(*Variable);
-    }
-  }
-  Plan_Limits(P, R.Limits, Contained);
   return true;
 }
 
@@ -628,8 +392,6 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
     Refused.Detail = Problem;
     return Refused;
   }
-  Point_At(P.Words, P.Argv);
-  Point_At(P.Environment, P.Envp);
   P.Parent = getpid();
   struct stat Input_Status;
   fstat(P.In, &Input_Status);
