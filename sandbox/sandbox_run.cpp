@@ -310,6 +310,14 @@ bool Make_Pipes(Pipes& Mine, Child_Plan& Theirs, std::string* Problem) {
     for (int I = 0; I < Made; I++) close(Ends[I][0]), close(Ends[I][1]);
     return false;
   }
+  /* A tool started with its standard input, output or error closed gets
+  ** pipes there; moved above them, no end is the very descriptor the
+  ** child's dup2 must fill (which would then keep close-on-exec). */
+  std::vector<int> Low;
+  for (auto& Pair : Ends)
+    for (int& End : Pair)
+      if (End < 3) Low.push_back(End), End = fcntl(End, F_DUPFD_CLOEXEC, 3);
+  for (int End : Low) close(End);
   Mine = Pipes{Ends[0][1], Ends[1][0], Ends[2][0], Ends[3][0]};
   Theirs.In = Ends[0][0], Theirs.Out = Ends[1][1], Theirs.Err = Ends[2][1], Theirs.Exec_Error = Ends[3][1];
   for (int Fd : {Mine.In, Mine.Out, Mine.Err}) fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK);

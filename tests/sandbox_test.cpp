@@ -176,6 +176,24 @@ TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
   EXPECT_EQ(Kept.Err, "last\n");
 }
 
+// A tool started with its standard streams closed still gives a run its
+// input and takes its output.
+TEST_F(Sandbox_Test, AToolWithoutStandardStreamsStillFeedsARun) {
+  pid_t Child = fork();
+  if (Child == 0) {
+    close(0), close(1), close(2);
+    Sandbox_Request Request;
+    Request.Command = {"/bin/cat"};
+    Request.Folder = Run_Folder;
+    Request.Input = "fed";
+    Sandbox_Result R = Run_Contained(Request);
+    _exit(R.Ending == Sandbox_Exited && R.Out == "fed" ? 0 : 1);
+  }
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Status;
+}
+
 // What a run left is read only when it is a regular file, up to a size.
 TEST_F(Sandbox_Test, LeftFilesAreReadOnlyWhenRegular) {
   Write_File(At("outside"), "someone else's\n");
