@@ -151,9 +151,7 @@ bool In_System_Tree(const std::string& Path) {
 }
 
 const std::vector<std::string>& Kit_Program_Names() {
-  static const std::vector<std::string> Names = {
-      "workload_maker", "workload_lister", "results_lister", "zor_simulator", "results_checker",
-      "results_plotter", "simulator_checker", "zor_study", "make_raw", "check_sorted"};
+  static const std::vector<std::string> Names = {ZOR_KIT_PROGRAMS};
   return Names;
 }
 
