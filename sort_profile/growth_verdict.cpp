@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 const char* const Growth_Name[Growth_Classes] = {"N", "N log N", "N^2", "N^3"};
 
@@ -19,16 +20,44 @@ struct Band {
 };
 const Band Bands[Growth_Classes] = {{-1e9, -0.2}, {-0.1, 0.4}, {0.6, 1.45}, {1.65, 1e9}};
 
+/* Doublings that disagree wildly leave no slope to trust. Each size is
+** set against the first size at least twice as large, so that sizes
+** between the powers of two, nearer each other, do not magnify the noise
+** of one measurement: the spread is that of the exponent per doubling. */
+constexpr double Noisiest_Spread = 1.0;
+
 double Median(std::vector<double> Values) {
   std::sort(Values.begin(), Values.end());
   size_t Middle = Values.size() / 2;
   return Values.size() % 2 ? Values[Middle] : (Values[Middle - 1] + Values[Middle]) / 2;
 }
 
+double Doubling_Spread(const std::vector<double>& X, const std::vector<double>& Y) {
+  std::vector<double> Exponents;
+  for (size_t I = 0; I < X.size(); I++)
+    for (size_t J = I + 1; J < X.size(); J++)
+      if (X[J] - X[I] > 0.99) {
+        Exponents.push_back((Y[J] - Y[I]) / (X[J] - X[I]));
+        break;
+      }
+  if (Exponents.empty()) return 0;
+  std::sort(Exponents.begin(), Exponents.end());
+  return Exponents[Exponents.size() * 3 / 4] - Exponents[Exponents.size() / 4];
+}
+
 }  // namespace
 
+std::vector<int64_t> Series_Sizes(int64_t Largest) {
+  std::vector<int64_t> Sizes;
+  for (int64_t N = First_Series_Size; N <= Largest; N *= 2) {
+    Sizes.push_back(N);
+    if (N / 2 * 3 <= Largest) Sizes.push_back(N / 2 * 3);
+  }
+  return Sizes;
+}
+
 Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points) {
-  Growth_Verdict V{false, Growth_N_Log_N, Growth_N_Log_N, "", 0, {}};
+  Growth_Verdict V{false, Growth_N_Log_N, Growth_N_Log_N, "", 0, 0, {}};
   std::vector<double> X, Y;
   for (const Growth_Point& P : Points)
     if (P.N > 0 && P.Sort_Seconds > 0 && P.Reference_Seconds > 0) {
@@ -36,21 +65,21 @@ Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points) {
       Y.push_back(std::log2(P.Sort_Seconds / P.Reference_Seconds));
     }
   for (size_t I = 1; I < X.size(); I++) V.Step.push_back((Y[I] - Y[I - 1]) / (X[I] - X[I - 1]));
-  if (X.size() < Fewest_Sizes) {
-    V.Why = "too few sizes to decide (" + std::to_string(X.size()) + " timed, " + std::to_string(Fewest_Sizes) +
-            " needed)";
+  double Doublings = X.size() < 2 ? 0 : X.back() - X.front();
+  if (X.size() < Fewest_Sizes || Doublings < Fewest_Doublings - 0.01) {
+    char Text[160];
+    std::snprintf(Text, sizeof Text, "too few sizes to decide (%zu timed over %.1f doublings; %zu over %g needed)",
+                  X.size(), Doublings, Fewest_Sizes, Fewest_Doublings);
+    V.Why = Text;
     return V;
   }
   std::vector<double> Slopes;
   for (size_t I = 0; I < X.size(); I++)
     for (size_t J = I + 1; J < X.size(); J++) Slopes.push_back((Y[J] - Y[I]) / (X[J] - X[I]));
   V.Slope = Median(Slopes);
-  /* Steps that disagree wildly leave no slope to trust. */
-  std::vector<double> Sorted_Steps(V.Step);
-  std::sort(Sorted_Steps.begin(), Sorted_Steps.end());
-  double Spread = Sorted_Steps[Sorted_Steps.size() * 3 / 4] - Sorted_Steps[Sorted_Steps.size() / 4];
-  if (Spread > 1.0) {
-    V.Why = "too noisy to decide (the steps' middle half spans " + std::to_string(Spread).substr(0, 4) + ")";
+  V.Spread = Doubling_Spread(X, Y);
+  if (V.Spread > Noisiest_Spread) {
+    V.Why = "too noisy to decide (the doublings' middle half spans " + std::to_string(V.Spread).substr(0, 4) + ")";
     return V;
   }
   for (int C = 0; C < Growth_Classes; C++)
@@ -65,6 +94,11 @@ Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points) {
       V.Why = std::string("between ") + Growth_Name[C] + " and " + Growth_Name[C + 1];
     }
   return V;
+}
+
+bool Decided_With_Margin(const Growth_Verdict& V, double Margin) {
+  return V.Decided && V.Slope - Margin >= Bands[V.Class].Low && V.Slope + Margin <= Bands[V.Class].High &&
+         V.Spread + Margin <= Noisiest_Spread;
 }
 
 std::string Verdict_Words(const Growth_Verdict& V) { return V.Decided ? Growth_Name[V.Class] : V.Why; }

@@ -37,12 +37,28 @@ struct Growth_Verdict {
   Growth_Class Upper;       // when undecided between two classes
   std::string Why;          // when undecided: too few sizes, too noisy, or between which
   double Slope;             // the robust slope against the reference
+  double Spread;            // how far the exponents per doubling disagree (the middle half's span)
   std::vector<double> Step; // the exponent between each size and the next, the evidence shown
 };
 
+/* A verdict needs at least this many sizes, spanning at least this many
+** doublings (the largest eight times the smallest): sizes between the
+** powers of two add evidence, never range. */
 inline constexpr size_t Fewest_Sizes = 4;
+inline constexpr double Fewest_Doublings = 3;
+
+/* The sizes of a series up to Largest: 1,024 doubling, and half way
+** between each power of two and the next (1.5 x 2^k), so that a step in
+** the cost just above a power of two shows. */
+inline constexpr int64_t First_Series_Size = 1024;
+std::vector<int64_t> Series_Sizes(int64_t Largest);
 
 Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points);
+
+/* Whether the verdict is a class, and would still be that class with
+** the slope, and the doublings' spread, Margin further out: more timing
+** could not change it. */
+bool Decided_With_Margin(const Growth_Verdict& V, double Margin);
 
 /* The verdict as a few words: "N log N", "between N log N and N^2",
 ** "too few sizes to decide". */

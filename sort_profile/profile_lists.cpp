@@ -40,7 +40,9 @@ std::vector<int32_t> Items_In_Order(int Order, int64_t Count, uint32_t Seed) {
   return Items;
 }
 
-Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items) {
+const char* const Layout_Name[Number_Of_Layouts] = {"in allocation order", "scattered"};
+
+Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items, Node_Layout Layout, uint32_t Seed) {
   Laid_Out_List L{nullptr, std::vector<SL_Node*>(Items.size()), Items};
   for (size_t I = 0; I < Items.size(); I++) {
     L.Nodes[I] = static_cast<SL_Node*>(std::malloc(sizeof(SL_Node)));
@@ -49,6 +51,7 @@ Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items) {
       std::exit(2);
     }
   }
+  if (Layout == Layout_Scattered) std::shuffle(L.Nodes.begin(), L.Nodes.end(), std::mt19937(Seed));
   Reset_List(L);
   return L;
 }

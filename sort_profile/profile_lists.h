@@ -22,15 +22,25 @@ extern const char* const Order_Name[Number_Of_Orders];
 /* The items of a list of Count in Order; Seed varies the random ones. */
 std::vector<int32_t> Items_In_Order(int Order, int64_t Count, uint32_t Seed);
 
-/* A list laid out as the harness builds one: a node per item, each its
-** own allocation, made in list order. Nodes[i] holds Items[i]. */
+/* Where a list's nodes lie in memory. In allocation order, as the
+** harness builds a list, each node follows the one before it; scattered,
+** as a list is after it has been relinked (sorted once, or built over
+** time), the same nodes are linked in a random order of their addresses,
+** and every step of a walk may miss the caches. */
+enum Node_Layout { Layout_Allocation, Layout_Scattered, Number_Of_Layouts };
+extern const char* const Layout_Name[Number_Of_Layouts];
+
+/* A list of a node per item, each its own allocation, all made in a row.
+** Nodes[i] holds Items[i]: in allocation order Nodes is the allocation
+** order; scattered, it is a shuffle of it drawn from Seed. */
 struct Laid_Out_List {
   SL_Node* Head;
   std::vector<SL_Node*> Nodes;
   std::vector<int32_t> Items;
 };
 
-Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items);
+Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items, Node_Layout Layout = Layout_Allocation,
+                           uint32_t Seed = 1);
 
 /* Puts every node back as it was laid out: the same nodes, items and
 ** links, so each repetition sorts the list the harness would build. */
