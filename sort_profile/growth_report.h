@@ -13,6 +13,11 @@
 ** against the reference, and the exponent of each doubling. */
 void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders);
 
+/* The layout ratios of the routine and of the reference, and in plain
+** words whether the routine suffers more from scattered nodes. */
+void Print_Layout(std::FILE* Out, const Series_Result& R);
+
 /* The CPU time per item against the list size, one line per order, each
-** with a faint curve of the class named for it. */
+** with a faint curve of the class named for it; the layout ratios below
+** the title. */
 void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& R, const std::vector<int>& Orders);

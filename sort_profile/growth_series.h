@@ -1,9 +1,15 @@
 /*
 ** growth_series.h
-** The timing phase: Google Benchmark times the routine, and the
-** reference merge sort, on lists that double in size, one series per
-** order, in a child process, so that a routine that crashes or loops at
-** any size is reported rather than taking the profiler down.
+** The timing phase: the routine and the reference merge sort timed in
+** alternation on the same lists, sizes growing from 1,024 until one sort
+** takes longer than the budget, one series per order; then, on one order,
+** the same lists with their nodes scattered in memory. All of it runs in
+** child processes, so that a routine that crashes or loops at any size
+** is reported rather than taking the profiler down.
+**
+** Each size gets a share of time rather than a count of sorts; a round
+** times every series once, and further rounds add sorts only to the
+** series whose verdict more timing could still change.
 */
 #pragma once
 
@@ -17,21 +23,43 @@
 struct Series_Options {
   int32_t K, X;
   int64_t Max_Items;
-  double Budget;      // a series stops growing once one sort takes longer
+  double Budget;      // a series stops growing once one sort of the routine takes longer
   double Time_Limit;  // one sort may take this long before it counts as a loop
   std::vector<int> Orders;
-  std::vector<std::string> Benchmark_Arguments;  // Google Benchmark's own options, passed on
-  bool JSON;          // Google Benchmark writes JSON on standard output
 };
 
-inline constexpr int64_t First_Series_Size = 1024;
+/* The CPU seconds of every sort at one size: the routine's and the
+** reference's, in the order they were timed, one after the other on the
+** same list. */
+struct Size_Timing {
+  int64_t N;
+  std::vector<double> Sort, Reference;
+};
+
+/* The routine and the reference on one list of N items of Order, its
+** nodes in allocation order and scattered ([Node_Layout]). */
+struct Layout_Timing {
+  int Order;
+  int64_t N;
+  std::vector<double> Sort[Number_Of_Layouts], Reference[Number_Of_Layouts];
+};
 
 struct Series_Result {
   bool Finished;
-  std::string Fault;          // when not finished: what happened
-  int Fault_Order;            // and in which series (-1 when not in one)
+  std::string Fault;  // when not finished: what happened
+  int Fault_Order;    // and in which series (-1 when not in one)
   int64_t Fault_Size;
-  std::vector<Growth_Point> Points[Number_Of_Orders];  // per order, in size order
+  std::vector<Size_Timing> Timings[Number_Of_Orders];  // per order, in size order
+  std::vector<Growth_Point> Points[Number_Of_Orders];  // the medians of each size's sorts
+  Layout_Timing Layout;  // Layout.N is 0 when it was not timed
+  int Rounds;            // rounds of timing the series took
 };
 
 Series_Result Time_Series(const Series_Options& O);
+
+/* The median of the times, 0 for none. */
+double Median_Seconds(std::vector<double> Seconds);
+
+/* A layout ratio: the median time on scattered nodes over that on nodes
+** in allocation order; 0 when either is missing. */
+double Layout_Ratio(const std::vector<double> (&Seconds)[Number_Of_Layouts]);

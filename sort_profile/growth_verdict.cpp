@@ -96,9 +96,19 @@ Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points) {
   return V;
 }
 
-bool Decided_With_Margin(const Growth_Verdict& V, double Margin) {
-  return V.Decided && V.Slope - Margin >= Bands[V.Class].Low && V.Slope + Margin <= Bands[V.Class].High &&
-         V.Spread + Margin <= Noisiest_Spread;
+bool Settled_With_Margin(const Growth_Verdict& V, double Margin) {
+  if (V.Why.rfind("too few sizes", 0) == 0) return true;  // more timing adds no size
+  if (V.Spread + Margin > Noisiest_Spread) return false;
+  /* Where a slope falls: 2C inside band C, 2C + 1 between bands C and C + 1. */
+  auto Place = [](double Slope) {
+    int At = 0;
+    for (int C = 0; C < Growth_Classes; C++) {
+      if (Slope >= Bands[C].Low) At = 2 * C;
+      if (Slope > Bands[C].High) At = 2 * C + 1;
+    }
+    return At;
+  };
+  return Place(V.Slope - Margin) == Place(V.Slope + Margin);
 }
 
 std::string Verdict_Words(const Growth_Verdict& V) { return V.Decided ? Growth_Name[V.Class] : V.Why; }

@@ -55,10 +55,11 @@ std::vector<int64_t> Series_Sizes(int64_t Largest);
 
 Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points);
 
-/* Whether the verdict is a class, and would still be that class with
-** the slope, and the doublings' spread, Margin further out: more timing
-** could not change it. */
-bool Decided_With_Margin(const Growth_Verdict& V, double Margin);
+/* Whether more timing could not change the verdict: the slope, moved
+** Margin either way, stays in the same band (or between the same two),
+** and the doublings' spread is Margin short of too noisy. A series with
+** too few sizes is settled too, since timing again adds no size. */
+bool Settled_With_Margin(const Growth_Verdict& V, double Margin);
 
 /* The verdict as a few words: "N log N", "between N log N and N^2",
 ** "too few sizes to decide". */

@@ -4,12 +4,14 @@
 ** Sort_Singly_Linked_List (the same one linked with libsort_bench.a), it
 ** makes a profiler of that routine. This file holds the options and the
 ** run's outline: first correctness (correctness.cpp), then the growth of
-** the cost (growth_series.cpp, growth_verdict.cpp, growth_report.cpp), or,
+** the cost (growth_series.cpp, growth_verdict.cpp, growth_report.cpp,
+** benchmark_table.cpp), or,
 ** with --sweep, the best K and X (sweep.cpp). Every run of the routine
 ** happens in a child process (child_run.cpp).
 */
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include <sstream>
 
 #include <CLI/CLI.hpp>
 #include <sys/stat.h>
@@ -26,6 +30,7 @@
 #include "common/staged_file.h"
 #include "common/zor_kit_version.h"
 #include "sort_bench/sl_list.h"
+#include "sort_profile/benchmark_table.h"
 #include "sort_profile/correctness.h"
 #include "sort_profile/growth_report.h"
 #include "sort_profile/growth_series.h"
@@ -37,18 +42,26 @@ namespace {
 struct Profile_Options {
   int32_t K = 0, X = 0;
   int64_t Max_Items = 1000000;
-  double Budget = 1, Time_Limit = 300;
+  double Budget = 0.1, Time_Limit = 300;
   std::vector<std::string> Orders;
-  bool Check_Only = false, Sweep = false;
+  bool Check_Only = false, Sweep = false, Table = false, Budget_Given = false;
   std::vector<int32_t> Sweep_K = {0, Max_K};
   std::vector<int32_t> Sweep_X = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, Max_X};
   int32_t Sweep_Repeats = 5;
   std::string SVG, Keep_Failing, Program;
-  std::vector<std::string> Benchmark_Arguments;  // Google Benchmark's own, passed on
+  std::string Benchmark_Format = "console", Benchmark_Out, Benchmark_Out_Format = "json";
+  std::chrono::steady_clock::time_point Started = std::chrono::steady_clock::now();
 };
 
-/* The growth series doubles from 1,024 items and needs this many sizes. */
-constexpr int64_t Smallest_Series_Top = First_Series_Size << (Fewest_Sizes - 1);
+/* A sweep sorts the largest list for every pair, so its budget is larger. */
+constexpr double Sweep_Budget = 1;
+
+/* The growth series needs three doublings from 1,024 items. */
+constexpr int64_t Smallest_Series_Top = First_Series_Size << static_cast<int>(Fewest_Doublings);
+
+double Seconds_Since(std::chrono::steady_clock::time_point Then) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - Then).count();
+}
 
 [[noreturn]] void Refuse(const Profile_Options& O, const std::string& Message) {
   Refuse_And_Exit(O.Program.c_str(), (Message + " (see --help)").c_str());
@@ -62,11 +75,43 @@ std::vector<int> Chosen_Orders(const Profile_Options& O) {
   return Orders;
 }
 
-std::string Benchmark_Format(const std::vector<std::string>& Arguments) {
-  std::string Format = "console";
-  for (const std::string& A : Arguments)
-    if (A.rfind("--benchmark_format=", 0) == 0) Format = A.substr(19);
-  return Format;
+/* Google Benchmark's options that still mean something here: where its
+** table of the measurements goes, and in which form. */
+void Take_Benchmark_Option(Profile_Options& O, const std::string& Option) {
+  size_t Equals = Option.find('=');
+  std::string Name = Option.substr(0, Equals), Value = Equals == std::string::npos ? "" : Option.substr(Equals + 1);
+  bool Form = Value == "console" || Value == "json";
+  if (Name == "--benchmark_format" && Form) O.Benchmark_Format = Value;
+  else if (Name == "--benchmark_out_format" && Form) O.Benchmark_Out_Format = Value;
+  else if (Name == "--benchmark_out" && !Value.empty()) O.Benchmark_Out = Value;
+  else if (Name == "--benchmark_format" || Name == "--benchmark_out_format" || Name == "--benchmark_out")
+    throw CLI::ValidationError(Name, "give console or json (--benchmark_out: a file name)");
+  else
+    throw CLI::ValidationError(Name, "the profiler times each size for a share of time itself; of Google "
+                                     "Benchmark's options it takes --benchmark_format, --benchmark_out and "
+                                     "--benchmark_out_format");
+}
+
+/* The table of every measurement, in a file and on standard output as
+** asked; false when the file could not be written. */
+bool Write_Tables(const Profile_Options& O, const Series_Result& R, const std::vector<int>& Orders) {
+  bool JSON = O.Benchmark_Format == "json";
+  if (JSON || O.Table) {
+    std::ostringstream Text;
+    Write_Benchmark_Table(Text, O.Benchmark_Format, R, Orders);
+    if (!JSON) std::fprintf(stdout, "\nEvery measurement, as Google Benchmark's table:\n");
+    std::fputs(Text.str().c_str(), stdout);
+  }
+  if (O.Benchmark_Out.empty()) return true;
+  std::ostringstream Text;
+  Write_Benchmark_Table(Text, O.Benchmark_Out_Format, R, Orders);
+  Staged_File Out;
+  if (Begin_Staged_File(&Out, O.Benchmark_Out.c_str())) {
+    std::fputs(Text.str().c_str(), Out.Out);
+    if (Finish_Staged_File(&Out, O.Benchmark_Out.c_str())) return true;
+  }
+  std::fprintf(stderr, "%s: --benchmark_out: cannot write %s\n", O.Program.c_str(), O.Benchmark_Out.c_str());
+  return false;
 }
 
 /* A chart that cannot be finished is said, and no older one stands. */
@@ -85,9 +130,10 @@ void Drop_Chart(const Profile_Options& O, Staged_File& Chart) {
 
 /* The timing phase: the series, the verdicts, the chart. */
 int Time_Growth(const Profile_Options& O, Staged_File& Chart) {
-  bool JSON = Benchmark_Format(O.Benchmark_Arguments) == "json";
+  bool JSON = O.Benchmark_Format == "json";
   std::vector<int> Orders = Chosen_Orders(O);
-  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Time_Limit, Orders, O.Benchmark_Arguments, JSON};
+  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Time_Limit, Orders};
+  double Correctness_Seconds = Seconds_Since(O.Started);
   Series_Result R = Time_Series(S);
   std::FILE* Said = JSON ? stderr : stdout;
   if (!R.Finished) {
@@ -99,16 +145,22 @@ int Time_Growth(const Profile_Options& O, Staged_File& Chart) {
     return 1;
   }
   Print_Growth(Said, R, Orders);
-  if (Chart.Out == nullptr) return 0;
+  Print_Layout(Said, R);
+  double Seconds = Seconds_Since(O.Started);
+  std::fprintf(Said, "\nThe run took %.1f s: correctness %.1f s, timing %.1f s in %d round%s.\n", Seconds,
+               Correctness_Seconds, Seconds - Correctness_Seconds, R.Rounds, R.Rounds == 1 ? "" : "s");
+  std::fflush(Said);
+  bool Written = Write_Tables(O, R, Orders);
+  if (Chart.Out == nullptr) return Written ? 0 : 1;
   char Title[200];
   std::snprintf(Title, sizeof Title, "%s: CPU time per item against list size (K %d, X %d)", O.Program.c_str(), O.K,
                 O.X);
   Draw_Growth(Chart.Out, Title, R, Orders);
-  return Finish_Chart(O, Chart) ? 0 : 1;
+  return Finish_Chart(O, Chart) && Written ? 0 : 1;
 }
 
 int Sweep(const Profile_Options& O, Staged_File& Chart) {
-  Sweep_Options S{O.Max_Items, {}, O.Sweep_X, O.Sweep_Repeats, O.Budget};
+  Sweep_Options S{O.Max_Items, {}, O.Sweep_X, O.Sweep_Repeats, O.Budget_Given ? O.Budget : Sweep_Budget};
   for (int32_t K = O.Sweep_K[0]; K <= O.Sweep_K[1]; K++) S.K.push_back(K);
   Sweep_Result R = Run_Sweep(S, stdout);
   if (Chart.Out != nullptr) {
@@ -132,7 +184,9 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
                  "and takes four sizes to judge)")
       ->capture_default_str()
       ->check(CLI::Range(int64_t{1}, int64_t{100000000}));
-  App.add_option("--budget", O.Budget, "seconds: a series stops growing once one sort takes longer")
+  App.add_option("--budget", O.Budget,
+                 "seconds: a series stops growing once one sort of the routine takes longer; in a sweep,\n"
+                 "a pair whose sort takes longer is stopped (default 1 there)")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
   App.add_option("--time-limit", O.Time_Limit, "seconds one sort may take before it counts as an endless loop")
@@ -157,13 +211,21 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
       ->capture_default_str()
       ->check(CLI::Range(1, 1000));
   App.add_option("--svg", O.SVG, "also draw the growth (or, with --sweep, the K x X table) in this SVG file");
+  App.add_flag("--table", O.Table, "after the report, every measurement as Google Benchmark's table");
   App.set_version_flag("--version", O.Program + " (ZOR kit) " ZOR_KIT_VERSION);
-  App.footer("Google Benchmark's own options (--benchmark_repetitions=N, --benchmark_min_time=S,\n"
-             "--benchmark_format=json, --benchmark_out=FILE, --benchmark_filter=REGEX, ...) are passed to it.\n"
+  App.footer("The table of every measurement: --benchmark_format=json writes it as JSON on standard output\n"
+             "(the report then goes to standard error); --benchmark_out=FILE writes it to FILE, as\n"
+             "--benchmark_out_format says (json, the default, or console).\n"
              "The growth verdict: the median, over every pair of sizes, of the slope of\n"
              "log2(time / merge sort's time) against log2(n) reads 0 for N log N, -0.1 to -0.4 for N,\n"
              "+0.9 for N^2, +1.9 for N^3; the bands are N below -0.2, N log N -0.1 .. 0.4, N^2 0.6 .. 1.45,\n"
-             "N^3 above 1.65, and between two bands the verdict says it cannot decide.\n"
+             "N^3 above 1.65, and between two bands the verdict says it cannot decide. The routine and\n"
+             "the merge sort take turns on each list; rounds of timing go on (four at most) until every\n"
+             "verdict is 0.05 inside its band.\n"
+             "The layout ratio: on random items at the largest size timed, the time on nodes linked in a\n"
+             "random order of their addresses over the time on nodes in allocation order, for the routine\n"
+             "and for the merge sort; the report says when the routine's is 1.25 times the merge sort's or\n"
+             "more. A default run of a merge sort takes about 10 s on two cores.\n"
              "Examples:\n"
              "  " + O.Program + " --k 10 --x 32\n"
              "  " + O.Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
@@ -183,23 +245,25 @@ Profile_Options Take_Options(int Argc, char** Argv) {
                "sizes 0 .. 100,000 in every order (random from 3 seeds, ascending, descending, equal,\n"
                "few-distinct, organ-pipe, sawtooth, extremes), each in a child process under a time\n"
                "limit, and stops at the first list left wrong: crashed, looping, a node lost, added or\n"
-               "repeated, a cycle, out of order, not a permutation. Then Google Benchmark times it on\n"
-               "lists of 1,024 items doubling up to --max-items, one series per order, beside the kit's\n"
-               "own merge sort on the same lists, and the profiler names the growth of its cost.",
+               "repeated, a cycle, out of order, not a permutation. Then it times it on lists of 1,024\n"
+               "items x 1, 1.5, 2, 3, 4, 6, ... up to --max-items, one series per order, in turn with the\n"
+               "kit's own merge sort on the same lists, names the growth of its cost, and compares its\n"
+               "time on scattered nodes with that on nodes in allocation order.",
                O.Program};
   Describe_Options(App, O);
   try {
     App.parse(Argc, Argv);
     for (const std::string& Extra : App.remaining()) {
       if (Extra.rfind("--benchmark_", 0) != 0) throw CLI::ExtrasError({Extra});
-      O.Benchmark_Arguments.push_back(Extra);
+      Take_Benchmark_Option(O, Extra);
     }
+    O.Budget_Given = App.count("--budget") > 0;
     if (O.Sweep_K.size() != 2 || O.Sweep_K[0] > O.Sweep_K[1])
       throw CLI::ValidationError("--sweep-k", "give LOW,HIGH with LOW <= HIGH");
     if (O.Sweep_X.empty()) throw CLI::ValidationError("--sweep-x", "give at least one value");
     if (!O.Check_Only && !O.Sweep && O.Max_Items < Smallest_Series_Top)
-      throw CLI::ValidationError("--max-items", "the timing series doubles from 1024 items and needs four sizes: give "
-                                                "at least 8192, or --check-only");
+      throw CLI::ValidationError("--max-items", "the timing series grows from 1024 items and needs three doublings: "
+                                                "give at least 8192, or --check-only");
     if (O.Check_Only && !O.SVG.empty()) throw CLI::ValidationError("--svg", "--check-only draws nothing");
   } catch (const CLI::Success& Done) {
     std::exit(App.exit(Done));
@@ -215,6 +279,12 @@ Profile_Options Take_Options(int Argc, char** Argv) {
 void Open_Outputs(const Profile_Options& O, Staged_File* Chart) {
   if (!O.SVG.empty() && !Begin_Staged_File(Chart, O.SVG.c_str()))
     Refuse(O, "--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
+  if (!O.Benchmark_Out.empty()) {
+    Staged_File Probe;
+    if (!Begin_Staged_File(&Probe, O.Benchmark_Out.c_str()))
+      Refuse(O, "--benchmark_out: cannot write " + O.Benchmark_Out + ": " + std::strerror(errno));
+    Abandon_Staged_File(&Probe);
+  }
   if (O.Keep_Failing.empty()) return;
   struct stat Status;
   if (stat(O.Keep_Failing.c_str(), &Status) == 0 && S_ISREG(Status.st_mode)) std::remove(O.Keep_Failing.c_str());
@@ -231,7 +301,7 @@ int main(int Argc, char** Argv) {
   Staged_File Chart{nullptr, ""};
   Open_Outputs(O, &Chart);
   /* With JSON on standard output, the verdicts go beside it. */
-  bool JSON = Benchmark_Format(O.Benchmark_Arguments) == "json";
+  bool JSON = O.Benchmark_Format == "json";
   Correctness_Options C{O.K, O.X, O.Max_Items, O.Time_Limit, Chosen_Orders(O), O.Keep_Failing};
   if (!Check_Correctness(C, JSON ? stderr : stdout)) {
     Drop_Chart(O, Chart);

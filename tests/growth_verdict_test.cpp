@@ -40,7 +40,7 @@ TEST(Growth_Verdict, NamesTheClassOrSaysWhyItCannot) {
     const char* What;
     std::vector<Growth_Point> Points;
     std::string Words;
-    bool Beyond_Doubt;  // decided with a margin of 0.05: more timing could not change it
+    bool Settled;  // with a margin of 0.05: more timing could not change the verdict
   };
   const Case Cases[] = {
       {"N log N, with the reference's cliffs", Series(1 << 20, [](double N) { return 1.7 * Reference(N); }),
@@ -60,11 +60,11 @@ TEST(Growth_Verdict, NamesTheClassOrSaysWhyItCannot) {
       {"N^3", Series(1 << 13, [](double N) { return N * N * N; }), "N^3", true},
       {"N^1.6, with the reference's cliffs",
        Series(1 << 18, [](double N) { return std::pow(N, 1.6) * Reference(N) / (N * std::log2(N)); }),
-       "between N log N and N^2", false},
+       "between N log N and N^2", true},
       {"N log N times n^0.38: inside its band, but near the edge",
        Series(1 << 18, [](double N) { return std::pow(N, 0.38) * Reference(N); }), "N log N", false},
       {"five sizes over two doublings", Series(4096, [](double N) { return N * N; }),
-       "too few sizes to decide (5 timed over 2.0 doublings; 4 over 3 needed)", false},
+       "too few sizes to decide (5 timed over 2.0 doublings; 4 over 3 needed)", true},
       {"steps all over the place",
        Series(1 << 16, [](double N) { return Reference(N) * (int(std::log2(N)) % 2 ? 8 : 0.125); }),
        "too noisy to decide", false},
@@ -73,7 +73,7 @@ TEST(Growth_Verdict, NamesTheClassOrSaysWhyItCannot) {
     Growth_Verdict V = Judge_Growth(C.Points);
     EXPECT_EQ(Verdict_Words(V).substr(0, C.Words.size()), C.Words) << C.What << ": slope " << V.Slope;
     EXPECT_EQ(V.Step.size(), C.Points.size() - 1) << C.What;
-    EXPECT_EQ(Decided_With_Margin(V, 0.05), C.Beyond_Doubt) << C.What << ": slope " << V.Slope << ", spread "
+    EXPECT_EQ(Settled_With_Margin(V, 0.05), C.Settled) << C.What << ": slope " << V.Slope << ", spread "
                                                             << V.Spread;
   }
 }
