@@ -27,7 +27,9 @@ Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t 
   std::string Verdict;
   Child_Outcome O = Run_In_Child(
       [&](const std::function<void(const std::string&)>& Line) {
-        Laid_Out_List L = Lay_Out_List(Items_In_Order(Order, Size, Seed));
+        bool Scattered = Order == Order_Random && Seed == Scattered_Seed;
+        Laid_Out_List L = Lay_Out_List(Items_In_Order(Order, Size, Seed), Scattered ? Layout_Scattered : Layout_Allocation,
+                                       Seed);
         Sort_Singly_Linked_List(&L.Head, K, X);
         std::string Fault = Check_List(L).Fault;
         Line(Fault.empty() ? "ok" : Fault);
@@ -60,7 +62,8 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
         Clear_Progress_Line(&P);
         if (!R.Passed) {
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);
-          if (Order == Order_Random) std::fprintf(Out, " (seed %u)", Seed);
+          if (Order == Order_Random)
+            std::fprintf(Out, " (seed %u%s)", Seed, Seed == Scattered_Seed ? ", scattered nodes" : "");
           std::fprintf(Out, ", size %lld, K %d, X %d\n  %s\n", static_cast<long long>(Size), O.K, O.X, R.Fault.c_str());
           if (O.Keep_Failing.empty()) return false;
           std::vector<int32_t> Failing = Items_In_Order(Order, Size, Seed);
@@ -77,7 +80,8 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
   }
   std::fprintf(Out, "PASS: %d cases (orders:", Cases);
   for (int Order : O.Orders) std::fprintf(Out, " %s", Order_Name[Order]);
-  std::fprintf(Out, "; random from %zu seeds; sizes 0 .. %lld; K %d, X %d)\n", std::size(Random_Seeds),
+  std::fprintf(Out, "; random from %zu seeds, the last on scattered nodes; sizes 0 .. %lld; K %d, X %d)\n",
+               std::size(Random_Seeds),
                static_cast<long long>(std::min<int64_t>(O.Max_Items, 100000)), O.K, O.X);
   std::fflush(Out);
   return true;

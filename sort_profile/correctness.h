@@ -17,10 +17,15 @@ struct Case_Result {
 };
 
 /* Sorts a list of Size items in Order (Seed for the random ones) with
-** K and X in a child process, and judges the list it leaves. A child
+** K and X in a child process, and judges the list it leaves. The list's
+** nodes are scattered in memory when Seed is Scattered_Seed and the
+** order random, as a list relinked before is: a routine that leans on
+** where its nodes lie fails there. A child
 ** that crashes, or has not finished after Time_Limit seconds (it is then
 ** killed), fails the case. Waiting is called about once a second while
 ** the case runs, with the seconds it has taken so far. */
+inline constexpr uint32_t Scattered_Seed = 3;
+
 Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X, double Time_Limit,
                      const std::function<void(double Seconds)>& Waiting);
 

@@ -85,11 +85,11 @@ void Take_Benchmark_Option(Profile_Options& O, const std::string& Option) {
   else if (Name == "--benchmark_out_format" && Form) O.Benchmark_Out_Format = Value;
   else if (Name == "--benchmark_out" && !Value.empty()) O.Benchmark_Out = Value;
   else if (Name == "--benchmark_format" || Name == "--benchmark_out_format" || Name == "--benchmark_out")
-    throw CLI::ValidationError(Name, "give console or json (--benchmark_out: a file name)");
+    throw CLI::ValidationError(Option, "give console or json (--benchmark_out: a file name)");
   else
-    throw CLI::ValidationError(Name, "the profiler times each size for a share of time itself; of Google "
-                                     "Benchmark's options it takes --benchmark_format, --benchmark_out and "
-                                     "--benchmark_out_format");
+    throw CLI::ValidationError(Option, "the profiler times each size for a share of time itself; of Google "
+                                       "Benchmark's options it takes --benchmark_format, --benchmark_out and "
+                                       "--benchmark_out_format");
 }
 
 /* The table of every measurement, in a file and on standard output as
