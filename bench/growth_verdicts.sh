@@ -4,7 +4,9 @@
 # process keeping one core busy, and how often each verdict came out.
 # Expected: the merge sort N log N on every order; the insertion sort N^2
 # on random and ascending (its worst); the first-node-pivot quicksort
-# N^2 on ascending and N log N on random. About half an hour on two cores.
+# N^2 on ascending and N log N on random. About half an hour on two cores,
+# nearly all of it the insertion sort's correctness phase (100,000 items at N^2).
+# bench/profile_speed.sh gives the same tallies beside the older version's time.
 # Usage: bash bench/growth_verdicts.sh [BUILD_FOLDER] [ROUNDS]   (default build-release, 5)
 set -euo pipefail
 build=$(cd "${1:-build-release}" && pwd)
@@ -16,7 +18,7 @@ trap 'kill $busy 2> /dev/null; rm -rf "$work"' EXIT
 for routine in examples/sort_profile_merge_sort bench/profile_insertion_sort bench/profile_first_pivot_quicksort; do
   for round in $(seq "$rounds"); do
     (cd "$work" && "$build/$routine" > "run" 2> /dev/null) || true
-    sed -n '/^Growth of the CPU time/,$p' "$work/run" | grep '^  ' |
-      awk -v r="$(basename "$routine")" '{c=$2; for (i=3;i<=NF && $i!="slope" && $i !~ /^\(/;i++) c=c" "$i; print r, $1, c}'
+    awk -v r="$(basename "$routine")" '/^Growth of the CPU time/ {on = 1; next} on && /^$/ {on = 0}
+      on && /^  [a-z]/ {c = $2; for (i = 3; i <= NF && $i != "slope" && $i !~ /^\(/; i++) c = c " " $i; print r, $1, c}' "$work/run"
   done
 done | sort | uniq -c

@@ -180,8 +180,8 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
       ->capture_default_str()
       ->check(CLI::Range(0, Max_X));
   App.add_option("--max-items", O.Max_Items,
-                 "the largest list, 1 .. 100000000 (timing needs at least 8192: its series doubles from 1024\n"
-                 "and takes four sizes to judge)")
+                 "the largest list, 1 .. 100000000 (timing needs at least 8192: its series grows from 1024\n"
+                 "and takes three doublings to judge)")
       ->capture_default_str()
       ->check(CLI::Range(int64_t{1}, int64_t{100000000}));
   App.add_option("--budget", O.Budget,
@@ -215,20 +215,24 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.set_version_flag("--version", O.Program + " (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("The table of every measurement: --benchmark_format=json writes it as JSON on standard output\n"
              "(the report then goes to standard error); --benchmark_out=FILE writes it to FILE, as\n"
-             "--benchmark_out_format says (json, the default, or console).\n"
+             "--benchmark_out_format says (json, the default, or console). Google Benchmark's other\n"
+             "options are refused: the profiler times the sorts itself. Its note that the library was\n"
+             "built as DEBUG is about the distribution's build of it, not the sorts: one line says so.\n"
              "The growth verdict: the median, over every pair of sizes, of the slope of\n"
              "log2(time / merge sort's time) against log2(n) reads 0 for N log N, -0.1 to -0.4 for N,\n"
              "+0.9 for N^2, +1.9 for N^3; the bands are N below -0.2, N log N -0.1 .. 0.4, N^2 0.6 .. 1.45,\n"
              "N^3 above 1.65, and between two bands the verdict says it cannot decide. The routine and\n"
-             "the merge sort take turns on each list; rounds of timing go on (four at most) until every\n"
-             "verdict is 0.05 inside its band.\n"
+             "the merge sort take turns on each list; rounds of timing go on (four at most) until no\n"
+             "verdict could move with its slope 0.05 either way.\n"
              "The layout ratio: on random items at the largest size timed, the time on nodes linked in a\n"
              "random order of their addresses over the time on nodes in allocation order, for the routine\n"
              "and for the merge sort; the report says when the routine's is 1.25 times the merge sort's or\n"
-             "more. A default run of a merge sort takes about 10 s on two cores.\n"
+             "more (it suffers more), or that much less. A default run of a merge sort takes about 10 s\n"
+             "on two cores; an N^2 routine longer, mostly in the correctness phase.\n"
              "Examples:\n"
              "  " + O.Program + " --k 10 --x 32\n"
              "  " + O.Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
+             "  " + O.Program + " --orders random --table\n"
              "  " + O.Program + " --sweep --sweep-k 6,12 --sweep-x 0,16,32,64,128 --svg sweep.svg\n"
              "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed or\n"
              "looped while timed, no K and X sorted in a sweep, or a file could not be written; 2 bad\n"
@@ -242,13 +246,14 @@ Profile_Options Take_Options(int Argc, char** Argv) {
   const char* Slash = Argc > 0 ? std::strrchr(Argv[0], '/') : nullptr;
   O.Program = Argc > 0 ? (Slash != nullptr ? Slash + 1 : Argv[0]) : "sort_profile";
   CLI::App App{"Profiles the Sort_Singly_Linked_List linked into this program. First it sorts lists of\n"
-               "sizes 0 .. 100,000 in every order (random from 3 seeds, ascending, descending, equal,\n"
-               "few-distinct, organ-pipe, sawtooth, extremes), each in a child process under a time\n"
-               "limit, and stops at the first list left wrong: crashed, looping, a node lost, added or\n"
-               "repeated, a cycle, out of order, not a permutation. Then it times it on lists of 1,024\n"
-               "items x 1, 1.5, 2, 3, 4, 6, ... up to --max-items, one series per order, in turn with the\n"
-               "kit's own merge sort on the same lists, names the growth of its cost, and compares its\n"
-               "time on scattered nodes with that on nodes in allocation order.",
+               "sizes 0 .. 100,000 in every order (random from 3 seeds, the last on scattered nodes,\n"
+               "ascending, descending, equal, few-distinct, organ-pipe, sawtooth, extremes), each in a\n"
+               "child process under a time limit, and stops at the first list left wrong: crashed,\n"
+               "looping, a node lost, added or repeated, a cycle, out of order, not a permutation. Then\n"
+               "it times it on lists of 1,024 items x 1, 1.5, 2, 3, 4, 6, ... up to --max-items, one\n"
+               "series per order, in turn with the kit's own merge sort on the same lists, names the\n"
+               "growth of its cost, and compares its time on scattered nodes with that on nodes in\n"
+               "allocation order.",
                O.Program};
   Describe_Options(App, O);
   try {

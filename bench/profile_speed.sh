@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The profiler's default run against an older build's, side by side under
+# load: for each routine (the kit's merge sort, the tests' insertion sort
+# and first-node-pivot quicksort), ROUNDS default runs of this build, the
+# first OLD_ROUNDS of them each beside a default run of the older build
+# (which goes first in odd rounds, second in even ones), with `yes`
+# keeping one core busy throughout. Prints each run's wall time, the
+# median speed-up per routine (older time / this build's, paired within
+# a round), and how often each verdict came out in this build's runs.
+# Expected verdicts: the merge sort N log N on every order; the insertion
+# sort N^2 on random and ascending (its worst); the quicksort N^2 on
+# ascending and N log N on random.
+# Usage: bash bench/profile_speed.sh OLD_BUILD [BUILD] [ROUNDS] [OLD_ROUNDS]
+#   OLD_BUILD: a Release build of the older version (e.g. 1.2.1, in a worktree of its commit):
+#     git worktree add ../v121 02f9c11 && cmake -S ../v121 -B ../v121/build-release -DCMAKE_BUILD_TYPE=Release &&
+#     cmake --build ../v121/build-release -j 2 --target sort_profile_merge_sort profile_insertion_sort profile_first_pivot_quicksort
+#   BUILD: this version's Release build (default build-release, --target bench and sort_profile_merge_sort)
+#   ROUNDS default 5; OLD_ROUNDS default 1 (version 1.2.1 takes minutes a run)
+set -euo pipefail
+old=$(cd "$1" && pwd)
+new=$(cd "${2:-build-release}" && pwd)
+rounds=${3:-5}
+old_rounds=${4:-1}
+work=$(mktemp -d)
+yes > /dev/null &
+busy=$!
+trap 'kill $busy 2> /dev/null; rm -rf "$work"' EXIT
+
+# Runs one profiler at its defaults in the scratch folder; prints its wall seconds.
+timed_run() {
+  local start end
+  start=$(date +%s.%N)
+  (cd "$work" && "$1" > "$2" 2> /dev/null) || true
+  end=$(date +%s.%N)
+  echo "$start $end" | awk '{printf "%.1f", $2 - $1}'
+}
+
+for routine in examples/sort_profile_merge_sort bench/profile_insertion_sort bench/profile_first_pivot_quicksort; do
+  name=$(basename "$routine")
+  for round in $(seq "$rounds"); do
+    old_time=-
+    if [ "$round" -le "$old_rounds" ] && [ $((round % 2)) -eq 1 ]; then old_time=$(timed_run "$old/$routine" "$work/old"); fi
+    new_time=$(timed_run "$new/$routine" "$work/new")
+    if [ "$round" -le "$old_rounds" ] && [ $((round % 2)) -eq 0 ]; then old_time=$(timed_run "$old/$routine" "$work/old"); fi
+    echo "time $name $round $old_time $new_time"
+    awk -v r="$name" '/^Growth of the CPU time/ {on = 1; next} on && /^$/ {on = 0}
+      on && /^  [a-z]/ {c = $2; for (i = 3; i <= NF && $i != "slope" && $i !~ /^\(/; i++) c = c " " $i; print "verdict", r, $1, c}' "$work/new"
+    grep -o 'your routine [0-9]*\.[0-9]*, the kit.s merge sort [0-9]*\.[0-9]*' "$work/new" | sed "s/^/layout $name /" || true
+  done
+done > "$work/all"
+echo "Wall seconds of each default run (older build, this build) under load:"
+awk '$1 == "time" {printf "  %-32s round %d: %8s s %8s s\n", $2, $3, $4, $5}' "$work/all"
+echo "Speed-up, older time over this build's in the same round (median per routine):"
+awk '$1 == "time" && $4 != "-" && $5 > 0 {print $2, $4 / $5}' "$work/all" | sort -k1,1 -k2,2g |
+  awk '{v[$1] = v[$1] " " $2; n[$1]++} END {for (r in v) {split(substr(v[r], 2), a, " "); printf "  %-32s %.1f x (%s)\n", r, a[int((n[r] + 1) / 2)], substr(v[r], 2)}}'
+echo "Layout ratios (the routine's, the merge sort's):"
+awk '$1 == "layout" {printf "  %-32s %s %s\n", $2, $5, $10}' "$work/all" | tr -d ','
+echo "Verdicts of this build's runs (count, routine, order, verdict):"
+awk '$1 == "verdict" {$1 = ""; print substr($0, 2)}' "$work/all" | sort | uniq -c
