@@ -55,14 +55,16 @@ void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>
   std::fprintf(Out, "\nGrowth of the CPU time per sort, against the kit's merge sort (N log N) on the same lists:\n"
                     "the slope of log2(time / merge sort's time) per doubling of the list reads 0 for N log N,\n"
                     "about -0.1 to -0.4 for N, about +0.9 for N^2, +1.9 for N^3 (see --help); the steps are\n"
-                    "that exponent from each size to the next, sizes 1,024 x 1, 1.5, 2, 3, 4, 6, ...\n");
+                    "that exponent from each size to the next, sizes 1,024 x 1, 1.5, 2, 3, 4, 6, ...; and the\n"
+                    "routine's time over the merge sort's at the largest size.\n");
+  Growth_Summary S = Summarise_Growth(R);
   for (int Order : Orders) {
     const std::vector<Growth_Point>& Points = R.Points[Order];
-    Growth_Verdict V = Judge_Growth(Points);
+    const Growth_Verdict& V = S.Verdict[Order];
     std::fprintf(Out, "  %-13s %-26s", Order_Name[Order], Verdict_Words(V).c_str());
     if (Points.size() >= 2) {
       if (V.Step.size() + 1 >= Fewest_Sizes) std::fprintf(Out, " slope %5.2f;", V.Slope);
-      std::fprintf(Out, " steps");
+      std::fprintf(Out, " %.2f x merge sort at %s; steps", S.Time_Ratio[Order], Size_Text(S.Largest[Order]).c_str());
       for (double Step : V.Step) std::fprintf(Out, " %.2f", Step);
       std::fprintf(Out, " (%s .. %s items)", Size_Text(Points.front().N).c_str(), Size_Text(Points.back().N).c_str());
     }
@@ -71,7 +73,8 @@ void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>
 }
 
 void Print_Layout(std::FILE* Out, const Series_Result& R) {
-  double Routine = Layout_Ratio(R.Layout.Sort), Reference = Layout_Ratio(R.Layout.Reference);
+  Growth_Summary S = Summarise_Growth(R);
+  double Routine = S.Routine_Layout_Ratio, Reference = S.Reference_Layout_Ratio;
   if (R.Layout.N == 0 || Routine == 0 || Reference == 0) return;
   std::fprintf(Out, "\nNode layout, %s order, %s items: the time on nodes linked in a random order of their\n"
                     "addresses over the time on the same nodes in allocation order (as a list is after it has\n"

@@ -183,6 +183,20 @@ double Layout_Ratio(const std::vector<double> (&Seconds)[Number_Of_Layouts]) {
   return Ordered > 0 && Scattered > 0 ? Scattered / Ordered : 0;
 }
 
+Growth_Summary Summarise_Growth(const Series_Result& R) {
+  Growth_Summary S{};
+  for (int Order = 0; Order < Number_Of_Orders; Order++) {
+    S.Verdict[Order] = Judge_Growth(R.Points[Order]);
+    if (R.Points[Order].empty()) continue;
+    const Growth_Point& Top = R.Points[Order].back();
+    S.Largest[Order] = Top.N;
+    S.Time_Ratio[Order] = Top.Reference_Seconds > 0 ? Top.Sort_Seconds / Top.Reference_Seconds : 0;
+  }
+  S.Routine_Layout_Ratio = Layout_Ratio(R.Layout.Sort);
+  S.Reference_Layout_Ratio = Layout_Ratio(R.Layout.Reference);
+  return S;
+}
+
 Series_Result Time_Series(const Series_Options& O) {
   Series_Result R{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0};
   std::vector<Order_Plan> Plans;

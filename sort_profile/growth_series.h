@@ -57,6 +57,19 @@ struct Series_Result {
 
 Series_Result Time_Series(const Series_Options& O);
 
+/* What a phase comes to, for the report and for a program that grades
+** many routines: per order, the verdict and the routine's time over the
+** merge sort's at the largest size timed (0 for an order not timed); and
+** the two layout ratios (0 when the layouts were not timed). */
+struct Growth_Summary {
+  Growth_Verdict Verdict[Number_Of_Orders];
+  int64_t Largest[Number_Of_Orders];
+  double Time_Ratio[Number_Of_Orders];
+  double Routine_Layout_Ratio, Reference_Layout_Ratio;
+};
+
+Growth_Summary Summarise_Growth(const Series_Result& R);
+
 /* The median of the times, 0 for none. */
 double Median_Seconds(std::vector<double> Seconds);
 

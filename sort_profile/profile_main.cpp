@@ -170,6 +170,35 @@ int Sweep(const Profile_Options& O, Staged_File& Chart) {
   return R.Any ? 0 : 1;
 }
 
+/* What --help says after the options: the table, the verdict, the
+** layout ratio, examples and exit status. */
+std::string Help_Footer(const std::string& Program) {
+  return "The table of every measurement: --benchmark_format=json writes it as JSON on standard output\n"
+         "(the report then goes to standard error); --benchmark_out=FILE writes it to FILE, as\n"
+         "--benchmark_out_format says (json, the default, or console). Google Benchmark's other\n"
+         "options are refused: the profiler times the sorts itself. Its note that the library was\n"
+         "built as DEBUG is about the distribution's build of it, not the sorts: one line says so.\n"
+         "The growth verdict: the median, over every pair of sizes, of the slope of\n"
+         "log2(time / merge sort's time) against log2(n) reads 0 for N log N, -0.1 to -0.4 for N,\n"
+         "+0.9 for N^2, +1.9 for N^3; the bands are N below -0.2, N log N -0.1 .. 0.4, N^2 0.6 .. 1.45,\n"
+         "N^3 above 1.65, and between two bands the verdict says it cannot decide. The routine and\n"
+         "the merge sort take turns on each list; rounds of timing go on (four at most) until no\n"
+         "verdict could move with its slope 0.05 either way.\n"
+         "The layout ratio: on random items at the largest size timed, the time on nodes linked in a\n"
+         "random order of their addresses over the time on nodes in allocation order, for the routine\n"
+         "and for the merge sort; the report says when the routine's is 1.25 times the merge sort's or\n"
+         "more (it suffers more), or that much less. A default run of a merge sort takes about 10 s\n"
+         "on two cores; an N^2 routine longer, mostly in the correctness phase.\n"
+         "Examples:\n"
+         "  " + Program + " --k 10 --x 32\n"
+         "  " + Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
+         "  " + Program + " --orders random --table\n"
+         "  " + Program + " --sweep --sweep-k 6,12 --sweep-x 0,16,32,64,128 --svg sweep.svg\n"
+         "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed or\n"
+         "looped while timed, no K and X sorted in a sweep, or a file could not be written; 2 bad\n"
+         "options.";
+}
+
 /* Every option, with its range and its help. */
 void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.allow_extras();
@@ -213,30 +242,7 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.add_option("--svg", O.SVG, "also draw the growth (or, with --sweep, the K x X table) in this SVG file");
   App.add_flag("--table", O.Table, "after the report, every measurement as Google Benchmark's table");
   App.set_version_flag("--version", O.Program + " (ZOR kit) " ZOR_KIT_VERSION);
-  App.footer("The table of every measurement: --benchmark_format=json writes it as JSON on standard output\n"
-             "(the report then goes to standard error); --benchmark_out=FILE writes it to FILE, as\n"
-             "--benchmark_out_format says (json, the default, or console). Google Benchmark's other\n"
-             "options are refused: the profiler times the sorts itself. Its note that the library was\n"
-             "built as DEBUG is about the distribution's build of it, not the sorts: one line says so.\n"
-             "The growth verdict: the median, over every pair of sizes, of the slope of\n"
-             "log2(time / merge sort's time) against log2(n) reads 0 for N log N, -0.1 to -0.4 for N,\n"
-             "+0.9 for N^2, +1.9 for N^3; the bands are N below -0.2, N log N -0.1 .. 0.4, N^2 0.6 .. 1.45,\n"
-             "N^3 above 1.65, and between two bands the verdict says it cannot decide. The routine and\n"
-             "the merge sort take turns on each list; rounds of timing go on (four at most) until no\n"
-             "verdict could move with its slope 0.05 either way.\n"
-             "The layout ratio: on random items at the largest size timed, the time on nodes linked in a\n"
-             "random order of their addresses over the time on nodes in allocation order, for the routine\n"
-             "and for the merge sort; the report says when the routine's is 1.25 times the merge sort's or\n"
-             "more (it suffers more), or that much less. A default run of a merge sort takes about 10 s\n"
-             "on two cores; an N^2 routine longer, mostly in the correctness phase.\n"
-             "Examples:\n"
-             "  " + O.Program + " --k 10 --x 32\n"
-             "  " + O.Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
-             "  " + O.Program + " --orders random --table\n"
-             "  " + O.Program + " --sweep --sweep-k 6,12 --sweep-x 0,16,32,64,128 --svg sweep.svg\n"
-             "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed or\n"
-             "looped while timed, no K and X sorted in a sweep, or a file could not be written; 2 bad\n"
-             "options.");
+  App.footer(Help_Footer(O.Program));
 }
 
 /* The options, checked together; a bad one ends the run with exit

@@ -124,6 +124,7 @@ TEST_F(Sort_Profile, ReportLeadsWithCorrectnessVerdictsLayoutAndTime) {
     std::string Text = R.Out.substr(Line + 1, R.Out.find('\n', Line + 1) - Line - 1);
     EXPECT_NE(Text.find(" slope "), std::string::npos) << Text;
     EXPECT_NE(Text.find(" (1Ki .. 16Ki items)"), std::string::npos) << Text;
+    EXPECT_NE(Text.find(" x merge sort at 16Ki; steps "), std::string::npos) << Text;
     // Nine sizes, 1Ki, 1.5Ki, 2Ki, 3Ki, ... 16Ki: eight steps between them.
     size_t First = Text.find("; steps ") + 8;
     std::string Steps = Text.substr(First, Text.find(" (") - First);
