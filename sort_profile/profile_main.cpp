@@ -188,7 +188,7 @@ std::string Help_Footer(const std::string& Program) {
          "random order of their addresses over the time on nodes in allocation order, for the routine\n"
          "and for the merge sort; the report says when the routine's is 1.25 times the merge sort's or\n"
          "more (it suffers more), or that much less. A default run of a merge sort takes about 10 s\n"
-         "on two cores; an N^2 routine longer, mostly in the correctness phase.\n"
+         "on two quiet cores; an N^2 routine longer, mostly in the correctness phase.\n"
          "Examples:\n"
          "  " + Program + " --k 10 --x 32\n"
          "  " + Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
