@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ struct Sandbox_Limits {
   int64_t File_Bytes;     // the size of any one file it writes
   int Open_Files;         // descriptors per process
   int64_t Output_Bytes;   // bytes on standard output and standard error together
+  double Silence_Seconds; // wall-clock time without a byte on standard output, for a run that
+                          // reports as it works (a quiet one has not returned)
 };
 
 /* The limits a user's program gets unless told otherwise. */
@@ -58,6 +61,12 @@ struct Sandbox_Request {
   size_t Kept_Out = SIZE_MAX;         // how much of standard output to keep, the last bytes
   size_t Kept_Err = SIZE_MAX;         // the same for standard error
   Sandbox_Limits Limits{};
+  /* For a run that reports as it works: each piece of standard output as
+  ** it arrives (Out still keeps what Kept_Out says), and about once a
+  ** second the seconds since the run began. Both are called on the thread
+  ** that called Run_Contained, while it watches the run. */
+  std::function<void(const char* Bytes, size_t Count)> Hear_Out;
+  std::function<void(double Seconds)> Waiting;
 };
 
 enum Sandbox_Ending {
@@ -65,6 +74,7 @@ enum Sandbox_Ending {
   Sandbox_Killed,            // ended by Signal, not by a limit
   Sandbox_Cpu_Limit,         // "time limit"
   Sandbox_Wall_Limit,        // "wall-time limit"
+  Sandbox_Silence_Limit,     // no output for Silence_Seconds: "did not return"
   Sandbox_Memory_Limit,
   Sandbox_Output_Limit,      // standard output and error together
   Sandbox_File_Limit,        // a file past File_Bytes (named an output limit too)
@@ -98,6 +108,18 @@ bool Sandbox_Boxed();
 /* Ends every run in progress and refuses new ones; returns once none is
 ** left running (or after a few seconds). For a tool that is told to stop. */
 void Sandbox_Stop_All();
+
+/* Whether Sandbox_Stop_All was called: a run that ended since was ended
+** by the stop, not by anything it did. */
+bool Sandbox_Stopping();
+
+/* For a tool whose runs a user may interrupt: SIGINT, SIGTERM and SIGHUP
+** (those not ignored) are held in every thread and taken by one, which
+** calls Stop (to end the runs and remove what the tool made), then
+** Sandbox_Finish, and then ends the process as the signal would have,
+** through a handler of the signal's if the tool set one. Call before any
+** other thread starts. */
+void Sandbox_Stop_On_Signals(std::function<void()> Stop);
 
 /* Removes what Sandbox_Start made (cgroups, copies); call after the last run. */
 void Sandbox_Finish();

@@ -2,8 +2,9 @@
 ** sandbox_run.cpp
 ** One run: fork (the child's side is in sandbox_child.cpp), then a watch
 ** until the run ends: standard input fed, standard output and error
-** drained and counted, the wall clock, the cgroup's CPU time, and a
-** reader waiting for input that will never come. Whatever ends the run,
+** drained and counted (and standard output passed on as it comes, for a
+** run that reports as it works), the wall clock, the silence, the
+** cgroup's CPU time, and a reader waiting for input that will never come. Whatever ends the run,
 ** everything it started is killed and reaped before Run_Contained
 ** returns. Runs happen on several threads at once: every descriptor
 ** opened here is close-on-exec.
@@ -44,8 +45,10 @@ std::atomic<pid_t> Children[Sandbox_Slots];
 std::atomic<bool> Stopping{false};
 
 /* How often a run is looked at while nothing happens on its pipes: for
-** the cgroup's CPU time and for a reader waiting for input. */
+** the cgroup's CPU time, a reader waiting for input, the silence and the
+** caller's progress. */
 constexpr int Tick_Milliseconds = 25;
+constexpr auto Waiting_Every = std::chrono::seconds(1);
 /* A program is not taken for waiting on its input before this. */
 constexpr auto Settle = std::chrono::milliseconds(50);
 
@@ -75,16 +78,22 @@ struct Watch {
   ino_t Input_Pipe = 0;
   size_t Input_Written = 0;
   int64_t Output_Total = 0;
-  Clock::time_point Started;
+  Clock::time_point Started, Last_Heard, Last_Waiting;  // Last_Heard: the last byte on standard output
   Sandbox_Result Result;
   bool Ended_By_Us = false;
 };
 
-bool Read_Some(Watch& W, int& Fd, std::string& Kept, size_t Most) {
+bool Read_Some(Watch& W, int& Fd, bool Standard_Output) {
   char Buffer[65536];
   ssize_t Got = read(Fd, Buffer, sizeof Buffer);
   if (Got > 0) {
-    Keep(Kept, Buffer, static_cast<size_t>(Got), Most);
+    if (Standard_Output) {
+      Keep(W.Result.Out, Buffer, static_cast<size_t>(Got), W.Request->Kept_Out);
+      W.Last_Heard = Clock::now();
+      if (W.Request->Hear_Out) W.Request->Hear_Out(Buffer, static_cast<size_t>(Got));
+    } else {
+      Keep(W.Result.Err, Buffer, static_cast<size_t>(Got), W.Request->Kept_Err);
+    }
     W.Output_Total += Got;
     return true;
   }
@@ -186,12 +195,20 @@ void End_Early(Watch& W, Sandbox_Ending Ending) {
   End_Child(W.Child, false);
 }
 
-/* Looks at the run when nothing happened on its pipes for a while. */
-void Look_At(Watch& W) {
+/* Looks at the run: its clocks each time round, and when nothing
+** happened on its pipes for a while (Idle), what costs a read or two. */
+void Look_At(Watch& W, bool Idle) {
   const Sandbox_Limits& L = W.Request->Limits;
   auto Now = Clock::now();
   if (L.Wall_Seconds > 0 && Now - W.Started >= std::chrono::duration<double>(L.Wall_Seconds))
     return End_Early(W, Sandbox_Wall_Limit);
+  if (L.Silence_Seconds > 0 && Now - W.Last_Heard >= std::chrono::duration<double>(L.Silence_Seconds))
+    return End_Early(W, Sandbox_Silence_Limit);
+  if (W.Request->Waiting && Now - W.Last_Waiting >= Waiting_Every) {
+    W.Last_Waiting = Now;
+    W.Request->Waiting(std::chrono::duration<double>(Now - W.Started).count());
+  }
+  if (!Idle) return;
   if (State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)
     return End_Early(W, Sandbox_Cpu_Limit);
   if (W.Request->Input_Stays_Open && W.Input_Written == W.Request->Input.size() && Now - W.Started > Settle &&
@@ -206,7 +223,8 @@ int Poll_Timeout(const Watch& W) {
     auto Left = W.Started + std::chrono::duration<double>(L.Wall_Seconds) - Clock::now();
     Wait = std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(Left).count() + 1);
   }
-  if (State.Cgroup || W.Request->Input_Stays_Open) Wait = std::min<long long>(Wait, Tick_Milliseconds);
+  if (State.Cgroup || W.Request->Input_Stays_Open || L.Silence_Seconds > 0 || W.Request->Waiting)
+    Wait = std::min<long long>(Wait, Tick_Milliseconds);
   return static_cast<int>(Wait);
 }
 
@@ -227,13 +245,13 @@ void Watch_Run(Watch& W) {
       return End_Early(W, Sandbox_Not_Started);
     }
     bool Busy = false;
-    if (W.P.Out >= 0) Busy |= Read_Some(W, W.P.Out, W.Result.Out, W.Request->Kept_Out);
-    if (W.P.Err >= 0) Busy |= Read_Some(W, W.P.Err, W.Result.Err, W.Request->Kept_Err);
+    if (W.P.Out >= 0) Busy |= Read_Some(W, W.P.Out, true);
+    if (W.P.Err >= 0) Busy |= Read_Some(W, W.P.Err, false);
     if (L.Output_Bytes > 0 && W.Output_Total > L.Output_Bytes) return End_Early(W, Sandbox_Output_Limit);
     Feed_Input(W);
     pollfd Ended{W.Exited, POLLIN, 0};
     if (poll(&Ended, 1, 0) > 0) return;
-    if (!Busy || Ready == 0) Look_At(W);
+    Look_At(W, !Busy || Ready == 0);
   }
 }
 
@@ -248,8 +266,8 @@ void Drain(Watch& W) {
     if (W.P.Out >= 0) Fds[Count++] = {W.P.Out, POLLIN, 0};
     if (W.P.Err >= 0) Fds[Count++] = {W.P.Err, POLLIN, 0};
     if (poll(Fds, static_cast<nfds_t>(Count), 100) <= 0) continue;
-    if (W.P.Out >= 0) Read_Some(W, W.P.Out, W.Result.Out, W.Request->Kept_Out);
-    if (W.P.Err >= 0) Read_Some(W, W.P.Err, W.Result.Err, W.Request->Kept_Err);
+    if (W.P.Out >= 0) Read_Some(W, W.P.Out, true);
+    if (W.P.Err >= 0) Read_Some(W, W.P.Err, false);
   }
   for (std::string* Kept : {&W.Result.Out, &W.Result.Err}) {
     size_t Most = Kept == &W.Result.Out ? W.Request->Kept_Out : W.Request->Kept_Err;
@@ -262,10 +280,12 @@ void Drain(Watch& W) {
 Sandbox_State& Sandbox() { return State; }
 
 Sandbox_Limits Default_Sandbox_Limits() {
-  return Sandbox_Limits{10, 30, int64_t(1) << 30, 64, int64_t(64) << 20, 256, int64_t(16) << 20};
+  return Sandbox_Limits{10, 30, int64_t(1) << 30, 64, int64_t(64) << 20, 256, int64_t(16) << 20, 0};
 }
 
 bool Sandbox_Boxed() { return State.Boxed; }
+
+bool Sandbox_Stopping() { return Stopping.load(); }
 
 int Take_Slot() {
   if (Stopping.load()) return -1;
@@ -410,7 +430,7 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   sigemptyset(&Pipe_Signal);
   sigaddset(&Pipe_Signal, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &Pipe_Signal, &Before);
-  W.Started = Clock::now();
+  W.Started = W.Last_Heard = W.Last_Waiting = Clock::now();
   pid_t Child = fork();
   if (Child == 0) {
     if (State.Boxed) Become_Reaper(P);

@@ -89,6 +89,10 @@ std::string Sandbox_Verdict(const Sandbox_Result& R, const Sandbox_Limits& L) {
       std::snprintf(Text, sizeof Text, "hit the wall-time limit: still running after %g s, asleep or blocked",
                     L.Wall_Seconds);
       break;
+    case Sandbox_Silence_Limit:
+      std::snprintf(Text, sizeof Text, "did not return within %g s: silent that long (wall-clock time), asleep or blocked",
+                    L.Silence_Seconds);
+      break;
     case Sandbox_Memory_Limit: return "hit the memory limit of " + Bytes_Text(L.Memory_Bytes);
     case Sandbox_Output_Limit:
       return "hit the output limit: more than " + Bytes_Text(L.Output_Bytes) + " on standard output and error";

@@ -145,7 +145,7 @@ TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
 // Off, as the tests' runner uses it: the plain limits only, the exact
 // status, and input and output of any size.
 TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
-  Sandbox_Limits Limits{1, 60, 0, 0, 1 << 20, 64, 4 << 20};
+  Sandbox_Limits Limits{1, 60, 0, 0, 1 << 20, 64, 4 << 20, 0};
   const Ending_Case Cases[] = {
       {"exit 139 is an exit", {"/bin/sh", "-c", "exit 139"}, Sandbox_Exited, 139},
       {"abort", {"/bin/sh", "-c", "kill -ABRT $$"}, Sandbox_Killed, SIGABRT},
@@ -172,6 +172,58 @@ TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
   Sandbox_Result Kept = Run_Contained(Tail);
   EXPECT_EQ(Kept.Out, "end\n");
   EXPECT_EQ(Kept.Err, "last\n");
+}
+
+// A run that reports as it works, off and boxed: its standard output is
+// heard as it comes, up to the last line before it exits; it is ended
+// once it has said nothing on standard output for the silence limit
+// (counted from its last word, not from its start; standard error does
+// not count); and the caller hears about once a second while it runs.
+TEST_F(Sandbox_Test, ARunThatReportsIsHeardAndEndedWhenSilent) {
+  struct Case {
+    std::string Name, Script;
+    Sandbox_Ending Ending;
+    std::string Heard;
+  };
+  const Case Cases[] = {
+      {"talks, then falls silent", "echo one; sleep 0.2; echo two; sleep 60", Sandbox_Silence_Limit, "one\ntwo\n"},
+      {"talks often, longer than the limit", "for i in 1 2 3 4 5 6 7 8; do echo $i; sleep 0.5; done", Sandbox_Exited,
+       "1\n2\n3\n4\n5\n6\n7\n8\n"},
+      {"talks on standard error only", "for i in $(seq 100); do echo $i >&2; sleep 0.2; done", Sandbox_Silence_Limit,
+       ""},
+      {"says its last word as it exits", "echo last", Sandbox_Exited, "last\n"},
+  };
+  Sandbox_Limits Limits = Default_Sandbox_Limits();
+  Limits.Wall_Seconds = 120, Limits.Silence_Seconds = 3;
+  for (Sandbox_Mode Mode : {Sandbox_Off, Sandbox_Required}) {
+    std::string Said, Refusal;
+    if (Mode == Sandbox_Required && !Box_Or_Skip()) continue;
+    if (Mode == Sandbox_Off) Sandbox_Start(Mode, &Said, &Refusal);
+    for (const Case& C : Cases) {
+      SCOPED_TRACE(C.Name + (Mode == Sandbox_Off ? ", off" : ", boxed"));
+      std::string Heard;
+      std::vector<double> Waited;
+      Sandbox_Request Request;
+      Request.Command = {"/bin/sh", "-c", C.Script};
+      Request.Folder = Run_Folder;
+      Request.Kept_Out = 0;
+      Request.Limits = Limits;
+      Request.Hear_Out = [&Heard](const char* Bytes, size_t Count) { Heard.append(Bytes, Count); };
+      Request.Waiting = [&Waited](double Seconds) { Waited.push_back(Seconds); };
+      Sandbox_Result R = Run_Contained(Request);
+      EXPECT_EQ(R.Ending, C.Ending) << Sandbox_Verdict(R, Limits) << "\n" << R.Err;
+      EXPECT_EQ(Heard, C.Heard);
+      EXPECT_EQ(R.Out, "") << "nothing kept past Kept_Out";
+      EXPECT_TRUE(std::is_sorted(Waited.begin(), Waited.end()));
+      if (R.Wall_Seconds >= 2.5) {
+        EXPECT_GE(Waited.size(), 1u) << R.Wall_Seconds;
+      }
+      if (C.Ending == Sandbox_Silence_Limit) {
+        EXPECT_EQ(Sandbox_Verdict(R, Limits),
+                  "did not return within 3 s: silent that long (wall-clock time), asleep or blocked");
+      }
+    }
+  }
 }
 
 // A tool started with its standard streams closed still gives a run its
