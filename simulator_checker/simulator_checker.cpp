@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,7 +17,6 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,33 +64,6 @@ std::string Resolve_Program(const std::string& Name) {
     At = End + 1;
   }
   Trouble("PROGRAM " + Name + " is not found on PATH or is not executable");
-}
-
-/* The signals that stop a run: held in every thread, and taken by one
-** that ends the trials, removes every folder the run made, and then lets
-** the signal end the process as it would have. One the checker was
-** started ignoring (nohup's SIGHUP) stays ignored. */
-sigset_t Stop_Signals() {
-  sigset_t Set;
-  sigemptyset(&Set);
-  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction Now;
-    if (sigaction(Signal, nullptr, &Now) == 0 && Now.sa_handler != SIG_IGN) sigaddset(&Set, Signal);
-  }
-  return Set;
-}
-
-void Watch_For_Stop(std::string Scratch) {
-  sigset_t Set = Stop_Signals();
-  int Signal = 0;
-  if (sigwait(&Set, &Signal) != 0) return;
-  Stop_Trials();
-  Remove_Tree(Scratch);
-  Sandbox_Finish();
-  std::signal(Signal, SIG_DFL);
-  pthread_sigmask(SIG_UNBLOCK, &Set, nullptr);
-  raise(Signal);
-  _exit(128 + Signal);
 }
 
 /* Runs the battery on Jobs threads and returns the first failing trial in
@@ -355,9 +326,12 @@ int main(int Argc, char** Argv) {
   Options O = Take_Options(Argc, Argv);
   if (O.Tier_Only) Say_Tier(O);
   Program_Under_Test Program = Prepare(O);
-  sigset_t Stop = Stop_Signals();
-  pthread_sigmask(SIG_BLOCK, &Stop, nullptr);
-  std::thread(Watch_For_Stop, Program.Scratch).detach();
+  /* Stopped, the checker ends the trials and removes every folder the
+  ** run made before the signal ends it. */
+  Sandbox_Stop_On_Signals([Scratch = Program.Scratch]() {
+    Stop_Trials();
+    Remove_Tree(Scratch);
+  });
   std::string Said, Refusal;
   if (!Sandbox_Start(Mode_Named(O.Sandbox), &Said, &Refusal)) {
     Remove_Tree(Program.Scratch);
