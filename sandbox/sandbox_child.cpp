@@ -160,12 +160,13 @@ void Add_Limit(Child_Plan& P, int Resource, rlim_t Soft, rlim_t Hard) {
   P.Limits[P.Limit_Count++] = Limit_Of{Resource, Soft, Hard};
 }
 
-/* The limits set before exec. In the box without a cgroup, memory is
-** limited per process by its address space (a cgroup counts the whole
-** run instead, and an address-space limit would stop runtimes that
-** reserve much more than they use); the process limit binds only a user
-** id of the run's own, and stands above the cgroup's so that the cgroup,
-** which counts what it refused, trips first. */
+/* The limits set before exec; off, only those of time and file size.
+** In the box without a cgroup, memory is limited per process by its
+** address space (a cgroup counts the whole run instead, and an
+** address-space limit would stop runtimes that reserve much more than
+** they use); the process limit binds only a user id of the run's own,
+** and stands above the cgroup's so that the cgroup, which counts what
+** it refused, trips first. */
 void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
   Add_Limit(P, RLIMIT_CORE, 0, 0);
   if (L.Cpu_Seconds > 0) {
@@ -173,7 +174,9 @@ void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
     Add_Limit(P, RLIMIT_CPU, Seconds, Seconds + 1);
   }
   if (L.File_Bytes > 0) Add_Limit(P, RLIMIT_FSIZE, rlim_t(L.File_Bytes), rlim_t(L.File_Bytes));
-  if (L.Open_Files > 0) Add_Limit(P, RLIMIT_NOFILE, rlim_t(L.Open_Files), rlim_t(L.Open_Files));
+  /* Off, a run is a plain child: valgrind, for one, refuses any change of
+  ** this limit in the programs it follows. */
+  if (Contained && L.Open_Files > 0) Add_Limit(P, RLIMIT_NOFILE, rlim_t(L.Open_Files), rlim_t(L.Open_Files));
   if (Contained && L.Memory_Bytes > 0 && !Sandbox().Cgroup)
     Add_Limit(P, RLIMIT_AS, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));
   if (Contained && L.Processes > 0 && P.Uid != 0) {

@@ -73,7 +73,7 @@ struct Watch {
   const Sandbox_Request* Request = nullptr;
   int Slot = -1;
   pid_t Child = 0;
-  int Exited = -1;  // a pidfd of the child, readable once it has ended
+  int Exited = -1;  // a pidfd of the child, readable once it has ended; -1 where there is none
   Pipes P;
   ino_t Input_Pipe = 0;
   size_t Input_Written = 0;
@@ -216,6 +216,18 @@ void Look_At(Watch& W, bool Idle) {
     return End_Early(W, Sandbox_Waiting_For_Input);
 }
 
+/* Whether the child has ended, left for Finish_Run to reap. Without a
+** pidfd (a kernel before 5.3, or valgrind, which knows no pidfd_open)
+** the child is asked each tick instead. */
+bool Has_Ended(const Watch& W) {
+  if (W.Exited >= 0) {
+    pollfd Ended{W.Exited, POLLIN, 0};
+    return poll(&Ended, 1, 0) > 0;
+  }
+  siginfo_t Info{};
+  return waitid(P_PID, static_cast<id_t>(W.Child), &Info, WEXITED | WNOHANG | WNOWAIT) == 0 && Info.si_pid != 0;
+}
+
 int Poll_Timeout(const Watch& W) {
   const Sandbox_Limits& L = W.Request->Limits;
   long long Wait = 3600 * 1000;
@@ -223,7 +235,7 @@ int Poll_Timeout(const Watch& W) {
     auto Left = W.Started + std::chrono::duration<double>(L.Wall_Seconds) - Clock::now();
     Wait = std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(Left).count() + 1);
   }
-  if (State.Cgroup || W.Request->Input_Stays_Open || L.Silence_Seconds > 0 || W.Request->Waiting)
+  if (State.Cgroup || W.Request->Input_Stays_Open || L.Silence_Seconds > 0 || W.Request->Waiting || W.Exited < 0)
     Wait = std::min<long long>(Wait, Tick_Milliseconds);
   return static_cast<int>(Wait);
 }
@@ -235,7 +247,7 @@ void Watch_Run(Watch& W) {
   while (!W.Ended_By_Us) {
     pollfd Fds[4];
     int Count = 0;
-    Fds[Count++] = {W.Exited, POLLIN, 0};
+    if (W.Exited >= 0) Fds[Count++] = {W.Exited, POLLIN, 0};
     if (W.P.Out >= 0) Fds[Count++] = {W.P.Out, POLLIN, 0};
     if (W.P.Err >= 0) Fds[Count++] = {W.P.Err, POLLIN, 0};
     if (W.P.In >= 0 && W.Input_Written < W.Request->Input.size()) Fds[Count++] = {W.P.In, POLLOUT, 0};
@@ -249,8 +261,7 @@ void Watch_Run(Watch& W) {
     if (W.P.Err >= 0) Busy |= Read_Some(W, W.P.Err, false);
     if (L.Output_Bytes > 0 && W.Output_Total > L.Output_Bytes) return End_Early(W, Sandbox_Output_Limit);
     Feed_Input(W);
-    pollfd Ended{W.Exited, POLLIN, 0};
-    if (poll(&Ended, 1, 0) > 0) return;
+    if (Has_Ended(W)) return;
     Look_At(W, !Busy || Ready == 0);
   }
 }
@@ -445,8 +456,7 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
     Register_Child(Slot, Child);
     W.Child = Child;
     W.Exited = static_cast<int>(syscall(SYS_pidfd_open, Child, 0));
-    if (W.Exited >= 0) Watch_Run(W);
-    else End_Early(W, Sandbox_Not_Started), W.Result.Detail = std::string("cannot watch the run: ") + std::strerror(errno);
+    Watch_Run(W);
     Finish_Run(W, &Status, &Out_Of_Memory, &Refused_Processes, Marks);
     if (read(W.P.Exec_Error, &Exec_Errno, sizeof Exec_Errno) != sizeof Exec_Errno) Exec_Errno = 0;
     Classify(W, Status, Exec_Errno, Out_Of_Memory, Refused_Processes);
