@@ -12,7 +12,7 @@
 
 #include "common/item_file.h"
 #include "common/progress_line.h"
-#include "sort_profile/child_run.h"
+#include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 
 namespace {
@@ -22,22 +22,35 @@ const uint32_t Random_Seeds[] = {1, 2, 3};
 
 }  // namespace
 
-Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X, double Time_Limit,
+Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X, const Sandbox_Limits& Limits,
                      const std::function<void(double Seconds)>& Waiting) {
+  std::vector<std::string> Words = {Case_Phase};
+  for (double Number : {double(Order), double(Size), double(Seed), double(K), double(X)})
+    Words.push_back(Child_Word(Number));
   std::string Verdict;
-  Child_Outcome O = Run_In_Child(
-      [&](const std::function<void(const std::string&)>& Line) {
-        bool Scattered = Order == Order_Random && Seed == Scattered_Seed;
-        Laid_Out_List L = Lay_Out_List(Items_In_Order(Order, Size, Seed), Scattered ? Layout_Scattered : Layout_Allocation,
-                                       Seed);
-        Sort_Singly_Linked_List(&L.Head, K, X);
-        std::string Fault = Check_List(L).Fault;
-        Line(Fault.empty() ? "ok" : Fault);
-      },
-      Time_Limit, [&Verdict](const std::string& Line) { Verdict = Line; }, Waiting);
-  if (Verdict == "ok" && O.Exited) return Case_Result{true, ""};
+  Sandbox_Result R = Run_Child(Words, Limits, [&Verdict](const std::string& Line) { Verdict = Line; }, Waiting);
+  if (Verdict == "ok" && R.Ending == Sandbox_Exited && R.Status == 0) return Case_Result{true, ""};
   if (!Verdict.empty() && Verdict != "ok") return Case_Result{false, Verdict};
-  return Case_Result{false, Child_Fault(O, Time_Limit)};
+  return Case_Result{false, Child_Fault(R, Limits, 0)};
+}
+
+bool Case_Child(const std::vector<std::string>& Words) {
+  double Number[5];
+  if (Words.size() != 6 || !Child_Numbers(Words, 1, 5, Number) || Number[0] < 0 || Number[0] >= double(Number_Of_Orders) ||
+      Number[1] < 0)
+    return false;
+  int Order = static_cast<int>(Number[0]);
+  auto Seed = static_cast<uint32_t>(Number[2]);
+  bool Scattered = Order == Order_Random && Seed == Scattered_Seed;
+  Laid_Out_List L = Lay_Out_List(Items_In_Order(Order, static_cast<int64_t>(Number[1]), Seed),
+                                 Scattered ? Layout_Scattered : Layout_Allocation, Seed);
+  Sort_Singly_Linked_List(&L.Head, static_cast<int32_t>(Number[3]), static_cast<int32_t>(Number[4]));
+  std::string Fault = Check_List(L).Fault;
+  Child_Line(Fault.empty() ? "ok" : Fault);
+  /* Every node laid out, wherever the routine left it: under a leak
+  ** checker, what is lost then is what the routine made. */
+  Free_List(L);
+  return true;
 }
 
 bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
@@ -58,7 +71,7 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
                              static_cast<long long>(Size), Took);
         };
         Show(0);
-        Case_Result R = Run_Case(Order, Size, Seed, O.K, O.X, O.Time_Limit, Show);
+        Case_Result R = Run_Case(Order, Size, Seed, O.K, O.X, O.Limits, Show);
         Clear_Progress_Line(&P);
         if (!R.Passed) {
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);

@@ -1,6 +1,6 @@
 /*
 ** growth_series.cpp
-** The timing child and what it tells the parent.
+** The timing child, a round at a time, and what it tells the parent.
 **
 ** The routine and the reference sort the same list one right after the
 ** other, put back as laid out before each sort (outside the timed part),
@@ -10,18 +10,19 @@
 ** twice, which is where a fixed minimum time per size went before. The
 ** child sends a line before every sort of the routine, so a crash names
 ** the order and size it happened at, and one line per pair of sorts;
-** the parent keeps the times and, between rounds, judges.
+** the parent keeps the times and, between rounds, judges. The child
+** limits each sort's CPU time itself: the sandbox's limit would count the
+** whole round.
 */
 #include "sort_profile/growth_series.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <sstream>
 
 #include "common/progress_line.h"
-#include "sort_profile/child_run.h"
+#include "sort_profile/profile_child.h"
 #include "sort_profile/reference_merge_sort.h"
 
 namespace {
@@ -40,21 +41,17 @@ constexpr int Most_Rounds = 4;
 constexpr double Layout_Share = 0.3;
 constexpr int Fewest_Layout_Sets = 2, Most_Layout_Sets = 9;
 
-using Line_Sender = std::function<void(const std::string&)>;
-
-double CPU_Seconds() {
-  timespec Now;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Now);
-  return double(Now.tv_sec) + double(Now.tv_nsec) * 1e-9;
-}
-
-/* One sort of the list as laid out: the routine's or the reference's. */
-double Time_Sort(Laid_Out_List& L, bool Reference, int32_t K, int32_t X) {
+/* One sort of the list as laid out, the routine's or the reference's,
+** under the time limit of one sort. */
+double Time_Sort(Laid_Out_List& L, bool Reference, const Series_Options& O) {
   Reset_List(L);
-  double Started = CPU_Seconds();
+  Limit_Sort_Cpu(O.Limits.Cpu_Seconds);
+  double Started = Process_Cpu_Seconds();
   if (Reference) Reference_Merge_Sort(&L.Head);
-  else Sort_Singly_Linked_List(&L.Head, K, X);
-  return CPU_Seconds() - Started;
+  else Sort_Singly_Linked_List(&L.Head, O.K, O.X);
+  double Took = Process_Cpu_Seconds() - Started;
+  Limit_Sort_Cpu(0);
+  return Took;
 }
 
 /* What a round asks of one order: grow its sizes (round one), or time
@@ -66,26 +63,26 @@ struct Order_Plan {
 
 /* Times pairs at one size until its share is spent; false when the
 ** routine's first sort there took longer than the budget. */
-bool Time_Size(const Series_Options& O, int Order, int64_t N, const Line_Sender& Line) {
+bool Time_Size(const Series_Options& O, int Order, int64_t N) {
   Laid_Out_List L = Lay_Out_List(Items_In_Order(Order, N, 1));
   double Spent = 0, First = 0;
   char Text[120];
   for (int Pair = 0; Pair < Most_Pairs && (Pair == 0 || (Spent < Size_Share && First <= O.Budget)); Pair++) {
     std::snprintf(Text, sizeof Text, "sorting %d %lld", Order, static_cast<long long>(N));
-    Line(Text);
-    double Sort = Time_Sort(L, false, O.K, O.X);
-    double Reference = Time_Sort(L, true, O.K, O.X);
+    Child_Line(Text);
+    double Sort = Time_Sort(L, false, O);
+    double Reference = Time_Sort(L, true, O);
     if (Pair == 0) First = Sort;
     Spent += Sort + Reference;
     std::snprintf(Text, sizeof Text, "pair %d %lld %.9g %.9g", Order, static_cast<long long>(N), Sort, Reference);
-    Line(Text);
+    Child_Line(Text);
   }
   Free_List(L);
   return First <= O.Budget;
 }
 
 /* The same items in both layouts, four sorts a set, in alternation. */
-void Time_Layouts(const Series_Options& O, int Order, int64_t N, const Line_Sender& Line) {
+void Time_Layouts(const Series_Options& O, int Order, int64_t N) {
   std::vector<int32_t> Items = Items_In_Order(Order, N, 1);
   Laid_Out_List Lists[Number_Of_Layouts] = {Lay_Out_List(Items, Layout_Allocation),
                                             Lay_Out_List(Items, Layout_Scattered)};
@@ -94,34 +91,63 @@ void Time_Layouts(const Series_Options& O, int Order, int64_t N, const Line_Send
   for (int Set = 0; Set < Most_Layout_Sets && (Set < Fewest_Layout_Sets || Spent < Layout_Share); Set++)
     for (int Layout = 0; Layout < Number_Of_Layouts; Layout++) {
       std::snprintf(Text, sizeof Text, "sorting %d %lld", Order, static_cast<long long>(N));
-      Line(Text);
-      double Sort = Time_Sort(Lists[Layout], false, O.K, O.X);
-      double Reference = Time_Sort(Lists[Layout], true, O.K, O.X);
+      Child_Line(Text);
+      double Sort = Time_Sort(Lists[Layout], false, O);
+      double Reference = Time_Sort(Lists[Layout], true, O);
       Spent += Sort + Reference;
       std::snprintf(Text, sizeof Text, "layout %d %.9g %.9g", Layout, Sort, Reference);
-      Line(Text);
+      Child_Line(Text);
     }
   for (Laid_Out_List& L : Lists) Free_List(L);
 }
 
 /* One round in the child: every planned order, then, when asked, the
 ** layouts at the largest size of the layout order. */
-void Run_Round(const Series_Options& O, const std::vector<Order_Plan>& Plans, int Layout_Order,
-               const Line_Sender& Line) {
+void Run_Round(const Series_Options& O, const std::vector<Order_Plan>& Plans, int Layout_Order) {
   int64_t Layout_Size = 0;
   for (const Order_Plan& P : Plans) {
     std::vector<int64_t> Sizes = P.Sizes.empty() ? Series_Sizes(O.Max_Items) : P.Sizes;
     for (int64_t N : Sizes) {
       if (P.Order == Layout_Order) Layout_Size = N;
-      if (!Time_Size(O, P.Order, N, Line) && P.Sizes.empty()) break;
+      if (!Time_Size(O, P.Order, N) && P.Sizes.empty()) break;
     }
   }
-  if (Layout_Size > 0) Time_Layouts(O, Layout_Order, Layout_Size, Line);
-  Line("done");
+  if (Layout_Size > 0) Time_Layouts(O, Layout_Order, Layout_Size);
+  Child_Line("done");
+}
+
+/* A round as a child's words: "round", K, X, the largest size, the
+** budget, the time limit of a sort and the layout order (-1 for none),
+** then a word per order: "ORDER" to grow its series, "ORDER:N,N,..." to
+** time those sizes again. */
+std::vector<std::string> Round_Words(const Series_Options& O, const std::vector<Order_Plan>& Plans, int Layout_Order) {
+  std::vector<std::string> Words = {Round_Phase};
+  for (double Number : {double(O.K), double(O.X), double(O.Max_Items), O.Budget, O.Limits.Cpu_Seconds,
+                        double(Layout_Order)})
+    Words.push_back(Child_Word(Number));
+  for (const Order_Plan& P : Plans) {
+    std::string Word = std::to_string(P.Order);
+    for (size_t I = 0; I < P.Sizes.size(); I++) Word += (I == 0 ? ":" : ",") + std::to_string(P.Sizes[I]);
+    Words.push_back(Word);
+  }
+  return Words;
+}
+
+/* One word of a round's plan, as Round_Words writes it. */
+bool Read_Plan(const std::string& Word, Order_Plan* P) {
+  std::istringstream In(Word);
+  char Separator = ':';
+  if (!(In >> P->Order) || P->Order < 0 || P->Order >= Number_Of_Orders) return false;
+  for (long long N; In >> Separator;) {
+    if (Separator != (P->Sizes.empty() ? ':' : ',') || !(In >> N) || N < 1) return false;
+    P->Sizes.push_back(N);
+  }
+  return In.eof();
 }
 
 /* What the parent keeps of a line from the child. */
-void Hear(const std::string& Text, Series_Result& R, bool& Done) {
+void Hear(const std::string& Text, Series_Result& R, bool& Done, bool& Over_Time) {
+  if (Text == Over_Time_Line) Over_Time = true;
   std::istringstream In(Text);
   std::string Kind;
   In >> Kind;
@@ -208,21 +234,18 @@ Series_Result Time_Series(const Series_Options& O) {
   Progress_Line P = Start_Progress_Line();
   while (!Plans.empty() && R.Rounds < Most_Rounds) {
     R.Rounds++;
-    bool Done = false;
+    bool Done = false, Over_Time = false;
     int Round = R.Rounds;
-    /* Lines come before each sort; the reference's sort follows the
-    ** routine's and never takes long, hence the few seconds more. */
-    Child_Outcome C = Run_In_Child(
-        [&](const Line_Sender& Line) { Run_Round(O, Plans, Round == 1 ? Layout_Order : -1, Line); },
-        O.Time_Limit + 5, [&](const std::string& Line) {
-          Hear(Line, R, Done);
-          if (R.Fault_Order >= 0)
-            Show_Progress_Line(&P, "timing, round %d: %s, %lld items", Round, Order_Name[R.Fault_Order],
-                               static_cast<long long>(R.Fault_Size));
-        });
+    Sandbox_Result C = Run_Child(Round_Words(O, Plans, Round == 1 ? Layout_Order : -1), Limits_Per_Sort(O.Limits),
+                                 [&](const std::string& Line) {
+                                   Hear(Line, R, Done, Over_Time);
+                                   if (R.Fault_Order >= 0)
+                                     Show_Progress_Line(&P, "timing, round %d: %s, %lld items", Round,
+                                                        Order_Name[R.Fault_Order], static_cast<long long>(R.Fault_Size));
+                                 });
     Clear_Progress_Line(&P);
-    if (!Done || !C.Exited || C.Status != 0) {
-      R.Fault = Child_Fault(C, O.Time_Limit);
+    if (!Done || C.Ending != Sandbox_Exited || C.Status != 0) {
+      R.Fault = Child_Fault(C, Limits_Per_Sort(O.Limits), Over_Time ? O.Limits.Cpu_Seconds : 0);
       return R;
     }
     Take_Medians(R);
@@ -231,4 +254,19 @@ Series_Result Time_Series(const Series_Options& O) {
   R.Finished = true;
   R.Fault_Order = -1;
   return R;
+}
+
+bool Round_Child(const std::vector<std::string>& Words) {
+  double Number[6];
+  if (!Child_Numbers(Words, 1, 6, Number) || Number[2] < 1) return false;
+  Series_Options O{static_cast<int32_t>(Number[0]), static_cast<int32_t>(Number[1]), static_cast<int64_t>(Number[2]),
+                   Number[3], Sandbox_Limits{}, {}};
+  O.Limits.Cpu_Seconds = Number[4];
+  std::vector<Order_Plan> Plans;
+  for (size_t I = 7; I < Words.size(); I++) {
+    Plans.push_back(Order_Plan{0, {}});
+    if (!Read_Plan(Words[I], &Plans.back())) return false;
+  }
+  Run_Round(O, Plans, static_cast<int>(Number[5]));
+  return true;
 }

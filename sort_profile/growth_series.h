@@ -4,8 +4,9 @@
 ** alternation on the same lists, sizes growing from 1,024 until one sort
 ** takes longer than the budget, one series per order; then, on one order,
 ** the same lists with their nodes scattered in memory. All of it runs in
-** child processes, so that a routine that crashes or loops at any size
-** is reported rather than taking the profiler down.
+** contained children (profile_child.h), one a round, so that a routine
+** that crashes or loops at any size is reported rather than taking the
+** profiler down.
 **
 ** Each size gets a share of time rather than a count of sorts; a round
 ** times every series once, and further rounds add sorts only to the
@@ -17,14 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "sandbox/sandbox.h"
 #include "sort_profile/growth_verdict.h"
 #include "sort_profile/profile_lists.h"
 
 struct Series_Options {
   int32_t K, X;
   int64_t Max_Items;
-  double Budget;      // a series stops growing once one sort of the routine takes longer
-  double Time_Limit;  // one sort may take this long before it counts as a loop
+  double Budget;          // a series stops growing once one sort of the routine takes longer
+  Sandbox_Limits Limits;  // its CPU time limit holds for each sort, its wall-time limit for
+                          // a child's silence between two of its lines
   std::vector<int> Orders;
 };
 
@@ -56,6 +59,11 @@ struct Series_Result {
 };
 
 Series_Result Time_Series(const Series_Options& O);
+
+/* The child's side: one round, Words being "round" and its parameters as
+** Time_Series passes them. False when they make no sense. */
+inline constexpr const char Round_Phase[] = "round";
+bool Round_Child(const std::vector<std::string>& Words);
 
 /* What a phase comes to, for the report and for a program that grades
 ** many routines: per order, the verdict and the routine's time over the

@@ -7,7 +7,8 @@
 ** the cost (growth_series.cpp, growth_verdict.cpp, growth_report.cpp,
 ** benchmark_table.cpp), or,
 ** with --sweep, the best K and X (sweep.cpp). Every run of the routine
-** happens in a child process (child_run.cpp).
+** happens in a contained child (profile_child.cpp): this program started
+** again with Child_Mode_Argument, which main hands to the phase named.
 */
 #include <algorithm>
 #include <cerrno>
@@ -34,6 +35,7 @@
 #include "sort_profile/correctness.h"
 #include "sort_profile/growth_report.h"
 #include "sort_profile/growth_series.h"
+#include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 #include "sort_profile/sweep.h"
 
@@ -42,7 +44,9 @@ namespace {
 struct Profile_Options {
   int32_t K = 0, X = 0;
   int64_t Max_Items = 1000000;
-  double Budget = 0.1, Time_Limit = 300;
+  double Budget = 0.1;
+  std::string Sandbox = "auto";
+  Sandbox_Limits Limits = Default_Sandbox_Limits();  // of each child; CPU and wall time as --time-limit says
   std::vector<std::string> Orders;
   bool Check_Only = false, Sweep = false, Table = false, Budget_Given = false;
   std::vector<int32_t> Sweep_K = {0, Max_K};
@@ -52,6 +56,10 @@ struct Profile_Options {
   std::string Benchmark_Format = "console", Benchmark_Out, Benchmark_Out_Format = "json";
   std::chrono::steady_clock::time_point Started = std::chrono::steady_clock::now();
 };
+
+/* The CPU time one sort may take, by default: an N^2 routine's 100,000
+** items take a few minutes. */
+constexpr double Default_Time_Limit = 300;
 
 /* A sweep sorts the largest list for every pair, so its budget is larger. */
 constexpr double Sweep_Budget = 1;
@@ -132,7 +140,7 @@ void Drop_Chart(const Profile_Options& O, Staged_File& Chart) {
 int Time_Growth(const Profile_Options& O, Staged_File& Chart) {
   bool JSON = O.Benchmark_Format == "json";
   std::vector<int> Orders = Chosen_Orders(O);
-  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Time_Limit, Orders};
+  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Limits, Orders};
   double Correctness_Seconds = Seconds_Since(O.Started);
   Series_Result R = Time_Series(S);
   std::FILE* Said = JSON ? stderr : stdout;
@@ -160,7 +168,7 @@ int Time_Growth(const Profile_Options& O, Staged_File& Chart) {
 }
 
 int Sweep(const Profile_Options& O, Staged_File& Chart) {
-  Sweep_Options S{O.Max_Items, {}, O.Sweep_X, O.Sweep_Repeats, O.Budget_Given ? O.Budget : Sweep_Budget};
+  Sweep_Options S{O.Max_Items, {}, O.Sweep_X, O.Sweep_Repeats, O.Budget_Given ? O.Budget : Sweep_Budget, O.Limits};
   for (int32_t K = O.Sweep_K[0]; K <= O.Sweep_K[1]; K++) S.K.push_back(K);
   Sweep_Result R = Run_Sweep(S, stdout);
   if (Chart.Out != nullptr) {
@@ -194,10 +202,19 @@ std::string Help_Footer(const std::string& Program) {
          "  " + Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
          "  " + Program + " --orders random --table\n"
          "  " + Program + " --sweep --sweep-k 6,12 --sweep-x 0,16,32,64,128 --svg sweep.svg\n"
-         "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed or\n"
-         "looped while timed, no K and X sorted in a sweep, or a file could not be written; 2 bad\n"
-         "options.";
+         "Each child sees only its own folder writable, has no network and runs under the limits\n"
+         "above (see sort_profile(3), SANDBOX); the routine's static constructors, which run before\n"
+         "main, run in the profiler itself, uncontained.\n"
+         "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed,\n"
+         "looped or hit a limit while timed, no K and X sorted in a sweep, or a file could not be\n"
+         "written; 2 bad options, or a sandbox that cannot be had (--sandbox required) or start.";
 }
+
+/* The limits given in other units than the sandbox's, until parsed. */
+struct Limit_Options {
+  double Wall = 0;  // 0: three times the time limit
+  int64_t Memory_Mib, File_Mib, Output_Mib;
+};
 
 /* Every option, with its range and its help. */
 void Describe_Options(CLI::App& App, Profile_Options& O) {
@@ -218,9 +235,6 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
                  "a pair whose sort takes longer is stopped (default 1 there)")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
-  App.add_option("--time-limit", O.Time_Limit, "seconds one sort may take before it counts as an endless loop")
-      ->capture_default_str()
-      ->check(CLI::Range(0.1, 86400.0));
   App.add_option("--orders", O.Orders, "only these orders, e.g. random,descending")
       ->delimiter(',')
       ->check(CLI::IsMember(std::vector<std::string>(std::begin(Order_Name), std::end(Order_Name))));
@@ -245,6 +259,48 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.footer(Help_Footer(O.Program));
 }
 
+/* The sandbox's options: its mode and the limits of each child. */
+void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Limit_Options& L) {
+  const char* Group = "Sandbox: each child contained (man sort_profile, SANDBOX)";
+  App.add_option("--sandbox", O.Sandbox,
+                 "auto: contain each child as far as this machine allows, and say what is missing;\n"
+                 "required: refuse to run (exit 2) unless every child is boxed; off: plain child processes")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"auto", "required", "off"}))
+      ->group(Group);
+  App.add_option("--time-limit", O.Limits.Cpu_Seconds,
+                 "seconds of CPU time one sort may take (a correctness case, or one sort while timing)\n"
+                 "before it counts as an endless loop (the time limit)")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 86400.0))
+      ->group(Group);
+  App.add_option("--wall-time-limit", L.Wall,
+                 "seconds of wall-clock time a correctness case may last, or one sort while timing or\n"
+                 "sweeping, asleep or blocked (default: 3 x --time-limit)")
+      ->check(CLI::Range(0.1, 259200.0))
+      ->group(Group);
+  App.add_option("--memory-limit", L.Memory_Mib, "MiB of memory a child may use")
+      ->capture_default_str()
+      ->check(CLI::Range(16, 1 << 20))
+      ->group(Group);
+  App.add_option("--process-limit", O.Limits.Processes, "processes and threads a child may have at once")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000))
+      ->group(Group);
+  App.add_option("--file-size-limit", L.File_Mib, "MiB any one file a child writes may reach")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20))
+      ->group(Group);
+  App.add_option("--open-file-limit", O.Limits.Open_Files, "files a child may have open at once")
+      ->capture_default_str()
+      ->check(CLI::Range(16, 65536))
+      ->group(Group);
+  App.add_option("--output-limit", L.Output_Mib, "MiB a child may write on standard output and error together")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20))
+      ->group(Group);
+}
+
 /* The options, checked together; a bad one ends the run with exit
 ** status 2, --help and --version with 0. */
 Profile_Options Take_Options(int Argc, char** Argv) {
@@ -254,7 +310,7 @@ Profile_Options Take_Options(int Argc, char** Argv) {
   CLI::App App{"Profiles the Sort_Singly_Linked_List linked into this program. First it sorts lists of\n"
                "sizes 0 .. 100,000 in every order (random from 3 seeds, the last on scattered nodes,\n"
                "ascending, descending, equal, few-distinct, organ-pipe, sawtooth, extremes), each in a\n"
-               "child process under a time limit, and stops at the first list left wrong: crashed,\n"
+               "contained child under a limit of CPU time, and stops at the first list left wrong: crashed,\n"
                "looping, a node lost, added or repeated, a cycle, out of order, not a permutation. Then\n"
                "it times it on lists of 1,024 items x 1, 1.5, 2, 3, 4, 6, ... up to --max-items, one\n"
                "series per order, in turn with the kit's own merge sort on the same lists, names the\n"
@@ -262,6 +318,9 @@ Profile_Options Take_Options(int Argc, char** Argv) {
                "allocation order.",
                O.Program};
   Describe_Options(App, O);
+  O.Limits.Cpu_Seconds = Default_Time_Limit;
+  Limit_Options L{0, O.Limits.Memory_Bytes >> 20, O.Limits.File_Bytes >> 20, O.Limits.Output_Bytes >> 20};
+  Describe_Sandbox_Options(App, O, L);
   try {
     App.parse(Argc, Argv);
     for (const std::string& Extra : App.remaining()) {
@@ -281,6 +340,10 @@ Profile_Options Take_Options(int Argc, char** Argv) {
   } catch (const CLI::ParseError& Error) {
     Refuse(O, Error.what());
   }
+  /* Far above the CPU time, for a machine shared with other work. */
+  O.Limits.Wall_Seconds = L.Wall > 0 ? L.Wall : 3 * O.Limits.Cpu_Seconds;
+  O.Limits.Memory_Bytes = L.Memory_Mib << 20, O.Limits.File_Bytes = L.File_Mib << 20;
+  O.Limits.Output_Bytes = L.Output_Mib << 20;
   return O;
 }
 
@@ -305,15 +368,11 @@ void Open_Outputs(const Profile_Options& O, Staged_File* Chart) {
   Abandon_Staged_File(&Probe);
 }
 
-}  // namespace
-
-int main(int Argc, char** Argv) {
-  Profile_Options O = Take_Options(Argc, Argv);
-  Staged_File Chart{nullptr, ""};
-  Open_Outputs(O, &Chart);
+/* The profile itself: correctness, then the timing or the sweep. */
+int Profile(const Profile_Options& O, Staged_File& Chart) {
   /* With JSON on standard output, the verdicts go beside it. */
   bool JSON = O.Benchmark_Format == "json";
-  Correctness_Options C{O.K, O.X, O.Max_Items, O.Time_Limit, Chosen_Orders(O), O.Keep_Failing};
+  Correctness_Options C{O.K, O.X, O.Max_Items, O.Limits, Chosen_Orders(O), O.Keep_Failing};
   if (!Check_Correctness(C, JSON ? stderr : stdout)) {
     Drop_Chart(O, Chart);
     return 1;
@@ -321,4 +380,40 @@ int main(int Argc, char** Argv) {
   if (O.Check_Only) return 0;
   if (O.Sweep) return Sweep(O, Chart);
   return Time_Growth(O, Chart);
+}
+
+/* A child: the work of the phase its first word names. */
+[[noreturn]] void Be_A_Child(int Argc, char** Argv) {
+  Begin_Child_Mode();
+  std::vector<std::string> Words(Argv + 2, Argv + Argc);
+  const struct {
+    const char* Phase;
+    bool (*Work)(const std::vector<std::string>&);
+  } Phases[] = {{Case_Phase, Case_Child}, {Round_Phase, Round_Child}, {Pair_Phase, Pair_Child}};
+  for (const auto& P : Phases)
+    if (!Words.empty() && Words[0] == P.Phase && P.Work(Words)) End_Child_Mode(true);
+  std::fprintf(stderr, "%s %s: no work of a child of the profiler\n", Argv[0], Child_Mode_Argument);
+  End_Child_Mode(false);
+}
+
+Sandbox_Mode Mode_Named(const std::string& Name) {
+  return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
+}
+
+}  // namespace
+
+int main(int Argc, char** Argv) {
+  if (Argc > 1 && std::strcmp(Argv[1], Child_Mode_Argument) == 0) Be_A_Child(Argc, Argv);
+  Profile_Options O = Take_Options(Argc, Argv);
+  Staged_File Chart{nullptr, ""};
+  Open_Outputs(O, &Chart);
+  std::string Said, Refusal;
+  if (!Start_Children(O.Program, Mode_Named(O.Sandbox), &Said, &Refusal)) {
+    Drop_Chart(O, Chart);
+    Refuse_And_Exit(O.Program.c_str(), Refusal.c_str());
+  }
+  std::fprintf(stderr, "%s: %s\n", O.Program.c_str(), Said.c_str());
+  int Status = Profile(O, Chart);
+  Finish_Children();
+  return Status;
 }

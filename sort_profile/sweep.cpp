@@ -1,29 +1,24 @@
 /*
 ** sweep.cpp
-** Each K and X in a child: it inherits the laid-out list (its first reset
-** copies the pages, outside the timed region), times each sort, checks
-** the list once, and sends each time; it stops itself after a sort past
-** the budget, and the parent stops one that never returns.
+** Each K and X in a child: it lays out the list (the same list in every
+** child: the same items, allocated in the same order by a fresh
+** process), times each sort, checks the list once, and sends each time;
+** it stops itself after a sort past the budget, and one that never
+** returns is ended by the CPU limit it set on the sort.
 */
 #include "sort_profile/sweep.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <ctime>
 #include <unistd.h>
 
 #include "chart/svg_chart.h"
 #include "common/progress_line.h"
-#include "sort_profile/child_run.h"
+#include "sort_profile/profile_child.h"
+#include "sort_profile/profile_lists.h"
 
 namespace {
-
-double CPU_Seconds() {
-  timespec Now;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Now);
-  return double(Now.tv_sec) + double(Now.tv_nsec) * 1e-9;
-}
 
 /* Whether the list holds its items in ascending order, all of them. */
 bool Ascends_Whole(const Laid_Out_List& L) {
@@ -47,32 +42,23 @@ bool Ties(const Pair_Timing& A, const Pair_Timing& B) { return A.Low <= B.High &
 
 }  // namespace
 
-Pair_Timing Time_Pair(Laid_Out_List& L, int32_t K, int32_t X, int32_t Repeats, double Budget) {
+Pair_Timing Time_Pair(const Sweep_Options& O, int32_t K, int32_t X) {
   std::vector<double> Times;
-  bool Wrong = false, Slow = false;
-  /* The budget is CPU time; the patience is wall time, with room for the
-  ** reset, the check and a machine busy with something else. */
-  Child_Outcome C = Run_In_Child(
-      [&](const std::function<void(const std::string&)>& Line) {
-        for (int32_t R = 0; R < Repeats; R++) {
-          Reset_List(L);
-          double Started = CPU_Seconds();
-          Sort_Singly_Linked_List(&L.Head, K, X);
-          double Took = CPU_Seconds() - Started;
-          if (R == 0 && !Ascends_Whole(L)) return Line("wrong");
-          Line("time " + std::to_string(Took));
-          if (Took > Budget) return;
-        }
-      },
-      Budget + 1.0,
-      [&](const std::string& Line) {
-        if (Line == "wrong") Wrong = true;
-        else if (Line.rfind("time ", 0) == 0) Times.push_back(std::stod(Line.substr(5)));
-      });
+  bool Wrong = false;
+  std::vector<std::string> Words = {Pair_Phase};
+  for (double Number : {double(O.Items), double(K), double(X), double(O.Repeats), O.Budget})
+    Words.push_back(Child_Word(Number));
+  bool Cut = false;  // a sort past the budget, ended by the child, or one that never returned
+  Sandbox_Result C = Run_Child(Words, Limits_Per_Sort(O.Limits), [&](const std::string& Line) {
+    if (Line == "wrong") Wrong = true;
+    else if (Line == Over_Time_Line) Cut = true;
+    else if (Line.rfind("time ", 0) == 0) Times.push_back(std::strtod(Line.c_str() + 5, nullptr));
+  });
   Pair_Timing T{0, 0, 0, false, false};
-  Slow = C.Timed_Out || (!Times.empty() && Times.back() > Budget);
+  Cut |= C.Ending == Sandbox_Silence_Limit;
+  bool Slow = Cut || (!Times.empty() && Times.back() > O.Budget);
   T.Slow = Slow && !Wrong;
-  T.Wrong = Wrong || (!Slow && (C.Signal != 0 || Times.size() < static_cast<size_t>(Repeats)));
+  T.Wrong = Wrong || (!Slow && (C.Ending != Sandbox_Exited || C.Status != 0 || Times.size() < size_t(O.Repeats)));
   if (!T.Slow && !T.Wrong) {
     std::sort(Times.begin(), Times.end());
     T.Median = Times[Times.size() / 2];
@@ -82,8 +68,31 @@ Pair_Timing Time_Pair(Laid_Out_List& L, int32_t K, int32_t X, int32_t Repeats, d
   return T;
 }
 
+bool Pair_Child(const std::vector<std::string>& Words) {
+  double Number[5];
+  if (Words.size() != 6 || !Child_Numbers(Words, 1, 5, Number) || Number[0] < 1 || Number[3] < 1) return false;
+  int32_t K = static_cast<int32_t>(Number[1]), X = static_cast<int32_t>(Number[2]);
+  double Budget = Number[4];
+  Laid_Out_List L = Lay_Out_List(Items_In_Order(Order_Random, static_cast<int64_t>(Number[0]), 1));
+  for (int32_t R = 0; R < static_cast<int32_t>(Number[3]); R++) {
+    Reset_List(L);
+    Limit_Sort_Cpu(Budget);
+    double Started = Process_Cpu_Seconds();
+    Sort_Singly_Linked_List(&L.Head, K, X);
+    double Took = Process_Cpu_Seconds() - Started;
+    Limit_Sort_Cpu(0);
+    if (R == 0 && !Ascends_Whole(L)) {
+      Child_Line("wrong");
+      break;
+    }
+    Child_Line("time " + Child_Word(Took));
+    if (Took > Budget) break;
+  }
+  Free_List(L);
+  return true;
+}
+
 Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
-  Laid_Out_List L = Lay_Out_List(Items_In_Order(Order_Random, O.Items, 1));
   Progress_Line P = Start_Progress_Line();
   Sweep_Result R{{}, false, 0};
   std::fprintf(Out, "Median CPU time (ms) of %d sort%s of %lld random items; rows K, columns X\n", O.Repeats,
@@ -95,7 +104,7 @@ Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
     std::fprintf(Out, "%4d", K);
     for (int32_t X : O.X) {
       Show_Progress_Line(&P, "sweeping K %d, X %d", K, X);
-      Pair_Timing T = Time_Pair(L, K, X, O.Repeats, O.Budget);
+      Pair_Timing T = Time_Pair(O, K, X);
       Clear_Progress_Line(&P);
       std::fprintf(Out, " %8s", Cell_Text(T, O.Budget).c_str());
       std::fflush(Out);
@@ -104,7 +113,6 @@ Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
     }
     std::fprintf(Out, "\n");
   }
-  Free_List(L);
   if (!R.Any) {
     std::fprintf(Out, "No K and X sorted the list within the budget.\n");
     return R;

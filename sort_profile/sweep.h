@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sort_profile/profile_lists.h"
+#include "sandbox/sandbox.h"
 
 struct Pair_Timing {
   double Median, Low, High;  // seconds: the middle sort, and the middle half of the sorts
@@ -18,17 +18,24 @@ struct Pair_Timing {
   bool Wrong;                // a sort left the list unsorted, or the child crashed
 };
 
-/* Sorts the list Repeats times with K and X in a child process, resetting
-** it before each sort and checking it after the first, and stops once a
-** sort has run past Budget seconds. */
-Pair_Timing Time_Pair(Laid_Out_List& L, int32_t K, int32_t X, int32_t Repeats, double Budget);
-
 struct Sweep_Options {
   int64_t Items;
   std::vector<int32_t> K, X;  // every pair of one K and one X is timed
   int32_t Repeats;
   double Budget;
+  Sandbox_Limits Limits;  // of the children; their wall-time limit holds for a child's silence
 };
+
+/* In a child, lays out a list of O.Items random items and sorts it
+** O.Repeats times with K and X, resetting it before each sort and
+** checking it after the first; the child stops once a sort has taken
+** more than the budget of CPU time. */
+Pair_Timing Time_Pair(const Sweep_Options& O, int32_t K, int32_t X);
+
+/* The child's side: Words are "pair" and its parameters as Time_Pair
+** passes them. False when they make no sense. */
+inline constexpr const char Pair_Phase[] = "pair";
+bool Pair_Child(const std::vector<std::string>& Words);
 
 struct Sweep_Result {
   std::vector<Pair_Timing> Cell;  // [k * X.size() + x]
