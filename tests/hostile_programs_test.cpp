@@ -5,13 +5,17 @@
 // folder the checker was started from; no connection accepted; no
 // process left; no temporary folder left; nothing followed or copied out
 // of a link or a FIFO), the verdict names what happened, and the checker
-// goes on to its report. Two rows run with the sandbox off, to show that
-// the same checks do catch an escape.
+// goes on to its report. Each routine of tests/hostile_profiled_routines/,
+// linked into a profiler, tries the same from the profiler's children,
+// with the same checks. Rows with the sandbox off show that the same
+// checks do catch an escape.
 //
 // Where a machine refuses the box, the battery is skipped with the reason,
 // unless ZOR_SANDBOX_MUST_RUN is set (CI sets it): then it fails.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -91,14 +95,15 @@ class Hostile_Programs : public Scratch_Folder_Test {
     GTEST_SKIP() << "this machine gives no sandbox: " << Tier.Out;
   }
 
-  // simulator_checker started from Folder, with its own temporary folder
-  // and home, and the kit's reference simulator on its PATH.
-  Run_Result Check(const std::vector<std::string>& Arguments) {
+  // A tool (simulator_checker unless said) started from Folder, with its
+  // own temporary folder and home, and the kit's reference simulator on
+  // its PATH.
+  Run_Result Check(const std::vector<std::string>& Arguments, const std::string& Tool = SIMULATOR_CHECKER_PATH) {
     const char* Path = std::getenv("PATH");
     std::vector<std::string> Words = {"TMPDIR=" + Temporary, "HOME=" + Home,
                                       "PATH=" + fs::path(ZOR_SIMULATOR_PATH).parent_path().string() + ":" +
                                           (Path != nullptr ? Path : "/usr/bin:/bin"),
-                                      SIMULATOR_CHECKER_PATH};
+                                      Tool};
     Words.insert(Words.end(), Arguments.begin(), Arguments.end());
     Run_Options Options;
     Options.Wall_Seconds = 300;
@@ -178,6 +183,57 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
   close(Listener);
 }
 
+// Lines in the static constructor's marker: one per process of the
+// profiler that ran the constructor where it could write.
+size_t Constructor_Marks() {
+  std::string Marks = Read_File(CONSTRUCTOR_MARKER);
+  return static_cast<size_t>(std::count(Marks.begin(), Marks.end(), '\n'));
+}
+
+// Each hostile routine linked into a profiler, the sandbox required: the
+// child that runs it is contained and its fault named, and the profiler
+// reports it. The static constructor runs in the profiler itself, which
+// is not contained (one mark), and in no child.
+TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
+  struct Routine_Case {
+    std::string Name;
+    const char* Profiler;
+    std::vector<std::string> Options;  // the limits this row lowers
+    std::string Out;                   // the report, or how it begins
+  };
+  const std::string First = "FAIL: order random (seed 1), size 0, K 0, X 0\n  ";
+  const Routine_Case Cases[] = {
+      {"a static constructor's marker in /tmp", PROFILE_HOSTILE_CONSTRUCTOR_MARKER, {}, "PASS: 120 cases"},
+      {"execs the reference by path", PROFILE_HOSTILE_EXECS_REFERENCE, {},
+       First + "tried to reach outside its folder: " ZOR_SIMULATOR_PATH ": No such file or directory\n"},
+      {"forks 2,000 processes", PROFILE_HOSTILE_FORKS_2000, {"--process-limit", "50"},
+       First + "hit the process limit: too many processes (more than 50 at once); --process-limit sets it\n"},
+      {"allocates 6 GiB", PROFILE_HOSTILE_ALLOCATES_6_GIB, {"--memory-limit", "256"},
+       First + "hit the memory limit of 256 MiB; --memory-limit sets it\n"},
+      {"sleeps for ever", PROFILE_HOSTILE_SLEEPS_FOREVER, {"--wall-time-limit", "1"},
+       First + "hit the wall-time limit: still running after 1 s, asleep or blocked; --wall-time-limit sets it\n"},
+      {"ignores SIGTERM", PROFILE_HOSTILE_IGNORES_SIGTERM, {"--wall-time-limit", "1"},
+       First + "hit the wall-time limit: still running after 1 s, asleep or blocked; --wall-time-limit sets it\n"},
+      {"prints 1 GiB", PROFILE_HOSTILE_PRINTS_1_GIB, {"--output-limit", "1"},
+       First + "hit the output limit: more than 1 MiB on standard output and error; --output-limit sets it\n"
+               "  what it printed last:\n    yyyy"},
+  };
+  for (const Routine_Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::remove(CONSTRUCTOR_MARKER);
+    std::vector<std::string> Arguments = {"--sandbox", "required", "--check-only", "--max-items", "100"};
+    Arguments.insert(Arguments.end(), C.Options.begin(), C.Options.end());
+    Run_Result R = Check(Arguments, C.Profiler);
+    EXPECT_EQ(R.Exit_Status, C.Out.rfind("PASS", 0) == 0 ? 0 : 1) << R.Out << R.Err;
+    EXPECT_EQ(R.Out.rfind(C.Out, 0), 0u) << R.Out;
+    EXPECT_EQ(Constructor_Marks(), C.Profiler == std::string(PROFILE_HOSTILE_CONSTRUCTOR_MARKER) ? 1u : 0u);
+    Expect_No_Marker();
+    EXPECT_EQ(Processes_Named("zor_hostile_kid"), 0);
+    EXPECT_TRUE(fs::is_empty(Temporary)) << "the profiler left a temporary folder";
+  }
+  std::remove(CONSTRUCTOR_MARKER);
+}
+
 // The same checks, with the sandbox off, see the escapes: they can fail.
 TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
   Run_Result Copied = Check({"--sandbox", "off", "--trials", "3", HOSTILE_EXECS_REFERENCE});
@@ -186,6 +242,55 @@ TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
   Run_Result Marked = Check({"--sandbox", "off", "--trials", "1", Hostile + "marker_in_start_folder.sh", Folder, Marker});
   EXPECT_EQ(Marked.Exit_Status, 1);
   EXPECT_TRUE(File_Exists(At(Marker)));
+  // Every child of the profiler runs the constructor too.
+  std::remove(CONSTRUCTOR_MARKER);
+  Run_Result Profiled = Check({"--sandbox", "off", "--check-only", "--max-items", "100"}, PROFILE_HOSTILE_CONSTRUCTOR_MARKER);
+  EXPECT_EQ(Profiled.Exit_Status, 0) << Profiled.Out << Profiled.Err;
+  EXPECT_EQ(Constructor_Marks(), 121u);
+  std::remove(CONSTRUCTOR_MARKER);
+}
+
+// Processes whose command line holds Part.
+int Processes_Running(const std::string& Part) {
+  int Count = 0;
+  std::error_code Error;
+  for (const auto& Entry : fs::directory_iterator("/proc", Error))
+    Count += Read_File(Entry.path().string() + "/cmdline").find(Part) != std::string::npos;
+  return Count;
+}
+
+// Starts Program with Arguments from Folder, TMPDIR set to Temporary and
+// its output thrown away; waits until a folder in Temporary holds one
+// whose name begins with Inside (a run under way), stops it with Signal,
+// and returns how it ended.
+int Stop_While_Running(const std::string& Folder, const std::string& Temporary, const std::string& Inside,
+                       const std::vector<std::string>& Arguments, int Signal) {
+  pid_t Tool = fork();
+  if (Tool == 0) {
+    setenv("TMPDIR", Temporary.c_str(), 1);
+    int Quiet = open("/dev/null", O_WRONLY);
+    if (chdir(Folder.c_str()) != 0 || Quiet < 0) _exit(126);
+    dup2(Quiet, 1), dup2(Quiet, 2);
+    std::vector<char*> Words;
+    for (const std::string& Word : Arguments) Words.push_back(const_cast<char*>(Word.c_str()));
+    Words.push_back(nullptr);
+    execv(Words[0], Words.data());
+    _exit(127);
+  }
+  // Until the first run has its folder, for at most a minute.
+  bool Running = false;
+  for (int Tries = 0; Tries < 1200 && !Running; Tries++) {
+    std::error_code Error;
+    for (const auto& Made : fs::directory_iterator(Temporary, Error))
+      for (const auto& In : fs::directory_iterator(Made.path(), Error))
+        Running |= In.path().filename().string().rfind(Inside, 0) == 0;
+    if (!Running) usleep(50000);
+  }
+  EXPECT_TRUE(Running);
+  kill(Tool, Signal);
+  int Status = 0;
+  waitpid(Tool, &Status, 0);
+  return Status;
 }
 
 // A checker stopped by SIGINT or SIGTERM while a run sleeps: it dies of
@@ -193,37 +298,32 @@ TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
 TEST_F(Hostile_Programs, AStoppedCheckerLeavesNothing) {
   for (int Signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(strsignal(Signal));
-    pid_t Checker = fork();
-    if (Checker == 0) {
-      setenv("TMPDIR", Temporary.c_str(), 1);
-      int Quiet = open("/dev/null", O_WRONLY);
-      if (chdir(Folder.c_str()) != 0 || Quiet < 0) _exit(126);
-      dup2(Quiet, 1), dup2(Quiet, 2);
-      execl(SIMULATOR_CHECKER_PATH, SIMULATOR_CHECKER_PATH, "--sandbox", "required", "--wall-time-limit", "600",
-            HOSTILE_IGNORES_SIGTERM, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    ASSERT_GT(Checker, 0);
-    // Until the first trial has its folder, for at most a minute.
-    bool Running = false;
-    for (int Tries = 0; Tries < 1200 && !Running; Tries++) {
-      std::error_code Error;
-      for (const auto& Made : fs::directory_iterator(Temporary, Error))
-        for (const auto& Inside : fs::directory_iterator(Made.path(), Error))
-          Running |= Inside.path().filename().string().rfind("trial_", 0) == 0;
-      if (!Running) usleep(50000);
-    }
-    EXPECT_TRUE(Running);
-    kill(Checker, Signal);
-    int Status = 0;
-    waitpid(Checker, &Status, 0);
+    int Status = Stop_While_Running(Folder, Temporary, "trial_",
+                                    {SIMULATOR_CHECKER_PATH, "--sandbox", "required", "--wall-time-limit", "600",
+                                     HOSTILE_IGNORES_SIGTERM},
+                                    Signal);
     EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal) << Status;
     EXPECT_TRUE(fs::is_empty(Temporary));
-    int Left = 0;
-    std::error_code Error;
-    for (const auto& Entry : fs::directory_iterator("/proc", Error))
-      Left += Read_File(Entry.path().string() + "/cmdline").find(HOSTILE_IGNORES_SIGTERM) != std::string::npos;
-    EXPECT_EQ(Left, 0);
+    EXPECT_EQ(Processes_Running(HOSTILE_IGNORES_SIGTERM), 0);
+  }
+}
+
+// The same for a profiler stopped while its child sleeps: neither its
+// folders, nor the chart it had begun, nor the child remain.
+TEST_F(Hostile_Programs, AStoppedProfilerLeavesNothing) {
+  for (int Signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(strsignal(Signal));
+    int Status = Stop_While_Running(Folder, Temporary, "child_",
+                                    {PROFILE_HOSTILE_IGNORES_SIGTERM, "--sandbox", "required", "--wall-time-limit",
+                                     "600", "--svg", "chart.svg"},
+                                    Signal);
+    EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal) << Status;
+    EXPECT_TRUE(fs::is_empty(Temporary));
+    std::vector<std::string> Left;
+    for (const auto& Entry : fs::directory_iterator(Folder)) Left.push_back(Entry.path().filename().string());
+    std::sort(Left.begin(), Left.end());
+    EXPECT_EQ(Left, (std::vector<std::string>{"home", "tmp"})) << "the chart begun is removed";
+    EXPECT_EQ(Processes_Running(PROFILE_HOSTILE_IGNORES_SIGTERM), 0);
   }
 }
 
