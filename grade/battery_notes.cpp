@@ -30,12 +30,17 @@ std::string Customer_Outside(const Customer_Parameters& P, size_t Number) {
   if (P.Travel_Time_To_LAB < L.Travel_To_LAB) return Say("travel time to LAB", P.Travel_Time_To_LAB, L.Travel_To_LAB);
   if (P.LAB_Service_Time < L.LAB) return Say("LAB service time", P.LAB_Service_Time, L.LAB);
   bool X_Ray = P.X_RAY_Service_Time != 0, Ekg = P.EKG_Service_Time != 0;
-  if (!X_Ray && P.Travel_Time_To_X_RAY != 0) return Say("travel time to a skipped X_RAY", P.Travel_Time_To_X_RAY, 0);
+  auto Skipped = [&](const char* Station, int32_t Travel) {
+    std::snprintf(Text, sizeof Text, "customer %zu skips %s but travels %d s to it; drawn ones travel 0 s to a "
+                  "station they skip", Number, Station, Travel);
+    return std::string(Text);
+  };
+  if (!X_Ray && P.Travel_Time_To_X_RAY != 0) return Skipped("X_RAY", P.Travel_Time_To_X_RAY);
   if (X_Ray && P.Travel_Time_To_X_RAY < L.Travel_To_X_RAY)
     return Say("travel time to X_RAY", P.Travel_Time_To_X_RAY, L.Travel_To_X_RAY);
   if (X_Ray && P.X_RAY_Service_Time < L.X_RAY) return Say("X_RAY service time", P.X_RAY_Service_Time, L.X_RAY);
   int32_t To_Ekg = X_Ray ? L.Travel_To_EKG_After_X_RAY : L.Travel_To_EKG_After_LAB;
-  if (!Ekg && P.Travel_Time_To_EKG != 0) return Say("travel time to a skipped EKG", P.Travel_Time_To_EKG, 0);
+  if (!Ekg && P.Travel_Time_To_EKG != 0) return Skipped("EKG", P.Travel_Time_To_EKG);
   if (Ekg && P.Travel_Time_To_EKG < To_Ekg) return Say("travel time to EKG", P.Travel_Time_To_EKG, To_Ekg);
   if (Ekg && P.EKG_Service_Time < L.EKG) return Say("EKG service time", P.EKG_Service_Time, L.EKG);
   int32_t Exit = Ekg ? L.Exit_After_EKG : X_Ray ? L.Exit_After_X_RAY : L.Exit_After_LAB;

@@ -1,0 +1,211 @@
+// zor_grade as a teacher runs it, on a small class made here from the
+// student simulator of tests/simulators: a correct one, three typical
+// mistakes, one that crashes, one that loops, one that writes outside its
+// folder, one that does not build and an empty folder. Graded once for
+// the whole suite (it takes a while); each test reads what it wrote.
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char Secret[] = "autumn tide 42";
+const std::string Build = std::string(C_COMPILER) + " -std=c11 -O2 -o simulator *.c";
+
+struct Student_Kind {
+  const char* Id;
+  const char* Define;  // the mistake, FAULT_...; empty for none; null for an empty folder
+  const char* Extra;   // one more source file, or null
+};
+
+// Written as a student would: a constructor that plants a file well
+// outside the folder it runs in, and complains if it cannot.
+const char Escape_Source[] =
+    "#include <stdio.h>\n#include <stdlib.h>\n"
+    "__attribute__((constructor)) static void Plant(void) {\n"
+    "  FILE* F = fopen(OUTSIDE, \"w\");\n"
+    "  if (F == NULL) { perror(OUTSIDE); exit(3); }\n"
+    "  fclose(F);\n}\n";
+
+const Student_Kind Class[] = {
+    {"ada", "", nullptr},
+    {"ben", "FAULT_LIFO", nullptr},
+    {"cy", "FAULT_HIGHEST_SERVER", nullptr},
+    {"dee", "FAULT_SKIPPED_VISITED", nullptr},
+    {"eve", "FAULT_CRASH_PAST_50", nullptr},
+    {"fay", "FAULT_LOOP_ONE_SERVER", nullptr},
+    {"gus", "", Escape_Source},
+    {"hal", "", "int main( {\n"},
+    {"ivy", nullptr, nullptr},
+};
+
+std::string Grades_Without_Seconds(const std::string& Csv) {
+  std::istringstream In(Csv);
+  std::string Out;
+  for (std::string Line; std::getline(In, Line);) {
+    // The eleventh column, "seconds", is emptied: the one that depends on
+    // the machine. No field before it is ever quoted.
+    size_t At = 0;
+    for (int Comma = 0; Comma < 10; Comma++) At = Line.find(',', At) + 1;
+    Out += Line.substr(0, At) + Line.substr(Line.find(',', At)) + "\n";
+  }
+  return Out;
+}
+
+class Zor_Grade : public ::testing::Test {
+ protected:
+  static std::string Root;      // the class, the output, and what the class may not touch
+  static Run_Result First_Run;
+
+  static std::string At(const std::string& Name) { return Root + "/" + Name; }
+
+  static void Make_Student(const Student_Kind& K) {
+    std::string Folder = At("class/") + K.Id;
+    fs::create_directories(Folder);
+    if (K.Define == nullptr) return;
+    std::string Source = Read_File(TEST_SOURCE_DIR "/simulators/student_simulator.c");
+    if (*K.Define) Source = "#define " + std::string(K.Define) + "\n" + Source;
+    Write_File(Folder + "/student_simulator.c", Source);
+    for (const char* Header : {"customer_parameters.h", "customer_results.h"})
+      fs::copy_file(KIT_SOURCE_DIR "/common/" + std::string(Header), Folder + "/" + Header);
+    if (K.Extra != nullptr)
+      Write_File(Folder + "/extra.c", "#define OUTSIDE \"" + At("outside/planted") + "\"\n" + K.Extra);
+  }
+
+  static Run_Result Grade(std::vector<std::string> More, const char* Days = "30") {
+    std::vector<std::string> Arguments = {"simulators", "--secret", Secret, "--days", Days, "--time-limit", "2",
+                                          "--build", Build, "-o", "out", "class"};
+    Arguments.insert(Arguments.begin() + 1, More.begin(), More.end());
+    return Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+  }
+
+  static void SetUpTestSuite() {
+    Root = Make_Scratch_Folder();
+    fs::create_directories(At("outside"));
+    for (const Student_Kind& K : Class) Make_Student(K);
+    First_Run = Grade({});
+  }
+  static void TearDownTestSuite() { Remove_Folder(Root); }
+};
+
+std::string Zor_Grade::Root;
+Run_Result Zor_Grade::First_Run;
+
+TEST_F(Zor_Grade, TheClassGetsExactlyTheExpectedRows) {
+  ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
+  EXPECT_EQ(First_Run.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(First_Run.Err, "");
+  // Every count below follows from the battery and the mistake: fay loops
+  // on each day with a station of one server, eve crashes on each day of
+  // more than 50 customers, gus escapes unseen until runs are contained.
+  EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))),
+            "id,task,verdict,score,days_followed,days_run,made_up_followed,made_up_run,first_rule,shrunk_customers,,"
+            "crashed,time_limit,memory_limit,asked_for_input,bad_exit,no_output,bad_output,trace_differs,not_run,"
+            "rule_records,rule_arrival,rule_route,rule_service,rule_servers,rule_first_come,rule_no_idle,rule_queue,"
+            "rule_reference,reason\r\n"
+            "ada,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
+            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,25,10,0,0,"
+            "\"day 4: broke the rule \"\"first come, first served\"\"\"\r\n"
+            "cy,simulators,broke-rule,33.3,10,30,9,17,no_idle,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,20,0,0,"
+            "\"day 3: broke the rule \"\"nobody waits while a server is free; lowest-numbered free server first\"\"\"\r\n"
+            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,27,0,0,0,0,17,0,"
+            "\"day 1: broke the rule \"\"the route and its travel times\"\"\"\r\n"
+            "eve,simulators,crashed,56.7,17,30,15,17,,51,,13,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 16: crashed: killed by signal 6 (Aborted)\r\n"
+            "fay,simulators,time-limit,50.0,15,30,5,17,,1,,0,15,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 1: did not finish within the time limit of 2 s (an endless loop?)\r\n"
+            "gus,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
+            "hal,simulators,does-not-build,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "the build command exited with status 1\r\n"
+            "ivy,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,the folder is empty\r\n");
+}
+
+// What a student may see never holds the secret or the seed that draws the
+// battery, nor a day's own seed; each file starts with the verdict.
+TEST_F(Zor_Grade, FeedbackNeverHoldsTheSecret) {
+  for (const Student_Kind& K : Class) {
+    std::string Feedback = Read_File(At("out/feedback/") + K.Id + ".txt");
+    EXPECT_EQ(Feedback.rfind(std::string("ZOR simulator: ") + K.Id + "\nVerdict: ", 0), 0u) << Feedback;
+    EXPECT_EQ(Feedback.find(Secret), std::string::npos) << K.Id;
+    EXPECT_EQ(Feedback.find("autumn"), std::string::npos) << K.Id;
+    EXPECT_EQ(Feedback.find("seed"), std::string::npos) << K.Id << "\n" << Feedback;
+  }
+  // The failing day kept for rerunning by hand, beside the feedback.
+  for (const char* Id : {"ben", "cy", "dee", "eve", "fay"}) {
+    for (const char* File : {"ZOR_Binary_In", "entries", "Reference_Binary_Out", "Verdict"})
+      EXPECT_TRUE(File_Exists(At("out/feedback/") + Id + ".day/" + File)) << Id << " " << File;
+    EXPECT_EQ(Read_File(At("out/feedback/") + Id + ".day/Verdict").find("seed"), std::string::npos);
+  }
+  EXPECT_EQ(Read_File(At("out/feedback/ben.day/entries")), "1\n1\n1\n");
+  EXPECT_FALSE(File_Exists(At("out/feedback/ada.day")));
+  EXPECT_NE(Read_File(At("out/feedback/hal.txt")).find("error: expected declaration specifiers"), std::string::npos);
+}
+
+TEST_F(Zor_Grade, TheReportIsWellFormedAndShowsEveryStudent) {
+  Run_Result Lint = Run_Program("/usr/bin/xmllint", Root, "", {}, {"--noout", "out/report.html"});
+  EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
+  EXPECT_EQ(Lint.Err, "");
+  std::string Html = Read_File(At("out/report.html"));
+  auto Count = [&Html](const std::string& What) {
+    size_t N = 0;
+    for (size_t At = Html.find(What); At != std::string::npos; At = Html.find(What, At + 1)) N++;
+    return N;
+  };
+  for (const Student_Kind& K : Class) {
+    EXPECT_EQ(Count(std::string("<section id=\"s-") + K.Id + "\">"), 1u) << K.Id;
+    EXPECT_EQ(Count(std::string("<tr><td><a href=\"#s-") + K.Id + "\">"), 1u) << K.Id;
+  }
+  // The histogram, and one picture per student with a failing day.
+  EXPECT_EQ(Count("<svg "), 1u + 5u);
+  EXPECT_EQ(Count("Scores of the class"), 1u);
+  EXPECT_EQ(Html.find(Secret), std::string::npos);
+  // The rules the class broke, most students first: the route's two
+  // (dee) and first come's one (ben) follow no-idle's two (ben, cy)...
+  size_t No_Idle = Html.find("<tr><td>rule: nobody waits"), First_Come = Html.find("<tr><td>rule: first come");
+  EXPECT_LT(No_Idle, First_Come);
+  EXPECT_NE(Html.find("<td>made up: one customer, LAB only</td><td>1 customer: a drawn day has a multiple of 28, "
+                      "28 to 336</td><td class=\"n\">5 of 7</td>"),
+            std::string::npos);
+}
+
+TEST_F(Zor_Grade, ThePlatformFilesHoldEveryGrade) {
+  EXPECT_EQ(Read_File(At("out/canvas.csv")),
+            "Student,ID,SIS User ID,SIS Login ID,Section,ZOR simulator\r\n"
+            "ada,,,ada,,100.0\r\nben,,,ben,,16.7\r\ncy,,,cy,,33.3\r\ndee,,,dee,,10.0\r\neve,,,eve,,56.7\r\n"
+            "fay,,,fay,,50.0\r\ngus,,,gus,,100.0\r\nhal,,,hal,,0.0\r\nivy,,,ivy,,0.0\r\n");
+  std::string Moodle = Read_File(At("out/moodle.csv"));
+  EXPECT_EQ(Moodle.rfind("Identifier,ZOR simulator,Feedback\r\nada,100.0,followed: followed the model on 30 of 30 "
+                         "days\r\nben,16.7,\"broke-rule: followed the model on 5 of 30 days; day 4: broke the rule "
+                         "\"\"first come, first served\"\"\"\r\n", 0), 0u) << Moodle;
+  EXPECT_NE(Moodle.find("\r\nivy,0.0,missing: the folder is empty\r\n"), std::string::npos) << Moodle;
+}
+
+// A rerun grades again only what changed: a student's file, or every
+// student with --again; what it writes is the same.
+TEST_F(Zor_Grade, ARerunSkipsUnchangedSubmissions) {
+  const std::string Before = Grades_Without_Seconds(Read_File(At("out/grades.csv")));
+  const std::string Feedback = Read_File(At("out/feedback/ben.txt"));
+  Run_Result Again = Grade({});
+  EXPECT_EQ(Again.Out, "zor_grade: 9 students, 0 graded now, 9 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(Read_File(At("out/feedback/ben.txt")), Feedback);
+  EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))), Before);
+  Write_File(At("class/ivy/simulator"), "#!/bin/sh\nexit 0\n");
+  Run_Result Changed = Grade({});
+  EXPECT_EQ(Changed.Out, "zor_grade: 9 students, 1 graded now, 8 unchanged since the last run; see out/report.html\n");
+  EXPECT_NE(Read_File(At("out/grades.csv")).find("\r\nivy,simulators,does-not-build,"), std::string::npos);
+  fs::remove(At("class/ivy/simulator"));
+  Run_Result All = Grade({"--again"}, "18");
+  EXPECT_EQ(All.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
+  EXPECT_NE(Read_File(At("out/grades.csv")).find("\r\nada,simulators,followed,100.0,18,18,"), std::string::npos);
+  Run_Result Restored = Grade({});  // back to the first settings: graded again, with the first rows
+  EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))), Before);
+}
+
+}  // namespace
