@@ -50,7 +50,8 @@ std::string Trimmed(const std::string& Text) {
 ** from the manifest's own folder. */
 bool Read_Manifest(const fs::path& Path, std::vector<Student>* Students, std::string* Problem) {
   std::string Text;
-  if (!Read_Whole_File(Path.string(), &Text)) return *Problem = "cannot read the manifest " + Path.string(), false;
+  if (!Read_Whole_File(Path.string(), &Text))
+    return *Problem = "the class " + Path.string() + " is neither a folder nor a readable manifest", false;
   std::istringstream In(Text);
   int Line_Number = 0;
   for (std::string Line; std::getline(In, Line);) {

@@ -116,8 +116,10 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
 }
 
 /* A run past the time limit costs the whole limit, so once a day has
-** timed out the later days get a limit nearer what finished runs took. */
-double Shorter_Limit(double Limit, double Slowest_Held) { return std::min(Limit, std::max(1.0, 10 * Slowest_Held)); }
+** timed out the later days get a limit nearer what finished runs took:
+** ten times the slowest, and never below half a second, so a program
+** that loops on many days of a class's battery costs seconds, not minutes. */
+double Shorter_Limit(double Limit, double Slowest_Held) { return std::min(Limit, std::max(0.5, 10 * Slowest_Held)); }
 
 std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                              const Day_Progress& Show, double* Slowest_Held) {

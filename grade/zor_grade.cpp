@@ -266,7 +266,7 @@ int main(int Argc, char** Argv) {
   std::error_code Error;
   fs::remove_all(O.Simulators.Scratch, Error);
   Write_Outputs(O, Grades);
-  std::printf("zor_grade: %zu students, %zu graded now, %zu unchanged since the last run; see %s/report.html\n",
-              Students.size(), R.Graded, Students.size() - R.Graded, O.Out.c_str());
+  std::printf("zor_grade: %zu student%s, %zu graded now, %zu unchanged since the last run; see %s/report.html\n",
+              Students.size(), Students.size() == 1 ? "" : "s", R.Graded, Students.size() - R.Graded, O.Out.c_str());
   return 0;
 }

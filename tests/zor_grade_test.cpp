@@ -208,4 +208,97 @@ TEST_F(Zor_Grade, ARerunSkipsUnchangedSubmissions) {
   EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))), Before);
 }
 
+// One submission, as Gradescope's run_autograder would grade it.
+TEST_F(Zor_Grade, GradescopeGetsResultsJsonWithItsFields) {
+  Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {},
+                             {"simulators", "--gradescope", "--secret", Secret, "--days", "20", "--build", Build,
+                              "-o", "results", "class/ben"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  EXPECT_EQ(R.Out.rfind("zor_grade: ben broke-rule, ", 0), 0u) << R.Out;
+  std::string Json = Read_File(At("results/results.json"));
+  EXPECT_EQ(Json.find(Secret), std::string::npos);
+  const char* const Checks[] = {
+      "(.score | type) == \"number\" and .score == .tests[0].score and .tests[0].max_score == 100",
+      "(.execution_time | type) == \"number\" and .visibility == \"visible\" and .stdout_visibility == \"hidden\"",
+      ".extra_data.verdict == \"broke-rule\" and .extra_data.days_run == 20",
+      ".output | startswith(\"ZOR simulator: ben\\nVerdict: broke-rule.\")",
+      ".tests | length == 1 + 9 + 9",
+      "[.tests[] | keys] | unique == [[\"max_score\", \"name\", \"number\", \"output\", \"score\", \"tags\", "
+      "\"visibility\"]]",
+      "[.tests[].number] == [range(1; 20) | tostring]",
+      ".tests[] | select(.name == \"Rule: first come, first served\") | .output | test(\"^broken on [0-9]+ of 20 "
+      "days$\")",
+      ".tests[] | select(.name == \"Rule: the route and its travel times\") | .output == \"held on all 20 days\"",
+  };
+  for (const char* Check : Checks) {
+    Run_Result Q = Run_Program("/usr/bin/jq", Root, "", {}, {"-e", Check, "results/results.json"});
+    EXPECT_EQ(Q.Exit_Status, 0) << Check << "\n" << Q.Out << Q.Err;
+    EXPECT_EQ(Q.Out, "true\n") << Check;
+  }
+}
+
+// A manifest names each student's folder and, for one, the command that
+// runs their program; a folder that is not there is a row too.
+TEST_F(Zor_Grade, AManifestGivesFoldersAndCommands) {
+  fs::create_directories(At("scripts"));
+  fs::copy_file(TEST_SOURCE_DIR "/simulators/asks_for_more.sh", At("scripts/asks_for_more.sh"));
+  Write_File(At("class.csv"), "identifier,folder,command\nasker,scripts,sh asks_for_more.sh\ngone,nowhere\n");
+  Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "--days", "3", "-o", "manifest_out",
+                                                            "class.csv"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  std::string Csv = Grades_Without_Seconds(Read_File(At("manifest_out/grades.csv")));
+  EXPECT_EQ(Csv.substr(Csv.find('\n') + 1),
+            "asker,simulators,asked-for-input,0.0,0,3,0,3,,1,,0,0,0,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 1: asked for more than the three entries (the server counts) and waited for another\r\n"
+            "gone,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,no folder " + At("nowhere") +
+            "\r\n");
+}
+
+// Trouble is one line and status 2, before anything is graded or written.
+TEST_F(Zor_Grade, TroubleIsOneLineAndStatusTwo) {
+  const std::vector<std::vector<std::string>> Cases = {
+      {},
+      {"essays", "class"},
+      {"simulators"},
+      {"simulators", "--days", "0", "class"},
+      {"simulators", "--seed", "5", "--secret", "x", "class"},
+      {"simulators", "--canvas-match", "Email", "class"},
+      {"simulators", "--time-limit", "fast", "class"},
+      {"simulators", "-o", "bad_out", "nowhere"},
+  };
+  for (const std::vector<std::string>& Arguments : Cases) {
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+    std::string Shown = Arguments.empty() ? "(none)" : Arguments[0] + " " + (Arguments.size() > 1 ? Arguments[1] : "");
+    EXPECT_EQ(R.Exit_Status, 2) << Shown;
+    EXPECT_EQ(R.Out, "") << Shown;
+    EXPECT_EQ(R.Err.rfind("zor_grade: ", 0), 0u) << Shown << R.Err;
+    EXPECT_EQ(R.Err.find('\n'), R.Err.size() - 1) << Shown << R.Err;
+  }
+  EXPECT_EQ(Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "nowhere"}).Err,
+            "zor_grade: the class nowhere is neither a folder nor a readable manifest\n");
+  EXPECT_FALSE(File_Exists(At("bad_out")));
+}
+
+// --help and --version answer with status 0; every option --help names is
+// in the man page.
+TEST_F(Zor_Grade, HelpNamesOnlyWhatTheManPageExplains) {
+  std::string Page = Read_File(KIT_SOURCE_DIR "/docs/man/zor_grade.1.scd");
+  for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--help"}, {"simulators", "--help"}}) {
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+    EXPECT_EQ(R.Exit_Status, 0);
+    size_t Named = 0;
+    for (size_t At = R.Out.find("--"); At != std::string::npos; At = R.Out.find("--", At + 2)) {
+      size_t End = R.Out.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", At + 2);
+      std::string Option = R.Out.substr(At, End - At);
+      if (Option.size() <= 2) continue;
+      Named++;
+      EXPECT_NE(Page.find("*" + Option + "*"), std::string::npos) << Option << " is not in zor_grade(1)";
+    }
+    EXPECT_GE(Named, Arguments.size() == 1 ? 2u : 14u) << R.Out;
+  }
+  Run_Result V = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"--version"});
+  EXPECT_EQ(V.Exit_Status, 0);
+  EXPECT_EQ(V.Out.rfind("zor_grade (ZOR kit) ", 0), 0u) << V.Out;
+}
+
 }  // namespace
