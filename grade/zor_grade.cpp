@@ -166,13 +166,14 @@ struct Run_State {
   double Grading_Seconds = 0;  // spent on students graded, not taken as they were
 };
 
+/* The time left, at the pace of the students graded so far (those taken
+** as they were cost nothing), the current one counted by its days. */
 void Show_Student_Progress(Run_State* R, const std::string& Id, int Day, int Days) {
-  double Fraction = R->Graded + (Days > 0 ? double(Day) / Days : 0);
-  double Left = Fraction > 0 ? Progress_Seconds(R->Progress) / Fraction * double(R->Total - R->Done) -
-                                   Progress_Seconds(R->Progress) / Fraction * (Fraction - R->Graded)
-                             : 0;
+  double Graded = double(R->Graded) + (Days > 0 ? double(Day) / Days : 0);
+  double Still = double(R->Total - R->Done) - (Graded - double(R->Graded));
+  double Left = Graded > 0 ? Progress_Seconds(R->Progress) / Graded * Still : 0;
   Show_Progress_Line(&R->Progress, "zor_grade: %zu of %zu students done; now %s, day %d of %d; about %.0f s left",
-                     R->Done, R->Total, Id.c_str(), Day, Days, std::max(0.0, Left));
+                     R->Done, R->Total, Id.c_str(), Day, Days, Left);
 }
 
 /* One student's grade: taken from the last run when neither the
