@@ -83,7 +83,7 @@ void Add_Simulator_Options(CLI::App* Sub, Options* O) {
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds a build may take")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 3600.0));
-  Sub->add_option("--jobs", S.Jobs, "days run at once, 1 .. 256 (default: every core)")->check(CLI::Range(1, 256));
+  Sub->add_option("--jobs", S.Jobs, "days run at once, 1 .. 256 (default: twice the cores)")->check(CLI::Range(1, 256));
   Sub->add_option("--points", S.Points, "the score of a simulator that follows the model on every day")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 100000.0));
@@ -100,7 +100,9 @@ void Add_Simulator_Options(CLI::App* Sub, Options* O) {
 ** --version with 0. */
 Options Take_Options(int Argc, char** Argv) {
   Options O;
-  O.Simulators.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  /* A day's run is mostly a process starting and ending, which leaves a
+  ** core idle: twice as many runs as cores keep the cores busy. */
+  O.Simulators.Jobs = static_cast<int>(2 * std::max(1u, std::thread::hardware_concurrency()));
   CLI::App App{"zor_grade simulators [OPTIONS] CLASS\n"
                "Grades a class's simulators of the ZOR day: each student's program on the same battery\n"
                "of days, every day counted, the first failing day shrunk and explained. Writes, in the\n"
