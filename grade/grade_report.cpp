@@ -17,7 +17,7 @@ const char Page_Style[] =
     "body{font-family:sans-serif;margin:1.5em;color:#222;max-width:1250px}"
     "table{border-collapse:collapse;margin:0.5em 0}th,td{border:1px solid #bbb;padding:2px 6px;text-align:left}"
     "table.sortable th{cursor:pointer;background:#eef}table.sortable th:hover{background:#dde}"
-    "td.n{text-align:right}pre{background:#f6f6f6;padding:0.6em;overflow-x:auto;font-size:90%}"
+    "td.n{text-align:right}pre{background:#f6f6f6;padding:0.6em;white-space:pre-wrap;font-size:90%}"
     "svg{max-width:100%;height:auto}section{border-top:2px solid #ccc;margin-top:1.5em}";
 
 /* Click a column's head to sort by it; again to reverse. Numbers sort as
