@@ -111,11 +111,11 @@ TEST_F(Zor_Grade, TheClassGetsExactlyTheExpectedRows) {
             "rule_records,rule_arrival,rule_route,rule_service,rule_servers,rule_first_come,rule_no_idle,rule_queue,"
             "rule_reference,reason\r\n"
             "ada,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
-            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,25,10,0,0,"
+            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,25,7,0,0,"
             "\"day 4: broke the rule \"\"first come, first served\"\"\"\r\n"
             "cy,simulators,broke-rule,33.3,10,30,9,17,no_idle,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,20,0,0,"
             "\"day 3: broke the rule \"\"nobody waits while a server is free; lowest-numbered free server first\"\"\"\r\n"
-            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,27,0,0,0,0,17,0,"
+            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,27,1,0,1,0,17,0,"
             "\"day 1: broke the rule \"\"the route and its travel times\"\"\"\r\n"
             "eve,simulators,crashed,56.7,17,30,15,17,,51,,13,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
             "day 16: crashed: killed by signal 6 (Aborted)\r\n"
@@ -237,13 +237,16 @@ TEST_F(Zor_Grade, GradescopeGetsResultsJsonWithItsFields) {
   }
 }
 
+// Tests that need no class graded beforehand.
+using Zor_Grade_Alone = Scratch_Folder_Test;
+
 // A manifest names each student's folder and, for one, the command that
 // runs their program; a folder that is not there is a row too.
-TEST_F(Zor_Grade, AManifestGivesFoldersAndCommands) {
+TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
   fs::create_directories(At("scripts"));
   fs::copy_file(TEST_SOURCE_DIR "/simulators/asks_for_more.sh", At("scripts/asks_for_more.sh"));
   Write_File(At("class.csv"), "identifier,folder,command\nasker,scripts,sh asks_for_more.sh\ngone,nowhere\n");
-  Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "--days", "3", "-o", "manifest_out",
+  Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"simulators", "--days", "3", "-o", "manifest_out",
                                                             "class.csv"});
   ASSERT_EQ(R.Exit_Status, 0) << R.Err;
   std::string Csv = Grades_Without_Seconds(Read_File(At("manifest_out/grades.csv")));
@@ -255,7 +258,7 @@ TEST_F(Zor_Grade, AManifestGivesFoldersAndCommands) {
 }
 
 // Trouble is one line and status 2, before anything is graded or written.
-TEST_F(Zor_Grade, TroubleIsOneLineAndStatusTwo) {
+TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
   const std::vector<std::vector<std::string>> Cases = {
       {},
       {"essays", "class"},
@@ -267,24 +270,24 @@ TEST_F(Zor_Grade, TroubleIsOneLineAndStatusTwo) {
       {"simulators", "-o", "bad_out", "nowhere"},
   };
   for (const std::vector<std::string>& Arguments : Cases) {
-    Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, Arguments);
     std::string Shown = Arguments.empty() ? "(none)" : Arguments[0] + " " + (Arguments.size() > 1 ? Arguments[1] : "");
     EXPECT_EQ(R.Exit_Status, 2) << Shown;
     EXPECT_EQ(R.Out, "") << Shown;
     EXPECT_EQ(R.Err.rfind("zor_grade: ", 0), 0u) << Shown << R.Err;
     EXPECT_EQ(R.Err.find('\n'), R.Err.size() - 1) << Shown << R.Err;
   }
-  EXPECT_EQ(Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "nowhere"}).Err,
+  EXPECT_EQ(Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"simulators", "nowhere"}).Err,
             "zor_grade: the class nowhere is neither a folder nor a readable manifest\n");
   EXPECT_FALSE(File_Exists(At("bad_out")));
 }
 
 // --help and --version answer with status 0; every option --help names is
 // in the man page.
-TEST_F(Zor_Grade, HelpNamesOnlyWhatTheManPageExplains) {
+TEST_F(Zor_Grade_Alone, HelpNamesOnlyWhatTheManPageExplains) {
   std::string Page = Read_File(KIT_SOURCE_DIR "/docs/man/zor_grade.1.scd");
   for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--help"}, {"simulators", "--help"}}) {
-    Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, Arguments);
     EXPECT_EQ(R.Exit_Status, 0);
     size_t Named = 0;
     for (size_t At = R.Out.find("--"); At != std::string::npos; At = R.Out.find("--", At + 2)) {
@@ -296,7 +299,7 @@ TEST_F(Zor_Grade, HelpNamesOnlyWhatTheManPageExplains) {
     }
     EXPECT_GE(Named, Arguments.size() == 1 ? 2u : 14u) << R.Out;
   }
-  Run_Result V = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"--version"});
+  Run_Result V = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"--version"});
   EXPECT_EQ(V.Exit_Status, 0);
   EXPECT_EQ(V.Out.rfind("zor_grade (ZOR kit) ", 0), 0u) << V.Out;
 }
