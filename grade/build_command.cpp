@@ -1,81 +1,62 @@
 /*
 ** build_command.cpp
-** The teacher's build command as a child process with a deadline.
+** The teacher's build command, and the compile of a sort routine, run
+** contained.
 */
 #include "grade/build_command.h"
 
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <thread>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "common/whole_file.h"
 
 namespace {
 
-constexpr size_t Output_Kept = 4000;
+namespace fs = std::filesystem;
 
-std::string Tail(const std::string& Text) {
-  return Text.size() > Output_Kept ? "..." + Text.substr(Text.size() - Output_Kept) : Text;
-}
+constexpr size_t Output_Kept = 4000;
 
 }  // namespace
 
-Build_Outcome Run_Build_Command(const std::string& Command, const std::string& Folder, double Time_Limit) {
+Sandbox_Limits Build_Limits(double Seconds) {
+  Sandbox_Limits L = Default_Sandbox_Limits();
+  L.Cpu_Seconds = Seconds, L.Wall_Seconds = 2 * Seconds;
+  L.Memory_Bytes = int64_t(2) << 30;  // a C++ compile with a large header takes hundreds of MiB
+  L.Processes = 128;                  // make, the compiler's driver, its passes, the linker
+  L.File_Bytes = int64_t(256) << 20;  // a program linked with the profiler and debug sections
+  return L;
+}
+
+Build_Outcome Run_Build_Command(const std::string& Command, const std::string& Folder, const Sandbox_Limits& Limits,
+                                const std::vector<std::string>& Readable) {
   Build_Outcome B;
-  std::string Log = Folder + "/../build_output";
-  int Out = open(Log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  int Null = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  auto Started = std::chrono::steady_clock::now();
-  pid_t Child = Out < 0 || Null < 0 ? -1 : fork();
-  if (Child == 0) {
-    setpgid(0, 0);
-    dup2(Null, 0), dup2(Out, 1), dup2(Out, 2);
-    if (chdir(Folder.c_str()) == 0) execl("/bin/sh", "sh", "-c", Command.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int Error = errno;
-  if (Out >= 0) close(Out);
-  if (Null >= 0) close(Null);
-  if (Child < 0) return B.Why = std::string("could not be started: ") + std::strerror(Error), B;
-  setpgid(Child, Child);
-  int Status = 0;
-  bool Timed_Out = false;
-  auto Deadline = Started + std::chrono::duration<double>(Time_Limit);
-  while (waitpid(Child, &Status, WNOHANG) != Child) {
-    if (std::chrono::steady_clock::now() >= Deadline) {
-      Timed_Out = true;
-      kill(-Child, SIGKILL);
-      while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
-      }
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  kill(-Child, SIGKILL);  // whatever it left running in its group goes with it
-  B.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
-  Read_Whole_File(Log, &B.Output);
-  B.Output = Tail(B.Output);
-  std::remove(Log.c_str());
-  char Why[120];
-  if (Timed_Out) std::snprintf(Why, sizeof Why, "did not finish within %g s", Time_Limit);
-  else if (WIFSIGNALED(Status)) std::snprintf(Why, sizeof Why, "was killed by signal %d", WTERMSIG(Status));
-  else std::snprintf(Why, sizeof Why, "exited with status %d", WEXITSTATUS(Status));
-  B.Built = !Timed_Out && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
-  if (!B.Built) B.Why = Why;
+  Sandbox_Request Request;
+  Request.Command = {"/bin/sh", "-c", Command};
+  Request.Folder = Folder;
+  Request.Readable = Readable;
+  Request.Kept_Out = Output_Kept, Request.Kept_Err = Output_Kept;
+  Request.Limits = Limits;
+  Sandbox_Result R = Run_Contained(Request);
+  B.Seconds = R.Wall_Seconds;
+  /* A compiler writes its messages on standard error, make its commands
+  ** on standard output: both, the commands first. */
+  B.Output = R.Out + R.Err;
+  if (B.Output.size() > Output_Kept) B.Output = "..." + B.Output.substr(B.Output.size() - Output_Kept);
+  B.Built = R.Ending == Sandbox_Exited && R.Status == 0;
+  B.Reached_Outside = R.Ending == Sandbox_Reached_Outside;
+  if (!B.Built) B.Why = R.Ending == Sandbox_Not_Started ? "could not be started: " + R.Detail : Sandbox_Verdict(R, Limits);
   return B;
 }
 
 bool Copy_Submission(const std::string& From, const std::string& To) {
   std::error_code Error;
-  std::filesystem::copy(From, To, std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks,
-                        Error);
+  fs::copy(From, To, fs::copy_options::recursive | fs::copy_options::copy_symlinks, Error);
+  if (Error) return false;
+  /* The box runs as a user of its own, given only the top folder: what
+  ** lies inside must be open to it too, to build in place. No other box
+  ** sees this folder. */
+  for (fs::recursive_directory_iterator It(To, Error), End; !Error && It != End; It.increment(Error)) {
+    if (It->is_symlink(Error)) continue;
+    fs::permissions(It->path(), It->is_directory(Error) ? fs::perms::all : fs::perms::owner_read | fs::perms::owner_write |
+                    fs::perms::group_read | fs::perms::group_write | fs::perms::others_read | fs::perms::others_write,
+                    fs::perm_options::add, Error);
+  }
   return !Error;
 }

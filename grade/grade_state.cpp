@@ -14,14 +14,14 @@
 #include "common/whole_file.h"
 
 const char* const Failure_Count_Key[Number_Of_Failure_Counts] = {
-    "crashed", "time_limit", "memory_limit", "asked_for_input", "bad_exit", "no_output", "bad_output",
-    "trace_differs", "not_run"};
+    "crashed",  "time_limit", "memory_limit", "output_limit", "process_limit", "asked_for_input", "reached_outside",
+    "bad_exit", "no_output",  "bad_output",   "trace_differs", "not_run"};
 const char* const Rule_Key[Number_Of_Rules] = {"records",    "arrival", "route", "service",  "servers",
                                                "first_come", "no_idle", "queue", "reference"};
 
 namespace {
 
-constexpr char State_Header[] = "zor_grade state 1";
+constexpr char State_Header[] = "zor_grade state 2";
 
 std::string Escaped(const std::string& Value) {
   std::string Out;

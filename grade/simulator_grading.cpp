@@ -29,29 +29,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/* How a day ended: a verdict word, and the count it adds to (-1: a rule's,
+** or none). A limit is told apart by which limit ended the run. */
 struct Kind_Of_Day {
   Outcome_Kind Kind;
+  Sandbox_Ending Ending;  // with Outcome_Limit
   const char* Word;
-  int Count;  // a Failure_Count, or -1
+  int Count;
 };
 
 const Kind_Of_Day Kinds[] = {
-    {Outcome_Held, "followed", -1},
-    {Outcome_Broke_Rule, "broke-rule", -1},
-    {Outcome_Trace_Differs, "trace-differs", Count_Trace_Differs},
-    {Outcome_Killed, "crashed", Count_Crashed},
-    {Outcome_Timed_Out, "time-limit", Count_Time_Limit},
-    {Outcome_Asked_More, "asked-for-input", Count_Asked_For_Input},
-    {Outcome_Exit_Status, "bad-exit", Count_Bad_Exit},
-    {Outcome_No_Output, "no-output", Count_No_Output},
-    {Outcome_Cut_Short, "bad-output", Count_Bad_Output},
-    {Outcome_Not_Run, "not-run", Count_Not_Run},
+    {Outcome_Held, Sandbox_Exited, "followed", -1},
+    {Outcome_Broke_Rule, Sandbox_Exited, "broke-rule", -1},
+    {Outcome_Trace_Differs, Sandbox_Exited, "trace-differs", Count_Trace_Differs},
+    {Outcome_Killed, Sandbox_Exited, "crashed", Count_Crashed},
+    {Outcome_Limit, Sandbox_Cpu_Limit, "time-limit", Count_Time_Limit},
+    {Outcome_Limit, Sandbox_Wall_Limit, "time-limit", Count_Time_Limit},
+    {Outcome_Limit, Sandbox_Memory_Limit, "memory-limit", Count_Memory_Limit},
+    {Outcome_Limit, Sandbox_Output_Limit, "output-limit", Count_Output_Limit},
+    {Outcome_Limit, Sandbox_File_Limit, "output-limit", Count_Output_Limit},
+    {Outcome_Limit, Sandbox_Process_Limit, "process-limit", Count_Process_Limit},
+    {Outcome_Asked_More, Sandbox_Exited, "asked-for-input", Count_Asked_For_Input},
+    {Outcome_Reached_Outside, Sandbox_Exited, "reached-outside", Count_Reached_Outside},
+    {Outcome_Exit_Status, Sandbox_Exited, "bad-exit", Count_Bad_Exit},
+    {Outcome_No_Output, Sandbox_Exited, "no-output", Count_No_Output},
+    {Outcome_Not_A_File, Sandbox_Exited, "bad-output", Count_Bad_Output},
+    {Outcome_Cut_Short, Sandbox_Exited, "bad-output", Count_Bad_Output},
+    {Outcome_Not_Run, Sandbox_Exited, "not-run", Count_Not_Run},
 };
 
-const Kind_Of_Day& Kind_Of(Outcome_Kind K) {
+const Kind_Of_Day& Kind_Of(const Trial_Outcome& O) {
   for (const Kind_Of_Day& D : Kinds)
-    if (D.Kind == K) return D;
+    if (D.Kind == O.Kind && (O.Kind != Outcome_Limit || D.Ending == O.Ending)) return D;
   return Kinds[std::size(Kinds) - 1];
+}
+
+bool Of_Time(const Trial_Outcome& O) {
+  return O.Kind == Outcome_Limit && (O.Ending == Sandbox_Cpu_Limit || O.Ending == Sandbox_Wall_Limit);
 }
 
 bool Executable(const std::string& Path) {
@@ -76,7 +90,10 @@ Program_Under_Test Program_Of_Command(const std::string& Command, const std::str
   std::istringstream In(Command);
   std::vector<std::string> Words;
   for (std::string Word; In >> Word;) Words.push_back(fs::exists(Folder + "/" + Word) ? Folder + "/" + Word : Word);
-  return Program_Under_Test{Words[0], {Words.begin() + 1, Words.end()}, 0, ""};
+  Program_Under_Test P{Words[0], {Words.begin() + 1, Words.end()}, {}, {}, ""};
+  for (const std::string& Word : P.Arguments)
+    if (Word.rfind(Folder + "/", 0) == 0) P.Readable.push_back(Word);
+  return P;
 }
 
 /* Finds (building if asked) the program to run; false with the grade of a
@@ -93,7 +110,7 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
     fs::create_directories(Settings.Scratch + "/build", Error);
     if (!Copy_Submission(S.Folder, Folder))
       return *G = Not_Graded(S, "does-not-build", "the folder cannot be copied to build it", ""), false;
-    Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Settings.Build_Time_Limit);
+    Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Build_Limits(Settings.Build_Time_Limit));
     if (!B.Built)
       return *G = Not_Graded(S, "does-not-build", "the build command " + B.Why,
                              "What the build (" + Settings.Build + ") printed, at the end:\n" + B.Output),
@@ -102,7 +119,7 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
   if (!S.Command.empty()) {
     *Program = Program_Of_Command(S.Command, Folder);
   } else if (Executable(Folder + "/simulator")) {
-    *Program = Program_Under_Test{Folder + "/simulator", {}, 0, ""};
+    *Program = Program_Under_Test{Folder + "/simulator", {}, {}, {}, ""};
   } else {
     const char* Verdict = Settings.Build.empty() ? "missing" : "does-not-build";
     return *G = Not_Graded(S, Verdict, Settings.Build.empty() ? "no executable file named simulator in the folder"
@@ -110,16 +127,21 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
                            ""),
            false;
   }
-  Program->Time_Limit = Settings.Time_Limit;
+  Program->Limits = Settings.Limits;
   Program->Scratch = Settings.Scratch;
   return true;
 }
 
-/* A run past the time limit costs the whole limit, so once a day has
-** timed out the later days get a limit nearer what finished runs took:
-** ten times the slowest, and never below half a second, so a program
-** that loops on many days of a class's battery costs seconds, not minutes. */
-double Shorter_Limit(double Limit, double Slowest_Held) { return std::min(Limit, std::max(0.5, 10 * Slowest_Held)); }
+/* A run past a limit of time costs the whole limit, so once a day has
+** met one the later days get limits nearer what finished runs took: ten
+** times the slowest, and never below half a second, so a program that
+** loops on many days of a class's battery costs seconds, not minutes. */
+Sandbox_Limits Shorter_Limits(Sandbox_Limits Limits, double Slowest_Held) {
+  double Nearer = std::max(0.5, 10 * Slowest_Held);
+  Limits.Cpu_Seconds = std::min(Limits.Cpu_Seconds, Nearer);
+  Limits.Wall_Seconds = std::min(Limits.Wall_Seconds, 3 * Nearer);
+  return Limits;
+}
 
 std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                              const Day_Progress& Show, double* Slowest_Held) {
@@ -131,9 +153,9 @@ std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, 
     for (int I; (I = Next.fetch_add(1)) < Settings.Days; Done.fetch_add(1)) {
       Trial_Day T = Battery_Day(I, Settings.Seed);
       Program_Under_Test P = Program;
-      if (Timed_Out.load()) P.Time_Limit = Shorter_Limit(P.Time_Limit, Slowest.load());
+      if (Timed_Out.load()) P.Limits = Shorter_Limits(P.Limits, Slowest.load());
       Trial_Outcome O = Run_Trial(P, T.Day, T.Servers);
-      if (O.Kind == Outcome_Timed_Out) Timed_Out.store(true);
+      if (Of_Time(O)) Timed_Out.store(true);
       if (O.Kind == Outcome_Held)
         for (double S = Slowest.load(); O.Seconds > S && !Slowest.compare_exchange_weak(S, O.Seconds);) {
         }
@@ -160,7 +182,7 @@ void Count_Days(const std::vector<Trial_Outcome>& Outcomes, Student_Grade* G) {
     G->Run++, G->Passed += Held;
     G->Day_Marks += Held ? '+' : '-';
     G->Made_Up_Run += Is_Made_Up, G->Made_Up_Passed += Held && Is_Made_Up;
-    if (Kind_Of(O.Kind).Count >= 0) G->Failure_Days[Kind_Of(O.Kind).Count]++;
+    if (Kind_Of(O).Count >= 0) G->Failure_Days[Kind_Of(O).Count]++;
     if (O.Kind != Outcome_Broke_Rule) continue;
     /* Every day that breaks a rule also differs from the reference; that
     ** counts as the reference's rule only where no other rule explains it. */
@@ -186,9 +208,9 @@ std::string Counts_Text(const Student_Grade& G, double Points) {
     if (G.Rule_Days[R] > 0)
       Text += "  days breaking the rule \"" + std::string(Rule_Name[R]) + "\": " + std::to_string(G.Rule_Days[R]) +
               "\n";
-  for (const Kind_Of_Day& K : Kinds)
-    if (K.Count >= 0 && G.Failure_Days[K.Count] > 0)
-      Text += std::string("  days ending as ") + K.Word + ": " + std::to_string(G.Failure_Days[K.Count]) + "\n";
+  for (int C = 0; C < Number_Of_Failure_Counts; C++)
+    if (G.Failure_Days[C] > 0)
+      Text += std::string("  days ending as ") + Failure_Count_Key[C] + ": " + std::to_string(G.Failure_Days[C]) + "\n";
   return Text;
 }
 
@@ -238,19 +260,19 @@ std::string Explain_First_Failure(const Program_Under_Test& Program, const Simul
   int First = 0;
   while (Outcomes[static_cast<size_t>(First)].Kind == Outcome_Held) First++;
   const Trial_Outcome& Failure = Outcomes[static_cast<size_t>(First)];
-  G->Verdict = Kind_Of(Failure.Kind).Word;
-  G->Reason = "day " + std::to_string(First + 1) + ": " + Failure_Summary(Failure, Settings.Time_Limit);
+  G->Verdict = Kind_Of(Failure).Word;
+  G->Reason = "day " + std::to_string(First + 1) + ": " + Failure_Summary(Failure, Settings.Limits);
   Trial_Day Day = Battery_Day(First, Settings.Seed);
   Day.What = Label_Without_Seed(Day.What);
   Program_Under_Test Shrinking = Program;
-  if (Failure.Kind == Outcome_Timed_Out) Shrinking.Time_Limit = Shorter_Limit(Settings.Time_Limit, Slowest_Held);
+  if (Of_Time(Failure)) Shrinking.Limits = Shorter_Limits(Settings.Limits, Slowest_Held);
   Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
   G->Shrunk_Size = static_cast<int>(Shrunk.Day.size());
   char* Text = nullptr;
   size_t Size = 0;
   std::FILE* Out = open_memstream(&Text, &Size);
-  Print_Failure(Out, "Your simulator", Day, First + 1, Settings.Days, Failure, Shrunk, Settings.Time_Limit,
-                Shrinking.Time_Limit);
+  Print_Failure(Out, "Your simulator", Day, First + 1, Settings.Days, Failure, Shrunk, Settings.Limits,
+                Shrinking.Limits);
   std::fclose(Out);
   std::string Explained(Text, Size);
   std::free(Text);
@@ -268,7 +290,6 @@ std::string Explain_First_Failure(const Program_Under_Test& Program, const Simul
 
 }  // namespace
 
-const char* Verdict_Word(int Outcome) { return Kind_Of(static_cast<Outcome_Kind>(Outcome)).Word; }
 
 Student_Grade Grade_Simulator(const Student& S, const Simulator_Settings& Settings, const Day_Progress& Show) {
   auto Started = std::chrono::steady_clock::now();

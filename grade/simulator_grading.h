@@ -13,11 +13,12 @@
 
 #include "grade/class_list.h"
 #include "grade/student_grade.h"
+#include "sandbox/sandbox.h"
 
 struct Simulator_Settings {
   int Days = 100;                 // the battery's first days
   uint32_t Seed = 1;              // draws the battery; never shown to a student
-  double Time_Limit = 5;          // seconds per day
+  Sandbox_Limits Limits = Default_Sandbox_Limits();  // of each day's run
   int Jobs = 1;                   // days run at once
   std::string Build;              // the teacher's build command; empty for a ready "simulator"
   double Build_Time_Limit = 120;
@@ -32,6 +33,3 @@ using Day_Progress = std::function<void(int Done, int Total)>;
 /* Grades S; never fails: a submission that is missing, does not build or
 ** cannot be run is a grade with its reason. Hash is left to the caller. */
 Student_Grade Grade_Simulator(const Student& S, const Simulator_Settings& Settings, const Day_Progress& Show);
-
-/* The one word for a day that ended as O did ("followed", "crashed", ...). */
-const char* Verdict_Word(int Outcome);

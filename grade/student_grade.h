@@ -17,8 +17,9 @@ enum Grading_Task { Task_Simulators, Task_Sorts };
 
 /* The failures that are not a rule of the model, counted per day. */
 enum Failure_Count {
-  Count_Crashed, Count_Time_Limit, Count_Memory_Limit, Count_Asked_For_Input, Count_Bad_Exit,
-  Count_No_Output, Count_Bad_Output, Count_Trace_Differs, Count_Not_Run, Number_Of_Failure_Counts
+  Count_Crashed, Count_Time_Limit, Count_Memory_Limit, Count_Output_Limit, Count_Process_Limit,
+  Count_Asked_For_Input, Count_Reached_Outside, Count_Bad_Exit, Count_No_Output, Count_Bad_Output,
+  Count_Trace_Differs, Count_Not_Run, Number_Of_Failure_Counts
 };
 
 /* Their column names in grades.csv, and the short names of the rules. */

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <pthread.h>
+#include <sys/stat.h>
 
 #include "common/progress_line.h"
 #include "common/refusal.h"
@@ -27,6 +29,7 @@
 #include "grade/grade_files.h"
 #include "grade/grade_report.h"
 #include "grade/simulator_grading.h"
+#include "sandbox/sandbox.h"
 #include "simulator_checker/battery.h"
 #include "simulator_checker/trial.h"
 
@@ -35,6 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Options {
+  std::string Sandbox = "auto";
   std::string Class;
   std::string Out = "grading";
   bool Again = false, Gradescope = false;
@@ -47,10 +51,35 @@ struct Options {
 
 [[noreturn]] void Trouble(const std::string& Message) { Refuse_And_Exit("zor_grade", Message.c_str()); }
 
-extern "C" void Stop_Everything(int Signal) {
-  Kill_Running_Trials();
+/* The signals that stop a run: held in every thread, and taken by one
+** that ends the runs in progress, removes the scratch folder, and lets
+** the signal end the process as it would have. A signal the tool was
+** started ignoring (nohup's SIGHUP) stays ignored. */
+sigset_t Stop_Signals() {
+  sigset_t Set;
+  sigemptyset(&Set);
+  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction Now;
+    if (sigaction(Signal, nullptr, &Now) == 0 && Now.sa_handler != SIG_IGN) sigaddset(&Set, Signal);
+  }
+  return Set;
+}
+
+void Watch_For_Stop(std::string Scratch) {
+  sigset_t Set = Stop_Signals();
+  int Signal = 0;
+  if (sigwait(&Set, &Signal) != 0) return;
+  Stop_Trials();
+  Remove_Tree(Scratch);
+  Sandbox_Finish();
   std::signal(Signal, SIG_DFL);
+  pthread_sigmask(SIG_UNBLOCK, &Set, nullptr);
   raise(Signal);
+  _exit(128 + Signal);
+}
+
+Sandbox_Mode Mode_Named(const std::string& Name) {
+  return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
 }
 
 /* The battery's seed from the secret phrase: FNV-1a, never 0 or the
@@ -61,7 +90,7 @@ uint32_t Seed_Of_Phrase(const std::string& Phrase) {
   return H <= 1 ? H + 2 : H;
 }
 
-void Add_Simulator_Options(CLI::App* Sub, Options* O) {
+void Add_Simulator_Options(CLI::App* Sub, Options* O, int64_t* Memory_Mib) {
   Simulator_Settings& S = O->Simulators;
   Sub->add_option("CLASS", O->Class, "the class folder (a folder per student, named by the student's identifier),\n"
                   "a CSV manifest (identifier,folder[,command]), or with --gradescope one submission's folder")
@@ -75,9 +104,18 @@ void Add_Simulator_Options(CLI::App* Sub, Options* O) {
   Sub->add_option("--days", S.Days, "days of the battery, 1 .. 100000; the made-up days first")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
-  Sub->add_option("--time-limit", S.Time_Limit, "seconds a simulator may take on one day")
+  Sub->add_option("--time-limit", S.Limits.Cpu_Seconds, "seconds of CPU time a simulator may take on one day\n"
+                  "(and three times as long by the clock)")
       ->capture_default_str()
       ->check(CLI::Range(0.1, 3600.0));
+  Sub->add_option("--memory-limit", *Memory_Mib, "MiB of memory a simulator may use")
+      ->capture_default_str()
+      ->check(CLI::Range(16, 1 << 20));
+  Sub->add_option("--sandbox", O->Sandbox,
+                  "auto: contain every run of a student's code as far as this machine allows, and say what\n"
+                  "is missing; required: refuse to run (exit 2) unless every run is boxed; off: plain processes")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"auto", "required", "off"}));
   Sub->add_option("--build", S.Build, "a shell command that builds each submission in a copy of its folder,\n"
                   "e.g. 'make' or 'cc -O2 -o simulator *.c'; it must leave an executable named simulator");
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds a build may take")
@@ -111,7 +149,8 @@ Options Take_Options(int Argc, char** Argv) {
                "zor_grade"};
   App.require_subcommand(1, 1);
   CLI::App* Simulators = App.add_subcommand("simulators", "grade simulators of the ZOR day");
-  Add_Simulator_Options(Simulators, &O);
+  int64_t Memory_Mib = O.Simulators.Limits.Memory_Bytes >> 20;
+  Add_Simulator_Options(Simulators, &O, &Memory_Mib);
   App.set_version_flag("--version", "zor_grade (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("Examples:\n"
              "  zor_grade simulators --secret 'autumn tide' --build make -o grading submissions/\n"
@@ -127,6 +166,8 @@ Options Take_Options(int Argc, char** Argv) {
     Trouble(std::string(Error.what()) + " (see --help)");
   }
   O.Simulators.Seed = !O.Secret.empty() ? Seed_Of_Phrase(O.Secret) : O.Seed > 0 ? uint32_t(O.Seed) : 1;
+  O.Simulators.Limits.Wall_Seconds = 3 * O.Simulators.Limits.Cpu_Seconds;
+  O.Simulators.Limits.Memory_Bytes = Memory_Mib << 20;
   return O;
 }
 
@@ -135,7 +176,7 @@ std::string Settings_Text(const Options& O, const Student& S) {
   const Simulator_Settings& Z = O.Simulators;
   char Text[160];
   std::snprintf(Text, sizeof Text, "simulators %s days=%d seed=%u limit=%g points=%g build-limit=%g\n",
-                ZOR_KIT_VERSION, Z.Days, Z.Seed, Z.Time_Limit, Z.Points, Z.Build_Time_Limit);
+                ZOR_KIT_VERSION, Z.Days, Z.Seed, Z.Limits.Cpu_Seconds, Z.Points, Z.Build_Time_Limit);
   return Text + Z.Build + "\n" + S.Command + "\n";
 }
 
@@ -148,7 +189,7 @@ std::string Battery_Sentence(const Options& O) {
                 !O.Secret.empty() ? "drawn from the secret phrase"
                 : O.Seed > 0      ? "drawn from the seed given"
                                   : "the public battery (seed 1), which students can test with",
-                Z.Time_Limit);
+                Z.Limits.Cpu_Seconds);
   return Text;
 }
 
@@ -201,9 +242,22 @@ void Make_Folder(const std::string& Folder) {
 /* The private scratch folder for builds and trials, removed at the end. */
 std::string Make_Scratch() {
   std::error_code Error;
+  /* Searchable by others: a box's user reaches its folder through it. */
   std::string Scratch = (fs::temp_directory_path(Error) / "zor_grade.XXXXXX").string();
-  if (mkdtemp(Scratch.data()) == nullptr) Trouble("cannot make a scratch folder in " + fs::temp_directory_path(Error).string());
+  if (mkdtemp(Scratch.data()) == nullptr || chmod(Scratch.c_str(), 0711) != 0)
+    Trouble("cannot make a scratch folder in " + fs::temp_directory_path(Error).string());
   return Scratch;
+}
+
+/* The sandbox started before any thread runs a program; what it gives is
+** said on standard error, since it changes what a failure means. */
+void Start_Sandbox(const Options& O) {
+  std::string Said, Refusal;
+  if (!Sandbox_Start(Mode_Named(O.Sandbox), &Said, &Refusal)) {
+    Remove_Tree(O.Simulators.Scratch);
+    Trouble(Refusal);
+  }
+  std::fprintf(stderr, "zor_grade: %s\n", Said.c_str());
 }
 
 int Grade_Gradescope(Options& O) {
@@ -243,21 +297,25 @@ void Write_Outputs(const Options& O, const std::vector<Student_Grade>& Grades) {
 
 int main(int Argc, char** Argv) {
   Options O = Take_Options(Argc, Argv);
-  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, Stop_Everything);
+  std::vector<Student> Students;
+  std::string Problem, State_Folder;
+  if (!O.Gradescope) {
+    if (!Read_Class(O.Class, &Students, &Problem)) Trouble(Problem);
+    State_Folder = O.Out + "/.zor_grade/simulators";
+    for (const std::string& Folder : {O.Out + "/feedback", State_Folder}) Make_Folder(Folder);
+    O.Simulators.Feedback_Folder = O.Out + "/feedback";
+  }
   O.Simulators.Scratch = Make_Scratch();
+  sigset_t Stop = Stop_Signals();
+  pthread_sigmask(SIG_BLOCK, &Stop, nullptr);
+  std::thread(Watch_For_Stop, O.Simulators.Scratch).detach();
+  Start_Sandbox(O);
   if (O.Gradescope) {
     int Status = Grade_Gradescope(O);
-    std::error_code Error;
-    fs::remove_all(O.Simulators.Scratch, Error);
+    Remove_Tree(O.Simulators.Scratch);
+    Sandbox_Finish();
     return Status;
   }
-  std::vector<Student> Students;
-  std::string Problem;
-  if (!Read_Class(O.Class, &Students, &Problem)) Trouble(Problem);
-  std::string State_Folder = O.Out + "/.zor_grade/simulators";
-  for (const std::string& Folder : {O.Out + "/feedback", State_Folder}) Make_Folder(Folder);
-  O.Simulators.Feedback_Folder = O.Out + "/feedback";
-
   Run_State R;
   R.Progress = Start_Progress_Line(), R.Total = Students.size();
   std::vector<Student_Grade> Grades;
@@ -266,8 +324,8 @@ int main(int Argc, char** Argv) {
     R.Done++;
   }
   Clear_Progress_Line(&R.Progress);
-  std::error_code Error;
-  fs::remove_all(O.Simulators.Scratch, Error);
+  Remove_Tree(O.Simulators.Scratch);
+  Sandbox_Finish();
   Write_Outputs(O, Grades);
   std::printf("zor_grade: %zu student%s, %zu graded now, %zu unchanged since the last run; see %s/report.html\n",
               Students.size(), Students.size() == 1 ? "" : "s", R.Graded, Students.size() - R.Graded, O.Out.c_str());

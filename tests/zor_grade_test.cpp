@@ -80,7 +80,8 @@ class Zor_Grade : public ::testing::Test {
   }
 
   static Run_Result Grade(std::vector<std::string> More, const char* Days = "30") {
-    std::vector<std::string> Arguments = {"simulators", "--secret", Secret, "--days", Days, "--time-limit", "2",
+    std::vector<std::string> Arguments = {"simulators", "--sandbox", "required", "--secret", Secret, "--days", Days,
+                                          "--time-limit", "2",
                                           "--build", Build, "-o", "out", "class"};
     Arguments.insert(Arguments.begin() + 1, More.begin(), More.end());
     return Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
@@ -101,30 +102,36 @@ Run_Result Zor_Grade::First_Run;
 TEST_F(Zor_Grade, TheClassGetsExactlyTheExpectedRows) {
   ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
   EXPECT_EQ(First_Run.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
-  EXPECT_EQ(First_Run.Err, "");
+  // One line on standard error: what the sandbox gives on this machine.
+  EXPECT_EQ(First_Run.Err.rfind("zor_grade: sandbox: each run in a box of its own", 0), 0u) << First_Run.Err;
+  EXPECT_EQ(First_Run.Err.find('\n'), First_Run.Err.size() - 1) << First_Run.Err;
   // Every count below follows from the battery and the mistake: fay loops
   // on each day with a station of one server, eve crashes on each day of
-  // more than 50 customers, gus escapes unseen until runs are contained.
+  // more than 50 customers, gus fails on every day, contained, as it tries
+  // to write outside its folder.
   EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))),
             "id,task,verdict,score,days_followed,days_run,made_up_followed,made_up_run,first_rule,shrunk_customers,,"
-            "crashed,time_limit,memory_limit,asked_for_input,bad_exit,no_output,bad_output,trace_differs,not_run,"
-            "rule_records,rule_arrival,rule_route,rule_service,rule_servers,rule_first_come,rule_no_idle,rule_queue,"
-            "rule_reference,reason\r\n"
-            "ada,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
-            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,25,7,0,0,"
+            "crashed,time_limit,memory_limit,output_limit,process_limit,asked_for_input,reached_outside,bad_exit,"
+            "no_output,bad_output,trace_differs,not_run,rule_records,rule_arrival,rule_route,rule_service,"
+            "rule_servers,rule_first_come,rule_no_idle,rule_queue,rule_reference,reason\r\n"
+            "ada,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
+            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,25,7,0,0,"
             "\"day 4: broke the rule \"\"first come, first served\"\"\"\r\n"
-            "cy,simulators,broke-rule,33.3,10,30,9,17,no_idle,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,20,0,0,"
+            "cy,simulators,broke-rule,33.3,10,30,9,17,no_idle,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,20,0,0,"
             "\"day 3: broke the rule \"\"nobody waits while a server is free; lowest-numbered free server first\"\"\"\r\n"
-            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,27,1,0,1,0,17,0,"
+            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,27,1,0,1,0,17,0,"
             "\"day 1: broke the rule \"\"the route and its travel times\"\"\"\r\n"
-            "eve,simulators,crashed,56.7,17,30,15,17,,51,,13,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "eve,simulators,crashed,56.7,17,30,15,17,,51,,13,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
             "day 16: crashed: killed by signal 6 (Aborted)\r\n"
-            "fay,simulators,time-limit,50.0,15,30,5,17,,1,,0,15,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
-            "day 1: did not finish within the time limit of 2 s (an endless loop?)\r\n"
-            "gus,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
-            "hal,simulators,does-not-build,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "fay,simulators,time-limit,50.0,15,30,5,17,,1,,0,15,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 1: hit the time limit: more than 2 s of CPU time (an endless loop?)\r\n"
+            "gus,simulators,reached-outside,0.0,0,30,0,17,,1,,0,0,0,0,0,0,30,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 1: tried to reach outside its folder: " + At("outside/planted") + ": No such file or directory\r\n"
+            "hal,simulators,does-not-build,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
             "the build command exited with status 1\r\n"
-            "ivy,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,the folder is empty\r\n");
+            "ivy,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,the folder is empty\r\n");
+  // The program that writes outside its folder, contained, wrote nothing there.
+  EXPECT_FALSE(File_Exists(At("outside/planted")));
 }
 
 // What a student may see never holds the secret or the seed that draws the
@@ -138,7 +145,7 @@ TEST_F(Zor_Grade, FeedbackNeverHoldsTheSecret) {
     EXPECT_EQ(Feedback.find("seed"), std::string::npos) << K.Id << "\n" << Feedback;
   }
   // The failing day kept for rerunning by hand, beside the feedback.
-  for (const char* Id : {"ben", "cy", "dee", "eve", "fay"}) {
+  for (const char* Id : {"ben", "cy", "dee", "eve", "fay", "gus"}) {
     for (const char* File : {"ZOR_Binary_In", "entries", "Reference_Binary_Out", "Verdict"})
       EXPECT_TRUE(File_Exists(At("out/feedback/") + Id + ".day/" + File)) << Id << " " << File;
     EXPECT_EQ(Read_File(At("out/feedback/") + Id + ".day/Verdict").find("seed"), std::string::npos);
@@ -163,7 +170,7 @@ TEST_F(Zor_Grade, TheReportIsWellFormedAndShowsEveryStudent) {
     EXPECT_EQ(Count(std::string("<tr><td><a href=\"#s-") + K.Id + "\">"), 1u) << K.Id;
   }
   // The histogram, and one picture per student with a failing day.
-  EXPECT_EQ(Count("<svg "), 1u + 5u);
+  EXPECT_EQ(Count("<svg "), 1u + 6u);
   EXPECT_EQ(Count("Scores of the class"), 1u);
   EXPECT_EQ(Html.find(Secret), std::string::npos);
   // The rules the class broke, most students first: the route's two
@@ -171,7 +178,7 @@ TEST_F(Zor_Grade, TheReportIsWellFormedAndShowsEveryStudent) {
   size_t No_Idle = Html.find("<tr><td>rule: nobody waits"), First_Come = Html.find("<tr><td>rule: first come");
   EXPECT_LT(No_Idle, First_Come);
   EXPECT_NE(Html.find("<td>made up: one customer, LAB only</td><td>1 customer: a drawn day has a multiple of 28, "
-                      "28 to 336</td><td class=\"n\">5 of 7</td>"),
+                      "28 to 336</td><td class=\"n\">4 of 7</td>"),
             std::string::npos);
 }
 
@@ -179,7 +186,7 @@ TEST_F(Zor_Grade, ThePlatformFilesHoldEveryGrade) {
   EXPECT_EQ(Read_File(At("out/canvas.csv")),
             "Student,ID,SIS User ID,SIS Login ID,Section,ZOR simulator\r\n"
             "ada,,,ada,,100.0\r\nben,,,ben,,16.7\r\ncy,,,cy,,33.3\r\ndee,,,dee,,10.0\r\neve,,,eve,,56.7\r\n"
-            "fay,,,fay,,50.0\r\ngus,,,gus,,100.0\r\nhal,,,hal,,0.0\r\nivy,,,ivy,,0.0\r\n");
+            "fay,,,fay,,50.0\r\ngus,,,gus,,0.0\r\nhal,,,hal,,0.0\r\nivy,,,ivy,,0.0\r\n");
   std::string Moodle = Read_File(At("out/moodle.csv"));
   EXPECT_EQ(Moodle.rfind("Identifier,ZOR simulator,Feedback\r\nada,100.0,followed: followed the model on 30 of 30 "
                          "days\r\nben,16.7,\"broke-rule: followed the model on 5 of 30 days; day 4: broke the rule "
@@ -222,10 +229,10 @@ TEST_F(Zor_Grade, GradescopeGetsResultsJsonWithItsFields) {
       "(.execution_time | type) == \"number\" and .visibility == \"visible\" and .stdout_visibility == \"hidden\"",
       ".extra_data.verdict == \"broke-rule\" and .extra_data.days_run == 20",
       ".output | startswith(\"ZOR simulator: ben\\nVerdict: broke-rule.\")",
-      ".tests | length == 1 + 9 + 9",
+      ".tests | length == 1 + 9 + 12",
       "[.tests[] | keys] | unique == [[\"max_score\", \"name\", \"number\", \"output\", \"score\", \"tags\", "
       "\"visibility\"]]",
-      "[.tests[].number] == [range(1; 20) | tostring]",
+      "[.tests[].number] == [range(1; 23) | tostring]",
       ".tests[] | select(.name == \"Rule: first come, first served\") | .output | test(\"^broken on [0-9]+ of 20 "
       "days$\")",
       ".tests[] | select(.name == \"Rule: the route and its travel times\") | .output == \"held on all 20 days\"",
@@ -251,9 +258,9 @@ TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
   ASSERT_EQ(R.Exit_Status, 0) << R.Err;
   std::string Csv = Grades_Without_Seconds(Read_File(At("manifest_out/grades.csv")));
   EXPECT_EQ(Csv.substr(Csv.find('\n') + 1),
-            "asker,simulators,asked-for-input,0.0,0,3,0,3,,1,,0,0,0,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "asker,simulators,asked-for-input,0.0,0,3,0,3,,1,,0,0,0,0,0,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
             "day 1: asked for more than the three entries (the server counts) and waited for another\r\n"
-            "gone,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,no folder " + At("nowhere") +
+            "gone,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,no folder " + At("nowhere") +
             "\r\n");
 }
 
