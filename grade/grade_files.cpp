@@ -27,7 +27,10 @@ bool Write_Staged(const std::string& Path, const std::string& Text) {
 
 std::string Csv_Line(const std::vector<std::string>& Fields) {
   std::string Line;
-  for (size_t I = 0; I < Fields.size(); I++) Line += (I > 0 ? "," : "") + Csv_Field(Fields[I]);
+  for (size_t I = 0; I < Fields.size(); I++) {
+    if (I > 0) Line += ',';
+    Line += Csv_Field(Fields[I]);
+  }
   return Line + "\r\n";
 }
 
