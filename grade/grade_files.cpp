@@ -8,6 +8,7 @@
 
 #include "common/staged_file.h"
 #include "grade/class_list.h"
+#include "sort_profile/profile_lists.h"
 
 namespace {
 
@@ -37,9 +38,12 @@ std::string Csv_Line(const std::vector<std::string>& Fields) {
 /* A grade as the platforms take it: a missing or unbuilt submission is 0. */
 std::string Score_Text(const Student_Grade& G) { return Fixed(G.Score, 1); }
 
-std::string One_Line_Feedback(const Student_Grade& G) {
+std::string One_Line_Feedback(const Student_Grade& G, const std::string& Task) {
   std::string Line = G.Verdict;
-  if (G.Run > 0) Line += ": followed the model on " + std::to_string(G.Passed) + " of " + std::to_string(G.Run) + " days";
+  if (G.Run > 0 && Task == "sorts")
+    Line += ": sorted " + std::to_string(G.Passed) + " of " + std::to_string(G.Run) + " lists right";
+  else if (G.Run > 0)
+    Line += ": followed the model on " + std::to_string(G.Passed) + " of " + std::to_string(G.Run) + " days";
   if (!G.Reason.empty()) Line += (G.Run > 0 ? "; " : ": ") + G.Reason;
   for (char& C : Line)
     if (C == '\n' || C == '\r') C = ' ';
@@ -49,7 +53,7 @@ std::string One_Line_Feedback(const Student_Grade& G) {
 std::string Json_Test(int Number_Of_Test, const std::string& Name, double Score, double Max_Score,
                       const std::string& Output, const std::string& Tag) {
   return "    {\"name\": " + Json_String(Name) + ", \"number\": \"" + std::to_string(Number_Of_Test) +
-         "\", \"score\": " + Fixed(Score, 1) + ", \"max_score\": " + Fixed(Max_Score, 1) +
+         "\", \"score\": " + Fixed(Score, 2) + ", \"max_score\": " + Fixed(Max_Score, 2) +
          ", \"output\": " + Json_String(Output) + ", \"tags\": [" + Json_String(Tag) +
          "], \"visibility\": \"visible\"}";
 }
@@ -62,7 +66,13 @@ std::string Days_Held_Text(int Broken, int Run) {
 
 }  // namespace
 
-std::vector<std::string> Grades_Csv_Header() {
+std::vector<std::string> Grades_Csv_Header(const std::string& Task) {
+  if (Task == "sorts") {
+    std::vector<std::string> H = {"id", "task", "verdict", "score", "cases_passed", "cases_run", "k", "x"};
+    for (const char* Order : Order_Name) H.push_back(std::string("growth_") + Order);
+    for (const char* Column : {"time_ratio", "layout_ratio", "rank", "seconds", "reason"}) H.push_back(Column);
+    return H;
+  }
   std::vector<std::string> H = {"id",    "task",       "verdict",     "score",      "days_followed", "days_run",
                                 "made_up_followed", "made_up_run", "first_rule", "shrunk_customers", "seconds"};
   for (const char* Key : Failure_Count_Key) H.push_back(Key);
@@ -72,6 +82,19 @@ std::vector<std::string> Grades_Csv_Header() {
 }
 
 std::vector<std::string> Grades_Csv_Row(const Student_Grade& G, const std::string& Task) {
+  if (Task == "sorts") {
+    bool Built = G.Run > 0;
+    std::vector<std::string> R = {G.Id, Task, G.Verdict, Score_Text(G), std::to_string(G.Passed),
+                                  std::to_string(G.Run), Built ? std::to_string(G.K) : "",
+                                  Built ? std::to_string(G.X) : ""};
+    for (size_t O = 0; O < std::size(Order_Name); O++) R.push_back(O < G.Growth.size() ? G.Growth[O] : "");
+    R.push_back(G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 3) : "");
+    R.push_back(G.Layout_Ratio > 0 ? Fixed(G.Layout_Ratio, 3) : "");
+    R.push_back(G.Rank > 0 ? std::to_string(G.Rank) : "");
+    R.push_back(Fixed(G.Seconds, 1));
+    R.push_back(G.Reason);
+    return R;
+  }
   std::vector<std::string> R = {G.Id,
                                 Task,
                                 G.Verdict,
@@ -90,7 +113,7 @@ std::vector<std::string> Grades_Csv_Row(const Student_Grade& G, const std::strin
 }
 
 bool Write_Grades_Csv(const std::string& Path, const std::vector<Student_Grade>& Grades, const Gradebook_Names& N) {
-  std::string Text = Csv_Line(Grades_Csv_Header());
+  std::string Text = Csv_Line(Grades_Csv_Header(N.Task));
   for (const Student_Grade& G : Grades) Text += Csv_Line(Grades_Csv_Row(G, N.Task));
   return Write_Staged(Path, Text);
 }
@@ -109,7 +132,7 @@ bool Write_Canvas_Csv(const std::string& Path, const std::vector<Student_Grade>&
 
 bool Write_Moodle_Csv(const std::string& Path, const std::vector<Student_Grade>& Grades, const Gradebook_Names& N) {
   std::string Text = Csv_Line({"Identifier", N.Assignment, "Feedback"});
-  for (const Student_Grade& G : Grades) Text += Csv_Line({G.Id, Score_Text(G), One_Line_Feedback(G)});
+  for (const Student_Grade& G : Grades) Text += Csv_Line({G.Id, Score_Text(G), One_Line_Feedback(G, N.Task)});
   return Write_Staged(Path, Text);
 }
 
@@ -117,20 +140,53 @@ bool Write_Feedback(const std::string& Folder, const Student_Grade& G) {
   return Write_Staged(Folder + "/" + G.Id + ".txt", G.Feedback);
 }
 
-bool Write_Gradescope(const std::string& Path, const Student_Grade& G, const Gradebook_Names& N) {
+namespace {
+
+/* One test per rule of the model and per other way a day can end. */
+std::vector<std::string> Simulator_Tests(const Student_Grade& G, const Gradebook_Names& N) {
   std::vector<std::string> Tests = {
-      Json_Test(1, "Days followed", G.Score, N.Points, One_Line_Feedback(G), "days")};
+      Json_Test(1, "Days followed", G.Score, N.Points, One_Line_Feedback(G, N.Task), "days")};
   for (int R = 0; R < Number_Of_Rules; R++)
     Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, std::string("Rule: ") + Rule_Name[R], 0, 0,
                               Days_Held_Text(G.Rule_Days[R], G.Run), "rule"));
   for (int C = 0; C < Number_Of_Failure_Counts; C++)
     Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, std::string("Ends well: not ") + Failure_Count_Key[C],
                               0, 0, Days_Held_Text(G.Failure_Days[C], G.Run), "run"));
-  std::string Text = "{\n  \"score\": " + Score_Text(G) + ",\n  \"execution_time\": " + Fixed(G.Seconds, 0) +
+  return Tests;
+}
+
+/* One test per phase: correctness, the growth on each order (their
+** scores add up to the grade), and the time against the merge sort. */
+std::vector<std::string> Sort_Tests(const Student_Grade& G, const Gradebook_Names& N) {
+  bool Correct = G.Run > 0 && G.Passed == G.Run;
+  std::vector<std::string> Tests = {Json_Test(1, "Correctness", Correct ? 0.6 * N.Points : 0, 0.6 * N.Points,
+                                              One_Line_Feedback(G, N.Task), "correctness")};
+  const double Each = 0.4 * N.Points / static_cast<double>(std::size(Order_Name));
+  for (size_t O = 0; O < std::size(Order_Name); O++) {
+    std::string Words = O < G.Growth.size() ? G.Growth[O] : "";
+    bool Fast = Words == "N" || Words == "N log N";
+    Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, std::string("Growth on ") + Order_Name[O] + " lists",
+                              Fast ? Each : 0, Each, Words.empty() ? "not timed" : "grows as " + Words, "growth"));
+  }
+  Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, "Time against the kit's merge sort", 0, 0,
+                            G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 2) + " times the merge sort's time" : "not timed",
+                            "time"));
+  return Tests;
+}
+
+}  // namespace
+
+bool Write_Gradescope(const std::string& Path, const Student_Grade& G, const Gradebook_Names& N) {
+  bool Sorts = N.Task == "sorts";
+  std::vector<std::string> Tests = Sorts ? Sort_Tests(G, N) : Simulator_Tests(G, N);
+  std::string Counts = Sorts ? "\"cases_passed\": " + std::to_string(G.Passed) + ", \"cases_run\": " +
+                                   std::to_string(G.Run) + ", \"time_ratio\": " + Fixed(G.Time_Ratio, 3)
+                             : "\"days_followed\": " + std::to_string(G.Passed) + ", \"days_run\": " +
+                                   std::to_string(G.Run);
+  std::string Text = "{\n  \"score\": " + Fixed(G.Score, 2) + ",\n  \"execution_time\": " + Fixed(G.Seconds, 0) +
                      ",\n  \"output\": " + Json_String(G.Feedback) +
                      ",\n  \"visibility\": \"visible\",\n  \"stdout_visibility\": \"hidden\",\n  \"extra_data\": "
-                     "{\"verdict\": " + Json_String(G.Verdict) + ", \"days_followed\": " + std::to_string(G.Passed) +
-                     ", \"days_run\": " + std::to_string(G.Run) + "},\n  \"tests\": [\n";
+                     "{\"verdict\": " + Json_String(G.Verdict) + ", " + Counts + "},\n  \"tests\": [\n";
   for (size_t I = 0; I < Tests.size(); I++) Text += Tests[I] + (I + 1 < Tests.size() ? ",\n" : "\n");
   return Write_Staged(Path, Text + "  ]\n}\n");
 }

@@ -21,7 +21,7 @@ struct Gradebook_Names {
 };
 
 /* The header and one row per student. */
-std::vector<std::string> Grades_Csv_Header();
+std::vector<std::string> Grades_Csv_Header(const std::string& Task);
 std::vector<std::string> Grades_Csv_Row(const Student_Grade& G, const std::string& Task);
 
 bool Write_Grades_Csv(const std::string& Path, const std::vector<Student_Grade>& Grades, const Gradebook_Names& N);

@@ -110,6 +110,41 @@ std::string Broken_Most(const std::vector<Student_Grade>& Grades) {
   return Html + "</tbody></table>\n";
 }
 
+/* The sort routines' table: correctness, the growth on random lists, the
+** time against the merge sort and the rank. */
+std::string Sort_Class_Table(const std::vector<Student_Grade>& Grades) {
+  const char* const Heads[] = {"student", "verdict", "score", "cases passed", "cases run", "growth on random lists",
+                               "time / merge sort's", "rank by time", "seconds", "reason"};
+  std::string Html = "<table class=\"sortable\" id=\"class\"><thead><tr>";
+  for (const char* H : Heads) Html += std::string("<th>") + H + "</th>";
+  Html += "</tr></thead><tbody>\n";
+  for (const Student_Grade& G : Grades) {
+    Html += "<tr><td><a href=\"#s-" + Html_Text(G.Id) + "\">" + Html_Text(G.Id) + "</a></td><td>" +
+            Html_Text(G.Verdict) + "</td><td class=\"n\">" + Fixed(G.Score, 1) + "</td><td class=\"n\">" +
+            std::to_string(G.Passed) + "</td><td class=\"n\">" + std::to_string(G.Run) + "</td><td>" +
+            Html_Text(G.Growth.empty() ? "" : G.Growth[0]) + "</td><td class=\"n\">" +
+            (G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 3) : "") + "</td><td class=\"n\">" +
+            (G.Rank > 0 ? std::to_string(G.Rank) : "") + "</td><td class=\"n\">" + Fixed(G.Seconds, 1) +
+            "</td><td>" + Html_Text(G.Reason) + "</td></tr>\n";
+  }
+  return Html + "</tbody></table>\n";
+}
+
+/* How many students got each verdict, most first. */
+std::string Verdict_Counts(const std::vector<Student_Grade>& Grades) {
+  std::vector<std::pair<std::string, int>> Counts;
+  for (const Student_Grade& G : Grades) {
+    auto It = std::find_if(Counts.begin(), Counts.end(), [&G](const auto& C) { return C.first == G.Verdict; });
+    if (It == Counts.end()) Counts.push_back({G.Verdict, 1});
+    else It->second++;
+  }
+  std::stable_sort(Counts.begin(), Counts.end(), [](const auto& A, const auto& B) { return A.second > B.second; });
+  std::string Html = "<table class=\"sortable\"><thead><tr><th>verdict</th><th>students</th></tr></thead><tbody>\n";
+  for (const auto& [Verdict, Count] : Counts)
+    Html += "<tr><td>" + Html_Text(Verdict) + "</td><td class=\"n\">" + std::to_string(Count) + "</td></tr>\n";
+  return Html + "</tbody></table>\n";
+}
+
 std::string Class_Table(const std::vector<Student_Grade>& Grades) {
   const char* const Heads[] = {"student", "verdict", "score", "days followed", "days run", "first rule broken",
                                "smallest failing day (customers)", "seconds", "reason"};
@@ -144,7 +179,9 @@ std::string Battery_Table(const Report_Facts& F, const std::vector<Student_Grade
 std::string Student_Section(const Student_Grade& G) {
   std::string Html = "<section id=\"s-" + Html_Text(G.Id) + "\"><h3>" + Html_Text(G.Id) + ": " + Html_Text(G.Verdict) +
                      ", " + Fixed(G.Score, 1) + "</h3>\n<pre>" + Html_Text(G.Feedback) + "</pre>\n";
-  if (!G.Picture.empty()) Html += "<p>The smallest failing day:</p>\n<div>" + Valid_Utf8(G.Picture) + "</div>\n";
+  if (!G.Picture.empty())
+    Html += std::string("<p>") + (G.Growth.empty() ? "The smallest failing day:" : "The growth of its cost:") +
+            "</p>\n<div>" + Valid_Utf8(G.Picture) + "</div>\n";
   return Html + "</section>\n";
 }
 
@@ -167,12 +204,16 @@ bool Write_Report(const std::string& Path, const Report_Facts& F, const std::vec
                      "<meta charset=\"utf-8\"/>\n<title>" + Html_Text(F.Title) + "</title>\n<style>" + Page_Style +
                      "</style>\n</head>\n<body>\n<h1>" + Html_Text(F.Title) + "</h1>\n<p>" + Html_Text(F.Battery) +
                      " " + std::to_string(Grades.size()) + " students. Click a column's head to sort by it.</p>\n";
-  Html += "<h2>The class</h2>\n" + Class_Table(Grades);
+  Html += "<h2>The class</h2>\n" + (F.Sorts ? Sort_Class_Table(Grades) : Class_Table(Grades));
   Html += "<h2>Scores</h2>\n<div>" + Score_Histogram(Grades, F.Points) + "</div>\n";
-  Html += "<h2>What the class broke most</h2>\n<p>Students who broke each rule, or whose program ended a day another "
-          "way, on at least one day; and the days in all.</p>\n" + Broken_Most(Grades);
-  Html += "<h2>Days outside what workload_maker draws</h2>\n<p>The battery's made-up days, which students testing "
-          "with generated days may never have met.</p>\n" + Battery_Table(F, Grades);
+  if (F.Sorts) {
+    Html += "<h2>What the class's routines came to</h2>\n" + Verdict_Counts(Grades);
+  } else {
+    Html += "<h2>What the class broke most</h2>\n<p>Students who broke each rule, or whose program ended a day "
+            "another way, on at least one day; and the days in all.</p>\n" + Broken_Most(Grades);
+    Html += "<h2>Days outside what workload_maker draws</h2>\n<p>The battery's made-up days, which students testing "
+            "with generated days may never have met.</p>\n" + Battery_Table(F, Grades);
+  }
   Html += "<h2>Each student</h2>\n";
   for (const Student_Grade& G : Grades) Html += Student_Section(G);
   Html += std::string("<script>//<![CDATA[\n") + Sorting_Script + "//]]></script>\n</body>\n</html>\n";

@@ -23,6 +23,7 @@ struct Battery_Note {
 };
 
 struct Report_Facts {
+  bool Sorts = false;            // the class's sort routines, not simulators
   std::string Title;             // "ZOR simulators: the class's grades"
   std::string Battery;           // a sentence on the battery: size, secret or public, time limit
   double Points = 100;

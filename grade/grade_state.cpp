@@ -6,12 +6,14 @@
 */
 #include "grade/student_grade.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <sstream>
 
 #include "common/staged_file.h"
 #include "common/whole_file.h"
+#include "sort_profile/profile_lists.h"
 
 const char* const Failure_Count_Key[Number_Of_Failure_Counts] = {
     "crashed",  "time_limit", "memory_limit", "output_limit", "process_limit", "asked_for_input", "reached_outside",
@@ -49,6 +51,13 @@ std::map<std::string, std::string> Fields_Of(const Student_Grade& G) {
       {"made_up_run", std::to_string(G.Made_Up_Run)}, {"first_rule", G.First_Rule},
       {"shrunk_size", std::to_string(G.Shrunk_Size)}, {"seconds", Seconds}, {"reason", G.Reason},
       {"hash", G.Hash}, {"feedback", G.Feedback}, {"picture", G.Picture}, {"day_marks", G.Day_Marks}};
+  char Ratio[64], Layout[64];
+  std::snprintf(Ratio, sizeof Ratio, "%.17g", G.Time_Ratio);
+  std::snprintf(Layout, sizeof Layout, "%.17g", G.Layout_Ratio);
+  F["k"] = std::to_string(G.K), F["x"] = std::to_string(G.X), F["time_ratio"] = Ratio, F["layout_ratio"] = Layout;
+  F["profiler_output"] = G.Profiler_Output;
+  for (int O = 0; O < Number_Of_Orders; O++)
+    F[std::string("growth_") + Order_Name[O]] = size_t(O) < G.Growth.size() ? G.Growth[size_t(O)] : "";
   for (int R = 0; R < Number_Of_Rules; R++) F[std::string("rule_") + Rule_Key[R]] = std::to_string(G.Rule_Days[R]);
   for (int C = 0; C < Number_Of_Failure_Counts; C++) F[Failure_Count_Key[C]] = std::to_string(G.Failure_Days[C]);
   return F;
@@ -58,7 +67,14 @@ void Take_Fields(std::map<std::string, std::string>& F, Student_Grade* G) {
   auto Int = [&F](const std::string& Key) { return std::atoi(F[Key].c_str()); };
   G->Id = F["id"], G->Verdict = F["verdict"], G->First_Rule = F["first_rule"], G->Reason = F["reason"];
   G->Hash = F["hash"], G->Feedback = F["feedback"], G->Picture = F["picture"];
-  G->Day_Marks = F["day_marks"];
+  G->Day_Marks = F["day_marks"], G->Profiler_Output = F["profiler_output"];
+  G->K = Int("k"), G->X = Int("x");
+  G->Time_Ratio = std::strtod(F["time_ratio"].c_str(), nullptr);
+  G->Layout_Ratio = std::strtod(F["layout_ratio"].c_str(), nullptr);
+  G->Growth.clear();
+  for (int O = 0; O < Number_Of_Orders; O++) G->Growth.push_back(F[std::string("growth_") + Order_Name[O]]);
+  if (std::all_of(G->Growth.begin(), G->Growth.end(), [](const std::string& W) { return W.empty(); }))
+    G->Growth.clear();
   G->Score = std::strtod(F["score"].c_str(), nullptr), G->Seconds = std::strtod(F["seconds"].c_str(), nullptr);
   G->Passed = Int("passed"), G->Run = Int("run"), G->Shrunk_Size = Int("shrunk_size");
   G->Made_Up_Passed = Int("made_up_passed"), G->Made_Up_Run = Int("made_up_run");

@@ -8,6 +8,7 @@
 */
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,14 @@ struct Student_Grade {
   std::string Picture;             // an SVG picture of the failing day, or empty
   std::string Day_Marks;           // per day of the battery: '+' followed, '-' did not
   bool Reused = false;             // taken from the previous run, unchanged
+  /* A sort routine's (Passed and Run count the correctness cases): */
+  int32_t K = 0, X = 0;
+  std::vector<std::string> Growth;  // per order of Order_Name, the verdict in words; empty where not timed
+  double Time_Ratio = 0;            // the median over the orders of its time at the largest size over the merge sort's
+  double Layout_Ratio = 0;          // its layout ratio over the merge sort's; 0 when not timed
+  int Rank = 0;                     // by Time_Ratio among the routines correct and timed, from 1; 0 for none
+  std::string Profiler_Output;      // what its profiler printed
+  std::string Work;                 // its build folder between the two phases; not saved
 };
 
 /* The state file of a student in the output folder, and reading it back;

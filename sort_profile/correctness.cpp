@@ -40,7 +40,9 @@ Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t 
   return Case_Result{false, Child_Fault(O, Time_Limit)};
 }
 
-bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
+bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness_Result* Result) {
+  Correctness_Result Ignored;
+  if (Result == nullptr) Result = &Ignored;
   int Cases = 0, Total = 0;
   for (int64_t Size : Case_Sizes)
     if (Size <= O.Max_Items)
@@ -61,6 +63,7 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
         Case_Result R = Run_Case(Order, Size, Seed, O.K, O.X, O.Time_Limit, Show);
         Clear_Progress_Line(&P);
         if (!R.Passed) {
+          *Result = Correctness_Result{false, Cases + 1, R.Fault};
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);
           if (Order == Order_Random)
             std::fprintf(Out, " (seed %u%s)", Seed, Seed == Scattered_Seed ? ", scattered nodes" : "");
@@ -78,6 +81,7 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
         Cases++;
       }
   }
+  *Result = Correctness_Result{true, Cases, ""};
   std::fprintf(Out, "PASS: %d cases (orders:", Cases);
   for (int Order : O.Orders) std::fprintf(Out, " %s", Order_Name[Order]);
   std::fprintf(Out, "; random from %zu seeds, the last on scattered nodes; sizes 0 .. %lld; K %d, X %d)\n",

@@ -13,6 +13,7 @@
 #include "grade/content_hash.h"
 #include "grade/grade_files.h"
 #include "grade/grade_report.h"
+#include "grade/sort_grading.h"
 #include "grade/student_grade.h"
 #include "tests/process.h"
 #include "workload_maker/draw_day.h"
@@ -136,11 +137,16 @@ TEST_F(Grade_Pieces, AGradeSavedReadsBackAsItWas) {
   G.Rule_Days[Rule_First_Come] = 23, G.Failure_Days[Count_Time_Limit] = 4;
   G.Reason = "day 4: broke the rule \"first come, first served\"", G.Hash = "0123456789abcdef";
   G.Feedback = "line one\nback\\slash \\n not a newline\n\n", G.Picture = "<svg>\n</svg>\n", G.Day_Marks = "+-+";
+  G.K = 3, G.X = 7, G.Time_Ratio = 1.0625, G.Layout_Ratio = 0.875, G.Profiler_Output = "PASS: 120 cases\n";
+  G.Growth = {"N log N", "", "N^2", "between N log N and N^2", "", "", "", "N"};
   ASSERT_TRUE(Save_Grade(At("ada"), G));
   Student_Grade Back;
   ASSERT_TRUE(Load_Grade(At("ada"), &Back));
   EXPECT_TRUE(Back.Reused);
   EXPECT_EQ(Grades_Csv_Row(Back, "simulators"), Grades_Csv_Row(G, "simulators"));
+  EXPECT_EQ(Grades_Csv_Row(Back, "sorts"), Grades_Csv_Row(G, "sorts"));
+  EXPECT_EQ(Back.Growth, G.Growth);
+  EXPECT_EQ(Back.Profiler_Output, G.Profiler_Output);
   EXPECT_EQ(Back.Score, G.Score);
   EXPECT_EQ(Back.Feedback, G.Feedback);
   EXPECT_EQ(Back.Picture, G.Picture);
@@ -151,6 +157,42 @@ TEST_F(Grade_Pieces, AGradeSavedReadsBackAsItWas) {
                                     Saved.substr(Saved.find('\n') + 1)}) {
     Write_File(At("broken"), Broken);
     EXPECT_FALSE(Load_Grade(At("broken"), &Back)) << Broken;
+  }
+}
+
+// The profiler's summary, as zor_grade reads it: what it takes, and what
+// it refuses rather than misread.
+TEST(Grade_Sorts, TheProfilersSummaryReadsBack) {
+  Profile_Summary S;
+  std::string Problem;
+  ASSERT_TRUE(Read_Profile_Summary("sort_profile summary 1\ncorrectness passed\ncases 120\ntiming done\n"
+                                   "growth random N log N\ntime_ratio random 1.0500\ngrowth extremes between N and "
+                                   "N log N\ntime_ratio extremes 0.9000\nlayout 1.2000 1.1000\n",
+                                   &S, &Problem))
+      << Problem;
+  EXPECT_TRUE(S.Correct);
+  EXPECT_TRUE(S.Timed);
+  EXPECT_EQ(S.Cases, 120);
+  EXPECT_EQ(S.Growth[Order_Random], "N log N");
+  EXPECT_EQ(S.Growth[Order_Extremes], "between N and N log N");
+  EXPECT_EQ(S.Growth[Order_Descending], "");
+  EXPECT_DOUBLE_EQ(S.Time_Ratio[Order_Random], 1.05);
+  EXPECT_DOUBLE_EQ(S.Routine_Layout, 1.2);
+  EXPECT_DOUBLE_EQ(S.Reference_Layout, 1.1);
+  ASSERT_TRUE(Read_Profile_Summary("sort_profile summary 1\ncorrectness failed\ncases 21\nfault did not return "
+                                   "within 1 s\nfault_kind time-limit\ntiming not-run\n", &S, &Problem));
+  EXPECT_FALSE(S.Correct);
+  EXPECT_EQ(S.Fault, "did not return within 1 s");
+  EXPECT_EQ(S.Fault_Kind, "time-limit");
+  const std::pair<std::string, std::string> Refused[] = {
+      {"", "not a summary"},
+      {"sort_profile summary 2\ncorrectness passed\n", "not a summary"},
+      {"sort_profile summary 1\ncases 3\n", "no correctness line"},
+      {"sort_profile summary 1\ncorrectness passed\nverdict fine\n", "an unknown line: verdict fine"},
+  };
+  for (const auto& [Text, Why] : Refused) {
+    EXPECT_FALSE(Read_Profile_Summary(Text, &S, &Problem)) << Text;
+    EXPECT_EQ(Problem, Why);
   }
 }
 

@@ -3,6 +3,7 @@
 // mistakes, one that crashes, one that loops, one that writes outside its
 // folder, one that does not build and an empty folder. Graded once for
 // the whole suite (it takes a while); each test reads what it wrote.
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -311,4 +312,188 @@ TEST_F(Zor_Grade_Alone, HelpNamesOnlyWhatTheManPageExplains) {
   EXPECT_EQ(V.Out.rfind("zor_grade (ZOR kit) ", 0), 0u) << V.Out;
 }
 
+// The same kinds of student for the sort routine, from tests/routines:
+// the example merge sort, three typical mistakes (wrong on descending
+// lists, a cycle left at the end, a first-node pivot that is N^2 on
+// sorted lists), one that crashes, one that loops, one that writes
+// outside its folder, one that does not build, and an empty folder.
+struct Routine_Kind {
+  const char* Id;
+  const char* Source;  // in the kit's tree; null for none
+  const char* Extra;   // a second source file's text, or null
+};
+
+const char Escaping_Routine[] =
+    "#include <stdio.h>\n#include <stdlib.h>\n"
+    "__attribute__((constructor)) static void Plant(void) {\n"
+    "  FILE* F = fopen(OUTSIDE, \"w\");\n"
+    "  if (F == NULL) { perror(OUTSIDE); exit(3); }\n"
+    "  fclose(F);\n}\n";
+
+const Routine_Kind Routines[] = {
+    {"ana", "examples/sorts/merge_sort.c", nullptr},
+    {"bo", "tests/routines/wrong_on_descending.c", nullptr},
+    {"cat", "tests/routines/leaves_cycle.c", nullptr},
+    {"dan", "tests/routines/first_pivot_quicksort.c", nullptr},
+    {"eli", "tests/routines/crashes_on_empty.c", nullptr},
+    {"fin", "tests/routines/loops_on_two.c", nullptr},
+    {"gil", "examples/sorts/merge_sort.c", Escaping_Routine},
+    {"hu", nullptr, "int broken(\n"},
+    {"ida", nullptr, nullptr},
+};
+
+// The columns that depend on the machine emptied: the growth verdicts, the
+// ratios, the rank and the seconds, and the score of a routine timed.
+void Split_Row(const std::string& Line, std::vector<std::string>* Fields) {
+  Fields->assign(1, "");
+  bool Quoted = false;
+  for (char C : Line) {
+    if (C == '"') Quoted = !Quoted;
+    else if (C == ',' && !Quoted) Fields->emplace_back();
+    else if (C != '\r') Fields->back() += C;
+  }
+}
+
+std::string Csv_Quoted(const std::string& Field) {
+  return Field.find_first_of(",\"") == std::string::npos ? Field : "\"" + Field + "\"";
+}
+
+std::string Without_Timing(const std::string& Csv) {
+  std::istringstream In(Csv);
+  std::string Out;
+  for (std::string Line; std::getline(In, Line);) {
+    std::vector<std::string> Fields;
+    Split_Row(Line, &Fields);
+    for (size_t F = 8; F < 20 && F < Fields.size(); F++) Fields[F] = "";
+    if (Fields.size() > 3 && Fields[2] == "sorted") Fields[3] = "";
+    for (size_t F = 0; F < Fields.size(); F++) Out += (F ? "," : "") + Csv_Quoted(Fields[F]);
+    Out += "\r\n";
+  }
+  return Out;
+}
+
+class Zor_Grade_Sorts : public ::testing::Test {
+ protected:
+  static std::string Root;
+  static Run_Result First_Run;
+
+  static std::string At(const std::string& Name) { return Root + "/" + Name; }
+
+  static Run_Result Grade(std::vector<std::string> More, const char* Out = "out") {
+    std::vector<std::string> Arguments = {"sorts", "--sandbox", "required", "--time-limit", "10", "--max-items",
+                                          "16384", "--library", PROFILE_LIBRARY, "--include",
+                                          KIT_SOURCE_DIR "/sort_bench", "-o", Out};
+    Arguments.insert(Arguments.end(), More.begin(), More.end());
+    return Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+  }
+
+  static void SetUpTestSuite() {
+    Root = Make_Scratch_Folder();
+    fs::create_directories(At("outside"));
+    for (const Routine_Kind& K : Routines) {
+      std::string Folder = At("class/") + K.Id;
+      fs::create_directories(Folder);
+      if (K.Source != nullptr) {
+        fs::copy_file(KIT_SOURCE_DIR "/" + std::string(K.Source), Folder + "/" + fs::path(K.Source).filename().string());
+        if (std::string(K.Source).find("tests/routines") == 0 && std::string(K.Source).find("quicksort") == std::string::npos)
+          fs::copy_file(KIT_SOURCE_DIR "/tests/routines/insertion_sort.h", Folder + "/insertion_sort.h");
+      }
+      if (K.Extra != nullptr) Write_File(Folder + "/extra.c", "#define OUTSIDE \"" + At("outside/planted") + "\"\n" + K.Extra);
+    }
+    Write_File(At("class/ana/sort_parameters"), "3 7\n");
+    First_Run = Grade({"class"});
+  }
+  static void TearDownTestSuite() { Remove_Folder(Root); }
+};
+
+std::string Zor_Grade_Sorts::Root;
+Run_Result Zor_Grade_Sorts::First_Run;
+
+TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
+  ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
+  EXPECT_EQ(First_Run.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
+  std::string Csv = Read_File(At("out/grades.csv"));
+  EXPECT_EQ(Without_Timing(Csv),
+            "id,task,verdict,score,cases_passed,cases_run,k,x,,,,,,,,,,,,,reason\r\n"
+            "ana,sorts,sorted,,140,140,3,7,,,,,,,,,,,,,\r\n"
+            "bo,sorts,wrong-list,0.0,74,75,0,0,,,,,,,,,,,,,items do not ascend at position 2: 3 after 4\r\n"
+            "cat,sorts,wrong-list,0.0,40,41,0,0,,,,,,,,,,,,,\"the list runs into a cycle: position 5 is node 3 of the "
+            "input again, seen before\"\r\n"
+            "dan,sorts,sorted,,140,140,0,0,,,,,,,,,,,,,\r\n"
+            "eli,sorts,crashed,0.0,0,1,0,0,,,,,,,,,,,,,crashed: killed by signal 11 (Segmentation fault)\r\n"
+            "fin,sorts,time-limit,0.0,20,21,0,0,,,,,,,,,,,,,did not return within 10 s: an endless loop? "
+            "(--time-limit sets the limit)\r\n"
+            "gil,sorts,reached-outside,0.0,0,0,,,,,,,,,,,,,,,tried to reach outside its folder: " +
+                At("outside/planted") + ": No such file or directory\r\n"
+            "hu,sorts,does-not-build,0.0,0,0,,,,,,,,,,,,,,,compiling and linking with libsort_profile.a exited with "
+            "status 1\r\n"
+            "ida,sorts,missing,0.0,0,0,,,,,,,,,,,,,,,\"no C or C++ source (.c, .cc, .cpp, .cxx) in the folder\"\r\n");
+  // What timing gives, as far as it does not depend on the machine: the
+  // example merge sort grows as the kit's merge sort does, the two
+  // correct routines are ranked, and a correct routine scores at least
+  // the correctness share.
+  std::istringstream In(Csv);
+  std::string Line;
+  std::getline(In, Line);
+  std::vector<std::string> Ranks;
+  while (std::getline(In, Line)) {
+    std::vector<std::string> F;
+    Split_Row(Line, &F);
+    if (F[2] != "sorted") continue;
+    Ranks.push_back(F[18]);
+    EXPECT_GE(std::stod(F[3]), 60.0) << Line;
+    EXPECT_LE(std::stod(F[3]), 100.0) << Line;
+    if (F[0] == "ana") {
+      EXPECT_EQ(F[8], "N log N") << Line;
+    }
+  }
+  std::sort(Ranks.begin(), Ranks.end());
+  EXPECT_EQ(Ranks, (std::vector<std::string>{"1", "2"}));
+  // The routine that writes outside its folder, contained, wrote nothing there.
+  EXPECT_FALSE(File_Exists(At("outside/planted")));
+}
+
+TEST_F(Zor_Grade_Sorts, FeedbackReportAndRerun) {
+  for (const Routine_Kind& K : Routines) {
+    std::string Feedback = Read_File(At("out/feedback/") + K.Id + ".txt");
+    EXPECT_EQ(Feedback.rfind(std::string("ZOR sort: ") + K.Id + "\nVerdict: ", 0), 0u) << Feedback;
+  }
+  EXPECT_NE(Read_File(At("out/feedback/ana.txt")).find("\nK 3, X 7.\n"), std::string::npos);
+  EXPECT_NE(Read_File(At("out/feedback/bo.txt")).find("FAIL: order descending, size 8, K 0, X 0\n"), std::string::npos);
+  EXPECT_NE(Read_File(At("out/feedback/hu.txt")).find("error: expected"), std::string::npos);
+  Run_Result Lint = Run_Program("/usr/bin/xmllint", Root, "", {}, {"--noout", "out/report.html"});
+  EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
+  std::string Html = Read_File(At("out/report.html"));
+  size_t Pictures = 0;
+  for (size_t At = Html.find("<svg "); At != std::string::npos; At = Html.find("<svg ", At + 1)) Pictures++;
+  EXPECT_EQ(Pictures, 1u + 2u) << "the histogram and the growth of each routine timed";
+  EXPECT_NE(Html.find("ana: CPU time per item against list size (K 3, X 7)"), std::string::npos);
+  Run_Result Again = Grade({"class"});
+  EXPECT_EQ(Again.Out, "zor_grade: 9 students, 0 graded now, 9 unchanged since the last run; see out/report.html\n");
+  Run_Result Other = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "-o", "out", "class"});
+  EXPECT_EQ(Other.Exit_Status, 2);
+  EXPECT_EQ(Other.Err, "zor_grade: out holds the grading of sorts; give simulators an output folder of their own (-o)\n");
+}
+
+// One routine as Gradescope's run_autograder grades it: one test per
+// phase, whose scores add up to the grade.
+TEST_F(Zor_Grade_Sorts, GradescopeGetsOneTestPerPhase) {
+  Run_Result R = Grade({"--gradescope", "class/bo"}, "results");
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  const char* const Checks[] = {
+      ".score == 0 and .extra_data.verdict == \"wrong-list\" and .extra_data.cases_run == 75",
+      "[.tests[].name] == [\"Correctness\", \"Growth on random lists\", \"Growth on ascending lists\", "
+      "\"Growth on descending lists\", \"Growth on equal lists\", \"Growth on few-distinct lists\", "
+      "\"Growth on organ-pipe lists\", \"Growth on sawtooth lists\", \"Growth on extremes lists\", "
+      "\"Time against the kit's merge sort\"]",
+      "([.tests[].max_score] | add) == 100 and ([.tests[].score] | add) == .score",
+      ".tests[0].output == \"wrong-list: sorted 74 of 75 lists right; items do not ascend at position 2: 3 after 4\"",
+  };
+  for (const char* Check : Checks) {
+    Run_Result Q = Run_Program("/usr/bin/jq", Root, "", {}, {"-e", Check, "results/results.json"});
+    EXPECT_EQ(Q.Out, "true\n") << Check << "\n" << Q.Err << Read_File(At("results/results.json"));
+  }
+}
+
 }  // namespace
+
