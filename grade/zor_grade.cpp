@@ -175,6 +175,9 @@ void Add_Sort_Options(CLI::App* Sub, Options* O) {
 ** --version with 0. */
 Options Take_Options(int Argc, char** Argv) {
   Options O;
+  /* A class's simulators are many; half the sandbox's usual limit is still
+  ** far above what a day of 336 customers needs. */
+  O.Simulators.Limits.Cpu_Seconds = 5;
   CLI::App App{"zor_grade simulators|sorts [OPTIONS] CLASS\n"
                "Grades a class. simulators: each student's simulator of the ZOR day on the same battery\n"
                "of days, every day counted, the first failing day shrunk and explained. sorts: each\n"
@@ -299,12 +302,10 @@ void Start_Sandbox(const Options& O, const std::string& Scratch) {
 void Find_Profiler_Library(Sort_Settings* Z) {
   std::error_code Error;
   bool Installed = fs::exists(ZOR_INSTALLED_PROFILE_LIBRARY, Error) && fs::exists(ZOR_INSTALLED_INCLUDE, Error);
-  if (Z->Library.empty()) {
-    Z->Library = Installed ? ZOR_INSTALLED_PROFILE_LIBRARY : ZOR_BUILT_PROFILE_LIBRARY;
-    if (!Installed) Z->Link_Flags = ZOR_BUILT_LINK_FLAGS;
-  }
+  if (Z->Library.empty()) Z->Library = Installed ? ZOR_INSTALLED_PROFILE_LIBRARY : ZOR_BUILT_PROFILE_LIBRARY;
   if (Z->Include.empty()) Z->Include = Installed ? ZOR_INSTALLED_INCLUDE : ZOR_BUILT_INCLUDE;
   if (!fs::exists(Z->Library, Error)) Trouble("the profiler library " + Z->Library + " is missing (see --library)");
+  if (fs::equivalent(Z->Library, ZOR_BUILT_PROFILE_LIBRARY, Error)) Z->Link_Flags = ZOR_BUILT_LINK_FLAGS;
   if (!fs::exists(Z->Include + "/sort_bench.h", Error)) Trouble("no sort_bench.h in " + Z->Include + " (see --include)");
   Z->Library = fs::absolute(Z->Library).string(), Z->Include = fs::absolute(Z->Include).string();
 }
