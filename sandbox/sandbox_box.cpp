@@ -211,7 +211,9 @@ std::vector<std::string> Box_Arguments(const Sandbox_Request& Request, uid_t Uid
                                        const std::vector<std::pair<std::string, std::string>>& Copies_Of) {
   std::vector<std::string> A = Sandbox().Fixed_Arguments;
   if (Uid != 0) A.insert(A.end(), {"--uid", std::to_string(Uid), "--gid", std::to_string(Uid)});
-  A.insert(A.end(), {"--setenv", "HOME", Request.Folder});
+  /* Its folder is the only place it can write, so it is its temporary
+  ** folder too: compilers and the profiler make their scratch files there. */
+  A.insert(A.end(), {"--setenv", "HOME", Request.Folder, "--setenv", "TMPDIR", Request.Folder});
   for (const auto& [Copy, Asked] : Copies_Of) A.insert(A.end(), {"--ro-bind", Copy, Asked});
   A.insert(A.end(), {"--bind", Request.Folder, Request.Folder, "--remount-ro", "/", "--chdir", Request.Folder, "--"});
   A.insert(A.end(), Request.Command.begin(), Request.Command.end());

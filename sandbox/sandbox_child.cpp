@@ -216,7 +216,7 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
     P.Words = R.Command;
     P.Exec_Path = Resolve(R.Command[0]);
     if (Contained) {
-      P.Environment = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + R.Folder, "LANG=C.UTF-8"};
+      P.Environment = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + R.Folder, "LANG=C.UTF-8", "TMPDIR=" + R.Folder};
     } else {
       for (char** Variable = environ; *Variable != nullptr; Variable++) P.Environment.push_back(*Variable);
     }

@@ -53,7 +53,9 @@ bool Case_Child(const std::vector<std::string>& Words) {
   return true;
 }
 
-bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
+bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness_Result* Result) {
+  Correctness_Result Ignored;
+  if (Result == nullptr) Result = &Ignored;
   int Cases = 0, Total = 0;
   for (int64_t Size : Case_Sizes)
     if (Size <= O.Max_Items)
@@ -74,6 +76,7 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
         Case_Result R = Run_Case(Order, Size, Seed, O.K, O.X, O.Limits, Show);
         Clear_Progress_Line(&P);
         if (!R.Passed) {
+          *Result = Correctness_Result{false, Cases + 1, R.Fault};
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);
           if (Order == Order_Random)
             std::fprintf(Out, " (seed %u%s)", Seed, Seed == Scattered_Seed ? ", scattered nodes" : "");
@@ -91,6 +94,7 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out) {
         Cases++;
       }
   }
+  *Result = Correctness_Result{true, Cases, ""};
   std::fprintf(Out, "PASS: %d cases (orders:", Cases);
   for (int Order : O.Orders) std::fprintf(Out, " %s", Order_Name[Order]);
   std::fprintf(Out, "; random from %zu seeds, the last on scattered nodes; sizes 0 .. %lld; K %d, X %d)\n",

@@ -46,7 +46,15 @@ struct Correctness_Options {
   std::string Keep_Failing;  // write the failing list's items here as a Raw file; empty for none
 };
 
+/* What the phase came to: the cases run (a failing one included) and
+** the first failure. */
+struct Correctness_Result {
+  bool Passed;
+  int Cases;
+  std::string Fault;
+};
+
 /* Every case, smallest lists first, every order at each size; prints
-** PASS or the first FAIL to Out. False on a failure, or when the failing
-** list could not be kept. */
-bool Check_Correctness(const Correctness_Options& O, std::FILE* Out);
+** PASS or the first FAIL to Out, and fills Result if given. False on a
+** failure, or when the failing list could not be kept. */
+bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness_Result* Result = nullptr);

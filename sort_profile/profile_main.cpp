@@ -37,6 +37,7 @@
 #include "sort_profile/growth_series.h"
 #include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
+#include "sort_profile/profile_summary.h"
 #include "sort_profile/sweep.h"
 
 namespace {
@@ -48,11 +49,11 @@ struct Profile_Options {
   std::string Sandbox = "auto";
   Sandbox_Limits Limits = Default_Sandbox_Limits();  // of each child; CPU and wall time as --time-limit says
   std::vector<std::string> Orders;
-  bool Check_Only = false, Sweep = false, Table = false, Budget_Given = false;
+  bool Check_Only = false, Timing_Only = false, Sweep = false, Table = false, Budget_Given = false;
   std::vector<int32_t> Sweep_K = {0, Max_K};
   std::vector<int32_t> Sweep_X = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, Max_X};
   int32_t Sweep_Repeats = 5;
-  std::string SVG, Keep_Failing, Program;
+  std::string SVG, Keep_Failing, Summary, Program;
   std::string Benchmark_Format = "console", Benchmark_Out, Benchmark_Out_Format = "json";
   std::chrono::steady_clock::time_point Started = std::chrono::steady_clock::now();
 };
@@ -136,13 +137,21 @@ void Drop_Chart(const Profile_Options& O, Staged_File& Chart) {
   std::remove(O.SVG.c_str());
 }
 
+/* The summary, if asked for; false (and said) when it cannot be written. */
+bool Write_Summary(const Profile_Options& O, const Correctness_Result& Checked, const Series_Result* Timing) {
+  if (O.Summary.empty() || Write_Profile_Summary(O.Summary, Checked, Timing)) return true;
+  std::fprintf(stderr, "%s: --summary: cannot write %s\n", O.Program.c_str(), O.Summary.c_str());
+  return false;
+}
+
 /* The timing phase: the series, the verdicts, the chart. */
-int Time_Growth(const Profile_Options& O, Staged_File& Chart) {
+int Time_Growth(const Profile_Options& O, Staged_File& Chart, const Correctness_Result& Checked) {
   bool JSON = O.Benchmark_Format == "json";
   std::vector<int> Orders = Chosen_Orders(O);
   Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Limits, Orders};
   double Correctness_Seconds = Seconds_Since(O.Started);
   Series_Result R = Time_Series(S);
+  bool Summarised = Write_Summary(O, Checked, &R);
   std::FILE* Said = JSON ? stderr : stdout;
   if (!R.Finished) {
     std::fprintf(Said, "FAIL while timing");
@@ -159,6 +168,7 @@ int Time_Growth(const Profile_Options& O, Staged_File& Chart) {
                Correctness_Seconds, Seconds - Correctness_Seconds, R.Rounds, R.Rounds == 1 ? "" : "s");
   std::fflush(Said);
   bool Written = Write_Tables(O, R, Orders);
+  Written = Written && Summarised;
   if (Chart.Out == nullptr) return Written ? 0 : 1;
   char Title[200];
   std::snprintf(Title, sizeof Title, "%s: CPU time per item against list size (K %d, X %d)", O.Program.c_str(), O.K,
@@ -239,6 +249,9 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
       ->delimiter(',')
       ->check(CLI::IsMember(std::vector<std::string>(std::begin(Order_Name), std::end(Order_Name))));
   App.add_flag("--check-only", O.Check_Only, "stop after the correctness phase");
+  App.add_flag("--timing-only", O.Timing_Only,
+               "skip the correctness phase, for a routine a run with --check-only has passed (a tool that\n"
+               "checks many routines at once and times them one at a time)");
   App.add_option("--keep-failing", O.Keep_Failing,
                  "write the first list the routine gets wrong to this file as a Raw file, to run it in the\n"
                  "timing program (an older one is removed when the run starts)");
@@ -253,6 +266,10 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.add_option("--sweep-repeats", O.Sweep_Repeats, "sorts timed per pair; the median is shown")
       ->capture_default_str()
       ->check(CLI::Range(1, 1000));
+  App.add_option("--summary", O.Summary,
+                 "also write what the profile came to in lines a program reads (correctness, the cases, the\n"
+                 "first failure and its kind, each order's verdict and time over the merge sort's, the layout\n"
+                 "ratios) to this file, for a tool that grades many routines; see sort_profile(3)");
   App.add_option("--svg", O.SVG, "also draw the growth (or, with --sweep, the K x X table) in this SVG file");
   App.add_flag("--table", O.Table, "after the report, every measurement as Google Benchmark's table");
   App.set_version_flag("--version", O.Program + " (ZOR kit) " ZOR_KIT_VERSION);
@@ -335,6 +352,9 @@ Profile_Options Take_Options(int Argc, char** Argv) {
       throw CLI::ValidationError("--max-items", "the timing series grows from 1024 items and needs three doublings: "
                                                 "give at least 8192, or --check-only");
     if (O.Check_Only && !O.SVG.empty()) throw CLI::ValidationError("--svg", "--check-only draws nothing");
+    if (O.Sweep && !O.Summary.empty()) throw CLI::ValidationError("--summary", "a sweep has no summary");
+    if (O.Timing_Only && (O.Check_Only || O.Sweep))
+      throw CLI::ValidationError("--timing-only", "give it without --check-only and --sweep");
   } catch (const CLI::Success& Done) {
     std::exit(App.exit(Done));
   } catch (const CLI::ParseError& Error) {
@@ -359,6 +379,12 @@ void Open_Outputs(const Profile_Options& O, Staged_File* Chart) {
       Refuse(O, "--benchmark_out: cannot write " + O.Benchmark_Out + ": " + std::strerror(errno));
     Abandon_Staged_File(&Probe);
   }
+  if (!O.Summary.empty()) {
+    Staged_File Probe;
+    if (!Begin_Staged_File(&Probe, O.Summary.c_str()))
+      Refuse(O, "--summary: cannot write " + O.Summary + ": " + std::strerror(errno));
+    Abandon_Staged_File(&Probe);
+  }
   if (O.Keep_Failing.empty()) return;
   struct stat Status;
   if (stat(O.Keep_Failing.c_str(), &Status) == 0 && S_ISREG(Status.st_mode)) std::remove(O.Keep_Failing.c_str());
@@ -373,13 +399,16 @@ int Profile(const Profile_Options& O, Staged_File& Chart) {
   /* With JSON on standard output, the verdicts go beside it. */
   bool JSON = O.Benchmark_Format == "json";
   Correctness_Options C{O.K, O.X, O.Max_Items, O.Limits, Chosen_Orders(O), O.Keep_Failing};
-  if (!Check_Correctness(C, JSON ? stderr : stdout)) {
+  Correctness_Result Checked{true, 0, ""};
+  if (O.Timing_Only) return Time_Growth(O, Chart, Checked);
+  if (!Check_Correctness(C, JSON ? stderr : stdout, &Checked)) {
     Drop_Chart(O, Chart);
+    Write_Summary(O, Checked, nullptr);
     return 1;
   }
-  if (O.Check_Only) return 0;
+  if (O.Check_Only) return Write_Summary(O, Checked, nullptr) ? 0 : 1;
   if (O.Sweep) return Sweep(O, Chart);
-  return Time_Growth(O, Chart);
+  return Time_Growth(O, Chart, Checked);
 }
 
 /* A child: the work of the phase its first word names. */

@@ -200,32 +200,37 @@ TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
     const char* Profiler;
     std::vector<std::string> Options;  // the limits this row lowers
     std::string Out;                   // the report, or how it begins
+    std::string Kind;                  // the fault's kind in the summary a grading tool reads
   };
   const std::string First = "FAIL: order random (seed 1), size 0, K 0, X 0\n  ";
   const Routine_Case Cases[] = {
-      {"a static constructor's marker in /tmp", PROFILE_HOSTILE_CONSTRUCTOR_MARKER, {}, "PASS: 120 cases"},
+      {"a static constructor's marker in /tmp", PROFILE_HOSTILE_CONSTRUCTOR_MARKER, {}, "PASS: 120 cases", ""},
       {"execs the reference by path", PROFILE_HOSTILE_EXECS_REFERENCE, {},
-       First + "tried to reach outside its folder: " ZOR_SIMULATOR_PATH ": No such file or directory\n"},
+       First + "tried to reach outside its folder: " ZOR_SIMULATOR_PATH ": No such file or directory\n", "reached-outside"},
       {"forks 2,000 processes", PROFILE_HOSTILE_FORKS_2000, {"--process-limit", "50"},
-       First + "hit the process limit: too many processes (more than 50 at once); --process-limit sets it\n"},
+       First + "hit the process limit: too many processes (more than 50 at once); --process-limit sets it\n", "process-limit"},
       {"allocates 6 GiB", PROFILE_HOSTILE_ALLOCATES_6_GIB, {"--memory-limit", "256"},
-       First + "hit the memory limit of 256 MiB; --memory-limit sets it\n"},
+       First + "hit the memory limit of 256 MiB; --memory-limit sets it\n", "memory-limit"},
       {"sleeps for ever", PROFILE_HOSTILE_SLEEPS_FOREVER, {"--wall-time-limit", "1"},
-       First + "hit the wall-time limit: still running after 1 s, asleep or blocked; --wall-time-limit sets it\n"},
+       First + "hit the wall-time limit: still running after 1 s, asleep or blocked; --wall-time-limit sets it\n", "time-limit"},
       {"ignores SIGTERM", PROFILE_HOSTILE_IGNORES_SIGTERM, {"--wall-time-limit", "1"},
-       First + "hit the wall-time limit: still running after 1 s, asleep or blocked; --wall-time-limit sets it\n"},
+       First + "hit the wall-time limit: still running after 1 s, asleep or blocked; --wall-time-limit sets it\n", "time-limit"},
       {"prints 1 GiB", PROFILE_HOSTILE_PRINTS_1_GIB, {"--output-limit", "1"},
        First + "hit the output limit: more than 1 MiB on standard output and error; --output-limit sets it\n"
-               "  what it printed last:\n    yyyy"},
+               "  what it printed last:\n    yyyy",
+       "output-limit"},
   };
   for (const Routine_Case& C : Cases) {
     SCOPED_TRACE(C.Name);
     std::remove(CONSTRUCTOR_MARKER);
-    std::vector<std::string> Arguments = {"--sandbox", "required", "--check-only", "--max-items", "100"};
+    std::vector<std::string> Arguments = {"--sandbox", "required", "--check-only", "--max-items", "100",
+                                          "--summary", "summary"};
     Arguments.insert(Arguments.end(), C.Options.begin(), C.Options.end());
     Run_Result R = Check(Arguments, C.Profiler);
     EXPECT_EQ(R.Exit_Status, C.Out.rfind("PASS", 0) == 0 ? 0 : 1) << R.Out << R.Err;
     EXPECT_EQ(R.Out.rfind(C.Out, 0), 0u) << R.Out;
+    std::string Kind = C.Kind.empty() ? "" : "fault_kind " + C.Kind + "\n";
+    EXPECT_NE(Read_File(At("summary")).find(C.Kind.empty() ? "correctness passed\n" : Kind), std::string::npos);
     EXPECT_EQ(Constructor_Marks(), C.Profiler == std::string(PROFILE_HOSTILE_CONSTRUCTOR_MARKER) ? 1u : 0u);
     Expect_No_Marker();
     EXPECT_EQ(Processes_Named("zor_hostile_kid"), 0);

@@ -72,6 +72,7 @@ printf '3\n2\n1\n' | "$prefix/bin/results_checker" 2> /dev/null | grep -q "follo
 printf '#!/bin/sh\nread a; read b; read c; : > ZOR_Binary_Out\n' > "$work/empty_simulator" && chmod +x "$work/empty_simulator"
 "$prefix/bin/simulator_checker" --trials 1 --keep "$work/kept" "$work/empty_simulator" > "$work/report" || true
 grep -qF " && $prefix/bin/results_checker < entries" "$work/report" || fail "installed simulator_checker's rerun line"
+"$prefix/bin/zor_grade" --version | grep -q "^zor_grade (ZOR kit) " || fail "installed zor_grade"
 
 # 4. Every man page renders without a warning, and whole (a line that
 #    begins with a dot is a roff request, which once ate "./" of an example).

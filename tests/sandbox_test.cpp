@@ -84,7 +84,7 @@ TEST_F(Sandbox_Test, ABoxShowsItsFolderAndTheSystemOnly) {
   EXPECT_NE(Uid, "0");
   std::string Rest((std::istreambuf_iterator<char>(Lines)), std::istreambuf_iterator<char>());
   EXPECT_EQ(Rest, "HOME=" + Run_Folder + "\nLANG=C.UTF-8\nPATH=/usr/local/bin:/usr/bin:/bin\nPWD=" + Run_Folder +
-                      "\nrun\nwritten\n/usr read-only\n/ read-only\n");
+                      "\nTMPDIR=" + Run_Folder + "\nrun\nwritten\n/usr read-only\n/ read-only\n");
   EXPECT_EQ(Read_File(Run_Folder + "/mine"), "written\n");
 }
 

@@ -1,0 +1,321 @@
+/*
+** simulator_grading.cpp
+** The battery, day by day, for one student, and what they are told.
+*/
+#include "grade/simulator_grading.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "grade/battery_notes.h"
+#include "grade/build_command.h"
+#include "plotter/day_picture.h"
+#include "simulator_checker/battery.h"
+#include "simulator_checker/failure_report.h"
+#include "simulator_checker/shrink.h"
+#include "simulator_checker/trial.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/* How a day ended: a verdict word, and the count it adds to (-1: a rule's,
+** or none). A limit is told apart by which limit ended the run. */
+struct Kind_Of_Day {
+  Outcome_Kind Kind;
+  Sandbox_Ending Ending;  // with Outcome_Limit
+  const char* Word;
+  int Count;
+};
+
+const Kind_Of_Day Kinds[] = {
+    {Outcome_Held, Sandbox_Exited, "followed", -1},
+    {Outcome_Broke_Rule, Sandbox_Exited, "broke-rule", -1},
+    {Outcome_Trace_Differs, Sandbox_Exited, "trace-differs", Count_Trace_Differs},
+    {Outcome_Killed, Sandbox_Exited, "crashed", Count_Crashed},
+    {Outcome_Limit, Sandbox_Cpu_Limit, "time-limit", Count_Time_Limit},
+    {Outcome_Limit, Sandbox_Wall_Limit, "time-limit", Count_Time_Limit},
+    {Outcome_Limit, Sandbox_Memory_Limit, "memory-limit", Count_Memory_Limit},
+    {Outcome_Limit, Sandbox_Output_Limit, "output-limit", Count_Output_Limit},
+    {Outcome_Limit, Sandbox_File_Limit, "output-limit", Count_Output_Limit},
+    {Outcome_Limit, Sandbox_Process_Limit, "process-limit", Count_Process_Limit},
+    {Outcome_Asked_More, Sandbox_Exited, "asked-for-input", Count_Asked_For_Input},
+    {Outcome_Reached_Outside, Sandbox_Exited, "reached-outside", Count_Reached_Outside},
+    {Outcome_Exit_Status, Sandbox_Exited, "bad-exit", Count_Bad_Exit},
+    {Outcome_No_Output, Sandbox_Exited, "no-output", Count_No_Output},
+    {Outcome_Not_A_File, Sandbox_Exited, "bad-output", Count_Bad_Output},
+    {Outcome_Cut_Short, Sandbox_Exited, "bad-output", Count_Bad_Output},
+    {Outcome_Not_Run, Sandbox_Exited, "not-run", Count_Not_Run},
+};
+
+const Kind_Of_Day& Kind_Of(const Trial_Outcome& O) {
+  for (const Kind_Of_Day& D : Kinds)
+    if (D.Kind == O.Kind && (O.Kind != Outcome_Limit || D.Ending == O.Ending)) return D;
+  return Kinds[std::size(Kinds) - 1];
+}
+
+bool Of_Time(const Trial_Outcome& O) {
+  return O.Kind == Outcome_Limit && (O.Ending == Sandbox_Cpu_Limit || O.Ending == Sandbox_Wall_Limit);
+}
+
+bool Executable(const std::string& Path) {
+  struct stat Status;
+  return stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && access(Path.c_str(), X_OK) == 0;
+}
+
+Student_Grade Not_Graded(const Student& S, const char* Verdict, const std::string& Reason, const std::string& More) {
+  Student_Grade G;
+  G.Id = S.Id, G.Verdict = Verdict, G.Reason = Reason;
+  std::string Sentence = Reason;
+  Sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(Sentence[0])));
+  G.Feedback = "ZOR simulator: " + S.Id + "\nVerdict: " + Verdict + ". Score: 0.\n\n" + Sentence + ".\n";
+  if (!More.empty()) G.Feedback += "\n" + More + "\n";
+  return G;
+}
+
+/* The program a manifest's command names: each word that names a file of
+** the student's folder becomes its absolute path, since the program runs
+** in a folder of its own. */
+Program_Under_Test Program_Of_Command(const std::string& Command, const std::string& Folder) {
+  std::istringstream In(Command);
+  std::vector<std::string> Words;
+  for (std::string Word; In >> Word;) Words.push_back(fs::exists(Folder + "/" + Word) ? Folder + "/" + Word : Word);
+  Program_Under_Test P{Words[0], {Words.begin() + 1, Words.end()}, {}, {}, ""};
+  for (const std::string& Word : P.Arguments)
+    if (Word.rfind(Folder + "/", 0) == 0) P.Readable.push_back(Word);
+  return P;
+}
+
+/* Finds (building if asked) the program to run; false with the grade of a
+** submission that is missing or does not build. */
+bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Program_Under_Test* Program,
+                     Student_Grade* G) {
+  std::error_code Error;
+  if (!fs::is_directory(S.Folder, Error))
+    return *G = Not_Graded(S, "missing", "no folder " + S.Folder, ""), false;
+  if (fs::is_empty(S.Folder, Error)) return *G = Not_Graded(S, "missing", "the folder is empty", ""), false;
+  std::string Folder = S.Folder;
+  if (!Settings.Build.empty()) {
+    Folder = Settings.Scratch + "/build/" + S.Id;
+    fs::create_directories(Settings.Scratch + "/build", Error);
+    if (!Copy_Submission(S.Folder, Folder))
+      return *G = Not_Graded(S, "does-not-build", "the folder cannot be copied to build it", ""), false;
+    Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Build_Limits(Settings.Build_Time_Limit));
+    if (!B.Built)
+      return *G = Not_Graded(S, "does-not-build", "the build command " + B.Why,
+                             "What the build (" + Settings.Build + ") printed, at the end:\n" + B.Output),
+             false;
+  }
+  if (!S.Command.empty()) {
+    *Program = Program_Of_Command(S.Command, Folder);
+  } else if (Executable(Folder + "/simulator")) {
+    *Program = Program_Under_Test{Folder + "/simulator", {}, {}, {}, ""};
+  } else {
+    const char* Verdict = Settings.Build.empty() ? "missing" : "does-not-build";
+    return *G = Not_Graded(S, Verdict, Settings.Build.empty() ? "no executable file named simulator in the folder"
+                                                              : "the build made no executable file named simulator",
+                           ""),
+           false;
+  }
+  Program->Limits = Settings.Limits;
+  Program->Scratch = Settings.Scratch;
+  return true;
+}
+
+/* A run past a limit of time costs the whole limit, so once a day has
+** met one the later days get limits nearer what finished runs took: ten
+** times the slowest, and never below half a second, so a program that
+** loops on many days of a class's battery costs seconds, not minutes. */
+Sandbox_Limits Shorter_Limits(Sandbox_Limits Limits, double Slowest_Held) {
+  double Nearer = std::max(0.5, 10 * Slowest_Held);
+  Limits.Cpu_Seconds = std::min(Limits.Cpu_Seconds, Nearer);
+  Limits.Wall_Seconds = std::min(Limits.Wall_Seconds, 3 * Nearer);
+  return Limits;
+}
+
+std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
+                                             const Day_Progress& Show, double* Slowest_Held) {
+  std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(Settings.Days));
+  std::atomic<int> Next{0}, Done{0};
+  std::atomic<bool> Timed_Out{false};
+  std::atomic<double> Slowest{0};
+  auto Worker = [&]() {
+    for (int I; (I = Next.fetch_add(1)) < Settings.Days; Done.fetch_add(1)) {
+      Trial_Day T = Battery_Day(I, Settings.Seed);
+      Program_Under_Test P = Program;
+      if (Timed_Out.load()) P.Limits = Shorter_Limits(P.Limits, Slowest.load());
+      Trial_Outcome O = Run_Trial(P, T.Day, T.Servers);
+      if (Of_Time(O)) Timed_Out.store(true);
+      /* By its CPU time where measured: a box takes a while to set up,
+      ** which is no part of what the program needs. */
+      double Took = O.Cpu_Seconds >= 0 ? O.Cpu_Seconds : O.Seconds;
+      if (O.Kind == Outcome_Held)
+        for (double S = Slowest.load(); Took > S && !Slowest.compare_exchange_weak(S, Took);) {
+        }
+      O.Their_Output.clear();  // kept only for the shrunk day
+      Outcomes[static_cast<size_t>(I)] = std::move(O);
+    }
+  };
+  std::vector<std::thread> Pool;
+  for (int J = 0; J < std::max(1, Settings.Jobs); J++) Pool.emplace_back(Worker);
+  while (Done.load() < Settings.Days) {
+    Show(Done.load(), Settings.Days);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  for (std::thread& T : Pool) T.join();
+  *Slowest_Held = Slowest.load();
+  return Outcomes;
+}
+
+void Count_Days(const std::vector<Trial_Outcome>& Outcomes, Student_Grade* G) {
+  int Made_Up = Made_Up_Days();
+  for (size_t I = 0; I < Outcomes.size(); I++) {
+    const Trial_Outcome& O = Outcomes[I];
+    bool Held = O.Kind == Outcome_Held, Is_Made_Up = static_cast<int>(I) < Made_Up;
+    G->Run++, G->Passed += Held;
+    G->Day_Marks += Held ? '+' : '-';
+    G->Made_Up_Run += Is_Made_Up, G->Made_Up_Passed += Held && Is_Made_Up;
+    if (Kind_Of(O).Count >= 0) G->Failure_Days[Kind_Of(O).Count]++;
+    if (O.Kind != Outcome_Broke_Rule) continue;
+    /* Every day that breaks a rule also differs from the reference; that
+    ** counts as the reference's rule only where no other rule explains it. */
+    bool Explained = false;
+    for (int R = 0; R < Rule_Reference; R++) Explained = Explained || O.Judgement.Customers[R] > 0;
+    for (int R = 0; R < Number_Of_Rules; R++)
+      G->Rule_Days[R] += O.Judgement.Customers[R] > 0 && (R != Rule_Reference || !Explained);
+    if (G->First_Rule.empty()) G->First_Rule = Rule_Key[O.Judgement.First.Broken];
+  }
+}
+
+/* The lines of the feedback that count days. */
+std::string Counts_Text(const Student_Grade& G, double Points) {
+  char Line[300];
+  std::string Text;
+  std::snprintf(Line, sizeof Line,
+                "Verdict: %s. Score: %.1f of %g.\nYour simulator followed the model on %d of %d days (%d of the %d "
+                "made-up days, %d of the %d generated ones).\n",
+                G.Verdict.c_str(), G.Score, Points, G.Passed, G.Run, G.Made_Up_Passed, G.Made_Up_Run,
+                G.Passed - G.Made_Up_Passed, G.Run - G.Made_Up_Run);
+  Text += Line;
+  for (int R = 0; R < Number_Of_Rules; R++)
+    if (G.Rule_Days[R] > 0)
+      Text += "  days breaking the rule \"" + std::string(Rule_Name[R]) + "\": " + std::to_string(G.Rule_Days[R]) +
+              "\n";
+  for (int C = 0; C < Number_Of_Failure_Counts; C++)
+    if (G.Failure_Days[C] > 0)
+      Text += std::string("  days ending as ") + Failure_Count_Key[C] + ": " + std::to_string(G.Failure_Days[C]) + "\n";
+  return Text;
+}
+
+/* The shrunk day as the program left it, or, where its output cannot be
+** read as the day's records, as the reference simulates it. */
+std::string Day_Picture(const Shrunk_Day& Shrunk, bool* Theirs) {
+  const std::string& Bytes = Shrunk.Outcome.Their_Output;
+  std::vector<Customer_Results> Day(Shrunk.Day.size());
+  *Theirs = Bytes.size() == Day.size() * sizeof(Customer_Results) && !Day.empty();
+  if (*Theirs) {
+    std::memcpy(Day.data(), Bytes.data(), Bytes.size());  // the records are little-endian, as is this machine
+  } else {
+    Day_Summary Summary;
+    Simulate_Day(Shrunk.Day.data(), static_cast<int32_t>(Day.size()), Shrunk.Servers, Day.data(), &Summary);
+  }
+  char* Text = nullptr;
+  size_t Size = 0;
+  std::FILE* Out = open_memstream(&Text, &Size);
+  Draw_Day_Picture(Out, Day);
+  std::fclose(Out);
+  std::string Svg(Text, Size);
+  std::free(Text);
+  if (Svg.rfind("<?xml", 0) == 0) Svg.erase(0, Svg.find('\n') + 1);  // it goes inside a page
+  return Svg;
+}
+
+/* The kept day for the student, made whole beside and then given its name. */
+void Keep_Day_For_Student(const Simulator_Settings& Settings, const std::string& Id, const Shrunk_Day& Shrunk,
+                          const std::string& Verdict_Text) {
+  if (Settings.Feedback_Folder.empty()) return;
+  std::error_code Error;
+  std::string Final = Settings.Feedback_Folder + "/" + Id + ".day", Temp = Final + ".partial";
+  fs::remove_all(Temp, Error);
+  fs::create_directories(Temp, Error);
+  if (Keep_Day(Temp, Shrunk, Verdict_Text)) {
+    fs::remove_all(Final, Error);
+    fs::rename(Temp, Final, Error);
+  }
+  fs::remove_all(Temp, Error);
+}
+
+/* Sets the verdict, reason, shrunk size and picture from the first
+** failing day, and returns what the student is told of it. */
+std::string Explain_First_Failure(const Program_Under_Test& Program, const Simulator_Settings& Settings,
+                                  const std::vector<Trial_Outcome>& Outcomes, double Slowest_Held,
+                                  const std::string& Id, Student_Grade* G) {
+  int First = 0;
+  while (Outcomes[static_cast<size_t>(First)].Kind == Outcome_Held) First++;
+  const Trial_Outcome& Failure = Outcomes[static_cast<size_t>(First)];
+  G->Verdict = Kind_Of(Failure).Word;
+  G->Reason = "day " + std::to_string(First + 1) + ": " + Failure_Summary(Failure, Settings.Limits);
+  Trial_Day Day = Battery_Day(First, Settings.Seed);
+  Day.What = Label_Without_Seed(Day.What);
+  Program_Under_Test Shrinking = Program;
+  if (Of_Time(Failure)) Shrinking.Limits = Shorter_Limits(Settings.Limits, Slowest_Held);
+  Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
+  G->Shrunk_Size = static_cast<int>(Shrunk.Day.size());
+  char* Text = nullptr;
+  size_t Size = 0;
+  std::FILE* Out = open_memstream(&Text, &Size);
+  Print_Failure(Out, "Your simulator", Day, First + 1, Settings.Days, Failure, Shrunk, Settings.Limits,
+                Shrinking.Limits);
+  std::fclose(Out);
+  std::string Explained(Text, Size);
+  std::free(Text);
+  bool Theirs = false;
+  G->Picture = Day_Picture(Shrunk, &Theirs);
+  Keep_Day_For_Student(Settings, Id, Shrunk, Explained);
+  return Explained + "\nThe picture of this day in the report shows " +
+                 std::string(Theirs ? "your simulator's results" : "the reference's results (yours could not be read)") +
+                 ".\nThe day is in the folder " + Id +
+                 ".day beside this file: ZOR_Binary_In, entries (the three lines to type),\nyour ZOR_Binary_Out, the "
+                 "reference's Reference_Binary_Out, their listings and Verdict.\nTo rerun it by hand with the kit:\n"
+                 "  cd " + Id + ".day\n  /path/to/your/simulator < entries\n  results_checker < entries\n"
+                 "  results_plotter    (draws your day as ZOR_Plot.svg)\n";
+}
+
+}  // namespace
+
+
+Student_Grade Grade_Simulator(const Student& S, const Simulator_Settings& Settings, const Day_Progress& Show) {
+  auto Started = std::chrono::steady_clock::now();
+  Program_Under_Test Program;
+  Student_Grade G;
+  if (Prepare_Program(S, Settings, &Program, &G)) {
+    G.Id = S.Id;
+    double Slowest_Held = 0;
+    std::vector<Trial_Outcome> Outcomes = Run_Whole_Battery(Program, Settings, Show, &Slowest_Held);
+    Count_Days(Outcomes, &G);
+    G.Score = Settings.Points * G.Passed / std::max(1, G.Run);
+    if (G.Failure_Days[Count_Not_Run] == G.Run) {
+      G = Not_Graded(S, "not-run", Outcomes[0].Problem, "");
+    } else if (G.Passed == G.Run) {
+      G.Verdict = "followed";
+      G.Feedback = "ZOR simulator: " + S.Id + "\n" + Counts_Text(G, Settings.Points);
+    } else {
+      std::string Explained = Explain_First_Failure(Program, Settings, Outcomes, Slowest_Held, S.Id, &G);
+      G.Feedback = "ZOR simulator: " + S.Id + "\n" + Counts_Text(G, Settings.Points) + "\n" + Explained;
+    }
+  }
+  std::error_code Error;
+  fs::remove_all(Settings.Scratch + "/build/" + S.Id, Error);
+  G.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+  return G;
+}

@@ -1,0 +1,61 @@
+/*
+** sort_grading.h
+** One student's sort routine graded: their C or C++ sources compiled and
+** linked with the kit's profiler library into a profiler of their own,
+** its correctness phase run (several students at once), then, for a
+** correct routine, its timing phase (one student at a time, so that no
+** one's timing slows another's): the growth verdict per order, the time
+** at the largest size over the kit's merge sort's, and the chart.
+*/
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "grade/class_list.h"
+#include "grade/student_grade.h"
+#include "sort_profile/profile_lists.h"
+
+struct Sort_Settings {
+  int32_t K = 0, X = 0;             // unless the student's folder holds a file sort_parameters
+  double Time_Limit = 10;           // seconds one sort may take (the profiler's --time-limit)
+  int64_t Check_Items = 10000;      // the largest list of the correctness phase
+  int64_t Max_Items = 1000000;      // the largest list of the timing phase
+  double Build_Time_Limit = 120;
+  double Points = 100;
+  std::string Scratch;              // a private folder; each student's build stays there until timed
+  std::string Library;              // libsort_profile.a
+  std::string Include;              // the folder that holds sort_bench.h
+  std::string Link_Flags;           // what that library needs besides (a sanitizer build's runtimes)
+};
+
+/* Builds the profiler and runs its correctness phase. A grade that needs
+** the timing phase still has the verdict "correct"; its profiler stays in
+** the scratch folder. */
+Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings);
+
+/* The timing phase of a routine that passed; sets the final verdict. */
+void Time_Sort_Routine(const Sort_Settings& Settings, Student_Grade* G);
+
+/* Ranks by the time over the merge sort's, fastest first, the routines
+** that are correct and were timed; the others get rank 0. */
+void Rank_By_Time(std::vector<Student_Grade>* Grades);
+
+/* The facts the profiler's --summary file gives (see sort_profile(3)). */
+struct Profile_Summary {
+  bool Correct = false;
+  int Cases = 0;                   // cases run, the failing one included
+  bool Timed = false;              // the timing phase ran to its end
+  std::string Fault, Fault_Kind;   // the first failure, and "crashed", "time-limit" or "wrong-list"
+  std::string Growth[Number_Of_Orders];   // per order, its verdict in words; empty where not timed
+  double Time_Ratio[Number_Of_Orders] = {};
+  double Routine_Layout = 0, Reference_Layout = 0;
+};
+
+/* False for a file that is not a summary, with what is wrong in Problem. */
+bool Read_Profile_Summary(const std::string& Text, Profile_Summary* S, std::string* Problem);
+
+/* The feedback of a routine that was built: the verdict, K and X, what
+** the profiler said, and its rank among the Ranked routines ranked. */
+void Compose_Sort_Feedback(Student_Grade* G, double Points, int Ranked);

@@ -1,0 +1,60 @@
+/*
+** student_grade.h
+** What grading found for one student: the row of grades.csv, the text of
+** their feedback and the picture of their failing day. Every output of
+** zor_grade is written from a list of these, and each is saved in the
+** output folder so that a rerun can take an unchanged student's grade
+** as it stands instead of running their program again.
+*/
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model_rules/model_rules.h"
+
+enum Grading_Task { Task_Simulators, Task_Sorts };
+
+/* The failures that are not a rule of the model, counted per day. */
+enum Failure_Count {
+  Count_Crashed, Count_Time_Limit, Count_Memory_Limit, Count_Output_Limit, Count_Process_Limit,
+  Count_Asked_For_Input, Count_Reached_Outside, Count_Bad_Exit, Count_No_Output, Count_Bad_Output,
+  Count_Trace_Differs, Count_Not_Run, Number_Of_Failure_Counts
+};
+
+/* Their column names in grades.csv, and the short names of the rules. */
+extern const char* const Failure_Count_Key[Number_Of_Failure_Counts];
+extern const char* const Rule_Key[Number_Of_Rules];
+
+struct Student_Grade {
+  std::string Id;
+  std::string Verdict;             // one word: followed, broke-rule, crashed, missing, does-not-build, ...
+  double Score = 0;                // 0 .. the points of the assignment
+  int Passed = 0, Run = 0;         // days followed of days run
+  int Made_Up_Passed = 0, Made_Up_Run = 0;  // the same, of the made-up days alone
+  int Rule_Days[Number_Of_Rules] = {};              // days on which each rule was broken
+  int Failure_Days[Number_Of_Failure_Counts] = {};  // days that ended each other way
+  std::string First_Rule;          // Rule_Key of the first rule broken in battery order, or empty
+  int Shrunk_Size = -1;            // customers of the smallest failing day; -1 with no failure
+  double Seconds = 0;              // wall time the student's grading took
+  std::string Reason;              // one line: why a submission was not graded, or what failed first
+  std::string Hash;                // of the submission and the settings it was graded with
+  std::string Feedback;            // feedback/ID.txt
+  std::string Picture;             // an SVG picture of the failing day, or empty
+  std::string Day_Marks;           // per day of the battery: '+' followed, '-' did not
+  bool Reused = false;             // taken from the previous run, unchanged
+  /* A sort routine's (Passed and Run count the correctness cases): */
+  int32_t K = 0, X = 0;
+  std::vector<std::string> Growth;  // per order of Order_Name, the verdict in words; empty where not timed
+  double Time_Ratio = 0;            // the median over the orders of its time at the largest size over the merge sort's
+  double Layout_Ratio = 0;          // its layout ratio over the merge sort's; 0 when not timed
+  int Rank = 0;                     // by Time_Ratio among the routines correct and timed, from 1; 0 for none
+  std::string Profiler_Output;      // what its profiler printed
+  std::string Work;                 // its build folder between the two phases; not saved
+};
+
+/* The state file of a student in the output folder, and reading it back;
+** false if it is missing or not one this version wrote. */
+bool Save_Grade(const std::string& Path, const Student_Grade& G);
+bool Load_Grade(const std::string& Path, Student_Grade* G);

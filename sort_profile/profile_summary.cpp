@@ -1,0 +1,49 @@
+/*
+** profile_summary.cpp
+** The summary file.
+*/
+#include "sort_profile/profile_summary.h"
+
+#include <cstdio>
+
+#include "common/staged_file.h"
+
+const char* Fault_Kind(const std::string& Fault) {
+  /* How a child's faults begin (the sandbox's verdicts); any other fault
+  ** is the list's own. */
+  static const struct {
+    const char* Begins;
+    const char* Kind;
+  } Kinds[] = {{"crashed", "crashed"},
+               {"hit the time limit", "time-limit"},
+               {"hit the wall-time limit", "time-limit"},
+               {"did not return within", "time-limit"},
+               {"hit the memory limit", "memory-limit"},
+               {"hit the output limit", "output-limit"},
+               {"hit the process limit", "process-limit"},
+               {"tried to reach outside", "reached-outside"}};
+  for (const auto& K : Kinds)
+    if (Fault.rfind(K.Begins, 0) == 0) return K.Kind;
+  return "wrong-list";
+}
+
+bool Write_Profile_Summary(const std::string& Path, const Correctness_Result& C, const Series_Result* Timing) {
+  Staged_File F;
+  if (!Begin_Staged_File(&F, Path.c_str())) return false;
+  std::fprintf(F.Out, "sort_profile summary 1\ncorrectness %s\ncases %d\n", C.Passed ? "passed" : "failed", C.Cases);
+  std::string Fault = !C.Passed ? C.Fault : Timing != nullptr && !Timing->Finished ? Timing->Fault : "";
+  for (char& Ch : Fault)
+    if (Ch == '\n' || Ch == '\r') Ch = ' ';  // one line, whatever the fault said
+  if (!Fault.empty()) std::fprintf(F.Out, "fault %s\nfault_kind %s\n", Fault.c_str(), Fault_Kind(Fault));
+  std::fprintf(F.Out, "timing %s\n", Timing == nullptr ? "not-run" : Timing->Finished ? "done" : "failed");
+  if (Timing != nullptr && Timing->Finished) {
+    Growth_Summary S = Summarise_Growth(*Timing);
+    for (int Order = 0; Order < Number_Of_Orders; Order++) {
+      if (Timing->Points[Order].empty()) continue;
+      std::fprintf(F.Out, "growth %s %s\ntime_ratio %s %.4f\n", Order_Name[Order],
+                   Verdict_Words(S.Verdict[Order]).c_str(), Order_Name[Order], S.Time_Ratio[Order]);
+    }
+    std::fprintf(F.Out, "layout %.4f %.4f\n", S.Routine_Layout_Ratio, S.Reference_Layout_Ratio);
+  }
+  return Finish_Staged_File(&F, Path.c_str());
+}

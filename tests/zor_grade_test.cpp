@@ -1,0 +1,518 @@
+// zor_grade as a teacher runs it, on a small class made here from the
+// student simulator of tests/simulators: a correct one, three typical
+// mistakes, one that crashes, one that loops, one that writes outside its
+// folder, one that does not build and an empty folder. Graded once for
+// the whole suite (it takes a while); each test reads what it wrote.
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char Secret[] = "autumn tide 42";
+const std::string Build = std::string(C_COMPILER) + " -std=c11 -O2 -o simulator *.c";
+
+struct Student_Kind {
+  const char* Id;
+  const char* Define;  // the mistake, FAULT_...; empty for none; null for an empty folder
+  const char* Extra;   // one more source file, or null
+};
+
+// Written as a student would: a constructor that plants a file well
+// outside the folder it runs in, and complains if it cannot.
+const char Escape_Source[] =
+    "#include <stdio.h>\n#include <stdlib.h>\n"
+    "__attribute__((constructor)) static void Plant(void) {\n"
+    "  FILE* F = fopen(OUTSIDE, \"w\");\n"
+    "  if (F == NULL) { perror(OUTSIDE); exit(3); }\n"
+    "  fclose(F);\n}\n";
+
+const Student_Kind Class[] = {
+    {"ada", "", nullptr},
+    {"ben", "FAULT_LIFO", nullptr},
+    {"cy", "FAULT_HIGHEST_SERVER", nullptr},
+    {"dee", "FAULT_SKIPPED_VISITED", nullptr},
+    {"eve", "FAULT_CRASH_PAST_50", nullptr},
+    {"fay", "FAULT_LOOP_ONE_SERVER", nullptr},
+    {"gus", "", Escape_Source},
+    {"hal", "", "int main( {\n"},
+    {"ivy", nullptr, nullptr},
+};
+
+// Which limit of time ends an endless loop, the CPU time or the clock,
+// depends on how busy the machine is: both read alike here.
+std::string One_Limit_Of_Time(std::string Line) {
+  const std::string Wall = "\"day 1: hit the wall-time limit: still running after 6 s, asleep or blocked\"";
+  size_t At = Line.find(Wall);
+  if (At != std::string::npos)
+    Line.replace(At, Wall.size(), "day 1: hit the time limit: more than 2 s of CPU time (an endless loop?)");
+  return Line;
+}
+
+std::string Grades_Without_Seconds(const std::string& Csv) {
+  std::istringstream In(Csv);
+  std::string Out;
+  for (std::string Line; std::getline(In, Line);) {
+    Line = One_Limit_Of_Time(Line);
+    // The eleventh column, "seconds", is emptied: the one that depends on
+    // the machine. No field before it is ever quoted.
+    size_t At = 0;
+    for (int Comma = 0; Comma < 10; Comma++) At = Line.find(',', At) + 1;
+    Out += Line.substr(0, At) + Line.substr(Line.find(',', At)) + "\n";
+  }
+  return Out;
+}
+
+class Zor_Grade : public ::testing::Test {
+ protected:
+  static std::string Root;      // the class, the output, and what the class may not touch
+  static Run_Result First_Run;
+
+  static std::string At(const std::string& Name) { return Root + "/" + Name; }
+
+  static void Make_Student(const Student_Kind& K) {
+    std::string Folder = At("class/") + K.Id;
+    fs::create_directories(Folder);
+    if (K.Define == nullptr) return;
+    std::string Source = Read_File(TEST_SOURCE_DIR "/simulators/student_simulator.c");
+    if (*K.Define) Source = "#define " + std::string(K.Define) + "\n" + Source;
+    Write_File(Folder + "/student_simulator.c", Source);
+    for (const char* Header : {"customer_parameters.h", "customer_results.h"})
+      fs::copy_file(KIT_SOURCE_DIR "/common/" + std::string(Header), Folder + "/" + Header);
+    if (K.Extra != nullptr)
+      Write_File(Folder + "/extra.c", "#define OUTSIDE \"" + At("outside/planted") + "\"\n" + K.Extra);
+  }
+
+  static Run_Result Grade(std::vector<std::string> More, const char* Days = "30") {
+    std::vector<std::string> Arguments = {"simulators", "--sandbox", "required", "--secret", Secret, "--days", Days,
+                                          "--time-limit", "2",
+                                          "--build", Build, "-o", "out", "class"};
+    Arguments.insert(Arguments.begin() + 1, More.begin(), More.end());
+    return Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+  }
+
+  static void SetUpTestSuite() {
+    Root = Make_Scratch_Folder();
+    fs::create_directories(At("outside"));
+    for (const Student_Kind& K : Class) Make_Student(K);
+    First_Run = Grade({});
+  }
+  static void TearDownTestSuite() { Remove_Folder(Root); }
+};
+
+std::string Zor_Grade::Root;
+Run_Result Zor_Grade::First_Run;
+
+TEST_F(Zor_Grade, TheClassGetsExactlyTheExpectedRows) {
+  ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
+  EXPECT_EQ(First_Run.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
+  // One line on standard error: what the sandbox gives on this machine.
+  EXPECT_EQ(First_Run.Err.rfind("zor_grade: sandbox: each run in a box of its own", 0), 0u) << First_Run.Err;
+  EXPECT_EQ(First_Run.Err.find('\n'), First_Run.Err.size() - 1) << First_Run.Err;
+  // Every count below follows from the battery and the mistake: fay loops
+  // on each day with a station of one server, eve crashes on each day of
+  // more than 50 customers, gus fails on every day, contained, as it tries
+  // to write outside its folder.
+  EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))),
+            "id,task,verdict,score,days_followed,days_run,made_up_followed,made_up_run,first_rule,shrunk_customers,,"
+            "crashed,time_limit,memory_limit,output_limit,process_limit,asked_for_input,reached_outside,bad_exit,"
+            "no_output,bad_output,trace_differs,not_run,rule_records,rule_arrival,rule_route,rule_service,"
+            "rule_servers,rule_first_come,rule_no_idle,rule_queue,rule_reference,reason\r\n"
+            "ada,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
+            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,25,7,0,0,"
+            "\"day 4: broke the rule \"\"first come, first served\"\"\"\r\n"
+            "cy,simulators,broke-rule,33.3,10,30,9,17,no_idle,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,20,0,0,"
+            "\"day 3: broke the rule \"\"nobody waits while a server is free; lowest-numbered free server first\"\"\"\r\n"
+            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,27,1,0,1,0,17,0,"
+            "\"day 1: broke the rule \"\"the route and its travel times\"\"\"\r\n"
+            "eve,simulators,crashed,56.7,17,30,15,17,,51,,13,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 16: crashed: killed by signal 6 (Aborted)\r\n"
+            "fay,simulators,time-limit,50.0,15,30,5,17,,1,,0,15,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 1: hit the time limit: more than 2 s of CPU time (an endless loop?)\r\n"
+            "gus,simulators,reached-outside,0.0,0,30,0,17,,1,,0,0,0,0,0,0,30,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 1: tried to reach outside its folder: " + At("outside/planted") + ": No such file or directory\r\n"
+            "hal,simulators,does-not-build,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "the build command exited with status 1\r\n"
+            "ivy,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,the folder is empty\r\n");
+  // The program that writes outside its folder, contained, wrote nothing there.
+  EXPECT_FALSE(File_Exists(At("outside/planted")));
+}
+
+// What a student may see never holds the secret or the seed that draws the
+// battery, nor a day's own seed; each file starts with the verdict.
+TEST_F(Zor_Grade, FeedbackNeverHoldsTheSecret) {
+  for (const Student_Kind& K : Class) {
+    std::string Feedback = Read_File(At("out/feedback/") + K.Id + ".txt");
+    EXPECT_EQ(Feedback.rfind(std::string("ZOR simulator: ") + K.Id + "\nVerdict: ", 0), 0u) << Feedback;
+    EXPECT_EQ(Feedback.find(Secret), std::string::npos) << K.Id;
+    EXPECT_EQ(Feedback.find("autumn"), std::string::npos) << K.Id;
+    EXPECT_EQ(Feedback.find("seed"), std::string::npos) << K.Id << "\n" << Feedback;
+  }
+  // The failing day kept for rerunning by hand, beside the feedback.
+  for (const char* Id : {"ben", "cy", "dee", "eve", "fay", "gus"}) {
+    for (const char* File : {"ZOR_Binary_In", "entries", "Reference_Binary_Out", "Verdict"})
+      EXPECT_TRUE(File_Exists(At("out/feedback/") + Id + ".day/" + File)) << Id << " " << File;
+    EXPECT_EQ(Read_File(At("out/feedback/") + Id + ".day/Verdict").find("seed"), std::string::npos);
+  }
+  EXPECT_EQ(Read_File(At("out/feedback/ben.day/entries")), "1\n1\n1\n");
+  EXPECT_FALSE(File_Exists(At("out/feedback/ada.day")));
+  EXPECT_NE(Read_File(At("out/feedback/hal.txt")).find("error: expected declaration specifiers"), std::string::npos);
+}
+
+TEST_F(Zor_Grade, TheReportIsWellFormedAndShowsEveryStudent) {
+  Run_Result Lint = Run_Program("/usr/bin/xmllint", Root, "", {}, {"--noout", "out/report.html"});
+  EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
+  EXPECT_EQ(Lint.Err, "");
+  std::string Html = Read_File(At("out/report.html"));
+  auto Count = [&Html](const std::string& What) {
+    size_t N = 0;
+    for (size_t At = Html.find(What); At != std::string::npos; At = Html.find(What, At + 1)) N++;
+    return N;
+  };
+  for (const Student_Kind& K : Class) {
+    EXPECT_EQ(Count(std::string("<section id=\"s-") + K.Id + "\">"), 1u) << K.Id;
+    EXPECT_EQ(Count(std::string("<tr><td><a href=\"#s-") + K.Id + "\">"), 1u) << K.Id;
+  }
+  // The histogram, and one picture per student with a failing day.
+  EXPECT_EQ(Count("<svg "), 1u + 6u);
+  EXPECT_EQ(Count("Scores of the class"), 1u);
+  EXPECT_EQ(Html.find(Secret), std::string::npos);
+  // The rules the class broke, most students first: the route's two
+  // (dee) and first come's one (ben) follow no-idle's two (ben, cy)...
+  size_t No_Idle = Html.find("<tr><td>rule: nobody waits"), First_Come = Html.find("<tr><td>rule: first come");
+  EXPECT_LT(No_Idle, First_Come);
+  EXPECT_NE(Html.find("<td>made up: one customer, LAB only</td><td>1 customer: a drawn day has a multiple of 28, "
+                      "28 to 336</td><td class=\"n\">4 of 7</td>"),
+            std::string::npos);
+}
+
+TEST_F(Zor_Grade, ThePlatformFilesHoldEveryGrade) {
+  EXPECT_EQ(Read_File(At("out/canvas.csv")),
+            "Student,ID,SIS User ID,SIS Login ID,Section,ZOR simulator\r\n"
+            "ada,,,ada,,100.0\r\nben,,,ben,,16.7\r\ncy,,,cy,,33.3\r\ndee,,,dee,,10.0\r\neve,,,eve,,56.7\r\n"
+            "fay,,,fay,,50.0\r\ngus,,,gus,,0.0\r\nhal,,,hal,,0.0\r\nivy,,,ivy,,0.0\r\n");
+  std::string Moodle = Read_File(At("out/moodle.csv"));
+  EXPECT_EQ(Moodle.rfind("Identifier,ZOR simulator,Feedback\r\nada,100.0,followed: followed the model on 30 of 30 "
+                         "days\r\nben,16.7,\"broke-rule: followed the model on 5 of 30 days; day 4: broke the rule "
+                         "\"\"first come, first served\"\"\"\r\n", 0), 0u) << Moodle;
+  EXPECT_NE(Moodle.find("\r\nivy,0.0,missing: the folder is empty\r\n"), std::string::npos) << Moodle;
+}
+
+// A rerun grades again only what changed: a student's file, or every
+// student with --again; what it writes is the same.
+TEST_F(Zor_Grade, ARerunSkipsUnchangedSubmissions) {
+  const std::string Before = Grades_Without_Seconds(Read_File(At("out/grades.csv")));
+  const std::string Feedback = Read_File(At("out/feedback/ben.txt"));
+  Run_Result Again = Grade({});
+  EXPECT_EQ(Again.Out, "zor_grade: 9 students, 0 graded now, 9 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(Read_File(At("out/feedback/ben.txt")), Feedback);
+  EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))), Before);
+  Write_File(At("class/ivy/simulator"), "#!/bin/sh\nexit 0\n");
+  Run_Result Changed = Grade({});
+  EXPECT_EQ(Changed.Out, "zor_grade: 9 students, 1 graded now, 8 unchanged since the last run; see out/report.html\n");
+  EXPECT_NE(Read_File(At("out/grades.csv")).find("\r\nivy,simulators,does-not-build,"), std::string::npos);
+  fs::remove(At("class/ivy/simulator"));
+  Run_Result All = Grade({"--again"}, "18");
+  EXPECT_EQ(All.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
+  EXPECT_NE(Read_File(At("out/grades.csv")).find("\r\nada,simulators,followed,100.0,18,18,"), std::string::npos);
+  Run_Result Restored = Grade({});  // back to the first settings: graded again, with the first rows
+  EXPECT_EQ(Grades_Without_Seconds(Read_File(At("out/grades.csv"))), Before);
+}
+
+// One submission, as Gradescope's run_autograder would grade it.
+TEST_F(Zor_Grade, GradescopeGetsResultsJsonWithItsFields) {
+  Run_Result R = Run_Program(ZOR_GRADE_PATH, Root, "", {},
+                             {"simulators", "--gradescope", "--secret", Secret, "--days", "20", "--build", Build,
+                              "-o", "results", "class/ben"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  EXPECT_EQ(R.Out.rfind("zor_grade: ben broke-rule, ", 0), 0u) << R.Out;
+  std::string Json = Read_File(At("results/results.json"));
+  EXPECT_EQ(Json.find(Secret), std::string::npos);
+  const char* const Checks[] = {
+      "(.score | type) == \"number\" and .score == .tests[0].score and .tests[0].max_score == 100",
+      "(.execution_time | type) == \"number\" and .visibility == \"visible\" and .stdout_visibility == \"hidden\"",
+      ".extra_data.verdict == \"broke-rule\" and .extra_data.days_run == 20",
+      ".output | startswith(\"ZOR simulator: ben\\nVerdict: broke-rule.\")",
+      ".tests | length == 1 + 9 + 12",
+      "[.tests[] | keys] | unique == [[\"max_score\", \"name\", \"number\", \"output\", \"score\", \"tags\", "
+      "\"visibility\"]]",
+      "[.tests[].number] == [range(1; 23) | tostring]",
+      ".tests[] | select(.name == \"Rule: first come, first served\") | .output | test(\"^broken on [0-9]+ of 20 "
+      "days$\")",
+      ".tests[] | select(.name == \"Rule: the route and its travel times\") | .output == \"held on all 20 days\"",
+  };
+  for (const char* Check : Checks) {
+    Run_Result Q = Run_Program("/usr/bin/jq", Root, "", {}, {"-e", Check, "results/results.json"});
+    EXPECT_EQ(Q.Exit_Status, 0) << Check << "\n" << Q.Out << Q.Err;
+    EXPECT_EQ(Q.Out, "true\n") << Check;
+  }
+}
+
+// Tests that need no class graded beforehand.
+using Zor_Grade_Alone = Scratch_Folder_Test;
+
+// A manifest names each student's folder and, for one, the command that
+// runs their program; a folder that is not there is a row too.
+TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
+  fs::create_directories(At("scripts"));
+  fs::copy_file(TEST_SOURCE_DIR "/simulators/asks_for_more.sh", At("scripts/asks_for_more.sh"));
+  Write_File(At("class.csv"), "identifier,folder,command\nasker,scripts,sh asks_for_more.sh\ngone,nowhere\n");
+  Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"simulators", "--days", "3", "-o", "manifest_out",
+                                                            "class.csv"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  std::string Csv = Grades_Without_Seconds(Read_File(At("manifest_out/grades.csv")));
+  EXPECT_EQ(Csv.substr(Csv.find('\n') + 1),
+            "asker,simulators,asked-for-input,0.0,0,3,0,3,,1,,0,0,0,0,0,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
+            "day 1: asked for more than the three entries (the server counts) and waited for another\r\n"
+            "gone,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,no folder " + At("nowhere") +
+            "\r\n");
+}
+
+// Trouble is one line and status 2, before anything is graded or written.
+TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
+  const std::vector<std::vector<std::string>> Cases = {
+      {},
+      {"essays", "class"},
+      {"simulators"},
+      {"simulators", "--days", "0", "class"},
+      {"simulators", "--seed", "5", "--secret", "x", "class"},
+      {"simulators", "--canvas-match", "Email", "class"},
+      {"simulators", "--time-limit", "fast", "class"},
+      {"simulators", "-o", "bad_out", "nowhere"},
+  };
+  for (const std::vector<std::string>& Arguments : Cases) {
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, Arguments);
+    std::string Shown = Arguments.empty() ? "(none)" : Arguments[0] + " " + (Arguments.size() > 1 ? Arguments[1] : "");
+    EXPECT_EQ(R.Exit_Status, 2) << Shown;
+    EXPECT_EQ(R.Out, "") << Shown;
+    EXPECT_EQ(R.Err.rfind("zor_grade: ", 0), 0u) << Shown << R.Err;
+    EXPECT_EQ(R.Err.find('\n'), R.Err.size() - 1) << Shown << R.Err;
+  }
+  EXPECT_EQ(Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"simulators", "nowhere"}).Err,
+            "zor_grade: the class nowhere is neither a folder nor a readable manifest\n");
+  EXPECT_FALSE(File_Exists(At("bad_out")));
+}
+
+// --help and --version answer with status 0; every option --help names is
+// in the man page.
+TEST_F(Zor_Grade_Alone, HelpNamesOnlyWhatTheManPageExplains) {
+  std::string Page = Read_File(KIT_SOURCE_DIR "/docs/man/zor_grade.1.scd");
+  for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--help"}, {"simulators", "--help"}}) {
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, Arguments);
+    EXPECT_EQ(R.Exit_Status, 0);
+    size_t Named = 0;
+    for (size_t At = R.Out.find("--"); At != std::string::npos; At = R.Out.find("--", At + 2)) {
+      size_t End = R.Out.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", At + 2);
+      std::string Option = R.Out.substr(At, End - At);
+      if (Option.size() <= 2) continue;
+      Named++;
+      EXPECT_NE(Page.find("*" + Option + "*"), std::string::npos) << Option << " is not in zor_grade(1)";
+    }
+    EXPECT_GE(Named, Arguments.size() == 1 ? 2u : 14u) << R.Out;
+  }
+  Run_Result V = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"--version"});
+  EXPECT_EQ(V.Exit_Status, 0);
+  EXPECT_EQ(V.Out.rfind("zor_grade (ZOR kit) ", 0), 0u) << V.Out;
+}
+
+// The same kinds of student for the sort routine, from tests/routines:
+// the example merge sort, three typical mistakes (wrong on descending
+// lists, a cycle left at the end, a first-node pivot that is N^2 on
+// sorted lists), one that crashes, one that loops, one that writes
+// outside its folder, one that does not build, and an empty folder.
+struct Routine_Kind {
+  const char* Id;
+  const char* Source;  // in the kit's tree; null for none
+  const char* Extra;   // a second source file's text, or null
+};
+
+const char Escaping_Routine[] =
+    "#include <stdio.h>\n#include <stdlib.h>\n"
+    "__attribute__((constructor)) static void Plant(void) {\n"
+    "  FILE* F = fopen(OUTSIDE, \"w\");\n"
+    "  if (F == NULL) { perror(OUTSIDE); exit(3); }\n"
+    "  fclose(F);\n}\n";
+
+const Routine_Kind Routines[] = {
+    {"ana", "examples/sorts/merge_sort.c", nullptr},
+    {"bo", "tests/routines/wrong_on_descending.c", nullptr},
+    {"cat", "tests/routines/leaves_cycle.c", nullptr},
+    {"dan", "tests/routines/first_pivot_quicksort.c", nullptr},
+    {"eli", "tests/routines/crashes_on_empty.c", nullptr},
+    {"fin", "tests/routines/loops_on_two.c", nullptr},
+    {"gil", "examples/sorts/merge_sort.c", Escaping_Routine},
+    {"hu", nullptr, "int broken(\n"},
+    {"ida", nullptr, nullptr},
+};
+
+// How a crash in a routine shows: the sanitizer build's harness catches
+// the fault and ends the child itself.
+#ifdef ZOR_SANITIZE
+#define Crash_On_Empty "ended with status 1 before the list could be judged"
+#else
+#define Crash_On_Empty "killed by signal 11 (Segmentation fault)"
+#endif
+
+// The columns that depend on the machine emptied: the growth verdicts, the
+// ratios, the rank and the seconds, and the score of a routine timed.
+void Split_Row(const std::string& Line, std::vector<std::string>* Fields) {
+  Fields->assign(1, "");
+  bool Quoted = false;
+  for (char C : Line) {
+    if (C == '"') Quoted = !Quoted;
+    else if (C == ',' && !Quoted) Fields->emplace_back();
+    else if (C != '\r') Fields->back() += C;
+  }
+}
+
+std::string Csv_Quoted(const std::string& Field) {
+  return Field.find_first_of(",\"") == std::string::npos ? Field : "\"" + Field + "\"";
+}
+
+std::string Without_Timing(const std::string& Csv) {
+  std::istringstream In(Csv);
+  std::string Out;
+  for (std::string Line; std::getline(In, Line);) {
+    std::vector<std::string> Fields;
+    Split_Row(Line, &Fields);
+    for (size_t F = 8; F < 20 && F < Fields.size(); F++) Fields[F] = "";
+    if (Fields.size() > 3 && Fields[2] == "sorted") Fields[3] = "";
+    for (size_t F = 0; F < Fields.size(); F++) Out += (F ? "," : "") + Csv_Quoted(Fields[F]);
+    Out += "\r\n";
+  }
+  return Out;
+}
+
+class Zor_Grade_Sorts : public ::testing::Test {
+ protected:
+  static std::string Root;
+  static Run_Result First_Run;
+
+  static std::string At(const std::string& Name) { return Root + "/" + Name; }
+
+  static Run_Result Grade(std::vector<std::string> More, const char* Out = "out") {
+    std::vector<std::string> Arguments = {"sorts", "--sandbox", "required", "--time-limit", "10", "--max-items",
+                                          "16384", "--library", PROFILE_LIBRARY, "--include",
+                                          KIT_SOURCE_DIR "/sort_bench", "-o", Out};
+    Arguments.insert(Arguments.end(), More.begin(), More.end());
+    return Run_Program(ZOR_GRADE_PATH, Root, "", {}, Arguments);
+  }
+
+  static void SetUpTestSuite() {
+    Root = Make_Scratch_Folder();
+    fs::create_directories(At("outside"));
+    for (const Routine_Kind& K : Routines) {
+      std::string Folder = At("class/") + K.Id;
+      fs::create_directories(Folder);
+      if (K.Source != nullptr) {
+        fs::copy_file(KIT_SOURCE_DIR "/" + std::string(K.Source), Folder + "/" + fs::path(K.Source).filename().string());
+        if (std::string(K.Source).find("tests/routines") == 0 && std::string(K.Source).find("quicksort") == std::string::npos)
+          fs::copy_file(KIT_SOURCE_DIR "/tests/routines/insertion_sort.h", Folder + "/insertion_sort.h");
+      }
+      if (K.Extra != nullptr) Write_File(Folder + "/extra.c", "#define OUTSIDE \"" + At("outside/planted") + "\"\n" + K.Extra);
+    }
+    Write_File(At("class/ana/sort_parameters"), "3 7\n");
+    First_Run = Grade({"class"});
+  }
+  static void TearDownTestSuite() { Remove_Folder(Root); }
+};
+
+std::string Zor_Grade_Sorts::Root;
+Run_Result Zor_Grade_Sorts::First_Run;
+
+TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
+  ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
+  EXPECT_EQ(First_Run.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
+  std::string Csv = Read_File(At("out/grades.csv"));
+  EXPECT_EQ(Without_Timing(Csv),
+            "id,task,verdict,score,cases_passed,cases_run,k,x,,,,,,,,,,,,,reason\r\n"
+            "ana,sorts,sorted,,140,140,3,7,,,,,,,,,,,,,\r\n"
+            "bo,sorts,wrong-list,0.0,74,75,0,0,,,,,,,,,,,,,items do not ascend at position 2: 3 after 4\r\n"
+            "cat,sorts,wrong-list,0.0,40,41,0,0,,,,,,,,,,,,,\"the list runs into a cycle: position 5 is node 3 of the "
+            "input again, seen before\"\r\n"
+            "dan,sorts,sorted,,140,140,0,0,,,,,,,,,,,,,\r\n"
+            "eli,sorts,crashed,0.0,0,1,0,0,,,,,,,,,,,,,crashed: " Crash_On_Empty "\r\n"
+            "fin,sorts,time-limit,0.0,20,21,0,0,,,,,,,,,,,,,hit the time limit: more than 10 s of CPU time (an "
+            "endless loop?); --time-limit sets it\r\n"
+            "gil,sorts,reached-outside,0.0,0,0,,,,,,,,,,,,,,,tried to reach outside its folder: " +
+                At("outside/planted") + ": No such file or directory\r\n"
+            "hu,sorts,does-not-build,0.0,0,0,,,,,,,,,,,,,,,compiling and linking with libsort_profile.a exited with "
+            "status 1\r\n"
+            "ida,sorts,missing,0.0,0,0,,,,,,,,,,,,,,,\"no C or C++ source (.c, .cc, .cpp, .cxx) in the folder\"\r\n");
+  // What timing gives, as far as it does not depend on the machine: the
+  // example merge sort grows as the kit's merge sort does, the two
+  // correct routines are ranked, and a correct routine scores at least
+  // the correctness share.
+  std::istringstream In(Csv);
+  std::string Line;
+  std::getline(In, Line);
+  std::vector<std::string> Ranks;
+  while (std::getline(In, Line)) {
+    std::vector<std::string> F;
+    Split_Row(Line, &F);
+    if (F[2] != "sorted") continue;
+    Ranks.push_back(F[18]);
+    EXPECT_GE(std::stod(F[3]), 60.0) << Line;
+    EXPECT_LE(std::stod(F[3]), 100.0) << Line;
+    if (F[0] == "ana") {
+      EXPECT_EQ(F[8], "N log N") << Line;
+    }
+  }
+  std::sort(Ranks.begin(), Ranks.end());
+  EXPECT_EQ(Ranks, (std::vector<std::string>{"1", "2"}));
+  // The routine that writes outside its folder, contained, wrote nothing there.
+  EXPECT_FALSE(File_Exists(At("outside/planted")));
+}
+
+TEST_F(Zor_Grade_Sorts, FeedbackReportAndRerun) {
+  for (const Routine_Kind& K : Routines) {
+    std::string Feedback = Read_File(At("out/feedback/") + K.Id + ".txt");
+    EXPECT_EQ(Feedback.rfind(std::string("ZOR sort: ") + K.Id + "\nVerdict: ", 0), 0u) << Feedback;
+  }
+  EXPECT_NE(Read_File(At("out/feedback/ana.txt")).find("\nK 3, X 7.\n"), std::string::npos);
+  EXPECT_NE(Read_File(At("out/feedback/bo.txt")).find("FAIL: order descending, size 8, K 0, X 0\n"), std::string::npos);
+  EXPECT_NE(Read_File(At("out/feedback/hu.txt")).find("error: expected"), std::string::npos);
+  Run_Result Lint = Run_Program("/usr/bin/xmllint", Root, "", {}, {"--noout", "out/report.html"});
+  EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
+  std::string Html = Read_File(At("out/report.html"));
+  size_t Pictures = 0;
+  for (size_t At = Html.find("<svg "); At != std::string::npos; At = Html.find("<svg ", At + 1)) Pictures++;
+  EXPECT_EQ(Pictures, 1u + 2u) << "the histogram and the growth of each routine timed";
+  EXPECT_NE(Html.find("ana: CPU time per item against list size (K 3, X 7)"), std::string::npos);
+  Run_Result Again = Grade({"class"});
+  EXPECT_EQ(Again.Out, "zor_grade: 9 students, 0 graded now, 9 unchanged since the last run; see out/report.html\n");
+  Run_Result Other = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "-o", "out", "class"});
+  EXPECT_EQ(Other.Exit_Status, 2);
+  EXPECT_EQ(Other.Err, "zor_grade: out holds the grading of sorts; give simulators an output folder of their own (-o)\n");
+}
+
+// One routine as Gradescope's run_autograder grades it: one test per
+// phase, whose scores add up to the grade.
+TEST_F(Zor_Grade_Sorts, GradescopeGetsOneTestPerPhase) {
+  Run_Result R = Grade({"--gradescope", "class/bo"}, "results");
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  const char* const Checks[] = {
+      ".score == 0 and .extra_data.verdict == \"wrong-list\" and .extra_data.cases_run == 75",
+      "[.tests[].name] == [\"Correctness\", \"Growth on random lists\", \"Growth on ascending lists\", "
+      "\"Growth on descending lists\", \"Growth on equal lists\", \"Growth on few-distinct lists\", "
+      "\"Growth on organ-pipe lists\", \"Growth on sawtooth lists\", \"Growth on extremes lists\", "
+      "\"Time against the kit's merge sort\"]",
+      "([.tests[].max_score] | add) == 100 and ([.tests[].score] | add) == .score",
+      ".tests[0].output == \"wrong-list: sorted 74 of 75 lists right; items do not ascend at position 2: 3 after 4\"",
+  };
+  for (const char* Check : Checks) {
+    Run_Result Q = Run_Program("/usr/bin/jq", Root, "", {}, {"-e", Check, "results/results.json"});
+    EXPECT_EQ(Q.Out, "true\n") << Check << "\n" << Q.Err << Read_File(At("results/results.json"));
+  }
+}
+
+}  // namespace
+
