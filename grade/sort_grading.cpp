@@ -84,6 +84,18 @@ std::string Left_Plain_File(const std::string& Folder, const char* Name) {
   return Bytes;
 }
 
+/* The profiler's error output without the line that names its sandbox:
+** it says "off", which is true of its children and misleads a reader,
+** since the profiler itself runs boxed. */
+std::string Without_Sandbox_Line(const std::string& Err, const std::string& Program_Name) {
+  std::string Said = Program_Name + ": sandbox";
+  std::string Kept;
+  std::istringstream Lines(Err);
+  for (std::string Line; std::getline(Lines, Line);)
+    if (Line.rfind(Said, 0) != 0) Kept += Line + "\n";
+  return Kept;
+}
+
 /* Runs the built profiler contained in its folder with Arguments and
 ** reads the summary it leaves; false with the grade's verdict and reason
 ** set when it left none. */
@@ -100,7 +112,7 @@ bool Run_Profiler(const Sort_Settings& Settings, const std::string& Folder, cons
   Request.Kept_Out = 8000, Request.Kept_Err = 2000;
   Request.Limits = Profile_Limits(Seconds);
   Sandbox_Result R = Run_Contained(Request);
-  G->Profiler_Output = R.Out + R.Err;
+  G->Profiler_Output = R.Out + Without_Sandbox_Line(R.Err, G->Id);
   std::string Problem;
   if (Read_Profile_Summary(Left_Plain_File(Folder, "summary"), S, &Problem)) return true;
   bool Refused = R.Ending == Sandbox_Exited && R.Status == 2 &&
