@@ -1,12 +1,14 @@
 /*
 ** grade_state.cpp
-** A student's grade saved in the output folder and read back: one
+** A student's grade: the one of a program never run, and the grade saved
+** in the output folder and read back: one
 ** "key value" line per field, newlines and backslashes in a value escaped,
 ** so a rerun rebuilds every output from it exactly as it was.
 */
 #include "grade/student_grade.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -108,4 +110,15 @@ bool Load_Grade(const std::string& Path, Student_Grade* G) {
   Take_Fields(F, G);
   G->Reused = true;
   return true;
+}
+
+Student_Grade Ungraded(const char* Title, const std::string& Id, const char* Verdict, const std::string& Reason,
+                       const std::string& More) {
+  Student_Grade G;
+  G.Id = Id, G.Verdict = Verdict, G.Reason = Reason;
+  std::string Sentence = Reason;
+  if (!Sentence.empty()) Sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(Sentence[0])));
+  G.Feedback = std::string(Title) + ": " + Id + "\nVerdict: " + Verdict + ". Score: 0.\n\n" + Sentence + ".\n";
+  if (!More.empty()) G.Feedback += "\n" + More + "\n";
+  return G;
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
@@ -74,13 +73,7 @@ bool Executable(const std::string& Path) {
 }
 
 Student_Grade Not_Graded(const Student& S, const char* Verdict, const std::string& Reason, const std::string& More) {
-  Student_Grade G;
-  G.Id = S.Id, G.Verdict = Verdict, G.Reason = Reason;
-  std::string Sentence = Reason;
-  Sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(Sentence[0])));
-  G.Feedback = "ZOR simulator: " + S.Id + "\nVerdict: " + Verdict + ". Score: 0.\n\n" + Sentence + ".\n";
-  if (!More.empty()) G.Feedback += "\n" + More + "\n";
-  return G;
+  return Ungraded("ZOR simulator", S.Id, Verdict, Reason, More);
 }
 
 /* The program a manifest's command names: each word that names a file of

@@ -5,7 +5,6 @@
 #include "grade/sort_grading.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <chrono>
 #include <cstdio>
@@ -55,13 +54,7 @@ bool Take_Parameters(const std::string& Folder, const Sort_Settings& Settings, S
 }
 
 Student_Grade Not_Checked(const Student& S, const char* Verdict, const std::string& Reason, const std::string& More) {
-  Student_Grade G;
-  G.Id = S.Id, G.Verdict = Verdict, G.Reason = Reason;
-  std::string Sentence = Reason;
-  Sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(Sentence[0])));
-  G.Feedback = "ZOR sort: " + S.Id + "\nVerdict: " + Verdict + ". Score: 0.\n\n" + Sentence + ".\n";
-  if (!More.empty()) G.Feedback += "\n" + More + "\n";
-  return G;
+  return Ungraded("ZOR sort", S.Id, Verdict, Reason, More);
 }
 
 /* The limits of a profiler's run: its own limit on each sort catches a

@@ -58,3 +58,9 @@ struct Student_Grade {
 ** false if it is missing or not one this version wrote. */
 bool Save_Grade(const std::string& Path, const Student_Grade& G);
 bool Load_Grade(const std::string& Path, Student_Grade* G);
+
+/* The grade of a student whose program was never run (missing, does not
+** build, ...): Verdict, score 0, and feedback headed by Title ("ZOR
+** simulator", "ZOR sort") that gives Reason as a sentence, More after it. */
+Student_Grade Ungraded(const char* Title, const std::string& Id, const char* Verdict, const std::string& Reason,
+                       const std::string& More);

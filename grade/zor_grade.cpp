@@ -8,7 +8,6 @@
 ** a stop; a rerun takes unchanged students as they were.
 */
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -16,7 +15,6 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
-#include <pthread.h>
 #include <sys/stat.h>
 
 #include "common/progress_line.h"
@@ -55,33 +53,6 @@ struct Options {
 };
 
 [[noreturn]] void Trouble(const std::string& Message) { Refuse_And_Exit("zor_grade", Message.c_str()); }
-
-/* The signals that stop a run: held in every thread, and taken by one
-** that ends the runs in progress, removes the scratch folder, and lets
-** the signal end the process as it would have. A signal the tool was
-** started ignoring (nohup's SIGHUP) stays ignored. */
-sigset_t Stop_Signals() {
-  sigset_t Set;
-  sigemptyset(&Set);
-  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction Now;
-    if (sigaction(Signal, nullptr, &Now) == 0 && Now.sa_handler != SIG_IGN) sigaddset(&Set, Signal);
-  }
-  return Set;
-}
-
-void Watch_For_Stop(std::string Scratch) {
-  sigset_t Set = Stop_Signals();
-  int Signal = 0;
-  if (sigwait(&Set, &Signal) != 0) return;
-  Stop_Trials();
-  Remove_Tree(Scratch);
-  Sandbox_Finish();
-  std::signal(Signal, SIG_DFL);
-  pthread_sigmask(SIG_UNBLOCK, &Set, nullptr);
-  raise(Signal);
-  _exit(128 + Signal);
-}
 
 Sandbox_Mode Mode_Named(const std::string& Name) {
   return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
@@ -370,9 +341,12 @@ int main(int Argc, char** Argv) {
   if (!O.Gradescope && !Read_Class(O.Class, &Students, &Problem)) Trouble(Problem);
   std::string State_Folder = O.Gradescope ? "" : Prepare_Output(O);
   O.Simulators.Scratch = O.Sorts.Scratch = Make_Scratch();
-  sigset_t Stop = Stop_Signals();
-  pthread_sigmask(SIG_BLOCK, &Stop, nullptr);
-  std::thread(Watch_For_Stop, O.Simulators.Scratch).detach();
+  /* Stopped, the tool ends the runs and removes its scratch folder before
+  ** the signal ends it. */
+  Sandbox_Stop_On_Signals([Scratch = O.Simulators.Scratch]() {
+    Stop_Trials();
+    Remove_Tree(Scratch);
+  });
   Start_Sandbox(O, O.Simulators.Scratch);
   O.Simulators.Feedback_Folder = O.Gradescope ? "" : O.Out + "/feedback";
   int Status = 0;
