@@ -123,6 +123,6 @@ std::vector<Student_Grade> Grade_Sort_Class(const std::vector<Student>& Students
   Clear_Progress_Line(&P);
   Rank_By_Time(&Grades);
   int Ranked = static_cast<int>(std::count_if(Grades.begin(), Grades.end(), [](const Student_Grade& G) { return G.Rank > 0; }));
-  for (Student_Grade& G : Grades) Compose_Sort_Feedback(&G, Z.Points, Ranked);
+  for (Student_Grade& G : Grades) Compose_Sort_Feedback(&G, Z, Ranked);
   return Grades;
 }

@@ -4,6 +4,7 @@
 */
 #include "grade/grade_files.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/staged_file.h"
@@ -146,12 +147,27 @@ namespace {
 std::vector<std::string> Simulator_Tests(const Student_Grade& G, const Gradebook_Names& N) {
   std::vector<std::string> Tests = {
       Json_Test(1, "Days followed", G.Score, N.Points, One_Line_Feedback(G, N.Task), "days")};
-  for (int R = 0; R < Number_Of_Rules; R++)
-    Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, std::string("Rule: ") + Rule_Name[R], 0, 0,
-                              Days_Held_Text(G.Rule_Days[R], G.Run), "rule"));
-  for (int C = 0; C < Number_Of_Failure_Counts; C++)
-    Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, std::string("Ends well: not ") + Failure_Count_Key[C],
-                              0, 0, Days_Held_Text(G.Failure_Days[C], G.Run), "run"));
+  bool Other_Rules_Broken = false;
+  for (int R = 0; R < Number_Of_Rules; R++) {
+    /* A day that breaks a rule differs from the reference too, but counts
+    ** under the reference only where no other rule explains it: "held on
+    ** all days" would then read as never differing. */
+    std::string Held = R == Rule_Reference && Other_Rules_Broken && G.Rule_Days[R] == 0
+                           ? "differs from the reference only on days that the rules above explain"
+                           : Days_Held_Text(G.Rule_Days[R], G.Run);
+    Other_Rules_Broken |= G.Rule_Days[R] > 0;
+    Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, std::string("Rule: ") + Rule_Name[R], 0, 0, Held,
+                              "rule"));
+  }
+  for (int C = 0; C < Number_Of_Failure_Counts; C++) {
+    std::string Ending = Failure_Count_Key[C];
+    std::replace(Ending.begin(), Ending.end(), '_', ' ');
+    std::string Days = G.Run == 0                 ? "not run"
+                       : G.Failure_Days[C] == 0   ? "on none of the " + std::to_string(G.Run) + " days"
+                                                  : "on " + std::to_string(G.Failure_Days[C]) + " of " +
+                                                      std::to_string(G.Run) + " days";
+    Tests.push_back(Json_Test(static_cast<int>(Tests.size()) + 1, "Days ended as " + Ending, 0, 0, Days, "run"));
+  }
   return Tests;
 }
 
@@ -180,7 +196,8 @@ bool Write_Gradescope(const std::string& Path, const Student_Grade& G, const Gra
   bool Sorts = N.Task == "sorts";
   std::vector<std::string> Tests = Sorts ? Sort_Tests(G, N) : Simulator_Tests(G, N);
   std::string Counts = Sorts ? "\"cases_passed\": " + std::to_string(G.Passed) + ", \"cases_run\": " +
-                                   std::to_string(G.Run) + ", \"time_ratio\": " + Fixed(G.Time_Ratio, 3)
+                                   std::to_string(G.Run) + ", \"time_ratio\": " +
+                                   (G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 3) : std::string("null"))
                              : "\"days_followed\": " + std::to_string(G.Passed) + ", \"days_run\": " +
                                    std::to_string(G.Run);
   std::string Text = "{\n  \"score\": " + Fixed(G.Score, 2) + ",\n  \"execution_time\": " + Fixed(G.Seconds, 0) +

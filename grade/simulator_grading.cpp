@@ -275,13 +275,15 @@ std::string Explain_First_Failure(const Program_Under_Test& Program, const Simul
   bool Theirs = false;
   G->Picture = Day_Picture(Shrunk, &Theirs);
   Keep_Day_For_Student(Settings, Id, Shrunk, Explained);
+  /* On Gradescope neither the day's folder nor the report exists. */
+  if (Settings.Feedback_Folder.empty()) return Explained;
   return Explained + "\nThe picture of this day in the report shows " +
-                 std::string(Theirs ? "your simulator's results" : "the reference's results (yours could not be read)") +
-                 ".\nThe day is in the folder " + Id +
-                 ".day beside this file: ZOR_Binary_In, entries (the three lines to type),\nyour ZOR_Binary_Out, the "
-                 "reference's Reference_Binary_Out, their listings and Verdict.\nTo rerun it by hand with the kit:\n"
-                 "  cd " + Id + ".day\n  /path/to/your/simulator < entries\n  results_checker < entries\n"
-                 "  results_plotter    (draws your day as ZOR_Plot.svg)\n";
+         std::string(Theirs ? "your simulator's results" : "the reference's results (yours could not be read)") +
+         ".\nThe folder " + Id +
+         ".day beside this file holds ZOR_Binary_In, entries (the three lines to type),\nyour ZOR_Binary_Out, the "
+         "reference's Reference_Binary_Out, their listings and Verdict.\n" +
+         Rerun_Advice(Id + ".day", "/path/to/your/simulator", "results_checker", Failure, Settings.Limits) +
+         "Then results_plotter, in that folder, draws your day as ZOR_Plot.svg.\n";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "common/whole_file.h"
 #include "grade/build_command.h"
 #include "sandbox/sandbox.h"
+#include "sort_bench/sl_list.h"
 
 namespace {
 
@@ -43,14 +44,25 @@ std::string Build_Script(const Sort_Settings& Settings, const std::string& Profi
          " -lbenchmark -lpthread " + Settings.Link_Flags;
 }
 
-/* K and X from the student's sort_parameters ("K X"), else the teacher's. */
-bool Take_Parameters(const std::string& Folder, const Sort_Settings& Settings, Student_Grade* G) {
+/* K and X from the student's sort_parameters ("K X"), else the teacher's;
+** false, with Problem, for a file that does not hold two within the
+** harness's limits. */
+bool Take_Parameters(const std::string& Folder, const Sort_Settings& Settings, Student_Grade* G, std::string* Problem) {
   G->K = Settings.K, G->X = Settings.X;
-  std::string Text;
-  if (!Read_Whole_File(Folder + "/" + Parameters_File, &Text)) return !fs::exists(Folder + "/" + Parameters_File);
+  std::string Text, Rest;
+  if (!Read_Whole_File(Folder + "/" + Parameters_File, &Text)) {
+    *Problem = "the file " + std::string(Parameters_File) + " cannot be read";
+    return !fs::exists(Folder + "/" + Parameters_File);
+  }
   std::istringstream In(Text);
-  std::string Rest;
-  return static_cast<bool>(In >> G->K >> G->X) && !(In >> Rest) && G->K >= 0 && G->X >= 0;
+  if (!(In >> G->K >> G->X) || (In >> Rest))
+    return *Problem = "the file " + std::string(Parameters_File) + " does not hold two whole numbers K X", false;
+  if (G->K < 0 || G->K > Max_K || G->X < 0 || G->X > Max_X)
+    return *Problem = "the file " + std::string(Parameters_File) + " holds K " + std::to_string(G->K) + ", X " +
+                      std::to_string(G->X) + ": K must be 0 to " + std::to_string(Max_K) + " and X 0 to " +
+                      std::to_string(Max_X) + " (sort_bench(3))",
+           false;
+  return true;
 }
 
 Student_Grade Not_Checked(const Student& S, const char* Verdict, const std::string& Reason, const std::string& More) {
@@ -179,8 +191,8 @@ Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings
   if (!Any_Source) return Not_Checked(S, "missing", "no C or C++ source (.c, .cc, .cpp, .cxx) in the folder", "");
   Student_Grade G;
   G.Id = S.Id;
-  if (!Take_Parameters(S.Folder, Settings, &G))
-    return Not_Checked(S, "bad-parameters", std::string(Parameters_File) + " does not hold two whole numbers K X", "");
+  std::string Problem;
+  if (!Take_Parameters(S.Folder, Settings, &G, &Problem)) return Not_Checked(S, "bad-parameters", Problem, "");
   G.Work = Settings.Scratch + "/build/" + S.Id;
   fs::create_directories(Settings.Scratch + "/build", Error);
   if (!Copy_Submission(S.Folder, G.Work))
@@ -232,20 +244,28 @@ void Rank_By_Time(std::vector<Student_Grade>* Grades) {
   for (size_t I = 0; I < Ranked.size(); I++) Ranked[I]->Rank = static_cast<int>(I + 1);
 }
 
-void Compose_Sort_Feedback(Student_Grade* G, double Points, int Ranked) {
-  if (G->Verdict == "missing" || G->Verdict == "does-not-build" || G->Verdict == "bad-parameters") return;
+void Compose_Sort_Feedback(Student_Grade* G, const Sort_Settings& Settings, int Ranked) {
+  /* Those never profiled have their feedback already; the others' is
+  ** made again, since a rerun ranks again. */
+  bool Never_Profiled = G->Verdict == "missing" || G->Verdict == "does-not-build" || G->Verdict == "bad-parameters";
+  if (Never_Profiled && G->Profiler_Output.empty()) return;
   char Line[300];
   std::snprintf(Line, sizeof Line, "ZOR sort: %s\nVerdict: %s. Score: %.1f of %g.\nK %d, X %d.\n", G->Id.c_str(),
-                G->Verdict.c_str(), G->Score, Points, G->K, G->X);
+                G->Verdict.c_str(), G->Score, Settings.Points, G->K, G->X);
   std::string Text = Line;
   if (G->Run > 0 && G->Passed == G->Run)
     Text += "Correctness: every one of the " + std::to_string(G->Run) + " lists sorted right.\n";
+  /* A profiler that left no summary: its reason is said nowhere else. */
+  if (G->Run == 0 && !G->Reason.empty()) Text += "\nThe routine could not be profiled: " + G->Reason + ".\n";
   if (!G->Profiler_Output.empty()) Text += "\nWhat the profiler said:\n" + G->Profiler_Output + "\n";
   if (G->Rank > 0)
     Text += "\nRank by time among the " + std::to_string(Ranked) + " correct routines: " + std::to_string(G->Rank) +
             " (1 is the fastest).\n";
-  Text += "\nTo rerun it by hand, link your routine with the kit's profiler (sort_profile(3)):\n"
-          "  c++ -o my_profile my_sort.c -lsort_profile -lbenchmark -lpthread\n"
-          "  ./my_profile --k " + std::to_string(G->K) + " --x " + std::to_string(G->X) + "\n";
+  Text += "\nTo rerun it by hand, build your routine into the kit's profiler (sort_profile(3)), in the folder of\n"
+          "your sources (g++ for C++ sources), and run the correctness phase and the timing as they were graded:\n"
+          "  gcc *.c $(pkg-config --cflags --libs sort_profile) -o my_sort_profile\n"
+          "  ./my_sort_profile --k " + std::to_string(G->K) + " --x " + std::to_string(G->X) + " --check-only --max-items " +
+          std::to_string(Settings.Check_Items) + "\n  ./my_sort_profile --k " + std::to_string(G->K) + " --x " +
+          std::to_string(G->X) + " --timing-only --max-items " + std::to_string(Settings.Max_Items) + "\n";
   G->Feedback = Text;
 }

@@ -57,5 +57,6 @@ struct Profile_Summary {
 bool Read_Profile_Summary(const std::string& Text, Profile_Summary* S, std::string* Problem);
 
 /* The feedback of a routine that was built: the verdict, K and X, what
-** the profiler said, and its rank among the Ranked routines ranked. */
-void Compose_Sort_Feedback(Student_Grade* G, double Points, int Ranked);
+** the profiler said, its rank among the Ranked routines ranked, and how
+** to profile it by hand as it was graded. */
+void Compose_Sort_Feedback(Student_Grade* G, const Sort_Settings& Settings, int Ranked);

@@ -31,6 +31,7 @@
 #include "sandbox/sandbox.h"
 #include "simulator_checker/battery.h"
 #include "simulator_checker/trial.h"
+#include "sort_bench/sl_list.h"
 
 namespace {
 
@@ -120,10 +121,10 @@ void Add_Sort_Options(CLI::App* Sub, Options* O) {
   Add_Common_Options(Sub, O, "routine's folder", "routines built and checked at once (default: every core)");
   Sub->add_option("--k", S.K, "K for every routine whose folder holds no file sort_parameters")
       ->capture_default_str()
-      ->check(CLI::NonNegativeNumber);
+      ->check(CLI::Range(0, Max_K));
   Sub->add_option("--x", S.X, "X for every routine whose folder holds no file sort_parameters")
       ->capture_default_str()
-      ->check(CLI::NonNegativeNumber);
+      ->check(CLI::Range(0, Max_X));
   Sub->add_option("--time-limit", S.Time_Limit, "seconds one sort may take before it counts as an endless loop")
       ->capture_default_str()
       ->check(CLI::Range(0.1, 3600.0));

@@ -248,6 +248,9 @@ TEST_F(Zor_Grade, GradescopeGetsResultsJsonWithItsFields) {
       ".tests[] | select(.name == \"Rule: first come, first served\") | .output | test(\"^broken on [0-9]+ of 20 "
       "days$\")",
       ".tests[] | select(.name == \"Rule: the route and its travel times\") | .output == \"held on all 20 days\"",
+      ".tests[] | select(.name == \"Rule: equal to the reference simulator\") | .output == \"differs from the "
+      "reference only on days that the rules above explain\"",
+      ".tests[] | select(.name == \"Days ended as time limit\") | .output == \"on none of the 20 days\"",
   };
   for (const char* Check : Checks) {
     Run_Result Q = Run_Program("/usr/bin/jq", Root, "", {}, {"-e", Check, "results/results.json"});
@@ -274,6 +277,9 @@ TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
             "day 1: asked for more than the three entries (the server counts) and waited for another\r\n"
             "gone,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,no folder " + At("nowhere") +
             "\r\n");
+  // A program that waits for input is shown waiting: standard input left open.
+  EXPECT_NE(Read_File(At("manifest_out/feedback/asker.txt")).find("cd asker.day && cat entries - | /path/to/your/simulator\n"),
+            std::string::npos);
 }
 
 // Trouble is one line and status 2, before anything is graded or written.
@@ -287,6 +293,8 @@ TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
       {"simulators", "--canvas-match", "Email", "class"},
       {"simulators", "--time-limit", "fast", "class"},
       {"simulators", "-o", "bad_out", "nowhere"},
+      {"sorts", "--k", "21", "class"},
+      {"sorts", "--x", "501", "class"},
   };
   for (const std::vector<std::string>& Arguments : Cases) {
     Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, Arguments);
@@ -351,6 +359,7 @@ const Routine_Kind Routines[] = {
     {"gil", "examples/sorts/merge_sort.c", Escaping_Routine},
     {"hu", nullptr, "int broken(\n"},
     {"ida", nullptr, nullptr},
+    {"jo", "examples/sorts/merge_sort.c", nullptr},  // K out of the harness's range
 };
 
 // How a crash in a routine shows: the sanitizer build's harness catches
@@ -420,6 +429,7 @@ class Zor_Grade_Sorts : public ::testing::Test {
       if (K.Extra != nullptr) Write_File(Folder + "/extra.c", "#define OUTSIDE \"" + At("outside/planted") + "\"\n" + K.Extra);
     }
     Write_File(At("class/ana/sort_parameters"), "3 7\n");
+    Write_File(At("class/jo/sort_parameters"), "25 7\n");
     First_Run = Grade({"class"});
   }
   static void TearDownTestSuite() { Remove_Folder(Root); }
@@ -430,7 +440,7 @@ Run_Result Zor_Grade_Sorts::First_Run;
 
 TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
   ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
-  EXPECT_EQ(First_Run.Out, "zor_grade: 9 students, 9 graded now, 0 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(First_Run.Out, "zor_grade: 10 students, 10 graded now, 0 unchanged since the last run; see out/report.html\n");
   std::string Csv = Read_File(At("out/grades.csv"));
   EXPECT_EQ(Without_Timing(Csv),
             "id,task,verdict,score,cases_passed,cases_run,k,x,,,,,,,,,,,,,reason\r\n"
@@ -446,7 +456,9 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
                 At("outside/planted") + ": No such file or directory\r\n"
             "hu,sorts,does-not-build,0.0,0,0,,,,,,,,,,,,,,,compiling and linking with libsort_profile.a exited with "
             "status 1\r\n"
-            "ida,sorts,missing,0.0,0,0,,,,,,,,,,,,,,,\"no C or C++ source (.c, .cc, .cpp, .cxx) in the folder\"\r\n");
+            "ida,sorts,missing,0.0,0,0,,,,,,,,,,,,,,,\"no C or C++ source (.c, .cc, .cpp, .cxx) in the folder\"\r\n"
+            "jo,sorts,bad-parameters,0.0,0,0,,,,,,,,,,,,,,,\"the file sort_parameters holds K 25, X 7: K must be 0 to 20 "
+            "and X 0 to 500 (sort_bench(3))\"\r\n");
   // What timing gives, as far as it does not depend on the machine: the
   // example merge sort grows as the kit's merge sort does, the two
   // correct routines are ranked, and a correct routine scores at least
@@ -482,6 +494,15 @@ TEST_F(Zor_Grade_Sorts, FeedbackReportAndRerun) {
   EXPECT_NE(Read_File(At("out/feedback/ana.txt")).find("\nK 3, X 7.\n"), std::string::npos);
   EXPECT_NE(Read_File(At("out/feedback/bo.txt")).find("FAIL: order descending, size 8, K 0, X 0\n"), std::string::npos);
   EXPECT_NE(Read_File(At("out/feedback/hu.txt")).find("error: expected"), std::string::npos);
+  EXPECT_NE(Read_File(At("out/feedback/jo.txt")).find("The file sort_parameters holds K 25"), std::string::npos);
+  // Why a routine the profiler could not judge failed, and the rerun with the
+  // K, X and sizes it was graded with.
+  EXPECT_NE(Read_File(At("out/feedback/gil.txt")).find("could not be profiled: tried to reach outside"),
+            std::string::npos);
+  EXPECT_NE(Read_File(At("out/feedback/ana.txt"))
+                .find("./my_sort_profile --k 3 --x 7 --check-only --max-items 10000\n"
+                      "  ./my_sort_profile --k 3 --x 7 --timing-only --max-items 16384\n"),
+            std::string::npos);
   Run_Result Lint = Run_Program("/usr/bin/xmllint", Root, "", {}, {"--noout", "out/report.html"});
   EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
   std::string Html = Read_File(At("out/report.html"));
@@ -490,7 +511,7 @@ TEST_F(Zor_Grade_Sorts, FeedbackReportAndRerun) {
   EXPECT_EQ(Pictures, 1u + 2u) << "the histogram and the growth of each routine timed";
   EXPECT_NE(Html.find("ana: CPU time per item against list size (K 3, X 7)"), std::string::npos);
   Run_Result Again = Grade({"class"});
-  EXPECT_EQ(Again.Out, "zor_grade: 9 students, 0 graded now, 9 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(Again.Out, "zor_grade: 10 students, 0 graded now, 10 unchanged since the last run; see out/report.html\n");
   Run_Result Other = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "-o", "out", "class"});
   EXPECT_EQ(Other.Exit_Status, 2);
   EXPECT_EQ(Other.Err, "zor_grade: out holds the grading of sorts; give simulators an output folder of their own (-o)\n");
