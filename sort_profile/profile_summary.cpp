@@ -32,8 +32,9 @@ bool Write_Profile_Summary(const std::string& Path, const Correctness_Result& C,
   if (!Begin_Staged_File(&F, Path.c_str())) return false;
   std::fprintf(F.Out, "sort_profile summary 1\ncorrectness %s\ncases %d\n", C.Passed ? "passed" : "failed", C.Cases);
   std::string Fault = !C.Passed ? C.Fault : Timing != nullptr && !Timing->Finished ? Timing->Fault : "";
-  for (char& Ch : Fault)
-    if (Ch == '\n' || Ch == '\r') Ch = ' ';  // one line, whatever the fault said
+  /* Its first line: the verdict. What the child printed last, under it,
+  ** is in the report, not in a line a program reads. */
+  Fault = Fault.substr(0, Fault.find_first_of("\r\n"));
   if (!Fault.empty()) std::fprintf(F.Out, "fault %s\nfault_kind %s\n", Fault.c_str(), Fault_Kind(Fault));
   std::fprintf(F.Out, "timing %s\n", Timing == nullptr ? "not-run" : Timing->Finished ? "done" : "failed");
   if (Timing != nullptr && Timing->Finished) {

@@ -7,8 +7,8 @@
 **   sort_profile summary 1
 **   correctness passed|failed
 **   cases N                      the cases run, a failing one included
-**   fault TEXT                   the first failure, in correctness or timing
-**   fault_kind crashed|time-limit|wrong-list
+**   fault TEXT                   the first failure's verdict (its first line), in correctness or timing
+**   fault_kind crashed|time-limit|memory-limit|output-limit|process-limit|reached-outside|wrong-list
 **   timing done|failed|not-run
 **   growth ORDER WORDS           per order timed: "N log N", "between N log N and N^2", ...
 **   time_ratio ORDER RATIO       the routine's time over the merge sort's at the largest size

@@ -236,6 +236,13 @@ TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
     EXPECT_EQ(Processes_Named("zor_hostile_kid"), 0);
     EXPECT_TRUE(fs::is_empty(Temporary)) << "the profiler left a temporary folder";
   }
+  // With the sandbox off every child runs the constructor where it can
+  // write: the same count sees an escape. (Here, not in a test of its own,
+  // since two tests at once would share the one marker.)
+  std::remove(CONSTRUCTOR_MARKER);
+  Run_Result Profiled = Check({"--sandbox", "off", "--check-only", "--max-items", "100"}, PROFILE_HOSTILE_CONSTRUCTOR_MARKER);
+  EXPECT_EQ(Profiled.Exit_Status, 0) << Profiled.Out << Profiled.Err;
+  EXPECT_EQ(Constructor_Marks(), 121u);
   std::remove(CONSTRUCTOR_MARKER);
 }
 
@@ -247,12 +254,6 @@ TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
   Run_Result Marked = Check({"--sandbox", "off", "--trials", "1", Hostile + "marker_in_start_folder.sh", Folder, Marker});
   EXPECT_EQ(Marked.Exit_Status, 1);
   EXPECT_TRUE(File_Exists(At(Marker)));
-  // Every child of the profiler runs the constructor too.
-  std::remove(CONSTRUCTOR_MARKER);
-  Run_Result Profiled = Check({"--sandbox", "off", "--check-only", "--max-items", "100"}, PROFILE_HOSTILE_CONSTRUCTOR_MARKER);
-  EXPECT_EQ(Profiled.Exit_Status, 0) << Profiled.Out << Profiled.Err;
-  EXPECT_EQ(Constructor_Marks(), 121u);
-  std::remove(CONSTRUCTOR_MARKER);
 }
 
 // Processes whose command line holds Part.
