@@ -105,6 +105,13 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal);
 /* Whether runs are boxed now. */
 bool Sandbox_Boxed();
 
+/* For a program named bare (Name, no slash) that the user's PATH finds at
+** Path, outside what a box shows (pyenv's shims in a home, say): the same
+** name on the box's own PATH, which a boxed run can start. Empty where
+** runs are not boxed, Path is in the box's view, or the box has no such
+** program. */
+std::string Sandbox_Own_Program(const std::string& Path, const std::string& Name);
+
 /* Ends every run in progress and refuses new ones; returns once none is
 ** left running (or after a few seconds). For a tool that is told to stop. */
 void Sandbox_Stop_All();

@@ -142,6 +142,16 @@ std::string Tier_Words(const std::string& Cgroup_Missing) {
 
 }  // namespace
 
+std::string Sandbox_Own_Program(const std::string& Path, const std::string& Name) {
+  if (!Sandbox_Boxed() || Name.find('/') != std::string::npos || In_System_Tree(Path)) return "";
+  std::istringstream Folders(Box_Path);
+  for (std::string Folder; std::getline(Folders, Folder, ':');) {
+    std::string Candidate = Folder + "/" + Name;
+    if (access(Candidate.c_str(), X_OK) == 0) return Candidate;
+  }
+  return "";
+}
+
 bool In_System_Tree(const std::string& Path) {
   for (const char* Tree : {"/usr", "/proc", "/dev", "/etc"})
     if (Under(Path, Tree)) return true;

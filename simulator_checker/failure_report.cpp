@@ -63,7 +63,8 @@ void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& 
                Outside.empty() ? "" : ("; " + Outside).c_str());
   Print_Day(Out, Shrunk.Day);
   const Trial_Outcome& O = Shrunk.Outcome;
-  std::fprintf(Out, "\nOn that day it %s.\n", Failure_Summary(O, Shrinking_Limits).c_str());
+  /* The limits the failure shown was met under. */
+  std::fprintf(Out, "\nOn that day it %s.\n", Failure_Summary(O, Shrunk.Rerun ? Shrinking_Limits : Limits).c_str());
   if (O.Kind == Outcome_Broke_Rule) {
     std::fprintf(Out, "\n");
     Print_Verdict(Out, O.Judgement, Shrunk.Day.size());
@@ -137,8 +138,12 @@ std::string Rerun_Advice(const std::string& Folder, const std::string& Program, 
       break;
     default:
       Line = Of_Time ? Go + Run : Go + Run + "; echo \"exit status $?\"";
-      Shows = Of_Time ? "it runs on past the time limit (Ctrl-C stops it)"
-                      : "it " + Failure_Summary(Failure, Limits) + "; by hand, outside the sandbox and its limits";
+      if (!Of_Time)
+        Shows = "it " + Failure_Summary(Failure, Limits) + "; by hand, outside the sandbox and its limits";
+      else if (Failure.Ending == Sandbox_Wall_Limit)
+        Shows = "it sleeps or blocks on past the wall-time limit (Ctrl-C stops it)";
+      else
+        Shows = "it runs on past the time limit (Ctrl-C stops it)";
       break;
   }
   return "\nThe day is kept in " + Folder + ". To rerun it by hand (" + Shows + "):\n  " + Line + "\n";

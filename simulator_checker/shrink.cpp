@@ -47,6 +47,7 @@ struct Search {
     Best.Day = Day;
     std::copy(Servers, Servers + Number_Of_Stations, Best.Servers);
     Best.Outcome = std::move(O);
+    Best.Rerun = true;
     return true;
   }
 
@@ -81,7 +82,7 @@ struct Search {
 
 Shrunk_Day Shrink_Day(const Program_Under_Test& Program, const std::vector<Customer_Parameters>& Day,
                       const int32_t Servers[Number_Of_Stations], const Trial_Outcome& Failure) {
-  Search S{Program, Failure, Shrunk_Day{Day, {}, Failure, 0}, Failure.Kind == Outcome_Limit ? 24 : 5000};
+  Search S{Program, Failure, Shrunk_Day{Day, {}, Failure, 0, false}, Failure.Kind == Outcome_Limit ? 24 : 5000};
   std::copy(Servers, Servers + Number_Of_Stations, S.Best.Servers);
   bool Progress = true;
   while (Progress && S.Budget > 0) {

@@ -13,6 +13,7 @@ struct Shrunk_Day {
   int32_t Servers[Number_Of_Stations];
   Trial_Outcome Outcome;  // the failure on the shrunk day
   int Trials;             // runs it took
+  bool Rerun = false;     // Outcome is a shrinking run's (under its limits), not the first failure
 };
 
 /* Drops customers (each remaining customer keeps its arrival instant) and

@@ -338,6 +338,12 @@ int main(int Argc, char** Argv) {
     Trouble(Refusal);
   }
   std::fprintf(stderr, "simulator_checker: %s\n", Said.c_str());
+  std::string Own = Sandbox_Own_Program(Program.Path, O.Command[0]);
+  if (!Own.empty()) {
+    std::fprintf(stderr, "simulator_checker: %s on your PATH is %s, which the sandbox does not show; the runs use %s\n",
+                 O.Command[0].c_str(), Program.Path.c_str(), Own.c_str());
+    Program.Path = Own;
+  }
 
   Progress_Line P = Start_Progress_Line();
   Trial_Outcome Failure;

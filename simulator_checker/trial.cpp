@@ -93,6 +93,14 @@ void Judge_Output(Trial_Outcome& O, const std::string& Folder, const std::vector
   Judge_Trace(O, Day, Servers);
 }
 
+/* What a run that ended otherwise left, read for --keep only: files that
+** are not plain files are neither read nor named. */
+void Read_What_It_Left(Trial_Outcome& O, const std::string& Folder) {
+  if (Read_Left_File(Folder, "ZOR_Binary_Out", Most_Read, &O.Their_Output) != Left_File) O.Their_Output.clear();
+  O.Wrote_Trace = Read_Left_File(Folder, "ZOR_Debug_Out", Most_Read, &O.Their_Trace) == Left_File;
+  if (!O.Wrote_Trace) O.Their_Trace.clear();
+}
+
 /* What the run's ending says of the trial, before its files are looked at. */
 void Take_Ending(Trial_Outcome& O, const Sandbox_Result& R, const Program_Under_Test& Program) {
   switch (R.Ending) {
@@ -165,6 +173,7 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
   O.Their_Errors = Tail_Of(R.Err);
   Take_Ending(O, R, Program);
   if (O.Kind == Outcome_Held) Judge_Output(O, Folder, Day, Servers);
+  else if (O.Kind != Outcome_Not_Run) Read_What_It_Left(O, Folder);
   Remove_Tree(Folder);
   In_Progress.fetch_sub(1);
   return O;
