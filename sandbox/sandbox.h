@@ -93,6 +93,7 @@ struct Sandbox_Result {
   int64_t Peak_Memory_Bytes = -1;  // -1 where it cannot be measured
   std::string Out, Err;          // the kept ends of standard output and error
   std::string Detail;            // the line that shows it reached outside, or why it could not start
+  bool Processes_Refused = false;  // the cgroup refused it a process, though it went on (it may have coped, or not)
 };
 
 /* Finds which tier this machine allows and sets the module's mode for

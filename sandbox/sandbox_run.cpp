@@ -379,6 +379,7 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
     if (Code > 128 && Code < 128 + NSIG) Signal = Code - 128, Code = 0;
   }
   R.Signal = Signal, R.Status = Code;
+  R.Processes_Refused = Refused_Processes;
   bool Failed = Signal != 0 || Code != 0;
   bool Cpu_Spent = R.Cpu_Seconds >= 0 ? R.Cpu_Seconds >= L.Cpu_Seconds : R.Wall_Seconds >= std::ceil(L.Cpu_Seconds);
   std::string Outside = Failed && State.Boxed ? Line_Reaching_Outside(R.Err, W.Request->Folder) : "";

@@ -174,6 +174,10 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
   Take_Ending(O, R, Program);
   if (O.Kind == Outcome_Held) Judge_Output(O, Folder, Day, Servers);
   else if (O.Kind != Outcome_Not_Run) Read_What_It_Left(O, Folder);
+  /* A program that coped with a refused fork by giving up names the cause
+  ** less well than the limit it met. */
+  if (R.Processes_Refused && (O.Kind == Outcome_No_Output || O.Kind == Outcome_Cut_Short))
+    O.Kind = Outcome_Limit, O.Ending = Sandbox_Process_Limit;
   Remove_Tree(Folder);
   In_Progress.fetch_sub(1);
   return O;
