@@ -212,8 +212,9 @@ bool Write_Report(const std::string& Path, const Report_Facts& F, const std::vec
   } else {
     Html += "<h2>What the class broke most</h2>\n<p>Students who broke each rule, or whose program ended a day "
             "another way, on at least one day; and the days in all.</p>\n" + Broken_Most(Grades);
-    Html += "<h2>Days outside what workload_maker draws</h2>\n<p>The battery's made-up days, which students testing "
-            "with generated days may never have met.</p>\n" + Battery_Table(F, Grades);
+    Html += "<h2>The made-up days</h2>\n<p>The battery's made-up days, which students testing with generated days "
+            "may never have met, and what in each lies outside what workload_maker draws.</p>\n" +
+            Battery_Table(F, Grades);
   }
   Html += "<h2>Each student</h2>\n";
   for (const Student_Grade& G : Grades) Html += Student_Section(G);

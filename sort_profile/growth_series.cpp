@@ -127,7 +127,12 @@ std::vector<std::string> Round_Words(const Series_Options& O, const std::vector<
     Words.push_back(Child_Word(Number));
   for (const Order_Plan& P : Plans) {
     std::string Word = std::to_string(P.Order);
-    for (size_t I = 0; I < P.Sizes.size(); I++) Word += (I == 0 ? ":" : ",") + std::to_string(P.Sizes[I]);
+    for (size_t I = 0; I < P.Sizes.size(); I++) {
+      /* Appended piece by piece: GCC 12's Release build misreads
+      ** "," + std::to_string(...) as an overlapping copy (-Wrestrict). */
+      Word += I == 0 ? ':' : ',';
+      Word += std::to_string(P.Sizes[I]);
+    }
     Words.push_back(Word);
   }
   return Words;
