@@ -33,6 +33,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/statistics.h"
 #include "sort_bench/sl_list.h"
 
 extern "C" void Bench_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
@@ -144,10 +145,6 @@ double Measure_In_Child(Candidate C, const std::vector<int32_t>& Values, int32_t
   return Seconds;
 }
 
-double Median(std::vector<double> V) {
-  std::sort(V.begin(), V.end());
-  return V[V.size() / 2];
-}
 
 }  // namespace
 
@@ -177,9 +174,9 @@ int main(int Argc, char** Argv) {
   std::filesystem::current_path("/");
   std::filesystem::remove_all(Folder);
 
-  auto M = [&](const char* Name) { return Median(T[Name]); };
+  auto M = [&](const char* Name) { return Median_Of(T[Name]); };
   std::printf("1,000,000 random items, median of %d rounds (radix sort K=%d X=%d)\n\n", Rounds, K, X);
-  for (auto& [Name, Times] : T) std::printf("  %-18s %8.1f ms\n", Name.c_str(), Median(Times) * 1000);
+  for (auto& [Name, Times] : T) std::printf("  %-18s %8.1f ms\n", Name.c_str(), Median_Of(Times) * 1000);
   std::printf("\nratio                               measured  goal\n");
   std::printf("  build / build floor               %6.2f   <= 1.10\n", M("build") / M("build floor"));
   std::printf("  write / write floor               %6.2f   <= 1.10\n", M("write") / M("write floor"));

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <vector>
 
+#include "common/statistics.h"
 #include "sort_profile/profile_lists.h"
 
 extern "C" void Bench_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
@@ -27,10 +28,6 @@ double CPU_Seconds() {
   return double(Now.tv_sec) + double(Now.tv_nsec) * 1e-9;
 }
 
-double Median(std::vector<double> V) {
-  std::nth_element(V.begin(), V.begin() + V.size() / 2, V.end());
-  return V[V.size() / 2];
-}
 
 }  // namespace
 
@@ -61,9 +58,9 @@ int main(int Argc, char** Argv) {
       Lay_Out.push_back(T1 - T0), Reset.push_back(T2 - T1), Sort.push_back(T3 - T2), Judge.push_back(T4 - T3),
           Free.push_back(T5 - T4);
     }
-    double Added = Median(Lay_Out) + Median(Reset) + Median(Judge) + Median(Free);
-    std::printf("%9lld %7.1f ms %7.1f ms %7.1f ms %7.1f ms %9.1f ms %15.2f\n", (long long)N, Median(Lay_Out) * 1e3,
-                Median(Reset) * 1e3, Median(Judge) * 1e3, Median(Free) * 1e3, Median(Sort) * 1e3, Added / Median(Sort));
+    double Added = Median_Of(Lay_Out) + Median_Of(Reset) + Median_Of(Judge) + Median_Of(Free);
+    std::printf("%9lld %7.1f ms %7.1f ms %7.1f ms %7.1f ms %9.1f ms %15.2f\n", (long long)N, Median_Of(Lay_Out) * 1e3,
+                Median_Of(Reset) * 1e3, Median_Of(Judge) * 1e3, Median_Of(Free) * 1e3, Median_Of(Sort) * 1e3, Added / Median_Of(Sort));
   }
   std::puts("added / sort: one lay-out, reset, judgement and free against one sort (goal: at most 1).");
   std::puts("A timed series lays out and frees once per size and resets once per repetition, so it adds less.");

@@ -12,13 +12,6 @@
 
 namespace {
 
-std::string Interval_Text(const Interval& I) {
-  char Text[64];
-  if (!I.Defined) return "n/a";
-  std::snprintf(Text, sizeof Text, "[%.2f, %.2f] s", I.Low, I.High);
-  return Text;
-}
-
 /* A row of three panels, one per station, as both charts lay them out. */
 Chart_Panel Station_Panel(int S, double Top, Chart_Axis X, Chart_Axis Y) {
   return Chart_Panel{80.0 + 390 * S, Top, 300, 280, X, Y};

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include <boost/math/distributions/beta.hpp>
 #include <boost/math/distributions/students_t.hpp>
@@ -54,6 +55,13 @@ void Fold_Value(Mean_Tally& T, double Value) {
   T.Sum += Value;
   Add(T.Exact, Value);
   Add_Square(T.Squares, Value);
+}
+
+std::string Interval_Text(const Interval& I) {
+  char Text[64];
+  if (!I.Defined) return "n/a";
+  std::snprintf(Text, sizeof Text, "[%.2f, %.2f] s", I.Low, I.High);
+  return Text;
 }
 
 Interval Interval_Of(const Mean_Tally& T) {

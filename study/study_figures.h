@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 /* One day at one station: what the figures are made of. */
@@ -46,6 +47,9 @@ struct Interval {
 
 void Fold_Value(Mean_Tally& T, double Value);
 Interval Interval_Of(const Mean_Tally& T);
+
+/* "[low, high] s", or "n/a" for an interval not defined. */
+std::string Interval_Text(const Interval& I);
 
 /* Counts of day means in bins, for percentiles. */
 struct Day_Mean_Histogram {

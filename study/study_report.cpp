@@ -18,13 +18,6 @@ namespace {
 
 const char CSV_Header[] = "station,servers,days,mean_wait,ci95_low,ci95_high,mean_max_wait,max_wait,utilisation";
 
-std::string Interval_Text(const Interval& I) {
-  char Text[64];
-  if (!I.Defined) return "n/a";
-  std::snprintf(Text, sizeof Text, "[%.2f, %.2f] s", I.Low, I.High);
-  return Text;
-}
-
 std::string Percentiles_Text(const Station_Figures& F) {
   char Text[64];
   std::snprintf(Text, sizeof Text, "  %8.1f %8.1f %8.1f s", F.Percentile[0], F.Percentile[1], F.Percentile[2]);

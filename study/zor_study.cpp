@@ -43,7 +43,7 @@ struct Study_Options {
 /* The chart is made beside its final name before the long work, so a
 ** folder that cannot take it is said at once, and renamed only when
 ** whole; a run that fails leaves neither it nor an older chart. */
-bool Finish_Chart(Staged_File& Chart, const std::string& SVG) {
+bool Finish_Study_Chart(Staged_File& Chart, const std::string& SVG) {
   if (Finish_Staged_File(&Chart, SVG.c_str())) return true;
   std::remove(SVG.c_str());
   std::fprintf(stderr, "zor_study: --svg: cannot write %s\n", SVG.c_str());
@@ -51,7 +51,7 @@ bool Finish_Chart(Staged_File& Chart, const std::string& SVG) {
 }
 
 /* Every option, with its range and its help. */
-void Describe_Options(CLI::App& App, Study_Options& O) {
+void Describe_Study_Options(CLI::App& App, Study_Options& O) {
   Study_Load& L = O.Load;
   App.add_option("--per-slot", L.Per_Slot,
                  "customers per 15-minute slot, 1 .. " + std::to_string(Max_Customers_Per_Slot) + " (" +
@@ -103,14 +103,14 @@ void Describe_Options(CLI::App& App, Study_Options& O) {
 
 /* The options, checked together; a bad one ends the run with exit
 ** status 2, --help and --version with 0. */
-Study_Options Take_Options(int Argc, char** Argv) {
+Study_Options Take_Study_Options(int Argc, char** Argv) {
   CLI::App App{"Simulates many days of one load with the reference model of the ZOR day, in memory and\n"
                "on every core, and reports each station's waits and utilisation with 95% confidence\n"
                "intervals; or finds the smallest staffing whose waits meet a target, on average or on\n"
                "a share of days.",
                "zor_study"};
   Study_Options O;
-  Describe_Options(App, O);
+  Describe_Study_Options(App, O);
   try {
     App.parse(Argc, Argv);
     if (O.Servers.empty() && O.Target < 0) throw CLI::RequiredError("--servers or --target-wait");
@@ -145,7 +145,7 @@ int Study_Staffing(const Study_Options& O, Staged_File& Chart, Progress_Line& P)
   Count_Day_Means(L, O.Servers.data(), Width, Count, P);
   Clear_Progress_Line(&P);
   Draw_Staffing(Chart.Out, L, R, Width, Count);
-  return Finish_Chart(Chart, O.SVG) ? 0 : 1;
+  return Finish_Study_Chart(Chart, O.SVG) ? 0 : 1;
 }
 
 /* The smallest staffing that meets the target; exit status 1 when none does. */
@@ -158,13 +158,13 @@ int Search_Staffing(const Study_Options& O, Staged_File& Chart, Progress_Line& P
   bool Met = R.Chosen[0] > 0 && R.Chosen[1] > 0 && R.Chosen[2] > 0;
   if (O.SVG.empty()) return Met ? 0 : 1;
   Draw_Search(Chart.Out, L, T, R);
-  return Finish_Chart(Chart, O.SVG) && Met ? 0 : 1;
+  return Finish_Study_Chart(Chart, O.SVG) && Met ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int Argc, char** Argv) {
-  Study_Options O = Take_Options(Argc, Argv);
+  Study_Options O = Take_Study_Options(Argc, Argv);
   Staged_File Chart{nullptr, ""};
   if (!O.SVG.empty() && !Begin_Staged_File(&Chart, O.SVG.c_str()))
     Refuse("--svg: cannot write " + O.SVG + ": " + std::strerror(errno));
