@@ -20,6 +20,6 @@ void Main_Error(int Exit_Point, const char* Details, ...) {
   std::fprintf(stderr, "  At exit point %d\n", Exit_Point);
   std::fflush(stderr);
   va_end(Arguments);
-  Remove_Unfinished_File();
+  Remove_Unfinished_Files();
   std::exit(Main_Error_Status);
 }

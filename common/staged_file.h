@@ -11,6 +11,7 @@
 */
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 struct Staged_File {
@@ -20,7 +21,8 @@ struct Staged_File {
 
 /* Creates the temporary file beside Name for writing, with the
 ** permissions a plain fopen would give. False, with errno set and
-** F->Out null, if it cannot be made. */
+** F->Out null, if it cannot be made, or if a folder stands under Name
+** (the file could never take its name). */
 bool Begin_Staged_File(Staged_File* F, const char* Name);
 
 /* Closes the stream and, when every write and the close went well (a
@@ -32,3 +34,7 @@ bool Finish_Staged_File(Staged_File* F, const char* Name);
 /* Closes and removes the file: the run will not finish it. Does nothing
 ** for a file never begun or already finished. */
 void Abandon_Staged_File(Staged_File* F);
+
+/* Size bytes written whole under Name, as above; true when they stand
+** there. */
+bool Write_Staged_Bytes(const char* Name, const void* Bytes, std::size_t Size);

@@ -111,7 +111,8 @@ bool Run_Profiler(const Sort_Settings& Settings, const std::string& Folder, cons
   /* The whole profiler runs in this box, the student's static
   ** constructors with it, so its children need no box of their own. */
   Request.Command = {Folder + "/" + G->Id, "--sandbox", "off", "--summary", "summary", "--k", std::to_string(G->K),
-                     "--x", std::to_string(G->X), "--time-limit", std::to_string(Settings.Time_Limit)};
+                     "--x", std::to_string(G->X), "--time-limit", std::to_string(Settings.Time_Limit),
+                     "--wall-time-limit", std::to_string(std::max(3 * Settings.Time_Limit, Least_Wall_Seconds))};
   Request.Command.insert(Request.Command.end(), Arguments.begin(), Arguments.end());
   Request.Folder = Folder;
   Request.Kept_Out = 8000, Request.Kept_Err = 2000;

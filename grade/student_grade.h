@@ -16,6 +16,13 @@
 
 enum Grading_Task { Task_Simulators, Task_Sorts };
 
+/* A limit of time is decided in CPU time, which does not depend on how
+** busy the machine is. The clock's limit, for a program asleep or
+** blocked, is three times the CPU limit and never less than this, so
+** that a loop on a loaded machine still meets the CPU limit first and is
+** named for it. */
+constexpr double Least_Wall_Seconds = 60;
+
 /* The failures that are not a rule of the model, counted per day. */
 enum Failure_Count {
   Count_Crashed, Count_Time_Limit, Count_Memory_Limit, Count_Output_Limit, Count_Process_Limit,

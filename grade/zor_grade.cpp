@@ -103,7 +103,7 @@ void Add_Simulator_Options(CLI::App* Sub, Options* O, int64_t* Memory_Mib) {
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
   Sub->add_option("--time-limit", S.Limits.Cpu_Seconds, "seconds of CPU time a simulator may take on one day\n"
-                  "(and three times as long by the clock)")
+                  "(and three times as long by the clock, at least a minute)")
       ->capture_default_str()
       ->check(CLI::Range(0.1, 3600.0));
   Sub->add_option("--memory-limit", *Memory_Mib, "MiB of memory a simulator may use")
@@ -182,7 +182,7 @@ Options Take_Options(int Argc, char** Argv) {
   }
   O.Sorting = Sorts->parsed();
   O.Simulators.Seed = !O.Secret.empty() ? Seed_Of_Phrase(O.Secret) : O.Seed > 0 ? uint32_t(O.Seed) : 1;
-  O.Simulators.Limits.Wall_Seconds = 3 * O.Simulators.Limits.Cpu_Seconds;
+  O.Simulators.Limits.Wall_Seconds = std::max(3 * O.Simulators.Limits.Cpu_Seconds, Least_Wall_Seconds);
   O.Simulators.Limits.Memory_Bytes = Memory_Mib << 20;
   if (O.Assignment.empty()) O.Assignment = O.Sorting ? "ZOR sort" : "ZOR simulator";
   unsigned Cores = std::max(1u, std::thread::hardware_concurrency());

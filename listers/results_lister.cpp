@@ -9,7 +9,7 @@
 #include "common/main_error.h"
 #include "common/program_arguments.h"
 #include "common/record_io.h"
-#include "common/unfinished_file.h"
+#include "common/staged_file.h"
 #include "common/zor_files.h"
 #include "common/zor_stations.h"
 #include "listers/record_listing.h"
@@ -23,8 +23,8 @@ const char Help[] =
     "columns on standard output. It asks nothing.\n"
     "Exit status: 0 on success; 1 on failure, after an \"ERROR in main\" block:\n"
     "exit point 1, ZOR_Binary_Out missing or unreadable; 2, ZOR_Text_Out cannot be\n"
-    "created; 3, a line cannot be written. A failed or interrupted run removes\n"
-    "the partial table.\n"
+    "created; 3, a line cannot be written. The table takes its name only when\n"
+    "whole: a failed or interrupted run leaves no partial one.\n"
     "Example: results_lister && less ZOR_Text_Out\n";
 
 [[noreturn]] void Text_Write_Failed() { Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_Out); }
@@ -45,18 +45,17 @@ int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "results_lister", Help);
   std::FILE* In = Open_Binary_Input(ZOR_Binary_Out);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
-  std::FILE* Text = std::fopen(ZOR_Text_Out, "w");
-  if (Text == nullptr) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_Out);
-  Begin_Unfinished_File(ZOR_Text_Out);
+  /* The table is written under a temporary name and named when whole. */
+  Staged_File Text;
+  if (!Begin_Staged_File(&Text, ZOR_Text_Out)) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_Out);
 
-  Listing L = List_Results(In, Text);
+  Listing L = List_Results(In, Text.Out);
   if (L.Write_Failed) Text_Write_Failed();
   /* A read error is not the end of the file: a table cut short must not
   ** be reported as the whole day. */
   if (L.Read_Failed) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
   std::fclose(In);
-  if (std::fclose(Text) != 0) Text_Write_Failed();
-  Finish_Unfinished_File();
+  if (!Finish_Staged_File(&Text, ZOR_Text_Out)) Text_Write_Failed();
   Print_Summary(L.Records);
   return 0;
 }

@@ -9,7 +9,7 @@
 #include "common/main_error.h"
 #include "common/program_arguments.h"
 #include "common/record_io.h"
-#include "common/unfinished_file.h"
+#include "common/staged_file.h"
 #include "common/zor_files.h"
 #include "listers/record_listing.h"
 
@@ -22,8 +22,8 @@ const char Help[] =
     "columns on standard output. It asks nothing.\n"
     "Exit status: 0 on success; 1 on failure, after an \"ERROR in main\" block:\n"
     "exit point 1, ZOR_Binary_In missing or unreadable; 2, ZOR_Text_In cannot be\n"
-    "created; 3, a line cannot be written. A failed or interrupted run removes\n"
-    "the partial table.\n"
+    "created; 3, a line cannot be written. The table takes its name only when\n"
+    "whole: a failed or interrupted run leaves no partial one.\n"
     "Example: workload_lister && less ZOR_Text_In\n";
 
 [[noreturn]] void Text_Write_Failed() { Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_In); }
@@ -49,11 +49,11 @@ int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "workload_lister", Help);
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
-  std::FILE* Text = std::fopen(ZOR_Text_In, "w");
-  if (Text == nullptr) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_In);
-  Begin_Unfinished_File(ZOR_Text_In);
+  /* The table is written under a temporary name and named when whole. */
+  Staged_File Text;
+  if (!Begin_Staged_File(&Text, ZOR_Text_In)) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_In);
 
-  Listing L = List_Parameters(In, Text);
+  Listing L = List_Parameters(In, Text.Out);
   if (L.Write_Failed) Text_Write_Failed();
   /* A read error is not the end of the file: a table cut short must not
   ** be reported as the whole day. */
@@ -61,8 +61,7 @@ int main(int Argc, char** Argv) {
   std::fclose(In);
   /* The lines go through a buffer, so a full disk may show only here;
   ** the summary is printed once the table is known to be written. */
-  if (std::fclose(Text) != 0) Text_Write_Failed();
-  Finish_Unfinished_File();
+  if (!Finish_Staged_File(&Text, ZOR_Text_In)) Text_Write_Failed();
   Print_Summary(L.Records);
   return 0;
 }

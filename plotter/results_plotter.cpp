@@ -9,7 +9,7 @@
 #include "common/main_error.h"
 #include "common/program_arguments.h"
 #include "common/record_io.h"
-#include "common/unfinished_file.h"
+#include "common/staged_file.h"
 #include "common/zor_files.h"
 #include "plotter/day_picture.h"
 
@@ -25,8 +25,8 @@ const char Help[] =
     "nothing and prints one line naming the picture.\n"
     "Exit status: 0 on success; 1 on failure, after an \"ERROR in main\" block:\n"
     "exit point 1, ZOR_Binary_Out missing or unreadable; 2, ZOR_Plot.svg cannot\n"
-    "be created; 3, it cannot be written. A failed or interrupted run removes the\n"
-    "partial picture.\n"
+    "be created; 3, it cannot be written. The picture takes its name only when\n"
+    "whole: a failed or interrupted run leaves no partial one.\n"
     "Example: results_plotter && chromium ZOR_Plot.svg\n";
 
 const char ZOR_Plot[] = "ZOR_Plot.svg";
@@ -41,13 +41,11 @@ int main(int Argc, char** Argv) {
   if (!Read_All_Records(In, &Day)) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
   std::fclose(In);
 
-  std::FILE* Out = std::fopen(ZOR_Plot, "w");
-  if (Out == nullptr) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Plot);
-  Begin_Unfinished_File(ZOR_Plot);
-  Draw_Day_Picture(Out, Day);
-  bool Failed = std::ferror(Out) != 0;
-  if (std::fclose(Out) != 0 || Failed) Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Plot);
-  Finish_Unfinished_File();
+  /* Drawn under a temporary name and named when whole. */
+  Staged_File Out;
+  if (!Begin_Staged_File(&Out, ZOR_Plot)) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Plot);
+  Draw_Day_Picture(Out.Out, Day);
+  if (!Finish_Staged_File(&Out, ZOR_Plot)) Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Plot);
   std::printf("The picture %s has been written (customers: %zu)\n", ZOR_Plot, Day.size());
   return 0;
 }

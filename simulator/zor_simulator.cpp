@@ -8,8 +8,9 @@
 ** that one, and the trace is there to compare with, line by line.
 **
 ** Every check on the entries and the input comes before any output is
-** created, and an output that cannot be written whole is removed, so a
-** failed run never leaves a file that looks like the answer for this day.
+** created, and each output is written under a temporary name and named
+** only when whole, so a failed or interrupted run never leaves a file
+** that looks like the answer for this day.
 */
 #include <cstdint>
 #include <cstdio>
@@ -20,7 +21,7 @@
 #include "common/main_error.h"
 #include "common/program_arguments.h"
 #include "common/record_io.h"
-#include "common/unfinished_file.h"
+#include "common/staged_file.h"
 #include "common/zor_files.h"
 #include "simulator/day_input.h"
 #include "simulator/simulation.h"
@@ -38,30 +39,42 @@ const char Help[] =
     "customers, when the last service ends, and per station the servers,\n"
     "visits, mean and max wait and utilisation.\n"
     "Exit status: 0 on success; 1 on any failure, after an \"ERROR in main\"\n"
-    "block on standard error that names the exit point. A failed or interrupted\n"
-    "run removes the file it was writing.\n"
+    "block on standard error that names the exit point. Both files are written\n"
+    "under temporary names and take their names together when whole, so a\n"
+    "failed or interrupted run leaves no partial file.\n"
     "Example: printf '5\\n4\\n2\\n' | zor_simulator\n";
 
-void Write_Results(const std::vector<Customer_Results>& Results) {
-  std::FILE* Out = std::fopen(ZOR_Binary_Out, "wb");
-  if (Out == nullptr) Main_Error(6, "  File: %s can not be opened for writing\n", ZOR_Binary_Out);
-  Begin_Unfinished_File(ZOR_Binary_Out);
+/* The results and the trace are both written whole under temporary
+** names and take their names together at the end, so the two always
+** come from one run. */
+void Begin_Output(Staged_File* F, const char* Name, int Exit_Point) {
+  if (!Begin_Staged_File(F, Name)) Main_Error(Exit_Point, "  File: %s can not be opened for writing\n", Name);
+}
+
+void Write_Results(Staged_File* F, const std::vector<Customer_Results>& Results) {
   for (const Customer_Results& R : Results)
-    if (!Write_Int32_Record(Out, &R, sizeof R)) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
-  if (std::fclose(Out) != 0) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
-  Finish_Unfinished_File();
+    if (!Write_Int32_Record(F->Out, &R, sizeof R)) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
 }
 
 /* The trace, in the format the README documents for a user's own. */
-void Write_Trace(const std::vector<Trace_Event>& Trace) {
-  std::FILE* Out = std::fopen(ZOR_Debug_Out, "w");
-  if (Out == nullptr) Main_Error(8, "  File: %s can not be opened for writing\n", ZOR_Debug_Out);
-  Begin_Unfinished_File(ZOR_Debug_Out);
-  bool Failed = std::fputs(Trace_Header().c_str(), Out) == EOF;
-  for (const Trace_Event& E : Trace) Failed |= std::fputs(Trace_Line(E).c_str(), Out) == EOF;
-  Failed |= std::fclose(Out) != 0;
+void Write_Trace(Staged_File* F, const std::vector<Trace_Event>& Trace) {
+  bool Failed = std::fputs(Trace_Header().c_str(), F->Out) == EOF;
+  for (const Trace_Event& E : Trace) Failed |= std::fputs(Trace_Line(E).c_str(), F->Out) == EOF;
   if (Failed) Main_Error(9, "  fprintf failed to file: %s\n", ZOR_Debug_Out);
-  Finish_Unfinished_File();
+}
+
+void Write_Outputs(const std::vector<Customer_Results>& Results, const std::vector<Trace_Event>& Trace) {
+  Staged_File Binary, Debug;
+  Begin_Output(&Binary, ZOR_Binary_Out, 6);
+  Begin_Output(&Debug, ZOR_Debug_Out, 8);
+  Write_Results(&Binary, Results);
+  Write_Trace(&Debug, Trace);
+  /* A full disk shows at the latest when the buffers are flushed: both
+  ** are, before either file takes its name. */
+  if (std::fflush(Binary.Out) != 0) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
+  if (std::fflush(Debug.Out) != 0) Main_Error(9, "  fprintf failed to file: %s\n", ZOR_Debug_Out);
+  if (!Finish_Staged_File(&Binary, ZOR_Binary_Out)) Main_Error(7, "  fwrite failed to file: %s\n", ZOR_Binary_Out);
+  if (!Finish_Staged_File(&Debug, ZOR_Debug_Out)) Main_Error(9, "  fprintf failed to file: %s\n", ZOR_Debug_Out);
 }
 
 void Print_Summary(int32_t Count, const Day_Summary& Summary) {
@@ -93,8 +106,7 @@ int main(int Argc, char** Argv) {
   std::vector<Trace_Event> Trace;
   Day_Summary Summary;
   Refuse_Past_The_Clock(Simulate_Day(Day.data(), Count, Servers, Results.data(), &Summary, &Trace));
-  Write_Results(Results);
-  Write_Trace(Trace);
+  Write_Outputs(Results, Trace);
   Print_Summary(Count, Summary);
   return 0;
 }

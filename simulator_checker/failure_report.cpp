@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/record_io.h"
-#include "common/whole_file.h"
+#include "common/staged_file.h"
 #include "common/zor_stations.h"
 #include "listers/record_listing.h"
 #include "simulator/trace_lines.h"
@@ -33,18 +33,29 @@ std::string Servers_Text(const int32_t Servers[Number_Of_Stations]) {
          std::to_string(Servers[EKG]);
 }
 
-/* A listing as the listers write it, from a file's bytes. */
+/* A listing as the listers write it, from a file's bytes, written whole
+** under its name as they write it. */
 bool Write_Listing(const std::string& Path, std::string Bytes, bool Results) {
   std::FILE* In = fmemopen(Bytes.data(), Bytes.size(), "rb");
-  std::FILE* Text = std::fopen(Path.c_str(), "w");
-  bool Ok = In != nullptr && Text != nullptr;
-  if (Ok && !Bytes.empty()) {
-    Listing L = Results ? List_Results(In, Text) : List_Parameters(In, Text);
+  Staged_File Text;
+  if (In == nullptr || !Begin_Staged_File(&Text, Path.c_str())) {
+    if (In != nullptr) std::fclose(In);
+    return false;
+  }
+  bool Ok = true;
+  if (!Bytes.empty()) {
+    Listing L = Results ? List_Results(In, Text.Out) : List_Parameters(In, Text.Out);
     Ok = !L.Write_Failed && !L.Read_Failed;
   }
-  if (In != nullptr) std::fclose(In);
-  if (Text != nullptr) Ok = std::fclose(Text) == 0 && Ok;
-  return Ok;
+  std::fclose(In);
+  if (!Ok) Abandon_Staged_File(&Text);
+  return Ok && Finish_Staged_File(&Text, Path.c_str());
+}
+
+/* A kept file, whole under its name or not there: the folder is for
+** rerunning by hand, and a cut file would show a different failure. */
+bool Keep_File(const std::string& Path, const std::string& Bytes) {
+  return Write_Staged_Bytes(Path.c_str(), Bytes.data(), Bytes.size());
 }
 
 }  // namespace
@@ -85,22 +96,20 @@ bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::st
   Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Shrunk.Servers, Reference.data(), &Summary, &Trace);
   std::string Reference_Bytes = Records_Image(Reference), Reference_Trace = Trace_Header();
   for (const Trace_Event& E : Trace) Reference_Trace += Trace_Line(E);
-  bool Ok = Write_Whole_File(Folder + "/ZOR_Binary_In", Day_Bytes) &&
-            Write_Whole_File(Folder + "/entries", Entries_Of(Shrunk.Servers)) &&
+  bool Ok = Keep_File(Folder + "/ZOR_Binary_In", Day_Bytes) && Keep_File(Folder + "/entries", Entries_Of(Shrunk.Servers)) &&
             Write_Listing(Folder + "/ZOR_Text_In", Day_Bytes, false) &&
-            Write_Whole_File(Folder + "/Reference_Binary_Out", Reference_Bytes) &&
+            Keep_File(Folder + "/Reference_Binary_Out", Reference_Bytes) &&
             Write_Listing(Folder + "/Reference_Text_Out", Reference_Bytes, true) &&
-            Write_Whole_File(Folder + "/Reference_Debug_Out", Reference_Trace) &&
-            Write_Whole_File(Folder + "/Verdict", Verdict_Text);
+            Keep_File(Folder + "/Reference_Debug_Out", Reference_Trace) && Keep_File(Folder + "/Verdict", Verdict_Text);
   /* What the program wrote, and nothing left from an earlier kept day. */
   const Trial_Outcome& O = Shrunk.Outcome;
   for (const char* Stale : {"/ZOR_Binary_Out", "/ZOR_Text_Out", "/ZOR_Debug_Out"}) std::remove((Folder + Stale).c_str());
   if (Ok && !O.Their_Output.empty()) {
-    Ok = Write_Whole_File(Folder + "/ZOR_Binary_Out", O.Their_Output);
+    Ok = Keep_File(Folder + "/ZOR_Binary_Out", O.Their_Output);
     if (Ok && O.Their_Output.size() % sizeof(Customer_Results) == 0)
       Ok = Write_Listing(Folder + "/ZOR_Text_Out", O.Their_Output, true);
   }
-  if (Ok && O.Wrote_Trace) Ok = Write_Whole_File(Folder + "/ZOR_Debug_Out", O.Their_Trace);
+  if (Ok && O.Wrote_Trace) Ok = Keep_File(Folder + "/ZOR_Debug_Out", O.Their_Trace);
   return Ok;
 }
 

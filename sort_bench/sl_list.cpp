@@ -136,7 +136,7 @@ bool Write_Bounded(const char* Path, SL_Node* Head, int32_t Count) {
   Failed |= !Write_Int32_Items(Out, Block, size_t(Filled));
   /* The close flushes the stream's own buffer: a full disk may show only here. */
   Failed |= std::fflush(Out) != 0;
-  Finish_Unfinished_File();
+  Finish_Unfinished_Contents(fileno(Out));
   Failed |= std::fclose(Out) != 0;
   /* A Sorted cut short must not pass for a sorted Raw: empty it. */
   if (Failed) {

@@ -26,6 +26,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,13 +47,20 @@ struct Hostile_Case {
   std::string Also = "";             // more the report must show, from its standard error
 };
 
-// Names of processes in /proc whose command name is Name.
-int Processes_Named(const std::string& Name) {
+// Processes descended from this test program whose command name is
+// Comm (when given) and whose command line holds Part. The test program
+// is its runs' subreaper (see SetUp), so a process that outlives its run
+// is adopted here, not by init: the count sees every escape of this
+// test's runs and never a process of another test that runs the same
+// programs at the same time. With Stop, each is killed too.
+int Descendants_Named(const std::string& Comm, const std::string& Part = "", bool Stop = false) {
   int Count = 0;
-  std::error_code Error;
-  for (const auto& Entry : fs::directory_iterator("/proc", Error)) {
-    std::string Comm = Read_File(Entry.path().string() + "/comm");
-    if (Comm == Name + "\n") Count++;
+  for (pid_t Pid : Descendants_Alive()) {
+    std::string Where = "/proc/" + std::to_string(Pid);
+    if (!Comm.empty() && Read_File(Where + "/comm") != Comm + "\n") continue;
+    if (Read_File(Where + "/cmdline").find(Part) == std::string::npos) continue;
+    Count++;
+    if (Stop) kill(Pid, SIGKILL), waitpid(Pid, nullptr, 0);
   }
   return Count;
 }
@@ -84,6 +92,7 @@ class Hostile_Programs : public Scratch_Folder_Test {
   std::string Temporary, Home;
 
   void SetUp() override {
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     Temporary = At("tmp"), Home = At("home");
     fs::create_directories(Temporary);
     fs::create_directories(Home);
@@ -174,7 +183,7 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
     EXPECT_NE(R.Out.find(C.Also), std::string::npos) << R.Out;
     Expect_No_Marker();
     EXPECT_FALSE(Anyone_Connected(Listener));
-    EXPECT_EQ(Processes_Named("zor_hostile_kid"), 0);
+    EXPECT_EQ(Descendants_Named("zor_hostile_kid"), 0);
     EXPECT_TRUE(fs::is_empty(Temporary)) << "the checker left a temporary folder";
     EXPECT_FALSE(File_Exists(At("kept/ZOR_Binary_Out"))) << "--keep copied what is not a file";
     EXPECT_EQ(R.Out.find("teacher's answers"), std::string::npos);
@@ -236,7 +245,7 @@ TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
     EXPECT_NE(Read_File(At("summary")).find(C.Kind.empty() ? "correctness passed\n" : Kind), std::string::npos);
     EXPECT_EQ(Constructor_Marks(), C.Profiler == std::string(PROFILE_HOSTILE_CONSTRUCTOR_MARKER) ? 1u : 0u);
     Expect_No_Marker();
-    EXPECT_EQ(Processes_Named("zor_hostile_kid"), 0);
+    EXPECT_EQ(Descendants_Named("zor_hostile_kid"), 0);
     EXPECT_TRUE(fs::is_empty(Temporary)) << "the profiler left a temporary folder";
   }
   // With the sandbox off every child runs the constructor where it can
@@ -257,15 +266,11 @@ TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
   Run_Result Marked = Check({"--sandbox", "off", "--trials", "1", Hostile + "marker_in_start_folder.sh", Folder, Marker});
   EXPECT_EQ(Marked.Exit_Status, 1);
   EXPECT_TRUE(File_Exists(At(Marker)));
-}
-
-// Processes whose command line holds Part.
-int Processes_Running(const std::string& Part) {
-  int Count = 0;
-  std::error_code Error;
-  for (const auto& Entry : fs::directory_iterator("/proc", Error))
-    Count += Read_File(Entry.path().string() + "/cmdline").find(Part) != std::string::npos;
-  return Count;
+  // A grandchild that leaves its run is adopted by this test and counted.
+  Run_Result Forked = Check({"--sandbox", "off", "--trials", "1", HOSTILE_DOUBLE_FORKS, Folder, Marker + "_kid"});
+  EXPECT_EQ(Forked.Exit_Status, 1);
+  EXPECT_EQ(Descendants_Named("zor_hostile_kid", "", true), 1);
+  EXPECT_EQ(Descendants_Named("zor_hostile_kid"), 0);
 }
 
 // Starts Program with Arguments from Folder, TMPDIR set to Temporary and
@@ -313,18 +318,19 @@ TEST_F(Hostile_Programs, AStoppedCheckerLeavesNothing) {
                                     Signal);
     EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal) << Status;
     EXPECT_TRUE(fs::is_empty(Temporary));
-    EXPECT_EQ(Processes_Running(HOSTILE_IGNORES_SIGTERM), 0);
+    EXPECT_EQ(Descendants_Named("", HOSTILE_IGNORES_SIGTERM), 0);
   }
 }
 
 // The same for a profiler stopped while its child sleeps: neither its
-// folders, nor the chart it had begun, nor the child remain.
+// folders, nor the chart it had begun (with a summary to write too), nor
+// the child remain.
 TEST_F(Hostile_Programs, AStoppedProfilerLeavesNothing) {
   for (int Signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(strsignal(Signal));
     int Status = Stop_While_Running(Folder, Temporary, "child_",
                                     {PROFILE_HOSTILE_IGNORES_SIGTERM, "--sandbox", "required", "--wall-time-limit",
-                                     "600", "--svg", "chart.svg"},
+                                     "600", "--svg", "chart.svg", "--summary", "summary"},
                                     Signal);
     EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal) << Status;
     EXPECT_TRUE(fs::is_empty(Temporary));
@@ -332,7 +338,7 @@ TEST_F(Hostile_Programs, AStoppedProfilerLeavesNothing) {
     for (const auto& Entry : fs::directory_iterator(Folder)) Left.push_back(Entry.path().filename().string());
     std::sort(Left.begin(), Left.end());
     EXPECT_EQ(Left, (std::vector<std::string>{"home", "tmp"})) << "the chart begun is removed";
-    EXPECT_EQ(Processes_Running(PROFILE_HOSTILE_IGNORES_SIGTERM), 0);
+    EXPECT_EQ(Descendants_Named("", PROFILE_HOSTILE_IGNORES_SIGTERM), 0);
   }
 }
 

@@ -62,6 +62,20 @@ mkdir "$work/run_cxx" && cp "$work/Raw" "$work/run_cxx/"
 [ "$(od -An -tx1 < "$work/run_cxx/Sorted")" = "$sorted" ] || fail "find_package timing program: Sorted"
 "$work/cxx/build/my_sort_profile" --check-only --max-items 100 | grep -q "^PASS: 120 cases" || fail "find_package profiler"
 
+# 2b. C alone with find_package(ZorKit): the profiler, written in C++,
+#     still links (the helper names the C++ runtime).
+mkdir "$work/c_only"
+cp "$work/my_sort.c" "$work/c_only/my_sort.c"
+cat > "$work/c_only/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.20)
+project(my_sort C)
+find_package(ZorKit 1.1 REQUIRED)
+zor_add_sort_profile_program(my_sort_profile my_sort.c)
+CMAKE
+cmake -S "$work/c_only" -B "$work/c_only/build" -DCMAKE_PREFIX_PATH="$prefix" > "$work/c_only.log" 2>&1 || { cat "$work/c_only.log"; fail "find_package(ZorKit) from C"; }
+cmake --build "$work/c_only/build" > "$work/c_only.log" 2>&1 || { cat "$work/c_only.log"; fail "the profiler from a project of C alone"; }
+"$work/c_only/build/my_sort_profile" --check-only --max-items 100 | grep -q "^PASS: 120 cases" || fail "C-only profiler"
+
 # 3. An installed simulation program, run from another folder.
 mkdir "$work/day" && cd "$work/day"
 printf '2\n17\n' | "$prefix/bin/workload_maker" 2> /dev/null | grep -q "^Number of customers: 56$" || fail "installed workload_maker"
@@ -83,6 +97,8 @@ done
 [ "$(ls "$prefix"/share/man/man1 | wc -l)" = "$(ls "$prefix"/bin | wc -l)" ] || fail "a program without a man page"
 man -l "$prefix/share/man/man3/sort_profile.3.gz" 2> /dev/null | grep -q '\./my_sort_profile --k 10' ||
   fail "sort_profile(3) lost the ./ of its example"
+man -l "$prefix/share/man/man3/sort_bench.3.gz" 2> /dev/null | grep -qF "printf '10\n32\n' | ./my_sort_bench" ||
+  fail "sort_bench(3) lost the backslashes of its example"
 for name in 7:zor_model 3:Sort_Singly_Linked_List 3:libsort_bench 3:libsort_profile; do
   MANPATH="$prefix/share/man" man -w "${name%%:*}" "${name#*:}" > /dev/null 2>&1 || fail "man ${name%%:*} ${name#*:} is not found"
 done

@@ -1,7 +1,8 @@
 // A run ended from outside (Ctrl-C, SIGTERM, SIGHUP) leaves no partial
-// file under a fixed name: each program is stopped where it has begun its
-// output (at a prompt, or blocked writing into a pipe nobody drains) and
-// must die of that signal with the file gone.
+// file under a fixed name, nor a temporary one: each program is stopped
+// where it has begun its output (a lister blocked reading a pipe that
+// gives half a day, its table begun) or before (at a prompt, reading),
+// and must die of that signal with an earlier whole output untouched.
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -10,7 +11,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,21 +48,25 @@ int Stop_When_Ready(const std::string& Program, const std::string& Folder, const
   return WIFSIGNALED(Status) ? WTERMSIG(Status) : -1;
 }
 
-// A pipe under the output's name, opened for reading and never drained:
-// the program's writes block once the pipe is full.
-int Blocked_Output(const std::string& Path) {
+// The input under its name as a pipe that has given Bytes and stays open
+// (the test holds the writing end), so the program blocks reading it.
+int Half_Fed_Input(const std::string& Path, const std::string& Bytes) {
   mkfifo(Path.c_str(), 0600);
-  return open(Path.c_str(), O_RDONLY | O_NONBLOCK);
+  int Writer = open(Path.c_str(), O_RDWR);
+  if (Writer >= 0 && write(Writer, Bytes.data(), Bytes.size()) != static_cast<ssize_t>(Bytes.size())) return -1;
+  return Writer;
 }
 
-// Waits until the program has filled the pipe, so it is blocked mid-write.
-std::function<bool(const std::string&)> Pipe_Full(int Reader) {
-  return [Reader](const std::string&) {
-    for (int Tries = 0; Tries < 2000; Tries++) {
-      int Waiting = 0;
-      if (ioctl(Reader, FIONREAD, &Waiting) == 0 && Waiting >= 65536) return true;
-      usleep(5000);
+// Waits, for at most a minute, until Folder holds the temporary file of
+// Output (its name and a suffix): the program has begun writing it.
+std::function<bool(const std::string&)> Begun(const std::string& Folder, const std::string& Output) {
+  return [Folder, Output](const std::string&) {
+    for (int Tries = 0; Tries < 2400; Tries++) {
+      for (const std::string& Name : Names_In(Folder))
+        if (Name.rfind(Output + ".", 0) == 0) return true;
+      usleep(25000);
     }
+    ADD_FAILURE() << Output << " was never begun";
     return true;
   };
 }
@@ -80,29 +84,43 @@ TEST_F(Interrupted_Run, LeavesNoPartialFile) {
   EXPECT_EQ(Stop_When_Ready(WORKLOAD_MAKER_PATH, Folder, "", SIGINT, At_Prompt), SIGINT);
   EXPECT_TRUE(std::filesystem::is_empty(Folder));
 
+  // Each lister blocked halfway through its input, its table begun.
   struct Case {
     const char* Program;
-    const char* Output;
+    std::string Input, Output, Record;
     int Signal;
-    std::string Stdin;
   };
   const Case Cases[] = {
-      {WORKLOAD_LISTER_PATH, "ZOR_Text_In", SIGTERM, ""},
-      {RESULTS_PLOTTER_PATH, "ZOR_Plot.svg", SIGHUP, ""},
-      {ZOR_SIMULATOR_PATH, "ZOR_Debug_Out", SIGINT, "20\n20\n20\n"},
+      {WORKLOAD_LISTER_PATH, "ZOR_Binary_In", "ZOR_Text_In", Day_Of(1), SIGTERM},
+      {RESULTS_LISTER_PATH, "ZOR_Binary_Out", "ZOR_Text_Out", std::string(92, '\0'), SIGHUP},
   };
   for (const Case& C : Cases) {
     Remove_Folder(Folder);
     std::filesystem::create_directory(Folder);
-    Write_File(At("ZOR_Binary_In"), Day_Of(5000));
-    ASSERT_EQ(Run_Program(ZOR_SIMULATOR_PATH, Folder, "20\n20\n20\n").Exit_Status, 0);
-    unlink(At(C.Output).c_str());
-    int Reader = Blocked_Output(At(C.Output));
-    ASSERT_GE(Reader, 0);
-    EXPECT_EQ(Stop_When_Ready(C.Program, Folder, C.Stdin, C.Signal, Pipe_Full(Reader)), C.Signal) << C.Program;
-    close(Reader);
-    EXPECT_FALSE(File_Exists(At(C.Output))) << C.Program;
+    // Less than a pipe holds (64 KiB), so that the writes here never block.
+    std::string Half;
+    while (Half.size() + C.Record.size() < 32768) Half += C.Record;
+    int Writer = Half_Fed_Input(At(C.Input), Half);
+    ASSERT_GE(Writer, 0);
+    EXPECT_EQ(Stop_When_Ready(C.Program, Folder, "", C.Signal, Begun(Folder, C.Output)), C.Signal) << C.Program;
+    close(Writer);
+    EXPECT_EQ(Names_In(Folder), std::vector<std::string>{C.Input}) << C.Program;
   }
+
+  // Stopped before their output, at the prompt or reading: the outputs of
+  // an earlier run stand whole.
+  Remove_Folder(Folder);
+  std::filesystem::create_directory(Folder);
+  Write_File(At("ZOR_Binary_In"), Day_Of(50));
+  ASSERT_EQ(Run_Program(ZOR_SIMULATOR_PATH, Folder, "20\n20\n20\n").Exit_Status, 0);
+  ASSERT_EQ(Run_Program(RESULTS_PLOTTER_PATH, Folder, "").Exit_Status, 0);
+  const std::vector<std::string> Outputs = {"ZOR_Binary_In", "ZOR_Binary_Out", "ZOR_Debug_Out", "ZOR_Plot.svg"};
+  std::vector<std::string> Before;
+  for (const std::string& Name : Outputs) Before.push_back(Read_File(At(Name)));
+  auto Asked = [](const std::string& Said) { return Said.find("Servers at X_RAY: ") != std::string::npos; };
+  EXPECT_EQ(Stop_When_Ready(ZOR_SIMULATOR_PATH, Folder, "2\n", SIGINT, Asked), SIGINT);
+  EXPECT_EQ(Names_In(Folder), Outputs);
+  for (size_t N = 0; N < Outputs.size(); N++) EXPECT_EQ(Read_File(At(Outputs[N])), Before[N]) << Outputs[N];
 }
 
 }  // namespace

@@ -123,18 +123,23 @@ TEST_F(Simulator, WrongEntriesAndInputsEndBeforeAnyResultsFile) {
   EXPECT_FALSE(File_Exists(At("ZOR_Binary_Out")));
 }
 
+// Both outputs are written whole under temporary names first: a disk that
+// fills up leaves neither, nor a temporary file, and an earlier run's
+// results stand as they were, whole.
 TEST_F(Simulator, UnwritableResultsAreNeverReportedAsWritten) {
-  ASSERT_EQ(symlink("/dev/full", At("ZOR_Binary_Out").c_str()), 0);
-  Run_Result R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
+  Run_Options Small_Disk;
+  Small_Disk.File_Size_Limit = 50;  // less than one 92-byte record
+  Run_Result R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n", Small_Disk);
   EXPECT_EQ(R.Exit_Status, 1);
   EXPECT_EQ(R.Out, "");
   EXPECT_NE(R.Err.find("ERROR in main\n  fwrite failed to file: ZOR_Binary_Out\n  At exit point 7\n"), std::string::npos);
-  EXPECT_FALSE(File_Exists(At("ZOR_Binary_Out")));
+  EXPECT_EQ(Names_In(Folder), std::vector<std::string>{"ZOR_Binary_In"});
   ASSERT_EQ(mkdir(At("ZOR_Binary_Out").c_str(), 0755), 0);
   Write_File(At("ZOR_Binary_Out/inside"), "x");
   R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
   EXPECT_EQ(R.Exit_Status, 1);
   EXPECT_NE(R.Err.find("  File: ZOR_Binary_Out can not be opened for writing\n  At exit point 6\n"), std::string::npos);
+  EXPECT_EQ(Names_In(Folder), (std::vector<std::string>{"ZOR_Binary_In", "ZOR_Binary_Out"}));
 }
 
 TEST_F(Simulator, EmptyDayWritesAnEmptyResultsFile) {
@@ -147,8 +152,7 @@ TEST_F(Simulator, EmptyDayWritesAnEmptyResultsFile) {
 }
 
 // The trace of a one-customer day, byte for byte as the README documents
-// it; a trace that cannot be written is removed, and the whole results
-// file stays.
+// it; a trace that cannot be written leaves neither output.
 TEST_F(Simulator, WritesTheEventTraceAndNeverAHalfTrace) {
   Run_Result R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
   ASSERT_EQ(R.Exit_Status, 0);
@@ -161,14 +165,26 @@ TEST_F(Simulator, WritesTheEventTraceAndNeverAHalfTrace) {
             "    350        1 ZOR   LEAVE       0       0\n");
   const std::string Results = Read_File(At("ZOR_Binary_Out"));
 
+  // Room for the results (92 bytes) and not for the trace: neither
+  // takes its name, so no trace stands beside results of another run.
   ASSERT_EQ(unlink(At("ZOR_Debug_Out").c_str()), 0);
-  ASSERT_EQ(symlink("/dev/full", At("ZOR_Debug_Out").c_str()), 0);
-  R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n");
+  ASSERT_EQ(unlink(At("ZOR_Binary_Out").c_str()), 0);
+  Run_Options Small_Disk;
+  Small_Disk.File_Size_Limit = 100;
+  R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n", Small_Disk);
   EXPECT_EQ(R.Exit_Status, 1);
   EXPECT_EQ(R.Out, "");
   EXPECT_NE(R.Err.find("\nERROR in main\n  fprintf failed to file: ZOR_Debug_Out\n  At exit point 9\n"), std::string::npos);
-  EXPECT_FALSE(File_Exists(At("ZOR_Debug_Out")));
+  EXPECT_EQ(Names_In(Folder), std::vector<std::string>{"ZOR_Binary_In"});
+  // An earlier run's pair stays as it was when a later one fails.
+  ASSERT_EQ(Run_Program(ZOR_SIMULATOR_PATH, Folder, "1\n1\n1\n").Exit_Status, 0);
+  const std::string Trace = Read_File(At("ZOR_Debug_Out"));
+  R = Run_Program(ZOR_SIMULATOR_PATH, Folder, "2\n2\n2\n", Small_Disk);
+  EXPECT_EQ(R.Exit_Status, 1);
   EXPECT_EQ(Read_File(At("ZOR_Binary_Out")), Results);
+  EXPECT_EQ(Read_File(At("ZOR_Debug_Out")), Trace);
+  EXPECT_EQ(Names_In(Folder), (std::vector<std::string>{"ZOR_Binary_In", "ZOR_Binary_Out", "ZOR_Debug_Out"}));
+  ASSERT_EQ(unlink(At("ZOR_Debug_Out").c_str()), 0);
 
   ASSERT_EQ(mkdir(At("ZOR_Debug_Out").c_str(), 0755), 0);
   Write_File(At("ZOR_Debug_Out/inside"), "x");
@@ -194,14 +210,15 @@ TEST_F(Simulator, PlotterDrawsAnyBytesAndFailsAtItsExitPoints) {
     std::string Plot = Case_Folder + "/ZOR_Plot.svg";
     if (C.Setup == "folder") {
       ASSERT_EQ(mkdir(Plot.c_str(), 0755), 0);
-    } else if (C.Setup == "full") {
-      ASSERT_EQ(symlink("/dev/full", Plot.c_str()), 0);
     }
-    Run_Result R = Run_Program(RESULTS_PLOTTER_PATH, Case_Folder, "", Memory_Checked());
+    Run_Options Options = Memory_Checked();
+    if (C.Setup == "full") Options.File_Size_Limit = 256;  // far less than any picture
+    Run_Result R = Run_Program(RESULTS_PLOTTER_PATH, Case_Folder, "", Options);
     EXPECT_EQ(R.Exit_Status, 1) << C.Setup;
     EXPECT_EQ(R.Err, C.Err);
     EXPECT_EQ(R.Out, "");
     EXPECT_EQ(File_Exists(Case_Folder + "/ZOR_Plot.svg"), C.Setup == "folder");
+    EXPECT_EQ(Names_In(Case_Folder).size(), size_t(C.Setup == "missing" ? 0 : C.Setup == "folder" ? 2 : 1)) << C.Setup;
     Remove_Folder(Case_Folder);
   }
   std::string Bytes;

@@ -4,11 +4,13 @@
 */
 #include "tests/process.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
@@ -41,6 +43,36 @@ void Write_File(const std::string& Path, const std::string& Bytes) {
 bool File_Exists(const std::string& Path) {
   std::error_code Ignored;
   return fs::exists(fs::symlink_status(Path, Ignored));
+}
+
+std::vector<std::string> Names_In(const std::string& Folder) {
+  std::vector<std::string> Names;
+  std::error_code Error;
+  for (const auto& Entry : fs::directory_iterator(Folder, Error)) Names.push_back(Entry.path().filename().string());
+  std::sort(Names.begin(), Names.end());
+  return Names;
+}
+
+std::vector<pid_t> Descendants_Alive() {
+  std::map<pid_t, std::pair<pid_t, bool>> Parent_And_Alive;
+  std::error_code Error;
+  for (const auto& Entry : fs::directory_iterator("/proc", Error)) {
+    std::string Stat = Read_File(Entry.path().string() + "/stat");
+    size_t Close = Stat.rfind(')');
+    char State = 0;
+    int Parent = 0;
+    if (Close == std::string::npos || std::sscanf(Stat.c_str() + Close + 1, " %c %d", &State, &Parent) != 2) continue;
+    Parent_And_Alive[std::atoi(Entry.path().filename().c_str())] = {Parent, State != 'Z' && State != 'X'};
+  }
+  std::vector<pid_t> Found;
+  const pid_t Self = getpid();
+  for (const auto& [Pid, Of] : Parent_And_Alive) {
+    pid_t Up = Of.first;
+    for (int Steps = 0; Steps < 64 && Up > 1 && Up != Self; Steps++)
+      Up = Parent_And_Alive.count(Up) ? Parent_And_Alive[Up].first : 0;
+    if (Of.second && Pid != Self && Up == Self) Found.push_back(Pid);
+  }
+  return Found;
 }
 
 std::string Int32_Image(std::initializer_list<int> Values) {

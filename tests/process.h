@@ -44,6 +44,13 @@ void Remove_Folder(const std::string& Folder);
 std::string Read_File(const std::string& Path);
 void Write_File(const std::string& Path, const std::string& Bytes);
 bool File_Exists(const std::string& Path);
+// The names in Folder, sorted: what a run left there, temporary files included.
+std::vector<std::string> Names_In(const std::string& Folder);
+
+// The processes still alive (zombies left out) that descend from this one. A test program that makes itself its runs' subreaper
+// (PR_SET_CHILD_SUBREAPER) adopts whatever outlives a run, so the list
+// holds every process its own runs left, and nothing another test runs.
+std::vector<pid_t> Descendants_Alive();
 
 // Little-endian image of 32-bit values, as the kit's binary files hold them.
 std::string Int32_Image(std::initializer_list<int> Values);

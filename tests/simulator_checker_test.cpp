@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/process.h"
@@ -91,14 +92,33 @@ TEST_F(Simulator_Checker, LabelsWhatWorkloadMakerNeverDraws) {
 }
 
 // The rerun line a report prints, run as a user runs it from the folder
-// simulator_checker ran in: its output and exit status. Standard input
-// stays open until the line has had a second to run, then closes, so a
-// line that waits for input is seen waiting and then ends.
+// simulator_checker ran in: its output and exit status, and whether it
+// waited for input. Its standard input is a pipe held open until the line
+// either ends or has a process blocked reading that pipe (the event, not
+// a time, decides); then the pipe closes, so a line that waits ends too.
 struct Rerun {
   std::string Out;
   int Status;
   bool Waited;
 };
+
+// Whether a process descended from this one is blocked reading the pipe
+// Pipe_Name ("pipe:[inode]") as its standard input: read(2) is system
+// call 0 on x86-64 and 63 on arm64, with descriptor 0 its first argument.
+bool Someone_Reads(const std::string& Pipe_Name) {
+  for (pid_t Pid : Descendants_Alive()) {
+    std::string Where = "/proc/" + std::to_string(Pid);
+    std::error_code Error;
+    if (std::filesystem::read_symlink(Where + "/fd/0", Error).string() != Pipe_Name) continue;
+    std::string Call = Read_File(Where + "/syscall");
+#if defined(__aarch64__)
+    if (Call.rfind("63 0x0 ", 0) == 0) return true;
+#else
+    if (Call.rfind("0 0x0 ", 0) == 0) return true;
+#endif
+  }
+  return false;
+}
 
 Rerun Run_Rerun_Line(const std::string& Folder, const std::string& Report) {
   size_t At = Report.find("To rerun it by hand");
@@ -109,8 +129,15 @@ Rerun Run_Rerun_Line(const std::string& Folder, const std::string& Report) {
   std::string Command = "cd '" + Folder + "' && ( " + Line + " ) > '" + Output + "' 2>&1; echo $? > '" + Done + "'";
   std::FILE* Shell = popen(Command.c_str(), "w");
   if (Shell == nullptr) return {"popen failed", -1, false};
-  sleep(1);
-  bool Waited = !File_Exists(Done);
+  struct stat Pipe;
+  fstat(fileno(Shell), &Pipe);
+  const std::string Pipe_Name = "pipe:[" + std::to_string(Pipe.st_ino) + "]";
+  bool Waited = false;
+  // At most five minutes; a line ends or waits far sooner.
+  for (int Tries = 0; Tries < 12000 && !File_Exists(Done) && !Waited; Tries++) {
+    Waited = Someone_Reads(Pipe_Name);
+    if (!Waited) usleep(25000);
+  }
   pclose(Shell);
   Rerun R{Read_File(Output), std::atoi(Read_File(Done).c_str()), Waited};
   unlink(Done.c_str()), unlink(Output.c_str());

@@ -234,16 +234,19 @@ TEST_F(Sort_Bench, CheckSortedSaysWhereSortedFirstGoesWrong) {
   };
   const Case Cases[] = {
       {{1, 1, 4, 5}, 0, "Sorted is an ascending permutation of Raw (4 items)\n"},
-      {{1, 4, 1, 5}, 1, "Sorted is not ascending: item 2 (1) is less than item 1 (4)\n"},
+      {{1, 4, 1, 5}, 1, "Sorted is not ascending: item 3 (1) is less than item 2 (4)\n"},
       {{1, 1, 4}, 1,
        "Sorted is ascending but not a permutation of Raw (4 items in Raw, 3 in Sorted):\n"
-       "  Sorted ends at item 3; Raw, sorted, has 5 there\n"},
+       "  Sorted ends after item 3; Raw, sorted, has 5 as item 4\n"},
       {{1, 1, 4, 5, 6}, 1,
        "Sorted is ascending but not a permutation of Raw (4 items in Raw, 5 in Sorted):\n"
-       "  Sorted has 6 at item 4, past the end of Raw\n"},
+       "  Sorted has 6 as item 5, past the end of Raw\n"},
+      {{0, 1, 4, 5}, 1,
+       "Sorted is ascending but not a permutation of Raw (4 items in Raw, 4 in Sorted):\n"
+       "  item 1 is 0; Raw, sorted, has 1 there\n"},
       {{1, 2, 4, 5}, 1,
        "Sorted is ascending but not a permutation of Raw (4 items in Raw, 4 in Sorted):\n"
-       "  item 1 is 2; Raw, sorted, has 1 there\n"},
+       "  item 2 is 2; Raw, sorted, has 1 there\n"},
   };
   Write_File(At("Raw"), Items_Image(Raw));
   for (const Case& C : Cases) {
@@ -260,18 +263,30 @@ TEST_F(Sort_Bench, CheckSortedSaysWhereSortedFirstGoesWrong) {
 }
 
 TEST_F(Sort_Bench, MakeRawRefusesWhatItCannotMake) {
-  for (std::vector<std::string> Arguments :
-       {std::vector<std::string>{}, {"10"}, {"10", "sideways"}, {"-1", "random"}, {"ten", "random"}, {"10", "random", "x"}}) {
+  const std::string Usage = " (usage: make_raw COUNT ORDER [SEED]; see --help)\n";
+  const std::pair<std::vector<std::string>, std::string> Cases[] = {
+      {{}, "COUNT and ORDER are needed"},
+      {{"10"}, "COUNT and ORDER are needed"},
+      {{"10", "random", "1", "2"}, "at most three arguments"},
+      {{"10", "sideways"}, "ORDER must be random, ascending, descending, equal or few, not 'sideways'"},
+      {{"-1", "random"}, "COUNT must be a whole number 0 .. 100000000, not '-1'"},
+      {{"100000001", "equal"}, "COUNT must be a whole number 0 .. 100000000, not '100000001'"},
+      {{"ten", "random"}, "COUNT must be a whole number 0 .. 100000000, not 'ten'"},
+      {{"10", "random", "x"}, "SEED must be a whole number 0 .. 4294967295, not 'x'"},
+      {{"10", "random", "4294967296"}, "SEED must be a whole number 0 .. 4294967295, not '4294967296'"},
+  };
+  for (const auto& [Arguments, Why] : Cases) {
     Run_Result R = Run_Program(MAKE_RAW, Folder, "", {}, Arguments);
-    EXPECT_EQ(R.Exit_Status, 1);
-    EXPECT_EQ(R.Err.rfind("usage: make_raw COUNT ORDER [SEED]\n", 0), 0u);
+    EXPECT_EQ(R.Exit_Status, 2) << Why;
+    EXPECT_EQ(R.Err, "make_raw: " + Why + Usage);
+    EXPECT_EQ(R.Out, "");
     EXPECT_FALSE(File_Exists(At("Raw")));
   }
   // A disk that fills up: no Raw, partial or whole, and no temporary file.
   Run_Options Small_Disk;
   Small_Disk.File_Size_Limit = 4096;
   Run_Result Full = Run_Program(MAKE_RAW, Folder, "", Small_Disk, {"2000", "random"});
-  EXPECT_EQ(Full.Exit_Status, 1);
+  EXPECT_EQ(Full.Exit_Status, 2);
   EXPECT_EQ(Full.Err, "make_raw: cannot write Raw\n");
   EXPECT_TRUE(std::filesystem::is_empty(Folder));
 }

@@ -9,6 +9,7 @@
 // makes the sizes timed the same on any machine.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -123,12 +124,31 @@ TEST_F(Sort_Profile, ACrashOrLoopWhileTimedIsNamed) {
              "  did not return within 5 s: silent that long (wall-clock time), asleep or blocked; "
              "--wall-time-limit sets it\n"}}) {
     Run_Result R = Profile(Folder, C.Program, {"--orders", "random", "--max-items", "262144", "--budget", "86400",
-                                               "--time-limit", "1", "--wall-time-limit", C.Wall, "--svg", "growth.svg"});
+                                               "--time-limit", "1", "--wall-time-limit", C.Wall, "--svg", "growth.svg",
+                                               "--summary", "summary"});
     EXPECT_EQ(R.Exit_Status, 1) << C.Program << "\n" << R.Out << R.Err;
     EXPECT_NE(R.Out.find("FAIL while timing: order random, size 131072, K 0, X 0\n" + C.Fault), std::string::npos)
         << R.Out;
-    EXPECT_FALSE(File_Exists(At("growth.svg")));
+    // The chart begun is removed, temporary name and all; the summary stays.
+    EXPECT_EQ(Names_In(Folder), std::vector<std::string>{"summary"}) << C.Program;
+    std::remove(At("summary").c_str());
   }
+}
+
+// An insertion sort does about N^2/4 steps on random items where the
+// reference merge sort does N log N: at 8,192 items it is slower by far
+// more than any noise of a busy machine, so the ratio the summary gives
+// must say so (a profile that mixed up the routine's times and the
+// reference's would give a ratio below 1).
+TEST_F(Sort_Profile, AQuadraticRoutineIsTimedAsSlowerThanTheReference) {
+  Run_Result R = Profile(Folder, PROFILE_INSERTION_SORT, {"--timing-only", "--orders", "random", "--max-items", "8192",
+                                                         "--budget", "86400", "--summary", "summary"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
+  std::string Summary = Read_File(At("summary"));
+  size_t At_Ratio = Summary.find("\ntime_ratio random ");
+  ASSERT_NE(At_Ratio, std::string::npos) << Summary;
+  double Ratio = std::atof(Summary.c_str() + At_Ratio + 19);
+  EXPECT_GT(Ratio, 4.0) << Summary;
 }
 
 // The sections in the order a student reads them, each with its evidence.

@@ -63,8 +63,12 @@ TEST_F(Workload_Maker, SeedOneGivesTheKnownDayWithExactPromptsAndSummary) {
 }
 
 // With the seed at the generator's fixed point every draw is exactly 1.0
-// and every exponential 0, so the whole day can be worked out by hand:
-// two customers at 360 + 900 s of each slot, none visiting X_RAY or EKG.
+// and every exponential 0, so the whole day can be worked out by hand.
+// Two instants are drawn at 360 + 900 s of each slot. The day's table of
+// arrivals begins with a sentinel 0 before the sorted instants, and each
+// record takes its gap from the one before: the first customer arrives at
+// 0, the next at 360, 360, 1260, 1260 and so on, and the largest instant
+// drawn belongs to no record. None visits X_RAY or EKG.
 TEST_F(Workload_Maker, FixedPointSeedGivesTheHandWorkedDay) {
   Run_Result R = Run("2\n2147483647\n");
   ASSERT_EQ(R.Exit_Status, 0);

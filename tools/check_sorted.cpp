@@ -40,7 +40,8 @@ int main(int Argc, char** Argv) {
     }
   auto Descent = std::is_sorted_until(Sorted.begin(), Sorted.end());
   if (Descent != Sorted.end()) {
-    long long At = Descent - Sorted.begin();
+    /* Items are counted from 1, as people count and as the profiler does. */
+    long long At = Descent - Sorted.begin() + 1;
     std::printf("Sorted is not ascending: item %lld (%d) is less than item %lld (%d)\n", At, *Descent, At - 1,
                 *(Descent - 1));
     return 1;
@@ -48,13 +49,13 @@ int main(int Argc, char** Argv) {
   std::sort(Raw.begin(), Raw.end());
   auto [In_Sorted, In_Raw] = std::mismatch(Sorted.begin(), Sorted.end(), Raw.begin(), Raw.end());
   if (In_Sorted != Sorted.end() || In_Raw != Raw.end()) {
-    long long At = In_Sorted - Sorted.begin();
+    long long At = In_Sorted - Sorted.begin() + 1;
     std::printf("Sorted is ascending but not a permutation of Raw (%zu items in Raw, %zu in Sorted):\n", Raw.size(),
                 Sorted.size());
     if (In_Sorted == Sorted.end())
-      std::printf("  Sorted ends at item %lld; Raw, sorted, has %d there\n", At, *In_Raw);
+      std::printf("  Sorted ends after item %lld; Raw, sorted, has %d as item %lld\n", At - 1, *In_Raw, At);
     else if (In_Raw == Raw.end())
-      std::printf("  Sorted has %d at item %lld, past the end of Raw\n", *In_Sorted, At);
+      std::printf("  Sorted has %d as item %lld, past the end of Raw\n", *In_Sorted, At);
     else
       std::printf("  item %lld is %d; Raw, sorted, has %d there\n", At, *In_Sorted, *In_Raw);
     return 1;

@@ -15,10 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "common/item_file.h"
 #include "common/program_arguments.h"
+#include "common/refusal.h"
 #include "sort_bench/sl_list.h"
 
 namespace {
@@ -30,18 +32,18 @@ const char Help[] =
     "ORDER: random (uniform over all 32-bit values), ascending, descending, equal\n"
     "(every item 7) or few (ten distinct values). SEED (default 1) fixes random\n"
     "and few; the same seed gives the same file everywhere. Prints one line.\n"
-    "Exit status: 0 on success; 1 on bad arguments (a usage message) or when\n"
-    "Raw cannot be written. Raw is written under a temporary name and renamed\n"
-    "when whole, so a failed or interrupted run never leaves a partial Raw.\n"
+    "Exit status: 0 on success; 2 on a bad argument or when Raw cannot be\n"
+    "written, after one line on standard error saying which. Raw is written\n"
+    "under a temporary name and renamed when whole, so a failed or interrupted\n"
+    "run never leaves a partial Raw.\n"
     "Example: make_raw 1000000 random 17\n";
 
-int Usage() {
-  std::fputs("usage: make_raw COUNT ORDER [SEED]\n"
-             "  COUNT  items to write, 0 .. 100000000\n"
-             "  ORDER  random | ascending | descending | equal | few\n"
-             "  SEED   for random and few; default 1\n",
-             stderr);
-  return 1;
+const long long Max_Raw_Items = 100000000;
+const char* const Orders[] = {"random", "ascending", "descending", "equal", "few"};
+const int Number_Of_Orders = sizeof Orders / sizeof Orders[0];
+
+[[noreturn]] void Refuse(const std::string& Why) {
+  Refuse_And_Exit("make_raw", (Why + " (usage: make_raw COUNT ORDER [SEED]; see --help)").c_str());
 }
 
 bool Parse_Whole(const char* Text, long long Max, long long* Value) {
@@ -58,14 +60,17 @@ bool Parse_Whole(const char* Text, long long Max, long long* Value) {
 int main(int Argc, char** Argv) {
   Answer_Help_Or_Version(Argc, Argv, "make_raw", Help);
   long long Count = 0, Seed = 1;
-  if (Argc < 3 || Argc > 4 || !Parse_Whole(Argv[1], 100000000, &Count)) return Usage();
-  if (Argc == 4 && !Parse_Whole(Argv[3], UINT32_MAX, &Seed)) return Usage();
+  if (Argc < 3 || Argc > 4) Refuse(Argc < 3 ? "COUNT and ORDER are needed" : "at most three arguments");
+  if (!Parse_Whole(Argv[1], Max_Raw_Items, &Count))
+    Refuse("COUNT must be a whole number 0 .. " + std::to_string(Max_Raw_Items) + ", not '" + Argv[1] + "'");
+  if (Argc == 4 && !Parse_Whole(Argv[3], UINT32_MAX, &Seed))
+    Refuse("SEED must be a whole number 0 .. " + std::to_string(UINT32_MAX) + ", not '" + Argv[3] + "'");
   const char* Order = Argv[2];
-  const char* const Orders[] = {"random", "ascending", "descending", "equal", "few"};
   int Kind = -1;
-  for (int I = 0; I < 5; I++)
+  for (int I = 0; I < Number_Of_Orders; I++)
     if (std::strcmp(Order, Orders[I]) == 0) Kind = I;
-  if (Kind < 0) return Usage();
+  if (Kind < 0)
+    Refuse("ORDER must be random, ascending, descending, equal or few, not '" + std::string(Order) + "'");
 
   std::mt19937 Pick(static_cast<uint32_t>(Seed));
   std::vector<int32_t> Items(static_cast<size_t>(Count));
@@ -81,10 +86,7 @@ int main(int Argc, char** Argv) {
     }
   }
   /* The whole file first, under a temporary name; then its name. */
-  if (!Write_Item_File("Raw", Items.data(), Items.size())) {
-    std::fputs("make_raw: cannot write Raw\n", stderr);
-    return 1;
-  }
+  if (!Write_Item_File("Raw", Items.data(), Items.size())) Refuse_And_Exit("make_raw", "cannot write Raw");
   std::printf("Raw: %lld items, %s\n", Count, Order);
   /* The harness refuses such a Raw only after both entries are typed. */
   if (Count > Max_List_Items)

@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# Checks the checks: plants plausible mistakes, one at a time, in a copy
+# of the tree, builds the copy and runs the tests that should break, and
+# says of each mistake whether the tests caught it. A suite that passes
+# on a wrong tree is worse than none, and only a planted mistake shows
+# which one it is.
+#
+#   tools/check_the_checks.sh            every mistake
+#   tools/check_the_checks.sh NAME...    those mistakes only
+#   tools/check_the_checks.sh --list     the mistakes, and the tests each should break
+#
+# The copy (the tracked and new files of this tree, as they are now) is
+# built in ${ZOR_CHECKS_WORK:-$TMPDIR/zor_check_the_checks_<tree>}/tree
+# and kept, so a second run builds only what changed. Exit status: 0
+# when every mistake is caught; 1 when one is not, or its text is no
+# longer in the code (STALE: update the mistake below); 2 on trouble
+# (the copy does not build, or its tests fail before any mistake).
+set -euo pipefail
+
+# Each mistake: a name, the tests that must catch it (a ctest -R pattern),
+# what it is, and the exact replacements that plant it, as FILE, OLD
+# text, NEW text. A replacement whose OLD text is not found exactly once
+# makes the mistake STALE rather than silently harmless.
+mistake_names=()
+declare -A mistake_tests mistake_what mistake_edits
+mistake() {  # NAME TESTS WHAT
+  mistake_names+=("$1")
+  mistake_tests[$1]=$2
+  mistake_what[$1]=$3
+}
+plant() {  # NAME FILE OLD NEW
+  mistake_edits[$1]+="$2"$'\x1f'"$3"$'\x1f'"$4"$'\x1e'
+}
+
+# The growth series as read back from the children: the routine's time
+# and the reference's swapped. (sort_profile/growth_series.cpp is being
+# rewritten often: when this goes STALE, plant the same swap in the new
+# code here.)
+mistake growth-swap 'Sort_Profile\.AQuadraticRoutine' \
+  "the routine's and the reference's times swapped in the growth series"
+plant growth-swap sort_profile/growth_series.cpp \
+  'In >> Order >> N >> Sort >> Reference;' \
+  'In >> Order >> N >> Reference >> Sort;'
+
+mistake model-off-by-one 'Results_Checker\.' \
+  "a model rule one off: a server numbered one past the station's last passes"
+plant model-off-by-one model_rules/station_rules.cpp \
+  'if (V.Server < 1 || V.Server > Servers)' \
+  'if (V.Server < 1 || V.Server > Servers + 1)'
+
+mistake verdict-word 'Results_Checker\.|Pipeline\.' \
+  'the verdict of a file that follows the model worded otherwise'
+plant verdict-word model_rules/verdict.cpp \
+  '"ZOR_Binary_Out follows the model: %zu customer%s\n"' \
+  '"ZOR_Binary_Out follows the model:  %zu customer%s\n"'
+
+mistake cpu-limit-ignored 'Sandbox_Test\.(EveryEnding|OffItIsAPlainChild)' \
+  "the sandbox's CPU-time limit never set (neither the rlimit nor the cgroup's watch)"
+plant cpu-limit-ignored sandbox/sandbox_child.cpp \
+  '  if (L.Cpu_Seconds > 0) {
+    rlim_t Seconds' \
+  '  if (false && L.Cpu_Seconds > 0) {
+    rlim_t Seconds'
+plant cpu-limit-ignored sandbox/sandbox_run.cpp \
+  'if (State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)' \
+  'if (false && State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)'
+
+mistake staged-left-on-ending 'Interrupted_Run\.|Listers_Test\.|Simulator\.' \
+  'an unfinished file forgotten, not removed, when a run fails or is stopped'
+plant staged-left-on-ending common/unfinished_file.cpp \
+  'if (Descriptor < 0) unlink(S.Name);' \
+  'if (Descriptor < 0) {}'
+
+mistake staged-left-on-abandon 'Sort_Profile\.ACrashOrLoop' \
+  'a staged file abandoned without being removed (the chart of a failed profile)'
+plant staged-left-on-abandon common/staged_file.cpp \
+  '  F->Out = nullptr;
+  Remove_Unfinished_File(F->Temp);
+}' \
+  '  F->Out = nullptr;
+  Finish_Unfinished_File(F->Temp);
+}'
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = "--help" ]; then sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0; fi
+if [ "${1:-}" = "--list" ]; then
+  for name in "${mistake_names[@]}"; do printf '%-24s %s\n%-24s tests: %s\n' "$name" "${mistake_what[$name]}" "" "${mistake_tests[$name]}"; done
+  exit 0
+fi
+chosen=("$@")
+[ "${#chosen[@]}" -gt 0 ] || chosen=("${mistake_names[@]}")
+for name in "${chosen[@]}"; do
+  [ -n "${mistake_tests[$name]+set}" ] || { echo "check_the_checks: no mistake named $name (see --list)" >&2; exit 2; }
+done
+
+work=${ZOR_CHECKS_WORK:-${TMPDIR:-/tmp}/zor_check_the_checks_$(printf '%s' "$root" | md5sum | cut -c1-12)}
+tree="$work/tree"
+mkdir -p "$tree" "$work/logs"
+# The tree as it is now, uncommitted changes and new files included;
+# tar keeps each file's time, so an unchanged file is not rebuilt.
+(cd "$root" && git ls-files -z --cached --others --exclude-standard |
+  tar --null --ignore-failed-read -T - -cf - 2> /dev/null) | tar -C "$tree" -xf -
+# A file an earlier run planted a mistake in was built with it: its time
+# now, so that it is built again from the true text.
+if [ -f "$work/planted" ]; then
+  sort -u "$work/planted" | while IFS= read -r file; do touch "$tree/$file"; done
+  rm "$work/planted"
+fi
+
+# Applies (or, with RESTORE, undoes) the edits of one mistake in the copy.
+# Returns 3 when an OLD text is not found exactly once.
+edit() {  # NAME plant|restore
+  local record file old new
+  while IFS= read -r -d $'\x1e' record; do
+    IFS=$'\x1f' read -r -d '' file old new < <(printf '%s\0' "$record") || true
+    if [ "$2" = restore ]; then
+      [ -f "$work/saved/$file" ] && cp "$work/saved/$file" "$tree/$file"
+      continue
+    fi
+    printf '%s\n' "$file" >> "$work/planted"
+    mkdir -p "$(dirname "$work/saved/$file")"
+    [ -f "$work/saved/$file" ] || cp -p "$tree/$file" "$work/saved/$file"
+    OLD=$old NEW=$new perl -0777 -i -pe '
+      BEGIN { $old = $ENV{OLD}; $new = $ENV{NEW}; }
+      $n = () = /\Q$old\E/g;
+      if ($n != 1) { print STDERR "found $n times\n"; exit 3; }
+      s/\Q$old\E/$new/;' "$tree/$file" || return 3
+  done < <(printf '%s' "${mistake_edits[$1]}")
+}
+
+restore_all() {
+  for name in "${chosen[@]}"; do edit "$name" restore; done
+  rm -rf "$work/saved"
+}
+trap restore_all EXIT
+rm -rf "$work/saved"
+
+export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache} CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+export ZOR_SANDBOX_MUST_RUN=1  # a skipped test would pass: the sandbox's tests must run
+build() {
+  (cd "$tree" && { [ -f build/CMakeCache.txt ] || cmake --preset dev; } && nice -n 10 cmake --build --preset dev -j2) > "$1" 2>&1
+}
+run_tests() {  # PATTERN LOG
+  nice -n 10 ctest --test-dir "$tree/build" -R "$1" -j2 --output-on-failure > "$2" 2>&1
+}
+
+echo "check_the_checks: building the copy in $tree"
+build "$work/logs/build.log" || { echo "check_the_checks: the copy does not build: $work/logs/build.log" >&2; exit 2; }
+pattern=$(IFS='|'; for name in "${chosen[@]}"; do printf '%s|' "${mistake_tests[$name]}"; done)
+pattern=${pattern%|}
+echo "check_the_checks: the tests, before any mistake"
+run_tests "$pattern" "$work/logs/clean.log" ||
+  { echo "check_the_checks: the tests fail on the tree as it is: $work/logs/clean.log" >&2; exit 2; }
+
+status=0
+for name in "${chosen[@]}"; do
+  log="$work/logs/$name.log"
+  if ! edit "$name" plant 2> "$log"; then
+    printf '%-24s STALE: its text is no longer in the code (%s)\n' "$name" "$(tr '\n' ' ' < "$log")"
+    edit "$name" restore
+    status=1
+    continue
+  fi
+  if ! build "$log"; then
+    printf '%-24s trouble: the planted mistake does not build (%s)\n' "$name" "$log"
+    status=1
+  elif run_tests "${mistake_tests[$name]}" "$log"; then
+    printf '%-24s NOT CAUGHT: %s (the tests %s all pass; %s)\n' "$name" "${mistake_what[$name]}" \
+      "${mistake_tests[$name]}" "$log"
+    status=1
+  else
+    failed=$(grep -c ' - .*(Failed)\| - .*(Timeout)' "$log" || true)
+    printf '%-24s caught by %s failing test%s\n' "$name" "$failed" "$([ "$failed" = 1 ] || echo s)"
+  fi
+  edit "$name" restore
+done
+exit $status
