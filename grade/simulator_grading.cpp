@@ -136,6 +136,18 @@ Sandbox_Limits Shorter_Limits(Sandbox_Limits Limits, double Slowest_Held) {
   return Limits;
 }
 
+/* Counting the days needs only how each ended; the first failing day is
+** run again to shrink it, and that run keeps its own bytes. So no day's
+** files stay (nor the room they took: clear() would keep it), and what
+** the grader holds does not grow with the days or with what a program
+** writes. */
+void Forget_Bytes(Trial_Outcome* O) {
+  std::string().swap(O->Their_Output);
+  std::string().swap(O->Their_Trace);
+  std::string().swap(O->Trace.Expected);
+  std::string().swap(O->Trace.Found);
+}
+
 std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                              const Day_Progress& Show, double* Slowest_Held) {
   std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(Settings.Days));
@@ -155,7 +167,7 @@ std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, 
       if (O.Kind == Outcome_Held)
         for (double S = Slowest.load(); Took > S && !Slowest.compare_exchange_weak(S, Took);) {
         }
-      O.Their_Output.clear();  // kept only for the shrunk day
+      Forget_Bytes(&O);
       Outcomes[static_cast<size_t>(I)] = std::move(O);
     }
   };
@@ -215,7 +227,8 @@ std::string Counts_Text(const Student_Grade& G, double Points) {
 std::string Day_Picture(const Shrunk_Day& Shrunk, bool* Theirs) {
   const std::string& Bytes = Shrunk.Outcome.Their_Output;
   std::vector<Customer_Results> Day(Shrunk.Day.size());
-  *Theirs = Bytes.size() == Day.size() * sizeof(Customer_Results) && !Day.empty();
+  size_t Written = Shrunk.Outcome.Output_Size;
+  *Theirs = Written == Day.size() * sizeof(Customer_Results) && Bytes.size() == Written && !Day.empty();
   if (*Theirs) {
     std::memcpy(Day.data(), Bytes.data(), Bytes.size());  // the records are little-endian, as is this machine
   } else {
