@@ -10,12 +10,14 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/zor_assert.h"
 #include "grade/battery_notes.h"
 #include "grade/build_command.h"
 #include "plotter/day_picture.h"
@@ -136,11 +138,7 @@ Sandbox_Limits Shorter_Limits(Sandbox_Limits Limits, double Slowest_Held) {
   return Limits;
 }
 
-/* Counting the days needs only how each ended; the first failing day is
-** run again to shrink it, and that run keeps its own bytes. So no day's
-** files stay (nor the room they took: clear() would keep it), and what
-** the grader holds does not grow with the days or with what a program
-** writes. */
+/* The room a day's files took, given back: clear() would keep it. */
 void Forget_Bytes(Trial_Outcome* O) {
   std::string().swap(O->Their_Output);
   std::string().swap(O->Their_Trace);
@@ -148,12 +146,30 @@ void Forget_Bytes(Trial_Outcome* O) {
   std::string().swap(O->Trace.Found);
 }
 
+}  // namespace
+
+void Keep_Day_Outcome(std::vector<Trial_Outcome>* Outcomes, size_t Day, Trial_Outcome O, size_t* Kept) {
+  ZOR_ASSERT(Day < Outcomes->size());
+  bool First_Failing = O.Kind != Outcome_Held && (*Kept >= Outcomes->size() || Day < *Kept);
+  if (First_Failing) {
+    if (*Kept < Outcomes->size()) Forget_Bytes(&(*Outcomes)[*Kept]);
+    *Kept = Day;
+  } else {
+    Forget_Bytes(&O);
+  }
+  (*Outcomes)[Day] = std::move(O);
+}
+
+namespace {
+
 std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                              const Day_Progress& Show, double* Slowest_Held) {
   std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(Settings.Days));
   std::atomic<int> Next{0}, Done{0};
   std::atomic<bool> Timed_Out{false};
   std::atomic<double> Slowest{0};
+  std::mutex Keeping;
+  size_t Kept = Outcomes.size();
   auto Worker = [&]() {
     for (int I; (I = Next.fetch_add(1)) < Settings.Days; Done.fetch_add(1)) {
       Trial_Day T = Battery_Day(I, Settings.Seed);
@@ -167,8 +183,8 @@ std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, 
       if (O.Kind == Outcome_Held)
         for (double S = Slowest.load(); Took > S && !Slowest.compare_exchange_weak(S, Took);) {
         }
-      Forget_Bytes(&O);
-      Outcomes[static_cast<size_t>(I)] = std::move(O);
+      std::lock_guard<std::mutex> Hold(Keeping);
+      Keep_Day_Outcome(&Outcomes, static_cast<size_t>(I), std::move(O), &Kept);
     }
   };
   std::vector<std::thread> Pool;

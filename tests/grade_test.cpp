@@ -16,6 +16,7 @@
 #include "grade/content_hash.h"
 #include "grade/grade_files.h"
 #include "grade/grade_report.h"
+#include "grade/simulator_grading.h"
 #include "grade/sort_grading.h"
 #include "grade/student_grade.h"
 #include "tests/process.h"
@@ -412,6 +413,36 @@ TEST_F(Grade_Pieces, ASortRoutinesGrowthIsTheKitsOwnPicture) {
   for (const char* Words : {">N log N<", ">between N log N and N^2<", ">too noisy to decide<", ">not timed<",
                             ">&lt;script&gt;x<", "1.50 times the merge sort's"})
     EXPECT_NE(Html.find(Words), std::string::npos) << Words;
+}
+
+// Whatever order the days end in, only the first failing day keeps what
+// the program wrote, so the grader holds one day's files at most.
+TEST(Grade_Memory, OnlyTheFirstFailingDayKeepsItsBytes) {
+  struct Arrival {
+    size_t Day;
+    bool Fails;
+    size_t Kept_After;  // the day whose bytes are held after it; 8 for none
+  };
+  const Arrival Arrivals[] = {{5, false, 8}, {6, true, 6}, {2, false, 6}, {7, true, 6}, {3, true, 3},
+                              {4, true, 3},  {0, false, 3}, {1, true, 1}, {2, true, 1}};
+  std::vector<Trial_Outcome> Outcomes(8);
+  size_t Kept = Outcomes.size();
+  for (const Arrival& A : Arrivals) {
+    Trial_Outcome O;
+    O.Kind = A.Fails ? Outcome_Exit_Status : Outcome_Held;
+    O.Their_Output.assign(5000, 'o'), O.Their_Trace.assign(3000, 't'), O.Trace.Found.assign(100, 'f');
+    Keep_Day_Outcome(&Outcomes, A.Day, O, &Kept);
+    EXPECT_EQ(Kept, A.Kept_After) << "after day " << A.Day;
+    for (size_t D = 0; D < Outcomes.size(); D++) {
+      bool Holds = D == A.Kept_After;
+      EXPECT_EQ(Outcomes[D].Their_Output.size(), Holds ? 5000u : 0u) << "day " << D << " after day " << A.Day;
+      EXPECT_EQ(Outcomes[D].Their_Trace.size(), Holds ? 3000u : 0u) << "day " << D << " after day " << A.Day;
+      if (!Holds) {
+        EXPECT_EQ(Outcomes[D].Their_Output.capacity(), std::string().capacity()) << "day " << D;
+      }
+    }
+    EXPECT_EQ(Outcomes[A.Day].Kind, O.Kind) << "how the day ended is kept whatever its bytes";
+  }
 }
 
 }  // namespace
