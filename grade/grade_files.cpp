@@ -58,7 +58,7 @@ std::string Json_Test(int Number_Of_Test, const std::string& Name, double Score,
                       const std::string& Output, const std::string& Tag) {
   return "    {\"name\": " + Json_String(Name) + ", \"number\": \"" + std::to_string(Number_Of_Test) +
          "\", \"score\": " + Fixed(Score, 2) + ", \"max_score\": " + Fixed(Max_Score, 2) +
-         ", \"output\": " + Json_String(Output) + ", \"tags\": [" + Json_String(Tag) +
+         ", \"output\": " + Json_String(Visible_Text(Output)) + ", \"tags\": [" + Json_String(Tag) +
          "], \"visibility\": \"visible\"}";
 }
 
@@ -206,7 +206,7 @@ bool Write_Gradescope(const std::string& Path, const Student_Grade& G, const Gra
   std::string Text = "{\n  \"score\": " + Fixed(G.Score, 2) + ",\n  \"execution_time\": " + Fixed(G.Seconds, 0) +
                      ",\n  \"output\": " + Json_String(Visible_Text(G.Feedback)) +
                      ",\n  \"visibility\": \"visible\",\n  \"stdout_visibility\": \"hidden\",\n  \"extra_data\": "
-                     "{\"verdict\": " + Json_String(G.Verdict) + ", " + Counts + "},\n  \"tests\": [\n";
+                     "{\"verdict\": " + Json_String(Visible_Text(G.Verdict)) + ", " + Counts + "},\n  \"tests\": [\n";
   for (size_t I = 0; I < Tests.size(); I++) Text += Tests[I] + (I + 1 < Tests.size() ? ",\n" : "\n");
   return Write_Staged(Path, Text + "  ]\n}\n");
 }
