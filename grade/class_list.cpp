@@ -94,13 +94,6 @@ bool Split_Csv_Line(const std::string& Line, std::vector<std::string>* Fields) {
   return !Quoted;
 }
 
-std::string Csv_Field(const std::string& Field) {
-  if (Field.find_first_of(",\"\r\n") == std::string::npos) return Field;
-  std::string Quoted = "\"";
-  for (char C : Field) Quoted += C == '"' ? std::string("\"\"") : std::string(1, C);
-  return Quoted + "\"";
-}
-
 bool Read_Class(const std::string& Path, std::vector<Student>* Students, std::string* Problem) {
   std::error_code Error;
   Students->clear();

@@ -28,6 +28,3 @@ bool Valid_Student_Id(const std::string& Id);
 
 /* The fields of one CSV line (RFC 4180 quoting); false for an unclosed quote. */
 bool Split_Csv_Line(const std::string& Line, std::vector<std::string>* Fields);
-
-/* Field quoted for CSV where it needs it. */
-std::string Csv_Field(const std::string& Field);

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/shown_text.h"
 #include "common/staged_file.h"
-#include "grade/class_list.h"
 #include "sort_profile/profile_lists.h"
 
 namespace {
@@ -27,11 +27,14 @@ bool Write_Staged(const std::string& Path, const std::string& Text) {
   return Finish_Staged_File(&F, Path.c_str());
 }
 
+/* Every cell shown as text: a program's words reach a reason or a
+** feedback, and neither a terminal that prints the file nor a
+** spreadsheet that opens it may take them for commands. */
 std::string Csv_Line(const std::vector<std::string>& Fields) {
   std::string Line;
   for (size_t I = 0; I < Fields.size(); I++) {
     if (I > 0) Line += ',';
-    Line += Csv_Field(Fields[I]);
+    Line += Csv_Cell(Visible_Text(Fields[I]));
   }
   return Line + "\r\n";
 }
@@ -48,14 +51,14 @@ std::string One_Line_Feedback(const Student_Grade& G, const std::string& Task) {
   if (!G.Reason.empty()) Line += (G.Run > 0 ? "; " : ": ") + G.Reason;
   for (char& C : Line)
     if (C == '\n' || C == '\r') C = ' ';
-  return Line;
+  return Visible_Text(Line);
 }
 
 std::string Json_Test(int Number_Of_Test, const std::string& Name, double Score, double Max_Score,
                       const std::string& Output, const std::string& Tag) {
   return "    {\"name\": " + Json_String(Name) + ", \"number\": \"" + std::to_string(Number_Of_Test) +
          "\", \"score\": " + Fixed(Score, 2) + ", \"max_score\": " + Fixed(Max_Score, 2) +
-         ", \"output\": " + Json_String(Output) + ", \"tags\": [" + Json_String(Tag) +
+         ", \"output\": " + Json_String(Visible_Text(Output)) + ", \"tags\": [" + Json_String(Tag) +
          "], \"visibility\": \"visible\"}";
 }
 
@@ -138,7 +141,7 @@ bool Write_Moodle_Csv(const std::string& Path, const std::vector<Student_Grade>&
 }
 
 bool Write_Feedback(const std::string& Folder, const Student_Grade& G) {
-  return Write_Staged(Folder + "/" + G.Id + ".txt", G.Feedback);
+  return Write_Staged(Folder + "/" + G.Id + ".txt", Visible_Text(G.Feedback));
 }
 
 namespace {
@@ -201,9 +204,9 @@ bool Write_Gradescope(const std::string& Path, const Student_Grade& G, const Gra
                              : "\"days_followed\": " + std::to_string(G.Passed) + ", \"days_run\": " +
                                    std::to_string(G.Run);
   std::string Text = "{\n  \"score\": " + Fixed(G.Score, 2) + ",\n  \"execution_time\": " + Fixed(G.Seconds, 0) +
-                     ",\n  \"output\": " + Json_String(G.Feedback) +
+                     ",\n  \"output\": " + Json_String(Visible_Text(G.Feedback)) +
                      ",\n  \"visibility\": \"visible\",\n  \"stdout_visibility\": \"hidden\",\n  \"extra_data\": "
-                     "{\"verdict\": " + Json_String(G.Verdict) + ", " + Counts + "},\n  \"tests\": [\n";
+                     "{\"verdict\": " + Json_String(Visible_Text(G.Verdict)) + ", " + Counts + "},\n  \"tests\": [\n";
   for (size_t I = 0; I < Tests.size(); I++) Text += Tests[I] + (I + 1 < Tests.size() ? ",\n" : "\n");
   return Write_Staged(Path, Text + "  ]\n}\n");
 }
@@ -225,15 +228,8 @@ std::string Json_String(const std::string& Text) {
 std::string Valid_Utf8(const std::string& Text) {
   std::string Out;
   for (size_t I = 0; I < Text.size();) {
-    auto Byte = [&Text](size_t At) { return static_cast<unsigned char>(Text[At]); };
-    unsigned char C = Byte(I);
-    size_t Length = C < 0x80 ? 1 : (C >> 5) == 0x6 && C >= 0xC2 ? 2 : (C >> 4) == 0xE ? 3 : (C >> 3) == 0x1E && C <= 0xF4 ? 4 : 0;
-    bool Whole = Length > 0 && I + Length <= Text.size();
-    for (size_t K = 1; Whole && K < Length; K++) Whole = (Byte(I + K) & 0xC0) == 0x80;
-    /* Overlong three-byte forms and UTF-16 surrogates are not UTF-8 either. */
-    if (Whole && Length == 3) Whole = !(C == 0xE0 && Byte(I + 1) < 0xA0) && !(C == 0xED && Byte(I + 1) >= 0xA0);
-    if (Whole && Length == 4) Whole = !(C == 0xF0 && Byte(I + 1) < 0x90) && !(C == 0xF4 && Byte(I + 1) >= 0x90);
-    if (Whole) Out.append(Text, I, Length), I += Length;
+    size_t Length = Utf8_Sequence_Length(Text, I);
+    if (Length > 0) Out.append(Text, I, Length), I += Length;
     else Out += "\xEF\xBF\xBD", I++;  // U+FFFD, the replacement character
   }
   return Out;

@@ -5,11 +5,17 @@
 #include "grade/grade_report.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
+#include <sodium.h>
+
 #include "chart/svg_chart.h"
+#include "common/shown_text.h"
 #include "common/staged_file.h"
 #include "grade/grade_files.h"
+#include "sort_profile/profile_lists.h"
 
 namespace {
 
@@ -38,6 +44,7 @@ const char Sorting_Script[] =
     "}\n"
     "Array.prototype.forEach.call(document.querySelectorAll('table.sortable'), function (table) {\n"
     "  Array.prototype.forEach.call(table.tHead.rows[0].cells, function (head, column) {\n"
+    "    head.setAttribute('title', 'Click to sort by this column; again to reverse');\n"
     "    head.addEventListener('click', function () { sortBy(table, column, head); });\n"
     "  });\n"
     "});\n";
@@ -176,33 +183,96 @@ std::string Battery_Table(const Report_Facts& F, const std::vector<Student_Grade
   return Html + "</tbody></table>\n";
 }
 
-std::string Student_Section(const Student_Grade& G) {
+/* Where a growth verdict lies among the classes, 1 (N) to 4 (N^3), a
+** verdict between two classes halfway; NaN for one that names none. */
+double Growth_Value(const std::string& Words) {
+  const char* const Classes[] = {"N", "N log N", "N^2", "N^3"};
+  auto Value_Of = [&Classes](const std::string& Name) {
+    for (size_t C = 0; C < std::size(Classes); C++)
+      if (Name == Classes[C]) return static_cast<double>(C + 1);
+    return static_cast<double>(NAN);
+  };
+  if (Words.rfind("between ", 0) != 0) return Value_Of(Words);
+  size_t And = Words.find(" and ");
+  if (And == std::string::npos) return static_cast<double>(NAN);
+  return (Value_Of(Words.substr(8, And - 8)) + Value_Of(Words.substr(And + 5))) / 2;
+}
+
+/* A routine's growth on each order of list, drawn here from the verdicts
+** the grading holds. Never the picture its profiler left: the profiler
+** is the student's own program, and an SVG it wrote could carry a script
+** into the teacher's browser. */
+std::string Growth_Chart(const Student_Grade& G) {
+  double Value[Number_Of_Orders];
+  std::string Words[Number_Of_Orders];
+  const char* Text[Number_Of_Orders];
+  const char* Column[] = {"growth of its cost"};
+  for (size_t O = 0; O < Number_Of_Orders; O++) {
+    std::string Said = O < G.Growth.size() ? G.Growth[O] : "";
+    Words[O] = Said.empty() ? "not timed" : Visible_Text(Said.size() > 40 ? Said.substr(0, 40) + "..." : Said);
+    Value[O] = Said.empty() ? NAN : Growth_Value(Said);
+    Text[O] = Words[O].c_str();
+  }
+  std::string Title = Visible_Text(G.Id) + ": how its CPU time grows with the list, per order of list";
+  return Inline_Svg([&](std::FILE* Out) {
+    Svg_Begin(Out, 520, 70 + 28 * Number_Of_Orders);
+    Svg_Text(Out, 260, 22, 14, "middle", true, Title.c_str());
+    Draw_Heat_Map(Out, 140, 60, 300, 28, Number_Of_Orders, 1, Value, 1, 4, Text, Order_Name, Column, SIZE_MAX);
+    Svg_End(Out);
+  });
+}
+
+std::string Student_Section(const Student_Grade& G, bool Sorts) {
   std::string Html = "<section id=\"s-" + Html_Text(G.Id) + "\"><h3>" + Html_Text(G.Id) + ": " + Html_Text(G.Verdict) +
                      ", " + Fixed(G.Score, 1) + "</h3>\n<pre>" + Html_Text(G.Feedback) + "</pre>\n";
-  if (!G.Picture.empty())
-    Html += std::string("<p>") + (G.Growth.empty() ? "The smallest failing day:" : "The growth of its cost:") +
-            "</p>\n<div>" + Valid_Utf8(G.Picture) + "</div>\n";
+  bool Timed = std::any_of(G.Growth.begin(), G.Growth.end(), [](const std::string& W) { return !W.empty(); });
+  if (Sorts && Timed)
+    Html += "<p>The growth of its cost, against the kit's merge sort (N log N); its time at the largest size is " +
+            (G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 2) + " times the merge sort's" : std::string("not known")) +
+            ":</p>\n<div>" + Growth_Chart(G) + "</div>\n";
+  /* A simulator's picture is the kit's own, drawn by the plotter from the
+  ** numbers of the failing day. */
+  if (!Sorts && !G.Picture.empty())
+    Html += "<p>The smallest failing day:</p>\n<div>" + Valid_Utf8(G.Picture) + "</div>\n";
   return Html + "</section>\n";
+}
+
+/* The policy the page holds itself to: nothing fetched, nothing sent,
+** no script but its own (named by its hash, so a script that reaches the
+** page in a student's text does not run), its own style, and pictures
+** only from data inside it. */
+std::string Content_Policy(const std::string& Script, const std::string& Style) {
+  auto Hash = [](const std::string& Text) {
+    unsigned char Digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256(Digest, reinterpret_cast<const unsigned char*>(Text.data()), Text.size());
+    char Base64[sodium_base64_ENCODED_LEN(crypto_hash_sha256_BYTES, sodium_base64_VARIANT_ORIGINAL)];
+    sodium_bin2base64(Base64, sizeof Base64, Digest, sizeof Digest, sodium_base64_VARIANT_ORIGINAL);
+    return "'sha256-" + std::string(Base64) + "'";
+  };
+  return "default-src 'none'; script-src " + Hash(Script) + "; style-src " + Hash(Style) +
+         "; img-src data:; connect-src 'none'; base-uri 'none'; form-action 'none'";
 }
 
 }  // namespace
 
 std::string Html_Text(const std::string& Text) {
   std::string Out;
-  for (char C : Valid_Utf8(Text)) {
+  for (char C : Visible_Text(Text)) {
     if (C == '&') Out += "&amp;";
     else if (C == '<') Out += "&lt;";
     else if (C == '>') Out += "&gt;";
     else if (C == '"') Out += "&quot;";
-    else if (static_cast<unsigned char>(C) >= 0x20 || C == '\n' || C == '\t') Out += C;
+    else Out += C;
   }
   return Out;
 }
 
 bool Write_Report(const std::string& Path, const Report_Facts& F, const std::vector<Student_Grade>& Grades) {
+  const std::string Script = std::string("//<![CDATA[\n") + Sorting_Script + "//]]>";
   std::string Html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
-                     "<meta charset=\"utf-8\"/>\n<title>" + Html_Text(F.Title) + "</title>\n<style>" + Page_Style +
-                     "</style>\n</head>\n<body>\n<h1>" + Html_Text(F.Title) + "</h1>\n<p>" + Html_Text(F.Battery) +
+                     "<meta charset=\"utf-8\"/>\n<meta http-equiv=\"Content-Security-Policy\" content=\"" +
+                     Content_Policy(Script, Page_Style) + "\"/>\n<title>" + Html_Text(F.Title) +
+                     "</title>\n<style>" + Page_Style + "</style>\n</head>\n<body>\n<h1>" + Html_Text(F.Title) + "</h1>\n<p>" + Html_Text(F.Battery) +
                      " " + std::to_string(Grades.size()) + (Grades.size() == 1 ? " student" : " students") +
                      ". Click a column's head to sort by it.</p>\n";
   Html += "<h2>The class</h2>\n" + (F.Sorts ? Sort_Class_Table(Grades) : Class_Table(Grades));
@@ -217,8 +287,8 @@ bool Write_Report(const std::string& Path, const Report_Facts& F, const std::vec
             Battery_Table(F, Grades);
   }
   Html += "<h2>Each student</h2>\n";
-  for (const Student_Grade& G : Grades) Html += Student_Section(G);
-  Html += std::string("<script>//<![CDATA[\n") + Sorting_Script + "//]]></script>\n</body>\n</html>\n";
+  for (const Student_Grade& G : Grades) Html += Student_Section(G, F.Sorts);
+  Html += "<script>" + Script + "</script>\n</body>\n</html>\n";
   Staged_File File;
   if (!Begin_Staged_File(&File, Path.c_str())) return false;
   std::fwrite(Html.data(), 1, Html.size(), File.Out);

@@ -5,8 +5,10 @@
 ** broke most; the days of the battery that lie outside what
 ** workload_maker draws; and a section per student with their feedback
 ** and the picture of their failing day. Well-formed XHTML, the pictures
-** inline SVG from the kit's chart module, a few lines of plain JavaScript
-** for the sorting; nothing is fetched from elsewhere.
+** inline SVG from the kit's chart module (never one a student's program
+** wrote), a few lines of plain JavaScript for the sorting; nothing is
+** fetched from elsewhere, and the page's content policy allows no script
+** but its own and no connection, should anything slip through.
 */
 #pragma once
 
@@ -32,6 +34,7 @@ struct Report_Facts {
 
 bool Write_Report(const std::string& Path, const Report_Facts& F, const std::vector<Student_Grade>& Grades);
 
-/* Text escaped for XHTML: well-formed UTF-8, markup characters as
-** entities, and no control characters XML forbids. */
+/* Text escaped for XHTML: shown as Visible_Text shows it (control
+** characters and bytes that are not UTF-8 written out), markup
+** characters as entities. */
 std::string Html_Text(const std::string& Text);

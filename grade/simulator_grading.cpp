@@ -10,12 +10,14 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/zor_assert.h"
 #include "grade/battery_notes.h"
 #include "grade/build_command.h"
 #include "plotter/day_picture.h"
@@ -136,12 +138,38 @@ Sandbox_Limits Shorter_Limits(Sandbox_Limits Limits, double Slowest_Held) {
   return Limits;
 }
 
+/* The room a day's files took, given back: clear() would keep it. */
+void Forget_Bytes(Trial_Outcome* O) {
+  std::string().swap(O->Their_Output);
+  std::string().swap(O->Their_Trace);
+  std::string().swap(O->Trace.Expected);
+  std::string().swap(O->Trace.Found);
+}
+
+}  // namespace
+
+void Keep_Day_Outcome(std::vector<Trial_Outcome>* Outcomes, size_t Day, Trial_Outcome O, size_t* Kept) {
+  ZOR_ASSERT(Day < Outcomes->size());
+  bool First_Failing = O.Kind != Outcome_Held && (*Kept >= Outcomes->size() || Day < *Kept);
+  if (First_Failing) {
+    if (*Kept < Outcomes->size()) Forget_Bytes(&(*Outcomes)[*Kept]);
+    *Kept = Day;
+  } else {
+    Forget_Bytes(&O);
+  }
+  (*Outcomes)[Day] = std::move(O);
+}
+
+namespace {
+
 std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                              const Day_Progress& Show, double* Slowest_Held) {
   std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(Settings.Days));
   std::atomic<int> Next{0}, Done{0};
   std::atomic<bool> Timed_Out{false};
   std::atomic<double> Slowest{0};
+  std::mutex Keeping;
+  size_t Kept = Outcomes.size();
   auto Worker = [&]() {
     for (int I; (I = Next.fetch_add(1)) < Settings.Days; Done.fetch_add(1)) {
       Trial_Day T = Battery_Day(I, Settings.Seed);
@@ -155,8 +183,8 @@ std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, 
       if (O.Kind == Outcome_Held)
         for (double S = Slowest.load(); Took > S && !Slowest.compare_exchange_weak(S, Took);) {
         }
-      O.Their_Output.clear();  // kept only for the shrunk day
-      Outcomes[static_cast<size_t>(I)] = std::move(O);
+      std::lock_guard<std::mutex> Hold(Keeping);
+      Keep_Day_Outcome(&Outcomes, static_cast<size_t>(I), std::move(O), &Kept);
     }
   };
   std::vector<std::thread> Pool;
@@ -215,7 +243,8 @@ std::string Counts_Text(const Student_Grade& G, double Points) {
 std::string Day_Picture(const Shrunk_Day& Shrunk, bool* Theirs) {
   const std::string& Bytes = Shrunk.Outcome.Their_Output;
   std::vector<Customer_Results> Day(Shrunk.Day.size());
-  *Theirs = Bytes.size() == Day.size() * sizeof(Customer_Results) && !Day.empty();
+  size_t Written = Shrunk.Outcome.Output_Size;
+  *Theirs = Written == Day.size() * sizeof(Customer_Results) && Bytes.size() == Written && !Day.empty();
   if (*Theirs) {
     std::memcpy(Day.data(), Bytes.data(), Bytes.size());  // the records are little-endian, as is this machine
   } else {

@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "grade/class_list.h"
 #include "grade/student_grade.h"
 #include "sandbox/sandbox.h"
+#include "simulator_checker/trial.h"
 
 struct Simulator_Settings {
   int Days = 100;                 // the battery's first days
@@ -29,6 +31,15 @@ struct Simulator_Settings {
 
 /* Called now and then while the battery runs: days done, days in all. */
 using Day_Progress = std::function<void(int Done, int Total)>;
+
+/* Stores O as the outcome of Day (from 0). Counting the days needs only
+** how each ended, so only the first failing day, the one shrunk and
+** explained, keeps what the program wrote; Kept is that day, or
+** Outcomes->size() while none has failed. Days end in any order, and a
+** failing day before the one kept takes its place, so what the grader
+** holds is one day's files, whatever the number of days or what a
+** program writes. */
+void Keep_Day_Outcome(std::vector<Trial_Outcome>* Outcomes, size_t Day, Trial_Outcome O, size_t* Kept);
 
 /* Grades S; never fails: a submission that is missing, does not build or
 ** cannot be run is a grade with its reason. Hash is left to the caller. */

@@ -217,8 +217,7 @@ Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings
 
 void Time_Sort_Routine(const Sort_Settings& Settings, Student_Grade* G) {
   Profile_Summary S;
-  if (Run_Profiler(Settings, G->Work, {"--timing-only", "--max-items", std::to_string(Settings.Max_Items), "--svg",
-                                       "growth.svg"},
+  if (Run_Profiler(Settings, G->Work, {"--timing-only", "--max-items", std::to_string(Settings.Max_Items)},
                    60 * Settings.Time_Limit, &S, G)) {
     std::vector<double> Ratios;
     G->Growth.assign(std::begin(S.Growth), std::end(S.Growth));
@@ -228,8 +227,6 @@ void Time_Sort_Routine(const Sort_Settings& Settings, Student_Grade* G) {
     G->Layout_Ratio = S.Reference_Layout > 0 ? S.Routine_Layout / S.Reference_Layout : 0;
     if (S.Timed) G->Verdict = "sorted";
     else Take_Fault(S, "while timed: ", G);
-    G->Picture = Left_Plain_File(G->Work, "growth.svg");
-    if (G->Picture.rfind("<?xml", 0) == 0) G->Picture.erase(0, G->Picture.find('\n') + 1);
   }
   G->Score = Sort_Score(*G, Settings.Points);
 }

@@ -19,6 +19,7 @@
 
 #include "common/progress_line.h"
 #include "common/refusal.h"
+#include "common/shown_text.h"
 #include "common/whole_file.h"
 #include "common/zor_kit_version.h"
 #include "grade/battery_notes.h"
@@ -295,8 +296,9 @@ int Grade_Gradescope(const Options& O) {
   Student_Grade G = Grade_Class(O, {S}, &Run)[0];
   Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points};
   if (!Write_Gradescope(O.Out + "/results.json", G, N)) Trouble("cannot write " + O.Out + "/results.json");
-  std::printf("zor_grade: %s %s, %.1f of %g; %s/results.json written\n", S.Id.c_str(), G.Verdict.c_str(), G.Score,
-              O.Points, O.Out.c_str());
+  /* A sort routine's verdict comes from a summary its own profiler wrote. */
+  std::printf("zor_grade: %s %s, %.1f of %g; %s/results.json written\n", S.Id.c_str(), Visible_Text(G.Verdict).c_str(),
+              G.Score, O.Points, O.Out.c_str());
   return 0;
 }
 

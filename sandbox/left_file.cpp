@@ -6,6 +6,7 @@
 ** regular file is read, opened without following a link and without
 ** waiting, and only up to a size.
 */
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -14,8 +15,10 @@
 
 #include "sandbox/sandbox.h"
 
-Left_Kind Read_Left_File(const std::string& Folder, const std::string& Name, size_t Most, std::string* Bytes) {
+Left_Kind Read_Left_File(const std::string& Folder, const std::string& Name, size_t Most, std::string* Bytes,
+                         size_t* Size) {
   Bytes->clear();
+  if (Size != nullptr) *Size = 0;
   int Within = open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (Within < 0) return Left_Nothing;
   struct stat Status;
@@ -33,13 +36,17 @@ Left_Kind Read_Left_File(const std::string& Folder, const std::string& Name, siz
     if (File >= 0) close(File);
     return File < 0 && errno == ELOOP ? Left_Link : Left_Other;
   }
+  if (Size != nullptr) *Size = static_cast<size_t>(Status.st_size);
+  /* Never a byte past Most, so that what is held is bounded by the
+  ** caller's size and not by what the program wrote. */
   char Block[65536];
-  for (ssize_t Got; Bytes->size() < Most && (Got = read(File, Block, sizeof Block)) != 0;) {
+  for (ssize_t Got; Bytes->size() < Most;) {
+    Got = read(File, Block, std::min(sizeof Block, Most - Bytes->size()));
+    if (Got == 0) break;
     if (Got < 0 && errno == EINTR) continue;
     if (Got < 0) break;
     Bytes->append(Block, static_cast<size_t>(Got));
   }
-  if (Bytes->size() > Most) Bytes->resize(Most);
   close(File);
   return Left_File;
 }

@@ -152,9 +152,12 @@ const std::vector<std::string>& Kit_Program_Names();
 /* What a run left under a name in its folder. */
 enum Left_Kind { Left_File, Left_Nothing, Left_Link, Left_Fifo, Left_Folder, Left_Other };
 
-/* Reads Folder/Name into Bytes (at most Most bytes) when it is a regular
-** file; never follows a link out of the folder, never waits on a FIFO. */
-Left_Kind Read_Left_File(const std::string& Folder, const std::string& Name, size_t Most, std::string* Bytes);
+/* Reads Folder/Name into Bytes (at most Most bytes, never more held at
+** once) when it is a regular file; never follows a link out of the
+** folder, never waits on a FIFO. Size, if given, gets the file's whole
+** size, which may be more than was read. */
+Left_Kind Read_Left_File(const std::string& Folder, const std::string& Name, size_t Most, std::string* Bytes,
+                         size_t* Size = nullptr);
 
 /* "a symbolic link", "a FIFO (named pipe)", ... */
 const char* Left_Kind_Name(Left_Kind Kind);

@@ -75,7 +75,7 @@ void Reset_Signals() {
   /* Should the tool die, so does the run. */
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != Parent) _exit(127);
-  dup2(P.In, 0), dup2(P.Out, 1), dup2(P.Err, 2);
+  if (dup2(P.In, 0) < 0 || dup2(P.Out, 1) < 0 || dup2(P.Err, 2) < 0) Fail_In_Child(P.Exec_Error);
   /* A descriptor some other part of the tool opened without close-on-exec
   ** must not reach the program. */
   syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);

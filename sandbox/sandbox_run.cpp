@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -42,6 +43,11 @@ using Clock = std::chrono::steady_clock;
 Sandbox_State State;
 std::atomic<bool> Taken[Sandbox_Slots];
 std::atomic<pid_t> Children[Sandbox_Slots];
+/* Held while a stop signals the registered children, and while a run
+** takes its child off the register: a child is reaped only once it is
+** off, so a stop never signals an id the system may since have given to
+** another process. */
+std::mutex Children_Lock;
 std::atomic<bool> Stopping{false};
 
 /* How often a run is looked at while nothing happens on its pipes: for
@@ -318,11 +324,14 @@ void Sandbox_Stop_All() {
   Stopping.store(true);
   for (int Round = 0; Round < 1000; Round++) {
     bool Any = false;
-    for (int Slot = 0; Slot < Sandbox_Slots; Slot++) {
-      if (!Taken[Slot].load()) continue;
-      Any = true;
-      pid_t Child = Children[Slot].load();
-      if (Child > 0) End_Child(Child, Round >= 100);
+    {
+      std::lock_guard<std::mutex> Hold(Children_Lock);
+      for (int Slot = 0; Slot < Sandbox_Slots; Slot++) {
+        if (!Taken[Slot].load()) continue;
+        Any = true;
+        pid_t Child = Children[Slot].load();
+        if (Child > 0) End_Child(Child, Round >= 100);
+      }
     }
     if (!Any) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -345,10 +354,21 @@ bool Make_Pipes(Pipes& Mine, Child_Plan& Theirs, std::string* Problem) {
   ** pipes there; moved above them, no end is the very descriptor the
   ** child's dup2 must fill (which would then keep close-on-exec). */
   std::vector<int> Low;
+  bool Moved = true;
   for (auto& Pair : Ends)
     for (int& End : Pair)
-      if (End < 3) Low.push_back(End), End = fcntl(End, F_DUPFD_CLOEXEC, 3);
+      if (End < 3) {
+        Low.push_back(End), End = fcntl(End, F_DUPFD_CLOEXEC, 3);
+        Moved = Moved && End >= 0;
+      }
   for (int End : Low) close(End);
+  if (!Moved) {
+    *Problem = std::string("cannot move a pipe above the standard descriptors: ") + std::strerror(errno);
+    for (auto& Pair : Ends)
+      for (int End : Pair)
+        if (End >= 0) close(End);
+    return false;
+  }
   Mine = Pipes{Ends[0][1], Ends[1][0], Ends[2][0], Ends[3][0]};
   Theirs.In = Ends[0][0], Theirs.Out = Ends[1][1], Theirs.Err = Ends[2][1], Theirs.Exec_Error = Ends[3][1];
   for (int Fd : {Mine.In, Mine.Out, Mine.Err}) fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK);
@@ -393,10 +413,20 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
 
 /* Waits for the child, kills what it left, and measures the run. */
 void Finish_Run(Watch& W, int* Status, bool* Out_Of_Memory, bool* Refused_Processes, const Cgroup_Marks& Marks) {
+  /* Ended but not yet reaped, the child still holds its id and that of
+  ** its process group, so neither can be another's yet: what it left in
+  ** the group is killed now, and only then is it reaped. */
+  siginfo_t Ended{};
+  while (waitid(P_PID, static_cast<id_t>(W.Child), &Ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  kill(-W.Child, SIGKILL);
+  {
+    std::lock_guard<std::mutex> Hold(Children_Lock);
+    Register_Child(W.Slot, 0);
+  }
   rusage Usage{};
   while (wait4(W.Child, Status, 0, &Usage) < 0 && errno == EINTR) {
   }
-  kill(-W.Child, SIGKILL);
   W.Result.Wall_Seconds = std::chrono::duration<double>(Clock::now() - W.Started).count();
   if (State.Cgroup) {
     Cgroup_Empty(W.Slot);
@@ -409,7 +439,6 @@ void Finish_Run(Watch& W, int* Status, bool* Out_Of_Memory, bool* Refused_Proces
                            static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
     W.Result.Peak_Memory_Bytes = static_cast<int64_t>(Usage.ru_maxrss) * 1024;
   }
-  Register_Child(W.Slot, 0);
   Drain(W);
 }
 
@@ -433,9 +462,11 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
     return Refused;
   }
   P.Parent = getpid();
+  /* The pipe is known by its inode, to see the program wait on it; a pipe
+  ** that cannot be looked at leaves 0, which names no pipe, so a program
+  ** is then never taken for one waiting. */
   struct stat Input_Status;
-  fstat(P.In, &Input_Status);
-  W.Input_Pipe = Input_Status.st_ino;
+  W.Input_Pipe = fstat(P.In, &Input_Status) == 0 ? Input_Status.st_ino : 0;
   /* A program that closes its input early raises SIGPIPE at our next
   ** write: held here, in this thread, and taken back (Feed_Input). */
   sigset_t Pipe_Signal, Before;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/record_io.h"
+#include "common/shown_text.h"
 #include "common/staged_file.h"
 #include "common/zor_stations.h"
 #include "listers/record_listing.h"
@@ -80,11 +81,14 @@ void Print_Failure(std::FILE* Out, const std::string& Program, const Trial_Day& 
     std::fprintf(Out, "\n");
     Print_Verdict(Out, O.Judgement, Shrunk.Day.size());
   }
+  /* The program's own words are shown as the characters they are: a
+  ** terminal must not take them for commands (a cleared screen, a line
+  ** overwritten with "followed the model"). */
   if (O.Kind == Outcome_Trace_Differs)
     std::fprintf(Out, "  line %zu of ZOR_Debug_Out\n  expected: %s\n  found:    %s\n", O.Trace.Line,
-                 O.Trace.Expected.c_str(), O.Trace.Found.c_str());
+                 O.Trace.Expected.c_str(), Visible_Text(O.Trace.Found).c_str());
   if (!O.Their_Errors.empty() && O.Kind != Outcome_Broke_Rule && O.Kind != Outcome_Trace_Differs)
-    std::fprintf(Out, "What it wrote on standard error, at the end:\n%s\n", O.Their_Errors.c_str());
+    std::fprintf(Out, "What it wrote on standard error, at the end:\n%s\n", Visible_Text(O.Their_Errors).c_str());
 }
 
 bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::string& Verdict_Text) {
@@ -106,7 +110,7 @@ bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::st
   for (const char* Stale : {"/ZOR_Binary_Out", "/ZOR_Text_Out", "/ZOR_Debug_Out"}) std::remove((Folder + Stale).c_str());
   if (Ok && !O.Their_Output.empty()) {
     Ok = Keep_File(Folder + "/ZOR_Binary_Out", O.Their_Output);
-    if (Ok && O.Their_Output.size() % sizeof(Customer_Results) == 0)
+    if (Ok && O.Output_Size % sizeof(Customer_Results) == 0)
       Ok = Write_Listing(Folder + "/ZOR_Text_Out", O.Their_Output, true);
   }
   if (Ok && O.Wrote_Trace) Ok = Keep_File(Folder + "/ZOR_Debug_Out", O.Their_Trace);

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include "common/record_io.h"
+#include "common/shown_text.h"
 #include "common/whole_file.h"
 #include "common/zor_stations.h"
 #include "simulator/trace_lines.h"
@@ -30,9 +31,27 @@ std::atomic<uint64_t> Trials_Begun{0};
 std::atomic<int> In_Progress{0};
 std::atomic<bool> Stopping{false};
 
-/* The most of a file the program wrote that is read back: far above a
-** whole day's ZOR_Binary_Out or ZOR_Debug_Out. */
-constexpr size_t Most_Read = size_t(64) << 20;
+/* What is read back of what the program wrote is bounded by the day, not
+** by the program: ZOR_Binary_Out up to the day's records, whatever lies
+** past them counted from its size alone; ZOR_Debug_Out up to the
+** reference's trace and a line's worth more. A trace longer than that
+** differs from the reference at the same line whether read whole or
+** not, since even a single line of it is longer than the whole
+** reference; so a grader holding many days holds the day's size each. */
+constexpr size_t Trace_Margin = 4096;
+
+size_t Day_Output_Size(const std::vector<Customer_Parameters>& Day) { return Day.size() * sizeof(Customer_Results); }
+
+/* The reference's trace of the day, and the size of its text. */
+size_t Reference_Trace(const std::vector<Customer_Parameters>& Day, const int32_t Servers[Number_Of_Stations],
+                       std::vector<Trace_Event>* Trace) {
+  std::vector<Customer_Results> Reference(Day.size());
+  Day_Summary Summary;
+  Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Servers, Reference.data(), &Summary, Trace);
+  size_t Size = Trace_Header().size();
+  for (const Trace_Event& E : *Trace) Size += Trace_Line(E).size();
+  return Size;
+}
 
 /* The last lines the program wrote on standard error, enough to see why
 ** it stopped. */
@@ -50,29 +69,20 @@ bool Not_A_File(Trial_Outcome& O, Left_Kind Kind, const char* Name) {
   return true;
 }
 
-void Judge_Trace(Trial_Outcome& O, const std::vector<Customer_Parameters>& Day,
-                 const int32_t Servers[Number_Of_Stations]) {
-  if (!O.Wrote_Trace) return;
-  std::vector<Customer_Results> Reference(Day.size());
-  std::vector<Trace_Event> Trace;
-  Day_Summary Summary;
-  Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Servers, Reference.data(), &Summary, &Trace);
-  O.Trace = Compare_Trace(O.Their_Trace, Trace);
-  if (O.Trace.Line != 0) O.Kind = Outcome_Trace_Differs;
-}
-
 /* Both files are read first, so that --keep has them whatever the verdict. */
 void Judge_Output(Trial_Outcome& O, const std::string& Folder, const std::vector<Customer_Parameters>& Day,
                   const int32_t Servers[Number_Of_Stations]) {
-  Left_Kind Kind = Read_Left_File(Folder, "ZOR_Binary_Out", Most_Read, &O.Their_Output);
-  Left_Kind Trace_Kind = Read_Left_File(Folder, "ZOR_Debug_Out", Most_Read, &O.Their_Trace);
+  std::vector<Trace_Event> Trace;
+  size_t Trace_Size = Reference_Trace(Day, Servers, &Trace);
+  Left_Kind Kind = Read_Left_File(Folder, "ZOR_Binary_Out", Day_Output_Size(Day), &O.Their_Output, &O.Output_Size);
+  Left_Kind Trace_Kind = Read_Left_File(Folder, "ZOR_Debug_Out", Trace_Size + Trace_Margin, &O.Their_Trace);
   O.Wrote_Trace = Trace_Kind == Left_File;
   if (Not_A_File(O, Kind, "ZOR_Binary_Out") || Not_A_File(O, Trace_Kind, "ZOR_Debug_Out")) return;
   if (Kind == Left_Nothing) {
     O.Kind = Outcome_No_Output;
     return;
   }
-  if (O.Their_Output.size() % sizeof(Customer_Results) != 0) {
+  if (O.Output_Size % sizeof(Customer_Results) != 0) {
     O.Kind = Outcome_Cut_Short;
     return;
   }
@@ -84,20 +94,27 @@ void Judge_Output(Trial_Outcome& O, const std::string& Folder, const std::vector
     O.Kind = Outcome_Cut_Short;
     return;
   }
+  Results.Extra += static_cast<int64_t>((O.Output_Size - O.Their_Output.size()) / sizeof(Customer_Results));
   O.Judgement = Judge_Results(Day, Results, Servers);
   if (!O.Judgement.Follows) {
     O.Kind = Outcome_Broke_Rule;
     return;
   }
   O.Kind = Outcome_Held;
-  Judge_Trace(O, Day, Servers);
+  if (!O.Wrote_Trace) return;
+  O.Trace = Compare_Trace(O.Their_Trace, Trace);
+  if (O.Trace.Line != 0) O.Kind = Outcome_Trace_Differs;
 }
 
 /* What a run that ended otherwise left, read for --keep only: files that
 ** are not plain files are neither read nor named. */
-void Read_What_It_Left(Trial_Outcome& O, const std::string& Folder) {
-  if (Read_Left_File(Folder, "ZOR_Binary_Out", Most_Read, &O.Their_Output) != Left_File) O.Their_Output.clear();
-  O.Wrote_Trace = Read_Left_File(Folder, "ZOR_Debug_Out", Most_Read, &O.Their_Trace) == Left_File;
+void Read_What_It_Left(Trial_Outcome& O, const std::string& Folder, const std::vector<Customer_Parameters>& Day,
+                       const int32_t Servers[Number_Of_Stations]) {
+  std::vector<Trace_Event> Trace;
+  size_t Trace_Size = Reference_Trace(Day, Servers, &Trace);
+  if (Read_Left_File(Folder, "ZOR_Binary_Out", Day_Output_Size(Day), &O.Their_Output, &O.Output_Size) != Left_File)
+    O.Their_Output.clear(), O.Output_Size = 0;
+  O.Wrote_Trace = Read_Left_File(Folder, "ZOR_Debug_Out", Trace_Size + Trace_Margin, &O.Their_Trace) == Left_File;
   if (!O.Wrote_Trace) O.Their_Trace.clear();
 }
 
@@ -173,7 +190,7 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
   O.Their_Errors = Tail_Of(R.Err);
   Take_Ending(O, R, Program);
   if (O.Kind == Outcome_Held) Judge_Output(O, Folder, Day, Servers);
-  else if (O.Kind != Outcome_Not_Run) Read_What_It_Left(O, Folder);
+  else if (O.Kind != Outcome_Not_Run) Read_What_It_Left(O, Folder, Day, Servers);
   /* A program that coped with a refused fork by giving up names the cause
   ** less well than the limit it met. */
   if (R.Processes_Refused && (O.Kind == Outcome_No_Output || O.Kind == Outcome_Cut_Short))
@@ -209,16 +226,16 @@ std::string Failure_Summary(const Trial_Outcome& O, const Sandbox_Limits& Limits
       Ended.Ending = O.Ending;
       return Sandbox_Verdict(Ended, Limits);
     case Outcome_Asked_More: return "asked for more than the three entries (the server counts) and waited for another";
-    case Outcome_Reached_Outside: return "tried to reach outside its folder: " + O.Problem;
+    case Outcome_Reached_Outside: return "tried to reach outside its folder: " + Visible_Text(O.Problem);
     case Outcome_Exit_Status:
       std::snprintf(Text, sizeof Text, "exited with status %d, not 0", O.Code);
       return Text;
     case Outcome_No_Output: return "exited with status 0 but wrote no ZOR_Binary_Out";
     case Outcome_Not_A_File:
-      return "left " + O.Problem + ", not a regular file; the checker neither follows nor opens it";
+      return "left " + Visible_Text(O.Problem) + ", not a regular file; the checker neither follows nor opens it";
     case Outcome_Cut_Short:
       std::snprintf(Text, sizeof Text, "wrote a ZOR_Binary_Out cut short: %zu bytes, not a whole number of 92-byte "
-                    "records", O.Their_Output.size());
+                    "records", O.Output_Size);
       return Text;
     case Outcome_Not_Run: return O.Problem;
   }

@@ -47,8 +47,11 @@ struct Trial_Outcome {
   Sandbox_Ending Ending = Sandbox_Exited;  // with Outcome_Limit, which limit
   Verdict Judgement{};             // with Outcome_Broke_Rule
   Trace_Difference Trace{};        // with Outcome_Trace_Differs
-  std::string Their_Output;        // ZOR_Binary_Out as written, for --keep; only ever a regular file's bytes
-  std::string Their_Trace;         // ZOR_Debug_Out as written, if it wrote one as a regular file, for --keep
+  std::string Their_Output;        // ZOR_Binary_Out as written, for --keep; only ever a regular file's bytes,
+                                   // and at most the day's size of them
+  size_t Output_Size = 0;          // the bytes ZOR_Binary_Out held, read or not
+  std::string Their_Trace;         // ZOR_Debug_Out as written, if it wrote one as a regular file, for --keep;
+                                   // at most a little over the reference's trace
   bool Wrote_Trace = false;
   std::string Their_Errors;        // the end of what it wrote on standard error
   std::string Problem;             // why, with Outcome_Not_Run, Outcome_Reached_Outside and Outcome_Not_A_File

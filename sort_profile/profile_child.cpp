@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include "common/refusal.h"
+#include "common/shown_text.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ std::string Last_Lines(const std::string& Printed) {
   if (Lines.empty()) return "";
   std::string Text = "\n  what it printed last:";
   for (size_t I = Lines.size() > Most_Lines ? Lines.size() - Most_Lines : 0; I < Lines.size(); I++)
-    Text += "\n    " + Lines[I];
+    Text += "\n    " + Visible_Text(Lines[I]);  // the child's words, never a terminal's commands
   return Text;
 }
 

@@ -3,16 +3,20 @@
 // the saved grade, the bounds of the generator's days, the redaction of
 // seeds, and the escaping into CSV, JSON and XHTML.
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "common/shown_text.h"
 #include "grade/battery_notes.h"
 #include "grade/class_list.h"
 #include "grade/content_hash.h"
 #include "grade/grade_files.h"
 #include "grade/grade_report.h"
+#include "grade/simulator_grading.h"
 #include "grade/sort_grading.h"
 #include "grade/student_grade.h"
 #include "tests/process.h"
@@ -41,7 +45,7 @@ TEST(Grade_Csv, FieldsSplitAndQuoteBothWays) {
     std::string Again;
     for (size_t I = 0; I < Fields.size(); I++) {
       if (I > 0) Again += ',';  // piece by piece, which GCC 12's Release build does not misread
-      Again += Csv_Field(Fields[I]);
+      Again += Csv_Cell(Fields[I]);
     }
     std::vector<std::string> Back;
     ASSERT_TRUE(Split_Csv_Line(Again, &Back));
@@ -254,16 +258,190 @@ TEST(Grade_Escaping, StudentTextBecomesValidJsonAndXhtml) {
       {"plain", "\"plain\"", "plain"},
       {"a \"q\" \\ b\n", "\"a \\\"q\\\" \\\\ b\\n\"", "a &quot;q&quot; \\ b\n"},
       {"<b>&</b>", "\"<b>&</b>\"", "&lt;b&gt;&amp;&lt;/b&gt;"},
-      {"bell\a\x1b[0m", "\"bell\\u0007\\u001b[0m\"", "bell[0m"},
+      {"bell\a\x1b[0m", "\"bell\\u0007\\u001b[0m\"", "bell\\x07\\x1b[0m"},
       {"caf\xc3\xa9", "\"caf\xc3\xa9\"", "caf\xc3\xa9"},
-      {"bad \xff\xfe end", "\"bad \xef\xbf\xbd\xef\xbf\xbd end\"", "bad \xef\xbf\xbd\xef\xbf\xbd end"},
-      {"cut \xe2\x82", "\"cut \xef\xbf\xbd\xef\xbf\xbd\"", "cut \xef\xbf\xbd\xef\xbf\xbd"},
+      {"bad \xff\xfe end", "\"bad \xef\xbf\xbd\xef\xbf\xbd end\"", "bad \\xff\\xfe end"},
+      {"cut \xe2\x82", "\"cut \xef\xbf\xbd\xef\xbf\xbd\"", "cut \\xe2\\x82"},
       {"surrogate \xed\xa0\x80", "\"surrogate \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\"",
-       "surrogate \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
+       "surrogate \\xed\\xa0\\x80"},
   };
   for (const Case& C : Cases) {
     EXPECT_EQ(Json_String(C.Text), C.Json) << C.Text;
     EXPECT_EQ(Html_Text(C.Text), C.Html) << C.Text;
+  }
+}
+
+// A program's text shown on a terminal or in a file: nothing in it moves
+// the cursor, retitles the window, reorders a line or is no character.
+TEST(Grade_Escaping, ProgramTextShowsAsTheCharactersItIs) {
+  const std::pair<std::string, std::string> Cases[] = {
+      {"plain line\n\tindented", "plain line\n\tindented"},
+      {"\x1b]0;owned\a\x1b[2J\rfollowed", "\\x1b]0;owned\\x07\\x1b[2J\\x0dfollowed"},
+      {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
+      {"caf\xc3\xa9 \xf0\x9f\x98\x80", "caf\xc3\xa9 \xf0\x9f\x98\x80"},
+      {"c1 \xc2\x9b" "2J", "c1 \\u009b2J"},
+      {"abc \xe2\x80\xae" "cba \xe2\x81\xa6", "abc \\u202ecba \\u2066"},
+      {"no char \xef\xbf\xbe", "no char \\ufffe"},
+      {"bad \xff cut \xe2\x82", "bad \\xff cut \\xe2\\x82"},
+      {"overlong \xe0\x80\xaf", "overlong \\xe0\\x80\\xaf"},
+  };
+  for (const auto& [Text, Shown] : Cases) {
+    EXPECT_EQ(Visible_Text(Text), Shown);
+    EXPECT_EQ(Visible_Text(Shown), Shown) << "shown text is shown as it is";
+  }
+}
+
+// Every cell that a spreadsheet would take for a formula is led by an
+// apostrophe; the rest is quoted only where CSV needs it; each reads back.
+TEST(Grade_Escaping, NoCsvCellIsAFormula) {
+  const std::pair<std::string, std::string> Cases[] = {
+      {"=D2+100", "'=D2+100"},
+      {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+      {"+1", "'+1"},
+      {"-2+3", "'-2+3"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tx", "'\tx"},
+      {"\rx", "\"'\rx\""},
+      {"a=b", "a=b"},
+      {"x, y", "\"x, y\""},
+      {"", ""},
+  };
+  for (const auto& [Text, Cell] : Cases) {
+    EXPECT_EQ(Csv_Cell(Text), Cell) << Text;
+    std::vector<std::string> Fields;
+    ASSERT_TRUE(Split_Csv_Line(Csv_Cell(Text) + ",end", &Fields)) << Text;
+    ASSERT_EQ(Fields.size(), 2u) << Text;
+    EXPECT_EQ(Fields[0], Cell[0] == '\'' || Cell.rfind("\"'", 0) == 0 ? "'" + Text : Text);
+  }
+}
+
+// A grade whose words a student chose (the profiler that writes the
+// summary is their program): in every CSV the kit writes, no cell starts
+// as a formula and no byte is a terminal's command.
+TEST_F(Grade_Pieces, NoGradebookCellIsAFormulaOrACommand) {
+  Student_Grade G;
+  G.Id = "@mal", G.Verdict = "=D2+100", G.Reason = "-1+1\x1b]0;owned\a", G.Run = 3, G.Passed = 2;
+  G.Growth = {"=HYPERLINK(\"http://127.0.0.1:9/\",\"x\")", "+1"};
+  Gradebook_Names N{"sorts", "=cmd|' /C calc'!A0", "ID", 100};
+  ASSERT_TRUE(Write_Grades_Csv(At("grades.csv"), {G}, N));
+  ASSERT_TRUE(Write_Canvas_Csv(At("canvas.csv"), {G}, N));
+  ASSERT_TRUE(Write_Moodle_Csv(At("moodle.csv"), {G}, N));
+  N.Task = "simulators";
+  ASSERT_TRUE(Write_Grades_Csv(At("simulators.csv"), {G}, N));
+  size_t Cells = 0, Formulas = 0;
+  for (const char* Name : {"grades.csv", "canvas.csv", "moodle.csv", "simulators.csv"}) {
+    std::string Text = Read_File(At(Name));
+    EXPECT_EQ(Text.find('\x1b'), std::string::npos) << Name;
+    std::istringstream In(Text);
+    for (std::string Line; std::getline(In, Line);) {
+      std::vector<std::string> Fields;
+      ASSERT_TRUE(Split_Csv_Line(Line, &Fields)) << Name << ": " << Line;
+      for (const std::string& F : Fields) {
+        Cells++;
+        EXPECT_TRUE(F.empty() || std::string("=+-@\t\r").find(F[0]) == std::string::npos) << Name << ": " << F;
+        Formulas += F.rfind("'=", 0) == 0 || F.rfind("'@", 0) == 0 || F.rfind("'-", 0) == 0 || F.rfind("'+", 0) == 0;
+      }
+    }
+  }
+  EXPECT_GT(Cells, 100u);
+  // The id five times (twice in Canvas's file), the verdict and the reason
+  // twice each, the two growths, the assignment's name in two headers, and
+  // Moodle's feedback.
+  EXPECT_EQ(Formulas, 5u + 2u + 2u + 2u + 2u + 1u);
+  EXPECT_NE(Read_File(At("moodle.csv")).find("\r\n'@mal,0.0,'=D2+100: sorted 2 of 3 lists right; -1+1\\x1b]0;owned\\x07"
+                                             "\r\n"),
+            std::string::npos)
+      << Read_File(At("moodle.csv"));
+}
+
+// A page as chromium shows it once its scripts ran.
+std::string Dom_After_Scripts(const std::string& Folder, const std::string& Page) {
+  Run_Result R = Run_Program("/usr/bin/chromium", Folder, "", {},
+                             {"--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+                              "--no-first-run", "--user-data-dir=" + Folder + "/chromium_profile", "--dump-dom",
+                              "file://" + Page});
+  EXPECT_EQ(R.Exit_Status, 0) << R.Err;
+  return R.Out;
+}
+
+// report.html in a real browser: a script that reaches the page inside a
+// picture does not run (the page allows only its own script, by hash),
+// the page's own script does, and nothing is fetched.
+TEST_F(Grade_Pieces, TheReportRunsOnlyItsOwnScript) {
+  const std::string Hostile =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><script>//<![CDATA[\n"
+      "var c = document.getElementById('class');\n"
+      "for (var i = 1; i < c.rows.length; i++) { c.rows[i].cells[1].textContent = 'followed'; "
+      "c.rows[i].cells[2].textContent = '100.0'; }\n"
+      "document.body.setAttribute('data-' + 'owned', 'by the picture');\n"
+      "//]]></script><image href=\"http://127.0.0.1:9/x.png\" width=\"5\" height=\"5\"/></svg>";
+  Student_Grade Honest, Mallory;
+  Honest.Id = "ada", Honest.Verdict = "broke-rule", Honest.Score = 40, Honest.Run = 5, Honest.Passed = 2;
+  Mallory.Id = "mal", Mallory.Verdict = "crashed", Mallory.Score = 0, Mallory.Run = 5, Mallory.Picture = Hostile;
+  Report_Facts F;
+  F.Title = "ZOR simulators: the class's grades";
+  ASSERT_TRUE(Write_Report(At("report.html"), F, {Honest, Mallory}));
+  std::string Html = Read_File(At("report.html"));
+  EXPECT_NE(Html.find("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src "
+                      "'sha256-"),
+            std::string::npos);
+  EXPECT_NE(Html.find("connect-src 'none'"), std::string::npos);
+  std::string Dom = Dom_After_Scripts(Folder, At("report.html"));
+  EXPECT_EQ(Dom.find("data-owned=\"by the picture\""), std::string::npos) << "the picture's script ran";
+  EXPECT_NE(Dom.find("<td>broke-rule</td><td class=\"n\">40.0</td>"), std::string::npos) << Dom;
+  EXPECT_NE(Dom.find("<td>crashed</td><td class=\"n\">0.0</td>"), std::string::npos) << Dom;
+  EXPECT_NE(Dom.find("title=\"Click to sort by this column; again to reverse\""), std::string::npos)
+      << "the page's own script did not run: " << Dom.substr(0, 2000);
+}
+
+// A sort routine's growth is drawn by the kit from its verdicts; the
+// picture its profiler left is never on the page.
+TEST_F(Grade_Pieces, ASortRoutinesGrowthIsTheKitsOwnPicture) {
+  Student_Grade G;
+  G.Id = "bo", G.Verdict = "sorted", G.Score = 80, G.Run = 10, G.Passed = 10, G.Time_Ratio = 1.5;
+  G.Growth = {"N log N", "N", "between N log N and N^2", "N^2", "too noisy to decide", "", "N^3", "<script>x"};
+  G.Picture = "<svg xmlns=\"http://www.w3.org/2000/svg\"><script>alert(1)</script></svg>";
+  Report_Facts F;
+  F.Sorts = true, F.Title = "ZOR sorts";
+  ASSERT_TRUE(Write_Report(At("report.html"), F, {G}));
+  Run_Result Lint = Run_Program("/usr/bin/xmllint", Folder, "", {}, {"--noout", "report.html"});
+  EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
+  std::string Html = Read_File(At("report.html"));
+  EXPECT_EQ(Html.find("alert(1)"), std::string::npos);
+  EXPECT_EQ(Html.find("<script>x"), std::string::npos);
+  EXPECT_NE(Html.find("bo: how its CPU time grows with the list, per order of list"), std::string::npos);
+  for (const char* Words : {">N log N<", ">between N log N and N^2<", ">too noisy to decide<", ">not timed<",
+                            ">&lt;script&gt;x<", "1.50 times the merge sort's"})
+    EXPECT_NE(Html.find(Words), std::string::npos) << Words;
+}
+
+// Whatever order the days end in, only the first failing day keeps what
+// the program wrote, so the grader holds one day's files at most.
+TEST(Grade_Memory, OnlyTheFirstFailingDayKeepsItsBytes) {
+  struct Arrival {
+    size_t Day;
+    bool Fails;
+    size_t Kept_After;  // the day whose bytes are held after it; 8 for none
+  };
+  const Arrival Arrivals[] = {{5, false, 8}, {6, true, 6}, {2, false, 6}, {7, true, 6}, {3, true, 3},
+                              {4, true, 3},  {0, false, 3}, {1, true, 1}, {2, true, 1}};
+  std::vector<Trial_Outcome> Outcomes(8);
+  size_t Kept = Outcomes.size();
+  for (const Arrival& A : Arrivals) {
+    Trial_Outcome O;
+    O.Kind = A.Fails ? Outcome_Exit_Status : Outcome_Held;
+    O.Their_Output.assign(5000, 'o'), O.Their_Trace.assign(3000, 't'), O.Trace.Found.assign(100, 'f');
+    Keep_Day_Outcome(&Outcomes, A.Day, O, &Kept);
+    EXPECT_EQ(Kept, A.Kept_After) << "after day " << A.Day;
+    for (size_t D = 0; D < Outcomes.size(); D++) {
+      bool Holds = D == A.Kept_After;
+      EXPECT_EQ(Outcomes[D].Their_Output.size(), Holds ? 5000u : 0u) << "day " << D << " after day " << A.Day;
+      EXPECT_EQ(Outcomes[D].Their_Trace.size(), Holds ? 3000u : 0u) << "day " << D << " after day " << A.Day;
+      if (!Holds) {
+        EXPECT_EQ(Outcomes[D].Their_Output.capacity(), std::string().capacity()) << "day " << D;
+      }
+    }
+    EXPECT_EQ(Outcomes[A.Day].Kind, O.Kind) << "how the day ended is kept whatever its bytes";
   }
 }
 

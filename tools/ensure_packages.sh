@@ -5,7 +5,7 @@
 # fresh machine by itself. bubblewrap makes the box each user's program
 # runs in (sandbox/).
 zor_packages=(cmake g++ make libgtest-dev valgrind libxml2-utils libcli11-dev libboost-math-dev libbenchmark-dev
-              scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq)
+              scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq libsodium-dev chromium)
 
 zor_ensure_packages() {
   local missing=() p

@@ -4,13 +4,13 @@
 # each for SECONDS (default 60) from its seed corpus and regressions. New
 # inputs go to fuzz-findings/TARGET/corpus/; an input that breaks a target
 # is written to fuzz-findings/TARGET/ and the script exits 1.
-# Usage: bash tools/fuzz.sh [SECONDS] [TARGET...]   (targets: day results checker raw entries trace list_judge)
+# Usage: bash tools/fuzz.sh [SECONDS] [TARGET...]   (targets: day results checker raw entries trace list_judge shown_text)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(day results checker raw entries trace list_judge)
+[ ${#targets[@]} -gt 0 ] || targets=(day results checker raw entries trace list_judge shown_text)
 source "$root/tools/ensure_packages.sh"
 zor_packages+=(clang libclang-rt-14-dev)
 zor_ensure_packages
