@@ -130,8 +130,10 @@ extern "C" void End_The_Box(int) {
 **
 ** Without a box, nothing ends what the program left behind (a daemon,
 ** a process that left the group): once the program has ended, the
-** reaper becomes the run's user, so that kill(-1) reaches exactly the
-** run's processes, and kills them as it reaps them. */
+** reaper takes the run's user as its effective id, so that kill(-1)
+** reaches the run's processes, and kills them as it reaps them. Its
+** real and saved id are the tool's reserved one, which no run has, so
+** that no process of the run may signal (stop) the reaper in turn. */
 [[noreturn]] void Become_Reaper(const Child_Plan& P) {
   Reset_Signals();
   prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -153,7 +155,7 @@ extern "C" void End_The_Box(int) {
   for (pid_t Reaped; (Reaped = waitpid(-1, &Status, 0)) != -1 || errno == EINTR;) {
     if (Reaped == Box) Box_Status = Status;
     if (Reaped == Box && !Sandbox().Boxed && P.Uid != 0)
-      Ending_The_User = setresgid(P.Uid, P.Uid, P.Uid) == 0 && setresuid(P.Uid, P.Uid, P.Uid) == 0;
+      Ending_The_User = Act_As_Killer_Of(P.Uid);
     if (Ending_The_User) kill(-1, SIGKILL);
   }
   if (Box < 0) _exit(127);

@@ -46,7 +46,9 @@ constexpr uid_t Lowest_Run_Uid = 0x78000000u;  // 2013265920
 constexpr uid_t Run_Uid_Span = 0x07000000u;    // up to 2130706431
 /* One tool's block: its slots' ids in a box, or the fresh ids of its
 ** runs without one (taken in turn, so an id comes back only after this
-** many runs, long after its run's folders are gone). */
+** many runs, long after its run's folders are gone). Without a box the
+** block's first id is no run's: the one that ends a run's processes
+** acts from it (Act_As_Killer_Of). */
 constexpr uid_t Block_Size = 65536;
 constexpr uid_t Blocks = Run_Uid_Span / Block_Size;
 static_assert(Block_Size >= Sandbox_Slots);
@@ -113,7 +115,7 @@ bool Choose_Run_Uids(std::string* Problem) {
     if (!Free) continue;
     Sandbox().First_Uid = First;
     std::lock_guard<std::mutex> Hold(Fresh_Lock);
-    Next_Fresh = 0;
+    Next_Fresh = Sandbox_Slots;
     return true;
   }
   *Problem = "no free block of user ids for the runs";
@@ -125,7 +127,7 @@ uid_t Fresh_Run_Uid() {
   std::lock_guard<std::mutex> Hold(Fresh_Lock);
   for (uid_t Tried = 0; Tried < Block_Size; Tried++) {
     uid_t Uid = Sandbox().First_Uid + Next_Fresh;
-    Next_Fresh = (Next_Fresh + 1) % Block_Size;
+    Next_Fresh = Next_Fresh + 1 < Block_Size ? Next_Fresh + 1 : Sandbox_Slots;
     if (!In_Use(Uid, Running)) return Uid;
   }
   return 0;
@@ -181,14 +183,20 @@ void Reopen_To_Others() {
   Closed.clear();
 }
 
+bool Act_As_Killer_Of(uid_t Uid) {
+  uid_t Reserved = Sandbox().First_Uid;
+  return syscall(SYS_setresgid, Reserved, Reserved, Reserved) == 0 &&
+         syscall(SYS_setresuid, Reserved, Uid, Reserved) == 0;
+}
+
 void End_Processes_Of(uid_t Uid) {
   if (Uid == 0) return;
   pid_t Killer = fork();
   if (Killer == 0) {
-    /* As the run's user, kill(-1) reaches exactly its processes (never
-    ** this one): whatever left the process group or hid behind a double
-    ** fork. Zombies still count until reaped, hence the rounds. */
-    if (syscall(SYS_setresgid, Uid, Uid, Uid) != 0 || syscall(SYS_setresuid, Uid, Uid, Uid) != 0) _exit(1);
+    /* kill(-1) reaches exactly the run's processes (never this one):
+    ** whatever left the process group or hid behind a double fork.
+    ** Zombies still count until reaped, hence the rounds. */
+    if (!Act_As_Killer_Of(Uid)) _exit(1);
     for (int Round = 0; Round < 400 && kill(-1, SIGKILL) == 0; Round++) {
       timespec Pause{0, 5000000};
       nanosleep(&Pause, nullptr);
