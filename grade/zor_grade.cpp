@@ -360,6 +360,11 @@ void Start_Sandbox(Options* O, const std::string& Scratch) {
   }
   O->Contained = Said;
   std::fprintf(stderr, "zor_grade: %s\n", Said.c_str());
+  struct stat Class;
+  if (Tier == Sandbox_Tier_Own_User && !O->Gradescope && stat(O->Class.c_str(), &Class) == 0 &&
+      (Class.st_mode & (S_IROTH | S_IXOTH)) != 0)
+    std::fprintf(stderr, "zor_grade: warning: other users may reach %s, and without a box students' runs may too: "
+                 "chmod 700 it\n", O->Class.c_str());
   if (!O->Secret_Warning.empty()) std::fprintf(stderr, "zor_grade: %s\n", O->Secret_Warning.c_str());
   if (O->Secret_Readable_By_All)
     std::fprintf(stderr, "zor_grade: warning: every user of this machine may read %s: chmod 600 it\n",

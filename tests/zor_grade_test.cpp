@@ -415,6 +415,7 @@ TEST_F(Zor_Grade_Alone, WithoutABoxEachRunIsAUserOfItsOwn) {
   ASSERT_EQ(R.Exit_Status, 0) << R.Err;
   EXPECT_EQ(R.Err.rfind("zor_grade: sandbox: no box (this system refuses new namespaces", 0), 0u) << R.Err;
   EXPECT_NE(R.Err.find("; each run as a fresh user id of its own ("), std::string::npos) << R.Err;
+  EXPECT_NE(R.Err.find("\nzor_grade: warning: other users may reach class, "), std::string::npos) << R.Err;
   std::string Csv = Read_File(At("out/grades.csv"));
   EXPECT_NE(Csv.find("\r\nada,simulators,followed,100.0,3,3,"), std::string::npos) << Csv;
   EXPECT_NE(Read_File(At("out/report.html")).find("How each run was contained: no box ("), std::string::npos);
