@@ -57,6 +57,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+# Shared libraries the programs link (libsodium, for zor_grade's secret
+# battery) become dependencies through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libsort_profile.a and find_package(ZorKit) need Google Benchmark to link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libbenchmark-dev")

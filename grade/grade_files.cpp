@@ -206,7 +206,8 @@ bool Write_Gradescope(const std::string& Path, const Student_Grade& G, const Gra
   std::string Text = "{\n  \"score\": " + Fixed(G.Score, 2) + ",\n  \"execution_time\": " + Fixed(G.Seconds, 0) +
                      ",\n  \"output\": " + Json_String(Visible_Text(G.Feedback)) +
                      ",\n  \"visibility\": \"visible\",\n  \"stdout_visibility\": \"hidden\",\n  \"extra_data\": "
-                     "{\"verdict\": " + Json_String(Visible_Text(G.Verdict)) + ", " + Counts + "},\n  \"tests\": [\n";
+                     "{\"verdict\": " + Json_String(Visible_Text(G.Verdict)) + ", " + Counts +
+                     (N.Contained.empty() ? "" : ", \"sandbox\": " + Json_String(N.Contained)) + "},\n  \"tests\": [\n";
   for (size_t I = 0; I < Tests.size(); I++) Text += Tests[I] + (I + 1 < Tests.size() ? ",\n" : "\n");
   return Write_Staged(Path, Text + "  ]\n}\n");
 }

@@ -18,6 +18,7 @@ struct Gradebook_Names {
   std::string Assignment;   // the grade column's name in the platform files
   std::string Canvas_Match; // "ID", "SIS User ID" or "SIS Login ID": where the identifier goes
   double Points = 100;
+  std::string Contained;    // how runs were contained (the sandbox's line), for results.json; empty for none
 };
 
 /* The header and one row per student. */

@@ -172,7 +172,7 @@ std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, 
   size_t Kept = Outcomes.size();
   auto Worker = [&]() {
     for (int I; (I = Next.fetch_add(1)) < Settings.Days; Done.fetch_add(1)) {
-      Trial_Day T = Battery_Day(I, Settings.Seed);
+      Trial_Day T = Battery_Day(I, Settings.Battery);
       Program_Under_Test P = Program;
       if (Timed_Out.load()) P.Limits = Shorter_Limits(P.Limits, Slowest.load());
       Trial_Outcome O = Run_Trial(P, T.Day, T.Servers);
@@ -287,7 +287,7 @@ std::string Explain_First_Failure(const Program_Under_Test& Program, const Simul
   const Trial_Outcome& Failure = Outcomes[static_cast<size_t>(First)];
   G->Verdict = Kind_Of(Failure).Word;
   G->Reason = "day " + std::to_string(First + 1) + ": " + Failure_Summary(Failure, Settings.Limits);
-  Trial_Day Day = Battery_Day(First, Settings.Seed);
+  Trial_Day Day = Battery_Day(First, Settings.Battery);
   Day.What = Label_Without_Seed(Day.What);
   Program_Under_Test Shrinking = Program;
   if (Of_Time(Failure)) Shrinking.Limits = Shorter_Limits(Settings.Limits, Slowest_Held);

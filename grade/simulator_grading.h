@@ -15,11 +15,12 @@
 #include "grade/class_list.h"
 #include "grade/student_grade.h"
 #include "sandbox/sandbox.h"
+#include "simulator_checker/battery.h"
 #include "simulator_checker/trial.h"
 
 struct Simulator_Settings {
   int Days = 100;                 // the battery's first days
-  uint32_t Seed = 1;              // draws the battery; never shown to a student
+  Battery_Key Battery = Public_Battery(1);  // draws the battery; never shown to a student
   Sandbox_Limits Limits = Default_Sandbox_Limits();  // of each day's run
   int Jobs = 1;                   // days run at once
   std::string Build;              // the teacher's build command; empty for a ready "simulator"

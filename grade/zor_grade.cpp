@@ -44,7 +44,11 @@ struct Options {
   std::string Class;
   std::string Out = "grading";
   bool Again = false, Gradescope = false;
-  std::string Secret;
+  std::string Secret;       // the phrase, from --secret, --secret-file or the environment
+  std::string Secret_File;
+  bool Secret_Readable_By_All = false;
+  std::string Secret_Warning;  // said on standard error, where the phrase came from the command line
+  std::string Contained;       // the sandbox's line: how runs are contained
   int64_t Seed = -1;  // -1: none given
   std::string Assignment;  // default: "ZOR simulator" or "ZOR sort"
   std::string Canvas_Match = "SIS Login ID";
@@ -60,12 +64,60 @@ Sandbox_Mode Mode_Named(const std::string& Name) {
   return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
 }
 
-/* The battery's seed from the secret phrase: FNV-1a, never 0 or the
-** public seed 1, so no phrase gives the battery students know. */
-uint32_t Seed_Of_Phrase(const std::string& Phrase) {
-  uint32_t H = 2166136261u;
-  for (unsigned char C : Phrase) H = (H ^ C) * 16777619u;
-  return H <= 1 ? H + 2 : H;
+/* Where a phrase may come from besides the options. */
+const char* const Secret_Variable = "ZOR_GRADE_SECRET";
+/* A phrase is a line, not a document. */
+constexpr size_t Longest_Phrase = 4096;
+
+/* The phrase in File: its first line. Trouble where it cannot be read or
+** holds none. */
+std::string Phrase_In_File(const std::string& File, bool* Readable_By_All) {
+  std::string Bytes;
+  struct stat Status;
+  if (stat(File.c_str(), &Status) != 0 || !S_ISREG(Status.st_mode) || Status.st_size > 16 * off_t{Longest_Phrase} ||
+      !Read_Whole_File(File, &Bytes))
+    Trouble("cannot read the secret phrase from " + File);
+  *Readable_By_All = (Status.st_mode & S_IROTH) != 0;
+  std::string Phrase = Bytes.substr(0, Bytes.find('\n'));
+  if (!Phrase.empty() && Phrase.back() == '\r') Phrase.pop_back();
+  if (Phrase.empty()) Trouble("the secret file " + File + " holds no phrase on its first line");
+  return Phrase;
+}
+
+/* The process list shows a program's arguments to every user for as long
+** as it runs: the phrase given with --secret is overwritten where the
+** list reads it, once it has been taken. */
+void Hide_Phrase(int Argc, char** Argv) {
+  for (int I = 1; I < Argc; I++) {
+    std::string Word = Argv[I];
+    char* Phrase = Word == "--secret" && I + 1 < Argc ? Argv[I + 1]
+                   : Word.rfind("--secret=", 0) == 0 ? Argv[I] + 9
+                                                     : nullptr;
+    for (; Phrase != nullptr && *Phrase != '\0'; Phrase++) *Phrase = 'x';
+  }
+}
+
+/* The battery's key from the phrase, the file or the environment, in that
+** order, else the seed given or the public one. */
+void Take_Secret(Options* O, int Argc, char** Argv) {
+  const char* From_Environment = std::getenv(Secret_Variable);
+  if (!O->Secret.empty()) {
+    Hide_Phrase(Argc, Argv);
+    O->Secret_Warning = "warning: --secret shows the phrase to every user of this machine while grading runs; "
+                        "give it with --secret-file FILE or " + std::string(Secret_Variable) + " instead";
+  } else if (!O->Secret_File.empty()) {
+    O->Secret = Phrase_In_File(O->Secret_File, &O->Secret_Readable_By_All);
+  } else if (O->Seed < 0 && From_Environment != nullptr && *From_Environment != '\0') {
+    O->Secret = From_Environment;
+  }
+  /* No run, not even one with the sandbox off, inherits the phrase. */
+  unsetenv(Secret_Variable);
+  if (O->Secret.size() > Longest_Phrase) Trouble("the secret phrase is longer than 4096 bytes");
+  if (O->Secret.empty()) {
+    O->Simulators.Battery = Public_Battery(O->Seed > 0 ? uint32_t(O->Seed) : 1);
+  } else if (!Battery_Key_Of_Phrase(O->Secret, &O->Simulators.Battery)) {
+    Trouble("cannot make the battery's key from the phrase (libsodium could not start, or memory is short)");
+  }
 }
 
 /* What both tasks take: the class, the output, reruns, and the platforms. */
@@ -96,10 +148,16 @@ void Add_Common_Options(CLI::App* Sub, Options* O, const char* Submission, const
 void Add_Simulator_Options(CLI::App* Sub, Options* O, int64_t* Memory_Mib) {
   Simulator_Settings& S = O->Simulators;
   Add_Common_Options(Sub, O, "submission's folder", "days run at once (default: twice the cores)");
-  Sub->add_option("--secret", O->Secret, "a phrase that draws the battery's days; never shown to students");
+  CLI::Option* File = Sub->add_option("--secret-file", O->Secret_File,
+                                      "a file whose first line is the phrase that draws the battery's days\n"
+                                      "(or set ZOR_GRADE_SECRET); never shown to students");
+  CLI::Option* Phrase = Sub->add_option("--secret", O->Secret, "the phrase itself, seen by every user in the process "
+                                        "list: prefer --secret-file")
+                            ->excludes(File);
   Sub->add_option("--seed", O->Seed, "the battery's seed instead of a phrase (default: the public seed 1)")
       ->check(CLI::Range(int64_t{1}, int64_t{4294967295}))
-      ->excludes("--secret");
+      ->excludes(Phrase)
+      ->excludes(File);
   Sub->add_option("--days", S.Days, "days of the battery, 1 .. 100000; the made-up days first")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
@@ -168,7 +226,7 @@ Options Take_Options(int Argc, char** Argv) {
   Add_Sort_Options(Sorts, &O);
   App.set_version_flag("--version", "zor_grade (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("Examples:\n"
-             "  zor_grade simulators --secret 'autumn tide' --build make -o grading submissions/\n"
+             "  zor_grade simulators --secret-file ~/.zor_phrase --build make -o grading submissions/\n"
              "  zor_grade sorts --k 10 --x 32 -o sort_grading submissions/\n"
              "  zor_grade simulators --gradescope -o /autograder/results /autograder/submission\n"
              "Exit status: 0 every student graded and the files written (whatever the grades); 2 trouble:\n"
@@ -182,7 +240,7 @@ Options Take_Options(int Argc, char** Argv) {
     Trouble(std::string(Error.what()) + " (see --help)");
   }
   O.Sorting = Sorts->parsed();
-  O.Simulators.Seed = !O.Secret.empty() ? Seed_Of_Phrase(O.Secret) : O.Seed > 0 ? uint32_t(O.Seed) : 1;
+  if (!O.Sorting) Take_Secret(&O, Argc, Argv);
   O.Simulators.Limits.Wall_Seconds = std::max(3 * O.Simulators.Limits.Cpu_Seconds, Least_Wall_Seconds);
   O.Simulators.Limits.Memory_Bytes = Memory_Mib << 20;
   if (O.Assignment.empty()) O.Assignment = O.Sorting ? "ZOR sort" : "ZOR simulator";
@@ -206,8 +264,9 @@ std::string Settings_Text(const Options& O) {
     return Text + Z.Library + "\n" + Z.Include + "\n";
   }
   const Simulator_Settings& Z = O.Simulators;
-  std::snprintf(Text, sizeof Text, "simulators %s days=%d seed=%u limit=%g points=%g build-limit=%g\n",
-                ZOR_KIT_VERSION, Z.Days, Z.Seed, Z.Limits.Cpu_Seconds, Z.Points, Z.Build_Time_Limit);
+  std::snprintf(Text, sizeof Text, "simulators %s days=%d battery=%s limit=%g points=%g build-limit=%g\n",
+                ZOR_KIT_VERSION, Z.Days, Battery_Name(Z.Battery).c_str(), Z.Limits.Cpu_Seconds, Z.Points,
+                Z.Build_Time_Limit);
   return Text + Z.Build + "\n";
 }
 
@@ -217,7 +276,7 @@ std::string Battery_Sentence(const Options& O) {
   char Text[300];
   std::snprintf(Text, sizeof Text, "A battery of %d days (%d made up, %d generated), %s; at most %g s per day.",
                 Z.Days, Made_Up, Z.Days - Made_Up,
-                !O.Secret.empty() ? "drawn from the secret phrase"
+                !O.Secret.empty() ? "drawn from the secret phrase (change it between rounds of resubmission)"
                 : O.Seed > 0      ? "drawn from the seed given"
                                   : "the public battery (seed 1), which students can test with",
                 Z.Limits.Cpu_Seconds);
@@ -236,7 +295,7 @@ std::string Sort_Sentence(const Options& O) {
 std::vector<Battery_Note> Battery_Notes(const Simulator_Settings& Z) {
   std::vector<Battery_Note> Notes;
   for (int I = 0; I < Z.Days; I++) {
-    Trial_Day T = Battery_Day(I, Z.Seed);
+    Trial_Day T = Battery_Day(I, Z.Battery);
     std::string Outside = Why_Not_Drawn(T.Day);
     if (I < Made_Up_Days() || !Outside.empty()) Notes.push_back({I + 1, Label_Without_Seed(T.What), Outside, I < Made_Up_Days()});
   }
@@ -259,15 +318,58 @@ std::string Make_Scratch() {
   return Scratch;
 }
 
+/* What comes after "no box (" in the sandbox's line: why there is none. */
+std::string Why_No_Box(const std::string& Said) {
+  size_t From = Said.find("no box (");
+  if (From == std::string::npos) return Said;
+  From += 8;
+  size_t To = Said.find("); ", From);
+  return Said.substr(From, To == std::string::npos ? std::string::npos : To - From);
+}
+
 /* The sandbox started before any thread runs a program; what it gives is
-** said on standard error, since it changes what a failure means. */
-void Start_Sandbox(const Options& O, const std::string& Scratch) {
+** said on standard error, since it changes what a failure means, and
+** kept for the report and results.json. A student's code never runs with
+** the grader's own rights unless the teacher says so: without a box and
+** without root to give each run a user of its own, grading refuses. */
+void Start_Sandbox(Options* O, const std::string& Scratch) {
   std::string Said, Refusal;
-  if (!Sandbox_Start(Mode_Named(O.Sandbox), &Said, &Refusal)) {
+  if (!Sandbox_Start(Mode_Named(O->Sandbox), &Said, &Refusal)) {
     Remove_Tree(Scratch);
     Trouble(Refusal);
   }
+  Sandbox_Tier Tier = Sandbox_Current_Tier();
+  if (Tier == Sandbox_Tier_Plain && O->Sandbox != "off") {
+    Sandbox_Finish();
+    Remove_Tree(Scratch);
+    Trouble("students' code would run with your own rights, as no box can be made (" + Why_No_Box(Said) +
+            "): make bubblewrap work, or grade as root (each run then gets a user of its own), or give "
+            "--sandbox off to run it uncontained");
+  }
+  /* Without a box the runs share the file system: what they must not
+  ** reach is closed to every other user. */
+  if (Tier == Sandbox_Tier_Own_User && O->Secret_Readable_By_All) {
+    Sandbox_Finish();
+    Remove_Tree(Scratch);
+    Trouble("every user may read the secret file " + O->Secret_File + ", students' runs too, as no box can be made: "
+            "chmod 600 it");
+  }
+  if (Tier == Sandbox_Tier_Own_User && chmod(O->Out.c_str(), 0700) != 0) {
+    Sandbox_Finish();
+    Remove_Tree(Scratch);
+    Trouble("cannot close the output folder " + O->Out + " to other users");
+  }
+  O->Contained = Said;
   std::fprintf(stderr, "zor_grade: %s\n", Said.c_str());
+  struct stat Class;
+  if (Tier == Sandbox_Tier_Own_User && !O->Gradescope && stat(O->Class.c_str(), &Class) == 0 &&
+      (Class.st_mode & (S_IROTH | S_IXOTH)) != 0)
+    std::fprintf(stderr, "zor_grade: warning: other users may reach %s, and without a box students' runs may too: "
+                 "chmod 700 it\n", O->Class.c_str());
+  if (!O->Secret_Warning.empty()) std::fprintf(stderr, "zor_grade: %s\n", O->Secret_Warning.c_str());
+  if (O->Secret_Readable_By_All)
+    std::fprintf(stderr, "zor_grade: warning: every user of this machine may read %s: chmod 600 it\n",
+                 O->Secret_File.c_str());
 }
 
 /* The kit's profiler library and header: the installed ones, else those
@@ -294,7 +396,7 @@ int Grade_Gradescope(const Options& O) {
   Make_Folder(O.Out);
   Class_Run Run{"", true, Settings_Text(O), 0};
   Student_Grade G = Grade_Class(O, {S}, &Run)[0];
-  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points};
+  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Contained};
   if (!Write_Gradescope(O.Out + "/results.json", G, N)) Trouble("cannot write " + O.Out + "/results.json");
   /* A sort routine's verdict comes from a summary its own profiler wrote. */
   std::printf("zor_grade: %s %s, %.1f of %g; %s/results.json written\n", S.Id.c_str(), Visible_Text(G.Verdict).c_str(),
@@ -303,14 +405,16 @@ int Grade_Gradescope(const Options& O) {
 }
 
 void Write_Outputs(const Options& O, const std::vector<Student_Grade>& Grades) {
-  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points};
+  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Contained};
   std::error_code Error;
   for (const Student_Grade& G : Grades) {
     if (!Write_Feedback(O.Out + "/feedback", G)) Trouble("cannot write " + O.Out + "/feedback/" + G.Id + ".txt");
     if (G.Shrunk_Size < 0) fs::remove_all(O.Out + "/feedback/" + G.Id + ".day", Error);
   }
   Report_Facts F{O.Sorting, O.Sorting ? "ZOR sorts: the class's grades" : "ZOR simulators: the class's grades",
-                 O.Sorting ? Sort_Sentence(O) : Battery_Sentence(O), O.Points,
+                 (O.Sorting ? Sort_Sentence(O) : Battery_Sentence(O)) + " How each run was contained: " +
+                     O.Contained.substr(O.Contained.find(": ") + 2) + ".",
+                 O.Points,
                  O.Sorting ? std::vector<Battery_Note>{} : Battery_Notes(O.Simulators)};
   const std::pair<std::string, bool> Files[] = {
       {"grades.csv", Write_Grades_Csv(O.Out + "/grades.csv", Grades, N)},
@@ -343,6 +447,7 @@ int main(int Argc, char** Argv) {
   std::string Problem;
   if (!O.Gradescope && !Read_Class(O.Class, &Students, &Problem)) Trouble(Problem);
   std::string State_Folder = O.Gradescope ? "" : Prepare_Output(O);
+  if (O.Gradescope) Make_Folder(O.Out);
   O.Simulators.Scratch = O.Sorts.Scratch = Make_Scratch();
   /* Stopped, the tool ends the runs and removes its scratch folder before
   ** the signal ends it. */
@@ -350,7 +455,7 @@ int main(int Argc, char** Argv) {
     Stop_Trials();
     Remove_Tree(Scratch);
   });
-  Start_Sandbox(O, O.Simulators.Scratch);
+  Start_Sandbox(&O, O.Simulators.Scratch);
   O.Simulators.Feedback_Folder = O.Gradescope ? "" : O.Out + "/feedback";
   int Status = 0;
   if (O.Gradescope) {

@@ -13,7 +13,11 @@
 ** is made with bubblewrap (Linux namespaces), limits are set before exec,
 ** and a cgroup counts memory, processes and CPU time where one can be
 ** made. When the tool runs as root, each box runs as an unprivileged user
-** id of its own, so that the process limit binds.
+** id of its own, so that the process limit binds; and where bubblewrap
+** cannot start, a root tool still runs each program as a fresh user id
+** of its own, with no capabilities, under the limits, and ends every
+** process of that user after the run. Every contained run has a session
+** keyring of its own.
 **
 ** Sandbox_Start finds out once which of these the machine allows (the
 ** tier) and puts the module in that mode; until it is called, and with
@@ -105,6 +109,12 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal);
 
 /* Whether runs are boxed now. */
 bool Sandbox_Boxed();
+
+/* How runs are contained now: in a box; without one but each as a fresh
+** user id of its own (a root tool where bubblewrap cannot start); or not
+** at all (off, or neither a box nor root). */
+enum Sandbox_Tier { Sandbox_Tier_Plain, Sandbox_Tier_Own_User, Sandbox_Tier_Box };
+Sandbox_Tier Sandbox_Current_Tier();
 
 /* For a program named bare (Name, no slash) that the user's PATH finds at
 ** Path, outside what a box shows (pyenv's shims in a home, say): the same

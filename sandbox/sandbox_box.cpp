@@ -49,7 +49,9 @@ bool Under(const std::string& Path, const std::string& Tree) {
                           (Tree.back() == '/' || Path[Tree.size()] == '/'));
 }
 
-bool Copy_File(const std::string& From, const std::string& To, std::string* Problem) {
+}  // namespace
+
+bool Copy_Readable_File(const std::string& From, const std::string& To, std::string* Problem) {
   int In = open(From.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat Status;
   if (In < 0 || fstat(In, &Status) != 0 || !S_ISREG(Status.st_mode)) {
@@ -69,6 +71,8 @@ bool Copy_File(const std::string& From, const std::string& To, std::string* Prob
   if (!Ok) *Problem = "cannot copy " + From + " for the box: " + std::strerror(errno);
   return Ok;
 }
+
+namespace {
 
 std::string First_Line(const std::string& Text) {
   std::string Line = Text.substr(0, Text.find('\n'));
@@ -241,7 +245,7 @@ std::string Readable_Copy(const std::string& Path, std::string* Problem) {
   chmod((Sandbox().Private + "/copies").c_str(), 0711);
   chmod(Folder.c_str(), 0755);
   std::string Copy = Folder + "/" + fs::path(Path).filename().string();
-  if (!Copy_File(Path, Copy, Problem)) return "";
+  if (!Copy_Readable_File(Path, Copy, Problem)) return "";
   Copies[Path] = Copy;
   return Copy;
 }
@@ -262,11 +266,15 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
   S.Private = Private;
   std::string Cgroup_Missing;
   S.Cgroup = Cgroup_Begin(&Cgroup_Missing);
-  /* As root, only a box can run a program as another user: outside one,
-  ** that user may not reach the program at all. */
+  /* As root, each run is an unprivileged user of its own, in a box or not. */
   S.Own_Users = geteuid() == 0;
   S.Slot_Networks = geteuid() == 0;
-  S.First_Uid = static_cast<uid_t>(1000000000u + static_cast<unsigned>(getpid()) * Sandbox_Slots);
+  std::string No_Uids;
+  if (S.Own_Users && !Choose_Run_Uids(&No_Uids)) {
+    *Refusal = "cannot give runs a user of their own: " + No_Uids;
+    Sandbox_Finish();
+    return false;
+  }
   S.Bwrap = Find_On_Path("bwrap");
   std::string Missing = S.Bwrap.empty() ? "bubblewrap is not installed (apt-get install bubblewrap)" : "";
   if (Missing.empty()) {
@@ -275,7 +283,7 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
     Missing = Probe_Box();
     S.Boxed = Missing.empty();
   }
-  if (!S.Boxed) S.Own_Users = false, S.Slot_Networks = false;
+  if (!S.Boxed) S.Slot_Networks = false;
   if (S.Boxed) {
     *Said = Tier_Words(Cgroup_Missing);
     return true;
@@ -285,16 +293,31 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
     Sandbox_Finish();
     return false;
   }
+  if (S.Own_Users) {
+    Close_To_Others(Kit_Programs_A_Box_Masks());
+    *Said = "sandbox: no box (" + Missing + "); each run as a fresh user id of its own (no capabilities, its " +
+            "folder the only one it owns, its own process group, limits" + (S.Cgroup ? ", a cgroup" : "") +
+            "), every process of that user ended after it; it sees the file system and network as any user does";
+    return true;
+  }
   *Said = "sandbox: no box (" + Missing + "); programs run uncontained, with only " +
-          std::string(S.Own_Users ? "a user id of their own, " : "") + (S.Cgroup ? "a cgroup, " : "") +
-          "and the time, output and file limits";
+          std::string(S.Cgroup ? "a cgroup, " : "") + "and the time, output and file limits";
   return true;
+}
+
+Sandbox_Tier Sandbox_Current_Tier() {
+  const Sandbox_State& S = Sandbox();
+  return S.Mode == Sandbox_Off ? Sandbox_Tier_Plain
+         : S.Boxed             ? Sandbox_Tier_Box
+         : S.Own_Users         ? Sandbox_Tier_Own_User
+                               : Sandbox_Tier_Plain;
 }
 
 void Sandbox_Finish() {
   Sandbox_State& S = Sandbox();
   Cgroup_End();
   Close_Slot_Networks();
+  Reopen_To_Others();
   S.Cgroup = false;
   if (!S.Private.empty()) Remove_Tree(S.Private);
   S.Private.clear();

@@ -4,8 +4,10 @@
 ** fork (Plan_Run), since the tool has threads and the child may then
 ** make system calls only. It resets signals, takes its descriptors,
 ** joins the slot's cgroup and network namespace, sets the limits,
-** becomes the slot's user and execs bubblewrap (or, off, the program).
-** A box runs under a reaper, a second forked child that never execs.
+** becomes the run's user, joins a session keyring of its own and execs
+** bubblewrap (or, without a box, the program). A box, and a run as a
+** user of its own, runs under a reaper, a second forked child that never
+** execs.
 */
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +19,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/keyctl.h>
 #include <sched.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -90,6 +93,15 @@ void Reset_Signals() {
   if (P.Uid != 0 && (setgroups(0, nullptr) != 0 || setresgid(P.Uid, P.Uid, P.Uid) != 0 ||
                      setresuid(P.Uid, P.Uid, P.Uid) != 0))
     Fail_In_Child(P.Exec_Error);
+  /* The tool's session keyring (a login's, sudo's) would otherwise be
+  ** the run's too, and a key one run left there the next run's: a fresh
+  ** anonymous one, joined after the change of user so that it is the
+  ** run's own. A kernel without keys has nothing to share. */
+  if (P.New_Keyring && syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, nullptr) < 0 && errno != ENOSYS)
+    Fail_In_Child(P.Exec_Error);
+  /* Without a box nothing else stops a set-user-id program (su, mount)
+  ** from giving the run back what it just lost. */
+  if (P.Uid != 0 && !Sandbox().Boxed && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
   execve(P.Exec_Path.c_str(), P.Argv.data(), P.Envp.data());
   Fail_In_Child(P.Exec_Error);
 }
@@ -114,7 +126,14 @@ extern "C" void End_The_Box(int) {
 ** the box to be gone, so that none lingers as a zombie counted against
 ** the slot's user and cgroup, and the reaper's own accounting (which the
 ** tool reads) holds the whole box's CPU time and peak memory. It ends
-** as bubblewrap did. SIGTERM from the tool ends the box. */
+** as bubblewrap did. SIGTERM from the tool ends the box.
+**
+** Without a box, nothing ends what the program left behind (a daemon,
+** a process that left the group): once the program has ended, the
+** reaper takes the run's user as its effective id, so that kill(-1)
+** reaches the run's processes, and kills them as it reaps them. Its
+** real and saved id are the tool's reserved one, which no run has, so
+** that no process of the run may signal (stop) the reaper in turn. */
 [[noreturn]] void Become_Reaper(const Child_Plan& P) {
   Reset_Signals();
   prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -132,8 +151,13 @@ extern "C" void End_The_Box(int) {
   ** when the run's processes are gone. */
   syscall(SYS_close_range, 3u, ~0u, 0u);
   int Status = 0, Box_Status = 0;
-  for (pid_t Reaped; (Reaped = waitpid(-1, &Status, 0)) != -1 || errno == EINTR;)
+  bool Ending_The_User = false;
+  for (pid_t Reaped; (Reaped = waitpid(-1, &Status, 0)) != -1 || errno == EINTR;) {
     if (Reaped == Box) Box_Status = Status;
+    if (Reaped == Box && !Sandbox().Boxed && P.Uid != 0)
+      Ending_The_User = Act_As_Killer_Of(P.Uid);
+    if (Ending_The_User) kill(-1, SIGKILL);
+  }
   if (Box < 0) _exit(127);
   if (WIFEXITED(Box_Status)) _exit(WEXITSTATUS(Box_Status));
   signal(WTERMSIG(Box_Status), SIG_DFL);
@@ -191,7 +215,13 @@ void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
 bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& Marks, std::string* Problem) {
   bool Contained = Sandbox().Mode != Sandbox_Off;
   P.Folder = R.Folder;
-  P.Uid = Sandbox().Own_Users ? Sandbox().First_Uid + static_cast<uid_t>(Slot) : 0;
+  /* A box's slot keeps its user id from run to run: the box hides the
+  ** others' files. Without one, each run is a user no run was before. */
+  P.Uid = !Sandbox().Own_Users ? 0
+          : Sandbox().Boxed    ? Sandbox().First_Uid + static_cast<uid_t>(Slot)
+                               : Fresh_Run_Uid();
+  if (Sandbox().Own_Users && P.Uid == 0) return *Problem = "no free user id for the run", false;
+  P.New_Keyring = Contained;
   P.Ignore_File_Size_Signal = R.File_Size_Fails_Writes;
   if (P.Uid != 0 && chown(R.Folder.c_str(), P.Uid, P.Uid) != 0)
     return *Problem = "cannot give " + R.Folder + " to the run's user: " + std::strerror(errno), false;
@@ -217,6 +247,7 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
     P.Exec_Path = Resolve(R.Command[0]);
     if (Contained) {
       P.Environment = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=" + R.Folder, "LANG=C.UTF-8", "TMPDIR=" + R.Folder};
+      if (P.Uid != 0 && !Plan_Own_User_Run(R, P, Problem)) return false;
     } else {
       for (char** Variable = environ; *Variable != nullptr; Variable++) P.Environment.push_back(*Variable);
     }

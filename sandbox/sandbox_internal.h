@@ -23,14 +23,15 @@ constexpr int Sandbox_Slots = 257;
 struct Sandbox_State {
   Sandbox_Mode Mode = Sandbox_Off;
   bool Boxed = false;      // bubblewrap makes the box
-  bool Own_Users = false;  // each slot runs as an unprivileged user id of its own
+  bool Own_Users = false;  // runs as unprivileged user ids of their own: a slot's in a box, a fresh one
+                           // per run without one
   bool Cgroup = false;     // each slot has a cgroup counting memory, processes and CPU time
   bool Slot_Networks = false;  // each slot keeps an empty network namespace (as root), rather than
                                // bubblewrap making one per run
   std::string Bwrap;       // bubblewrap's path
   std::string Private;     // the module's folder: copies of readable files, the probe's folder
   std::vector<std::string> Fixed_Arguments;  // bubblewrap's arguments common to every run
-  uid_t First_Uid = 0;
+  uid_t First_Uid = 0;     // the first of this tool's block of user ids (sandbox_users.cpp)
 };
 
 Sandbox_State& Sandbox();
@@ -49,6 +50,8 @@ struct Child_Plan {
   Limit_Of Limits[8];
   int Limit_Count = 0;
   uid_t Uid = 0;
+  std::string Copies_Folder;  // without a box, the copies of the run's files made for its user; removed after
+  bool New_Keyring = false;   // joins a fresh session keyring: the tool's keys stay out of reach
   int Network = -1;  // a network namespace to enter, or -1
   bool Ignore_File_Size_Signal = false;
   pid_t Parent = 0;
@@ -109,6 +112,34 @@ std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Tre
 std::string Readable_Copy(const std::string& Path, std::string* Problem);
 /* Whether Path (absolute, normal) is in a tree the box sees. */
 bool In_System_Tree(const std::string& Path);
+
+/* Copies the regular file From to To (not there yet), runnable if it was. */
+bool Copy_Readable_File(const std::string& From, const std::string& To, std::string* Problem);
+
+/* The user ids of runs (as root). Choose_Run_Uids picks this tool's block,
+** one whose slot ids no account has and no process runs as; Fresh_Run_Uid
+** takes the block's next such id (0 if none is left); Uid_Free checks one. */
+bool Choose_Run_Uids(std::string* Problem);
+uid_t Fresh_Run_Uid();
+bool Uid_Free(uid_t Uid);
+/* Without a box: the run's folder closed to other users, and its program
+** and readable files copied where only its user may read them, the
+** command pointed at the copies. */
+bool Plan_Own_User_Run(const Sandbox_Request& R, Child_Plan& P, std::string* Problem);
+/* Without a box nothing masks the kit's programs from a run, which
+** could let the reference model do its work: those a box would mask are
+** closed to other users (their permissions for others taken away) until
+** Reopen_To_Others gives back what Close_To_Others took. */
+std::vector<std::string> Kit_Programs_A_Box_Masks();
+void Close_To_Others(const std::vector<std::string>& Paths);
+void Reopen_To_Others();
+/* Makes the calling process able to kill(-1) every process of Uid (its
+** effective id) while none of them may signal it (its real and saved id
+** are the block's reserved one); false where that fails. */
+bool Act_As_Killer_Of(uid_t Uid);
+/* Kills every process of Uid (not 0); returns when none is left, or
+** after a few seconds. */
+void End_Processes_Of(uid_t Uid);
 
 /* The line of a failed run's standard error that shows it reached for
 ** something outside its folder, if one does. */

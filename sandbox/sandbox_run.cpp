@@ -184,10 +184,10 @@ bool Waits_For_Input(const Watch& W) {
   return false;
 }
 
-/* Ends a run: a box through its reaper, which then reaps it whole; a
-** plain child with its process group. */
+/* Ends a run: a box, or a run as a user of its own, through its reaper,
+** which then reaps it whole; a plain child with its process group. */
 void End_Child(pid_t Child, bool Hard) {
-  if (State.Boxed && !Hard) {
+  if ((State.Boxed || State.Own_Users) && !Hard) {
     kill(Child, SIGTERM);
   } else {
     kill(-Child, SIGKILL);
@@ -457,6 +457,7 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   Cgroup_Marks Marks;
   std::string Problem;
   if (!Plan_Run(R, Slot, P, Marks, &Problem) || !Make_Pipes(W.P, P, &Problem)) {
+    if (!P.Copies_Folder.empty()) Remove_Tree(P.Copies_Folder);
     Give_Back_Slot(Slot);
     Refused.Detail = Problem;
     return Refused;
@@ -476,7 +477,7 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   W.Started = W.Last_Heard = W.Last_Waiting = Clock::now();
   pid_t Child = fork();
   if (Child == 0) {
-    if (State.Boxed) Become_Reaper(P);
+    if (State.Boxed || P.Uid != 0) Become_Reaper(P);
     Become_Child(P, P.Parent);
   }
   int Fork_Errno = errno;
@@ -496,6 +497,10 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
     W.Result.Detail = std::string("cannot start a process: ") + std::strerror(Fork_Errno);
   }
   for (int* Fd : {&W.P.In, &W.P.Out, &W.P.Err, &W.P.Exec_Error, &W.Exited}) Close(*Fd);
+  /* Without a box, the reaper ended the user's processes; this holds
+  ** even where the reaper itself was killed. */
+  if (!State.Boxed && P.Uid != 0) End_Processes_Of(P.Uid);
+  if (!P.Copies_Folder.empty()) Remove_Tree(P.Copies_Folder);
   pthread_sigmask(SIG_SETMASK, &Before, nullptr);
   Give_Back_Slot(Slot);
   return W.Result;

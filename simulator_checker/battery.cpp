@@ -1,6 +1,13 @@
 /*
 ** battery.cpp
-** The made-up days and the generated ones.
+** The made-up days and the generated ones, and the keys that draw them.
+**
+** The public battery seeds each day's generator with a 32-bit number, as
+** it always has, so that every expectation stored against it holds; that
+** is no secret, for anyone can read the seed. A secret phrase must not be
+** recoverable from the days it drew: its key is stretched with Argon2id
+** and each day's generator is seeded with the 256 bits of a keyed
+** BLAKE2b of the day's index. Both come from libsodium.
 */
 #include "simulator_checker/battery.h"
 
@@ -9,6 +16,9 @@
 #include <cmath>
 #include <random>
 
+#include <sodium.h>
+
+#include "common/zor_assert.h"
 #include "common/zor_stations.h"
 #include "workload_maker/draw_day.h"
 
@@ -171,8 +181,54 @@ std::string Outside_The_Draws(const std::vector<Customer_Parameters>& Day) {
   return Outside.empty() ? "" : "outside what workload_maker draws: " + Outside;
 }
 
-Trial_Day Battery_Day(int Index, uint32_t Seed) {
-  std::mt19937 Pick(Seed ^ (0x9e3779b9u * static_cast<uint32_t>(Index + 1)));
+Battery_Key Public_Battery(uint32_t Seed) {
+  ZOR_ASSERT(Seed >= 1);
+  Battery_Key Key{};
+  Key.Public_Seed = Seed;
+  return Key;
+}
+
+bool Battery_Key_Of_Phrase(const std::string& Phrase, Battery_Key* Key) {
+  ZOR_ASSERT(!Phrase.empty());
+  /* A fixed salt: the same phrase must draw the same battery on any
+  ** machine and in every rerun. */
+  static const unsigned char Salt[crypto_pwhash_SALTBYTES] = {'Z', 'O', 'R', ' ', 'b', 'a', 't', 't',
+                                                              'e', 'r', 'y', ' ', 'k', 'e', 'y', '1'};
+  *Key = Battery_Key{};
+  return sodium_init() >= 0 &&
+         crypto_pwhash(Key->Secret, sizeof Key->Secret, Phrase.data(), Phrase.size(), Salt,
+                       crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE,
+                       crypto_pwhash_ALG_ARGON2ID13) == 0;
+}
+
+std::string Battery_Name(const Battery_Key& Key) {
+  if (Key.Public_Seed != 0) return "seed " + std::to_string(Key.Public_Seed);
+  static const char Purpose[] = "ZOR battery fingerprint";
+  unsigned char Digest[8];
+  crypto_generichash(Digest, sizeof Digest, reinterpret_cast<const unsigned char*>(Purpose), sizeof Purpose - 1,
+                     Key.Secret, sizeof Key.Secret);
+  char Hex[2 * sizeof Digest + 1];
+  sodium_bin2hex(Hex, sizeof Hex, Digest, sizeof Digest);
+  return std::string("secret ") + Hex;
+}
+
+Trial_Day Battery_Day(int Index, const Battery_Key& Key) {
+  ZOR_ASSERT(Index >= 0);
+  std::mt19937 Pick;
+  if (Key.Public_Seed != 0) {
+    Pick.seed(Key.Public_Seed ^ (0x9e3779b9u * static_cast<uint32_t>(Index + 1)));
+  } else {
+    unsigned char Message[] = {'Z', 'O', 'R', ' ', 'd', 'a', 'y', ' ', 0, 0, 0, 0};
+    for (int Byte = 0; Byte < 4; Byte++) Message[8 + Byte] = static_cast<unsigned char>(uint32_t(Index) >> (8 * Byte));
+    unsigned char Digest[32];
+    crypto_generichash(Digest, sizeof Digest, Message, sizeof Message, Key.Secret, sizeof Key.Secret);
+    uint32_t Words[8];
+    for (int W = 0; W < 8; W++)
+      Words[W] = uint32_t(Digest[4 * W]) | uint32_t(Digest[4 * W + 1]) << 8 | uint32_t(Digest[4 * W + 2]) << 16 |
+                 uint32_t(Digest[4 * W + 3]) << 24;
+    std::seed_seq Seeds(std::begin(Words), std::end(Words));
+    Pick.seed(Seeds);
+  }
   Trial_Day T;
   if (Index < Made_Up_Count) {
     std::copy(std::begin(Made_Up_List[Index].Servers), std::end(Made_Up_List[Index].Servers), T.Servers);

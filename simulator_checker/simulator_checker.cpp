@@ -77,7 +77,7 @@ int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Li
   auto Worker = [&]() {
     for (int I; (I = Next.fetch_add(1)) < O.Trials; Done.fetch_add(1)) {
       if (I > Failing.load()) continue;
-      Trial_Day T = Battery_Day(I, O.Seed);
+      Trial_Day T = Battery_Day(I, Public_Battery(O.Seed));
       Trial_Outcome Outcome = Run_Trial(Program, T.Day, T.Servers);
       if (Outcome.Kind != Outcome_Held) {
         for (int Known = Failing.load(); I < Known && !Failing.compare_exchange_weak(Known, I);) {
@@ -264,7 +264,7 @@ Program_Under_Test Prepare(const Options& O) {
 ** cannot be kept) 2. */
 int Report_Failure(const Program_Under_Test& Program, const Options& O, int Failing, const Trial_Outcome& Failure,
                    double Slowest_Held, Progress_Line& P) {
-  Trial_Day Day = Battery_Day(Failing, O.Seed);
+  Trial_Day Day = Battery_Day(Failing, Public_Battery(O.Seed));
   /* A run ended by a limit of time costs the whole limit, so the smaller
   ** days tried while shrinking get that limit nearer what passing runs
   ** took; the other limit of time stays, so that a loop is still caught by

@@ -1,7 +1,9 @@
 // The pieces of zor_grade that decide what a teacher and a student read:
 // the class a folder or manifest names, the hash that decides a rerun,
 // the saved grade, the bounds of the generator's days, the redaction of
-// seeds, and the escaping into CSV, JSON and XHTML.
+// seeds, the secret battery's keys, and the escaping into CSV, JSON and
+// XHTML.
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -19,6 +21,7 @@
 #include "grade/simulator_grading.h"
 #include "grade/sort_grading.h"
 #include "grade/student_grade.h"
+#include "simulator_checker/battery.h"
 #include "tests/process.h"
 #include "workload_maker/draw_day.h"
 
@@ -239,6 +242,54 @@ TEST(Grade_Battery, DrawnDaysAreWithinTheDrawsAndMadeUpOnesAreNamed) {
   }
 }
 
+bool Same_Day(const Trial_Day& A, const Trial_Day& B) {
+  return A.What == B.What && std::memcmp(A.Servers, B.Servers, sizeof A.Servers) == 0 && A.Day.size() == B.Day.size() &&
+         std::memcmp(A.Day.data(), B.Day.data(), A.Day.size() * sizeof A.Day[0]) == 0;
+}
+
+// A phrase draws the same battery every time, and any other key (another
+// phrase, a key one bit apart at either end, the public seed) draws other
+// generated days with the same shape; the name a rerun compares holds
+// neither the phrase nor the key.
+TEST(Grade_Battery, ASecretKeyDrawsItsOwnDays) {
+  Battery_Key Key, Again, Other;
+  ASSERT_TRUE(Battery_Key_Of_Phrase("autumn tide 42", &Key));
+  ASSERT_TRUE(Battery_Key_Of_Phrase("autumn tide 42", &Again));
+  ASSERT_TRUE(Battery_Key_Of_Phrase("autumn tide 43", &Other));
+  EXPECT_EQ(Key.Public_Seed, 0u);
+  EXPECT_EQ(std::memcmp(Key.Secret, Again.Secret, sizeof Key.Secret), 0);
+  Battery_Key First_Bit = Key, Last_Bit = Key;
+  First_Bit.Secret[0] ^= 1;
+  Last_Bit.Secret[sizeof Last_Bit.Secret - 1] ^= 0x80;
+  const struct {
+    const char* Name;
+    Battery_Key Key;
+  } Others[] = {{"another phrase", Other}, {"first bit", First_Bit}, {"last bit", Last_Bit},
+                {"public seed 1", Public_Battery(1)}};
+  for (int I = 0; I < Made_Up_Days() + 60; I++) {
+    SCOPED_TRACE(I);
+    Trial_Day Day = Battery_Day(I, Key);
+    EXPECT_TRUE(Same_Day(Day, Battery_Day(I, Again)));
+    if (I < Made_Up_Days()) continue;
+    for (const auto& O : Others) {
+      Trial_Day Theirs = Battery_Day(I, O.Key);
+      EXPECT_NE(Day.What, Theirs.What) << O.Name;
+      EXPECT_EQ(Label_Without_Seed(Day.What), Label_Without_Seed(Theirs.What)) << O.Name;
+    }
+  }
+  std::string Name = Battery_Name(Key);
+  EXPECT_EQ(Name, Battery_Name(Again));
+  EXPECT_NE(Name, Battery_Name(Other));
+  EXPECT_EQ(Name.rfind("secret ", 0), 0u) << Name;
+  EXPECT_EQ(Name.size(), 7u + 16u) << Name;
+  EXPECT_EQ(Name.find("autumn"), std::string::npos);
+  char Key_Start[9];
+  std::snprintf(Key_Start, sizeof Key_Start, "%02x%02x%02x%02x", Key.Secret[0], Key.Secret[1], Key.Secret[2],
+                Key.Secret[3]);
+  EXPECT_EQ(Name.find(Key_Start), std::string::npos);
+  EXPECT_EQ(Battery_Name(Public_Battery(77)), "seed 77");
+}
+
 TEST(Grade_Battery, LabelsLoseTheirSeed) {
   const std::pair<std::string, std::string> Cases[] = {
       {"generated: 7 per slot, seed 123456, tight servers", "generated: 7 per slot, tight servers"},
@@ -322,7 +373,7 @@ TEST_F(Grade_Pieces, NoGradebookCellIsAFormulaOrACommand) {
   Student_Grade G;
   G.Id = "@mal", G.Verdict = "=D2+100", G.Reason = "-1+1\x1b]0;owned\a", G.Run = 3, G.Passed = 2;
   G.Growth = {"=HYPERLINK(\"http://127.0.0.1:9/\",\"x\")", "+1"};
-  Gradebook_Names N{"sorts", "=cmd|' /C calc'!A0", "ID", 100};
+  Gradebook_Names N{"sorts", "=cmd|' /C calc'!A0", "ID", 100, ""};
   ASSERT_TRUE(Write_Grades_Csv(At("grades.csv"), {G}, N));
   ASSERT_TRUE(Write_Canvas_Csv(At("canvas.csv"), {G}, N));
   ASSERT_TRUE(Write_Moodle_Csv(At("moodle.csv"), {G}, N));

@@ -2,9 +2,12 @@
 // ends a run and how it is named (boxed and off), what a run's files are
 // taken for, the removal of a folder a run locked, the reading of a reach
 // outside from what a program said, and the refusals, each with what to
-// change.
+// change; the tier without a box, where each run is a fresh user of its
+// own; the keys no run may reach; and the user ids runs take.
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,7 +15,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <linux/keyctl.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -49,6 +55,30 @@ class Sandbox_Test : public Scratch_Folder_Test {
     if (Sandbox_Start(Sandbox_Required, &Said, &Refusal)) return true;
     if (std::getenv("ZOR_SANDBOX_MUST_RUN") != nullptr) ADD_FAILURE() << Refusal;
     return false;
+  }
+
+  // The tier without a box, as under Docker's default seccomp: a stand-in
+  // bwrap that fails as it does there. Only root has it; false (a skip,
+  // or a failure where CI requires it) elsewhere.
+  bool Own_User_Tier_Or_Skip() {
+    if (geteuid() != 0) {
+      if (std::getenv("ZOR_SANDBOX_MUST_RUN") != nullptr) ADD_FAILURE() << "runs as a user of their own need root";
+      return false;
+    }
+    fs::create_directories(At("failing_bwrap"));
+    Write_File(At("failing_bwrap/bwrap"),
+               "#!/bin/sh\necho 'bwrap: Creating new namespace failed: Operation not permitted' >&2\nexit 1\n");
+    chmod(At("failing_bwrap/bwrap").c_str(), 0755);
+    std::string Path = std::getenv("PATH");
+    setenv("PATH", (At("failing_bwrap") + ":" + Path).c_str(), 1);
+    std::string Said, Refusal;
+    bool Started = Sandbox_Start(Sandbox_Auto, &Said, &Refusal);
+    setenv("PATH", Path.c_str(), 1);
+    EXPECT_TRUE(Started) << Refusal;
+    EXPECT_EQ(Sandbox_Current_Tier(), Sandbox_Tier_Own_User) << Said;
+    EXPECT_EQ(Said.rfind("sandbox: no box (this system refuses new namespaces", 0), 0u) << Said;
+    EXPECT_NE(Said.find("each run as a fresh user id of its own"), std::string::npos) << Said;
+    return Started && Sandbox_Current_Tier() == Sandbox_Tier_Own_User;
   }
 
   Sandbox_Result Run(const std::vector<std::string>& Command, Sandbox_Limits Limits, const std::string& Input = "",
@@ -340,6 +370,148 @@ TEST_F(Sandbox_Test, RefusalsSayWhatToChange) {
     Sandbox_Finish();
     setenv("PATH", Path.c_str(), 1);
   }
+}
+
+// Where bubblewrap cannot start, a root tool still runs each program as a
+// fresh user of its own: no capabilities, no new privileges, its own
+// process group, the process limit; it cannot write the tool's folders,
+// read a file of root's or the folder of the run before it; and whatever
+// it left running is ended before the run is over.
+TEST_F(Sandbox_Test, WithoutABoxEachRunIsAFreshUserThatLeavesNothing) {
+  if (!Own_User_Tier_Or_Skip()) GTEST_SKIP() << "needs root";
+  fs::create_directory(At("out"));
+  chmod(At("out").c_str(), 0755);
+  Write_File(At("secret"), "autumn tide\n");
+  chmod(At("secret").c_str(), 0600);
+  const std::string Script =
+      "id -u; grep -E '^(CapEff|NoNewPrivs):' /proc/self/status | tr -s '\\t' ' '; "
+      "cut -d' ' -f1,5 /proc/$$/stat | awk '{ if ($1 == $2) print \"own group\"; else print \"shared group\" }'; "
+      "grep -c 'Max processes *[0-9]' /proc/self/limits; "
+      "echo x > " + At("out/marker") + " 2>/dev/null && echo wrote the output folder; "
+      "cat " + At("secret") + " 2>/dev/null && echo read the secret; "
+      "cat ../earlier/mine 2>/dev/null && echo read the earlier run; "
+      "echo mine > mine; "
+      "(setsid sh -c 'echo $$ > left_pid; i=0; while [ $i -lt 600 ]; do sleep 1; i=$((i+1)); done' "
+      ">/dev/null 2>&1 &); "
+      "i=0; while [ ! -s left_pid ] && [ $i -lt 3000 ]; do sleep 0.01; i=$((i+1)); done; echo done";
+  std::vector<std::string> Uids;
+  for (const char* Name : {"earlier", "run"}) {
+    SCOPED_TRACE(Name);
+    fs::create_directories(At(Name));
+    Sandbox_Request Request;
+    Request.Command = {"/bin/sh", "-c", Script};
+    Request.Folder = At(Name);
+    Request.Limits = Default_Sandbox_Limits();
+    Sandbox_Result R = Run_Contained(Request);
+    ASSERT_EQ(R.Ending, Sandbox_Exited) << R.Err << R.Detail;
+    std::istringstream Lines(R.Out);
+    std::string Uid;
+    std::getline(Lines, Uid);
+    Uids.push_back(Uid);
+    unsigned long Id = std::stoul(Uid);
+    EXPECT_GE(Id, 0x78000000ul);
+    EXPECT_LT(Id, 0x7F000000ul);
+    std::string Rest((std::istreambuf_iterator<char>(Lines)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(Rest, "CapEff: 0000000000000000\nNoNewPrivs: 1\nown group\n1\ndone\n") << R.Err;
+    EXPECT_FALSE(File_Exists(At("out/marker")));
+    pid_t Left = static_cast<pid_t>(std::stol("0" + Read_File(At(std::string(Name) + "/left_pid"))));
+    EXPECT_GT(Left, 1);
+    EXPECT_TRUE(kill(Left, 0) != 0 && errno == ESRCH) << "the process left behind still runs";
+  }
+  EXPECT_NE(Uids[0], Uids[1]);
+}
+
+// Without a box, the kit's programs a box would mask are closed to other
+// users while the tool runs, so a run cannot start one; what was closed
+// is given back as it was, and a file already closed stays untouched.
+TEST_F(Sandbox_Test, WithoutABoxTheKitsProgramsAreClosedToRuns) {
+  if (!Own_User_Tier_Or_Skip()) GTEST_SKIP() << "needs root";
+  fs::create_directories(At("kit"));
+  const struct {
+    const char* Name;
+    mode_t Mode, Closed;
+  } Cases[] = {{"zor_simulator", 0755, 0750}, {"results_checker", 0751, 0750}, {"zor_study", 0700, 0700}};
+  std::vector<std::string> Paths;
+  for (const auto& C : Cases) {
+    Paths.push_back(At("kit/") + C.Name);
+    Write_File(Paths.back(), "#!/bin/sh\necho the reference ran\n");
+    chmod(Paths.back().c_str(), C.Mode);
+  }
+  Close_To_Others(Paths);
+  for (size_t I = 0; I < Paths.size(); I++) {
+    SCOPED_TRACE(Cases[I].Name);
+    struct stat Status;
+    ASSERT_EQ(stat(Paths[I].c_str(), &Status), 0);
+    EXPECT_EQ(Status.st_mode & 07777, Cases[I].Closed);
+    Sandbox_Result R = Run({"/bin/sh", "-c", Paths[I] + " 2>/dev/null; echo tried"}, Default_Sandbox_Limits());
+    EXPECT_EQ(R.Out, "tried\n") << R.Err;
+  }
+  Reopen_To_Others();
+  for (size_t I = 0; I < Paths.size(); I++) {
+    struct stat Status;
+    ASSERT_EQ(stat(Paths[I].c_str(), &Status), 0);
+    EXPECT_EQ(Status.st_mode & 07777, Cases[I].Mode) << Cases[I].Name;
+  }
+}
+
+// No run reaches the tool's session keyring, nor a key an earlier run
+// left in its own session or user keyring; the same search from a plain
+// child finds the tool's key, so a search that fails means something.
+TEST_F(Sandbox_Test, NoRunReachesTheToolsKeysOrAnEarlierRunsKeys) {
+  ASSERT_GE(syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, nullptr), 0) << std::strerror(errno);
+  const std::string Id = std::to_string(getpid());
+  const std::string Tools = "zor_tool_" + Id, Left = "zor_left_" + Id, Left_User = "zor_left_user_" + Id;
+  ASSERT_GE(syscall(SYS_add_key, "user", Tools.c_str(), "teacher", 7, KEY_SPEC_SESSION_KEYRING), 0);
+  const std::string Leave = "keyctl search @s user " + Tools + " >/dev/null 2>&1 && echo sees the key of the tool; "
+                            "keyctl add user " + Left + " x @s >/dev/null && echo left one; "
+                            "keyctl add user " + Left_User + " x @u >/dev/null && echo left one for the user";
+  const std::string Look = "keyctl search @s user " + Left + " >/dev/null 2>&1 && echo sees the key left; "
+                           "keyctl search @u user " + Left_User + " >/dev/null 2>&1 && echo sees the key left for the user; "
+                           "echo looked";
+  std::string Said, Refusal;
+  Sandbox_Start(Sandbox_Off, &Said, &Refusal);
+  EXPECT_EQ(Run({"/bin/sh", "-c", Leave}, Default_Sandbox_Limits()).Out.find("sees the key of the tool"), 0u);
+  Sandbox_Finish();
+  for (Sandbox_Tier Tier : {Sandbox_Tier_Box, Sandbox_Tier_Own_User}) {
+    SCOPED_TRACE(Tier == Sandbox_Tier_Box ? "in a box" : "as a user of its own");
+    if (Tier == Sandbox_Tier_Box ? !Box_Or_Skip() : !Own_User_Tier_Or_Skip()) continue;
+    Sandbox_Result First = Run({"/bin/sh", "-c", Leave}, Default_Sandbox_Limits());
+    EXPECT_EQ(First.Out, "left one\nleft one for the user\n") << First.Err;
+    Remove_Folder(Run_Folder);
+    fs::create_directory(Run_Folder);
+    Sandbox_Result Next = Run({"/bin/sh", "-c", Look}, Default_Sandbox_Limits());
+    EXPECT_EQ(Next.Out, "looked\n") << Next.Err;
+    Sandbox_Finish();
+  }
+}
+
+// The ids runs take: one with an account, or one a process runs as, is
+// never taken; the tool's block lies in the range no account system hands
+// out by default, and its slots are all free.
+TEST_F(Sandbox_Test, RunsTakeOnlyFreeUserIds) {
+  if (!Box_Or_Skip()) GTEST_SKIP() << "no sandbox here";
+  if (geteuid() != 0) GTEST_SKIP() << "runs have user ids of their own only as root";
+  uid_t First = Sandbox().First_Uid;
+  EXPECT_GE(First, 0x78000000u);
+  EXPECT_LE(First + Sandbox_Slots, 0x7F000000u);
+  for (uid_t Slot = 0; Slot < Sandbox_Slots; Slot++) EXPECT_TRUE(Uid_Free(First + Slot)) << Slot;
+  const uid_t Busy = 0x7E00ABCDu;
+  pid_t Child = fork();
+  if (Child == 0) {
+    if (setresgid(Busy, Busy, Busy) != 0 || setresuid(Busy, Busy, Busy) != 0) _exit(3);
+    for (int Second = 0; Second < 600; Second++) sleep(1);
+    _exit(0);
+  }
+  ASSERT_GT(Child, 0);
+  for (int Tries = 0; Tries < 3000 && Uid_Free(Busy); Tries++) usleep(10000);
+  const struct {
+    uid_t Uid;
+    bool Free;
+  } Cases[] = {{0, false}, {Busy, false}, {Busy + 1, true}};
+  for (const auto& C : Cases) EXPECT_EQ(Uid_Free(C.Uid), C.Free) << C.Uid;
+  kill(Child, SIGKILL);
+  waitpid(Child, nullptr, 0);
+  EXPECT_TRUE(Uid_Free(Busy));
 }
 
 // A failed run's standard error shows a reach outside its folder where a

@@ -4,12 +4,15 @@
 // folder, one that does not build and an empty folder. Graded once for
 // the whole suite (it takes a while); each test reads what it wrote.
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include "tests/process.h"
 
@@ -81,7 +84,7 @@ class Zor_Grade : public ::testing::Test {
   }
 
   static Run_Result Grade(std::vector<std::string> More, const char* Days = "30") {
-    std::vector<std::string> Arguments = {"simulators", "--sandbox", "required", "--secret", Secret, "--days", Days,
+    std::vector<std::string> Arguments = {"simulators", "--sandbox", "required", "--secret-file", At("secret"), "--days", Days,
                                           "--time-limit", "2",
                                           "--build", Build, "-o", "out", "class"};
     Arguments.insert(Arguments.begin() + 1, More.begin(), More.end());
@@ -90,6 +93,8 @@ class Zor_Grade : public ::testing::Test {
 
   static void SetUpTestSuite() {
     Root = Make_Scratch_Folder();
+    Write_File(At("secret"), std::string(Secret) + "\n");
+    fs::permissions(At("secret"), fs::perms::owner_read | fs::perms::owner_write);
     fs::create_directories(At("outside"));
     for (const Student_Kind& K : Class) Make_Student(K);
     First_Run = Grade({});
@@ -116,11 +121,11 @@ TEST_F(Zor_Grade, TheClassGetsExactlyTheExpectedRows) {
             "no_output,bad_output,trace_differs,not_run,rule_records,rule_arrival,rule_route,rule_service,"
             "rule_servers,rule_first_come,rule_no_idle,rule_queue,rule_reference,reason\r\n"
             "ada,simulators,followed,100.0,30,30,17,17,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\r\n"
-            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,25,7,0,0,"
+            "ben,simulators,broke-rule,16.7,5,30,4,17,first_come,3,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,24,7,0,0,"
             "\"day 4: broke the rule \"\"first come, first served\"\"\"\r\n"
             "cy,simulators,broke-rule,33.3,10,30,9,17,no_idle,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,20,0,0,"
             "\"day 3: broke the rule \"\"nobody waits while a server is free; lowest-numbered free server first\"\"\"\r\n"
-            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,27,1,0,1,0,17,0,"
+            "dee,simulators,broke-rule,10.0,3,30,3,17,route,1,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,27,1,0,1,0,19,0,"
             "\"day 1: broke the rule \"\"the route and its travel times\"\"\"\r\n"
             "eve,simulators,crashed,56.7,17,30,15,17,,51,,13,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,"
             "day 16: crashed: killed by signal 6 (Aborted)\r\n"
@@ -135,9 +140,21 @@ TEST_F(Zor_Grade, TheClassGetsExactlyTheExpectedRows) {
   EXPECT_FALSE(File_Exists(At("outside/planted")));
 }
 
+// The files under Folder whose bytes hold Text.
+std::vector<std::string> Files_Holding(const std::string& Folder, const std::string& Text) {
+  std::vector<std::string> Holding;
+  for (const auto& Entry : fs::recursive_directory_iterator(Folder))
+    if (Entry.is_regular_file() && Read_File(Entry.path().string()).find(Text) != std::string::npos)
+      Holding.push_back(Entry.path().string());
+  return Holding;
+}
+
 // What a student may see never holds the secret or the seed that draws the
-// battery, nor a day's own seed; each file starts with the verdict.
+// battery, nor a day's own seed; each file starts with the verdict. No
+// file the grading wrote holds the phrase.
 TEST_F(Zor_Grade, FeedbackNeverHoldsTheSecret) {
+  EXPECT_EQ(Files_Holding(At("out"), Secret), std::vector<std::string>{});
+  EXPECT_EQ(Files_Holding(At("out"), "autumn"), std::vector<std::string>{});
   for (const Student_Kind& K : Class) {
     std::string Feedback = Read_File(At("out/feedback/") + K.Id + ".txt");
     EXPECT_EQ(Feedback.rfind(std::string("ZOR simulator: ") + K.Id + "\nVerdict: ", 0), 0u) << Feedback;
@@ -223,12 +240,15 @@ TEST_F(Zor_Grade, GradescopeGetsResultsJsonWithItsFields) {
                               "-o", "results", "class/ben"});
   ASSERT_EQ(R.Exit_Status, 0) << R.Err;
   EXPECT_EQ(R.Out.rfind("zor_grade: ben broke-rule, ", 0), 0u) << R.Out;
+  // The phrase on the command line is seen by every user: said so.
+  EXPECT_NE(R.Err.find("\nzor_grade: warning: --secret shows the phrase to every user"), std::string::npos) << R.Err;
   std::string Json = Read_File(At("results/results.json"));
   EXPECT_EQ(Json.find(Secret), std::string::npos);
   const char* const Checks[] = {
       "(.score | type) == \"number\" and .score == .tests[0].score and .tests[0].max_score == 100",
       "(.execution_time | type) == \"number\" and .visibility == \"visible\" and .stdout_visibility == \"hidden\"",
       ".extra_data.verdict == \"broke-rule\" and .extra_data.days_run == 20",
+      ".extra_data.sandbox | startswith(\"sandbox: each run in a box of its own\")",
       ".output | startswith(\"ZOR simulator: ben\\nVerdict: broke-rule.\")",
       ".tests | length == 1 + 9 + 12",
       "[.tests[] | keys] | unique == [[\"max_score\", \"name\", \"number\", \"output\", \"score\", \"tags\", "
@@ -308,14 +328,200 @@ TEST_F(Zor_Grade_Alone, HostileWordsAreShownNeverObeyed) {
   EXPECT_EQ(Lint.Exit_Status, 0) << Lint.Err;
 }
 
+// The phrase from a file, from the environment or (warned against) the
+// command line draws one battery, so a rerun with it from elsewhere
+// finds nothing changed; another phrase regrades. No file written holds
+// a phrase.
+TEST_F(Zor_Grade_Alone, ThePhraseComesFromAFileOrTheEnvironment) {
+  fs::create_directories(At("class/ivy"));
+  const std::string Phrase = "quiet harbour 7", Other = "loud harbour 8";
+  Write_File(At("phrase"), Phrase + "\n");
+  fs::permissions(At("phrase"), fs::perms::owner_read | fs::perms::owner_write);
+  Write_File(At("other"), Other + "\r\n");
+  fs::permissions(At("other"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  const char* const On_The_Command_Line = "zor_grade: warning: --secret shows the phrase to every user";
+  const char* const Readable = "zor_grade: warning: every user of this machine may read other: chmod 600 it";
+  const struct {
+    std::vector<std::string> Given;
+    const char* Warning;  // the second line on standard error, if any
+    const char* Graded;   // what the rerun says of the one student
+  } Cases[] = {
+      {{"ZOR_GRADE_SECRET=" + Phrase}, nullptr, "1 graded now, 0 unchanged"},
+      {{"--secret-file", "phrase"}, nullptr, "0 graded now, 1 unchanged"},
+      {{"--secret", Phrase}, On_The_Command_Line, "0 graded now, 1 unchanged"},
+      {{"--secret-file", "other"}, Readable, "1 graded now, 0 unchanged"},
+      {{"ZOR_GRADE_SECRET=" + Phrase, "--secret-file", "other"}, Readable, "0 graded now, 1 unchanged"},
+      {{"ZOR_GRADE_SECRET=" + Phrase, "--seed", "9"}, nullptr, "1 graded now, 0 unchanged"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Given[0] + (C.Given.size() > 1 ? " " + C.Given[1] : ""));
+    std::vector<std::string> Arguments;
+    std::vector<std::string> Options;
+    for (const std::string& Word : C.Given)
+      (Word.rfind("ZOR_GRADE_SECRET=", 0) == 0 ? Arguments : Options).push_back(Word);
+    Arguments.push_back(ZOR_GRADE_PATH);
+    Arguments.insert(Arguments.end(), {"simulators", "--sandbox", "required", "--days", "20"});
+    Arguments.insert(Arguments.end(), Options.begin(), Options.end());
+    Arguments.insert(Arguments.end(), {"-o", "out", "class"});
+    Run_Result R = Run_Program("/usr/bin/env", Folder, "", {}, Arguments);
+    ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+    EXPECT_NE(R.Out.find(C.Graded), std::string::npos) << R.Out;
+    std::string Second = R.Err.substr(R.Err.find('\n') + 1);
+    EXPECT_EQ(Second.rfind(C.Warning != nullptr ? C.Warning : "", 0), 0u) << R.Err;
+    EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), C.Warning != nullptr ? 2 : 1) << R.Err;
+  }
+  for (const std::string& Text : {Phrase, Other, std::string("harbour")})
+    EXPECT_EQ(Files_Holding(At("out"), Text), std::vector<std::string>{}) << Text;
+}
+
+// A stand-in bwrap that fails as it does under Docker's default seccomp,
+// first on the PATH a program is run with.
+std::string Path_With_Failing_Bwrap(const std::string& Folder) {
+  fs::create_directories(Folder + "/failing_bwrap");
+  Write_File(Folder + "/failing_bwrap/bwrap",
+             "#!/bin/sh\necho 'bwrap: Creating new namespace failed: Operation not permitted' >&2\nexit 1\n");
+  fs::permissions(Folder + "/failing_bwrap/bwrap", fs::perms::all & ~fs::perms::group_write & ~fs::perms::others_write);
+  return "PATH=" + Folder + "/failing_bwrap:/usr/local/bin:/usr/bin:/bin";
+}
+
+// Written as a student would, to leave markers where it gets through: it
+// notes that it ran, then tries to plant a file in the grader's output
+// folder, to read the secret file, and to leave a process running (which
+// notes its number once it is running, and sleeps at most ten minutes).
+const char Intruder_Source[] =
+    "#include <stdio.h>\n#include <unistd.h>\n"
+    "__attribute__((constructor)) static void Intrude(void) {\n"
+    "  char Name[512];\n"
+    "  snprintf(Name, sizeof Name, \"%s/ran_%d\", DROP, (int)getuid());\n"
+    "  FILE* F = fopen(Name, \"w\");\n  if (F != NULL) fclose(F);\n"
+    "  F = fopen(OUT \"/planted\", \"w\");\n  if (F != NULL) fclose(F);\n"
+    "  F = fopen(SECRET, \"r\");\n"
+    "  if (F != NULL) { fclose(F); F = fopen(DROP \"/read_the_secret\", \"w\"); if (F != NULL) fclose(F); }\n"
+    "  int Ready[2];\n  if (pipe(Ready) != 0) return;\n"
+    "  if (fork() == 0) {\n"
+    "    setsid();\n"
+    "    snprintf(Name, sizeof Name, \"%s/left_%d\", DROP, (int)getpid());\n"
+    "    F = fopen(Name, \"w\");\n    if (F != NULL) fclose(F);\n"
+    "    if (write(Ready[1], \"x\", 1) != 1) _exit(1);\n"
+    "    for (int I = 0; I < 600; I++) sleep(1);\n    _exit(0);\n  }\n"
+    "  char Byte;\n  if (read(Ready[0], &Byte, 1) != 1) return;\n"
+    "  close(Ready[0]), close(Ready[1]);\n}\n";
+
+// Where bubblewrap cannot start, a root grader still runs each build and
+// day as a fresh user of its own: the intruder's every try fails and
+// nothing it started outlives its run, the honest student keeps the full
+// grade, and the terminal, the report and results.json say how runs were
+// contained.
+TEST_F(Zor_Grade_Alone, WithoutABoxEachRunIsAUserOfItsOwn) {
+  if (geteuid() != 0) {
+    if (std::getenv("ZOR_SANDBOX_MUST_RUN") != nullptr) ADD_FAILURE() << "runs as a user of their own need root";
+    GTEST_SKIP() << "needs root";
+  }
+  fs::permissions(Folder, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  fs::create_directories(At("drop"));
+  fs::permissions(At("drop"), fs::perms::all);
+  fs::create_directories(At("out"));
+  Write_File(At("secret"), std::string(Secret) + "\n");
+  fs::permissions(At("secret"), fs::perms::owner_read | fs::perms::owner_write);
+  std::string Source = Read_File(TEST_SOURCE_DIR "/simulators/student_simulator.c");
+  for (const char* Id : {"ada", "mal"}) {
+    fs::create_directories(At("class/") + Id);
+    Write_File(At("class/") + Id + "/student_simulator.c", Source);
+    for (const char* Header : {"customer_parameters.h", "customer_results.h"})
+      fs::copy_file(KIT_SOURCE_DIR "/common/" + std::string(Header), At("class/") + Id + "/" + Header);
+  }
+  Write_File(At("class/mal/extra.c"), "#define DROP \"" + At("drop") + "\"\n#define OUT \"" + At("out") +
+                                          "\"\n#define SECRET \"" + At("secret") + "\"\n" + Intruder_Source);
+  const std::vector<std::string> Grading = {"simulators", "--secret-file", At("secret"), "--days", "3",
+                                            "--time-limit", "2", "--build", Build};
+  std::vector<std::string> Arguments = {Path_With_Failing_Bwrap(Folder), ZOR_GRADE_PATH};
+  Arguments.insert(Arguments.end(), Grading.begin(), Grading.end());
+  Arguments.insert(Arguments.end(), {"-o", "out", "class"});
+  Run_Result R = Run_Program("/usr/bin/env", Folder, "", {}, Arguments);
+  ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  EXPECT_EQ(R.Err.rfind("zor_grade: sandbox: no box (this system refuses new namespaces", 0), 0u) << R.Err;
+  EXPECT_NE(R.Err.find("; each run as a fresh user id of its own ("), std::string::npos) << R.Err;
+  EXPECT_NE(R.Err.find("\nzor_grade: warning: other users may reach class, "), std::string::npos) << R.Err;
+  std::string Csv = Read_File(At("out/grades.csv"));
+  EXPECT_NE(Csv.find("\r\nada,simulators,followed,100.0,3,3,"), std::string::npos) << Csv;
+  EXPECT_NE(Read_File(At("out/report.html")).find("How each run was contained: no box ("), std::string::npos);
+  // It ran, as users that are neither root nor one another.
+  std::vector<std::string> Ran, Left;
+  for (const auto& Entry : fs::directory_iterator(At("drop"))) {
+    std::string Name = Entry.path().filename().string();
+    (Name.rfind("ran_", 0) == 0 ? Ran : Left).push_back(Name);
+  }
+  EXPECT_GE(Ran.size(), 3u);
+  EXPECT_EQ(std::count(Ran.begin(), Ran.end(), "ran_0"), 0);
+  EXPECT_FALSE(File_Exists(At("out/planted")));
+  EXPECT_EQ(std::count(Left.begin(), Left.end(), "read_the_secret"), 0);
+  size_t Processes_Left = 0;
+  for (const std::string& Name : Left) {
+    if (Name.rfind("left_", 0) != 0) continue;
+    Processes_Left++;
+    pid_t Pid = static_cast<pid_t>(std::stol(Name.substr(5)));
+    EXPECT_TRUE(kill(Pid, 0) != 0 && errno == ESRCH) << Name << " still runs";
+  }
+  EXPECT_EQ(Processes_Left, Ran.size());
+  // Gradescope's results say it too.
+  Arguments = {Path_With_Failing_Bwrap(Folder), ZOR_GRADE_PATH};
+  Arguments.insert(Arguments.end(), Grading.begin(), Grading.end());
+  Arguments.insert(Arguments.end(), {"--gradescope", "-o", "results", "class/ada"});
+  Run_Result G = Run_Program("/usr/bin/env", Folder, "", {}, Arguments);
+  ASSERT_EQ(G.Exit_Status, 0) << G.Err;
+  Run_Result Q = Run_Program("/usr/bin/jq", Folder, "", {},
+                             {"-e", ".extra_data.sandbox | startswith(\"sandbox: no box (\")", "results/results.json"});
+  EXPECT_EQ(Q.Out, "true\n") << Q.Err;
+}
+
+// Neither a box nor root: grading refuses in one line that says what to
+// change, unless the sandbox is turned off in so many words.
+TEST_F(Zor_Grade_Alone, WithNeitherBoxNorRootGradingRefuses) {
+  if (geteuid() != 0) GTEST_SKIP() << "becoming another user needs root";
+  fs::permissions(Folder, fs::perms::all);
+  fs::create_directories(At("class/ivy"));
+  const struct {
+    const char* Sandbox;
+    int Status;
+    const char* Err_Starts;
+  } Cases[] = {
+      {"auto", 2, "zor_grade: students' code would run with your own rights, as no box can be made (this system "
+                  "refuses new namespaces"},
+      {"required", 2, "zor_grade: --sandbox required, but this system refuses new namespaces"},
+      {"off", 0, "zor_grade: sandbox off: "},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Sandbox);
+    Run_Result R = Run_Program("/usr/bin/setpriv", Folder, "", {},
+                               {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
+                                Path_With_Failing_Bwrap(Folder), ZOR_GRADE_PATH, "simulators", "--sandbox", C.Sandbox,
+                                "--days", "3", "-o", std::string("out_") + C.Sandbox, "class"});
+    EXPECT_EQ(R.Exit_Status, C.Status) << R.Err;
+    EXPECT_EQ(R.Err.rfind(C.Err_Starts, 0), 0u) << R.Err;
+    EXPECT_EQ(R.Err.find('\n'), R.Err.size() - 1) << R.Err;
+    EXPECT_EQ(File_Exists(At(std::string("out_") + C.Sandbox + "/grades.csv")), C.Status == 0);
+  }
+  EXPECT_NE(Run_Program("/usr/bin/setpriv", Folder, "", {},
+                        {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
+                         Path_With_Failing_Bwrap(Folder), ZOR_GRADE_PATH, "simulators", "--days", "3", "-o", "out_x",
+                         "class"})
+                .Err.find("give --sandbox off to run it uncontained"),
+            std::string::npos);
+}
+
 // Trouble is one line and status 2, before anything is graded or written.
 TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
+  Write_File(At("empty_phrase"), "\nthe phrase is the first line\n");
   const std::vector<std::vector<std::string>> Cases = {
       {},
       {"essays", "class"},
       {"simulators"},
       {"simulators", "--days", "0", "class"},
       {"simulators", "--seed", "5", "--secret", "x", "class"},
+      {"simulators", "--secret", "x", "--secret-file", "phrase", "class"},
+      {"simulators", "--seed", "5", "--secret-file", "phrase", "class"},
+      {"simulators", "--secret-file", "no_such_file", "class"},
+      {"simulators", "--secret-file", "empty_phrase", "class"},
       {"simulators", "--canvas-match", "Email", "class"},
       {"simulators", "--time-limit", "fast", "class"},
       {"simulators", "-o", "bad_out", "nowhere"},

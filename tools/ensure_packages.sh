@@ -3,9 +3,11 @@
 # itself, if any is missing; as root, or through sudo. Sourced by
 # tools/demo.sh and tools/test.sh, so each README command sets up a
 # fresh machine by itself. bubblewrap makes the box each user's program
-# runs in (sandbox/).
+# runs in (sandbox/); libsodium draws a secret battery; keyutils' keyctl
+# lets the tests show that a run cannot reach the grader's keys.
 zor_packages=(cmake g++ make libgtest-dev valgrind libxml2-utils libcli11-dev libboost-math-dev libbenchmark-dev
-              scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq libsodium-dev chromium)
+              scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq
+              libsodium-dev keyutils chromium)
 
 zor_ensure_packages() {
   local missing=() p
