@@ -183,6 +183,13 @@ Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort) {
 
 namespace {
 
+/* The judge's own trouble, not the routine's: said, and the run ends
+** with status 2 once the workers' folder is gone. */
+[[noreturn]] void Kit_Trouble(const std::string& Why) {
+  Finish_Children();
+  Refuse_And_Exit("zor_sort_judge", Why.c_str());
+}
+
 /* What the workers sort: a list per worker, laid out again only when the
 ** order, size or layout asked for changes. */
 struct Series_Lists {
@@ -202,8 +209,7 @@ Judged_Sort Sort_In_Worker(Series_Lists& S, const Series_Options& O, bool Refere
   }
   Judged_Sort J = Judge_Sort(S.Workers[Which], S.Lists[Which], O.K, O.X, O.Limits);
   /* The reference is the kit's own: a fault of its is the kit's trouble. */
-  if (Reference && (!J.Returned || !J.Fault.empty()))
-    Refuse_And_Exit("zor_sort_judge", ("the reference merge sort's worker " + J.Fault).c_str());
+  if (Reference && (!J.Returned || !J.Fault.empty())) Kit_Trouble("the reference merge sort's worker " + J.Fault);
   return J;
 }
 
@@ -215,7 +221,7 @@ Series_Result Time_Series(const Series_Options& O) {
   Sort_Worker Routine, Reference;
   std::string Fault;
   if (!Start_Worker(&Reference, true, Slots, O.Limits, &Fault))
-    Refuse_And_Exit("zor_sort_judge", ("cannot start the reference merge sort's worker: " + Fault).c_str());
+    Kit_Trouble("cannot start the reference merge sort's worker: " + Fault);
   if (!Start_Worker(&Routine, false, Slots, O.Limits, &Fault)) {
     Stop_Worker(&Reference);
     return Series_Result{false, Fault, -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0};
