@@ -81,15 +81,31 @@ bool Has_Ended(Sort_Worker* W) {
   return true;
 }
 
-/* Ends the worker and waits for its end to be known. */
+/* A worker that never connected has no process number here: its
+** processes are those whose working folder is its folder. */
+void Kill_In_Folder(const std::string& Folder) {
+  std::error_code Error;
+  for (const auto& Entry : std::filesystem::directory_iterator("/proc", Error)) {
+    std::string Name = Entry.path().filename().string();
+    if (Name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code Gone;
+    if (std::filesystem::read_symlink(Entry.path() / "cwd", Gone).string() == Folder)
+      kill(static_cast<pid_t>(std::stol(Name)), SIGKILL);
+  }
+}
+
+/* Ends the worker and waits for its end to be known. Once the judge is
+** told to stop, how a worker ended means nothing: the thread that took
+** the signal cleans up and ends the process, and this one waits for it. */
 void End_Now(Sort_Worker* W) {
   pid_t Target = W->Reference ? W->Spawned : W->Pid;
   for (int Round = 0; Round < 500 && !Has_Ended(W); Round++) {
     if (Target > 0) kill(Target, SIGKILL);
-    if (!W->Reference && W->Pid <= 0 && Round == 100) Sandbox_Stop_All();  // a worker that never connected
+    if (Target <= 0 && !W->Reference && Round % 50 == 10) Kill_In_Folder(W->Folder);
     usleep(10000);
   }
   if (W->Runner.joinable()) W->Runner.join();
+  while (Sandbox_Stopping()) pause();
 }
 
 void Start_Routine_Run(Sort_Worker* W, const Sandbox_Limits& Limits) {

@@ -57,6 +57,15 @@ int Processes_Named(const std::string& Name) {
   return Count;
 }
 
+// Processes whose command line holds Part.
+int Processes_Running(const std::string& Part) {
+  int Count = 0;
+  std::error_code Error;
+  for (const auto& Entry : fs::directory_iterator("/proc", Error))
+    Count += Read_File(Entry.path().string() + "/cmdline").find(Part) != std::string::npos;
+  return Count;
+}
+
 // A listener on 127.0.0.1 that never accepts by itself: its port, and the
 // socket, non-blocking, to see afterwards whether anyone connected.
 int Listen_On_Loopback(int* Port) {
@@ -229,6 +238,10 @@ TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
        "wrong-list"},
       {"forges a summary and kills its parent", PROFILE_HOSTILE_FORGES_SUMMARY_AND_KILLS_PARENT, {}, "FAIL: order ",
        "wrong-list"},
+      {"sleeps in a static constructor", PROFILE_HOSTILE_SLEEPS_IN_CONSTRUCTOR, {"--wall-time-limit", "1"},
+       "FAIL: before the first list, K 0, X 0\n  hit the wall-time limit: still running after 1 s, asleep or "
+       "blocked; --wall-time-limit sets it\n",
+       "time-limit"},
       {"prints a terminal's escapes", PROFILE_HOSTILE_PRINTS_ESCAPES, {},
        First + "crashed: killed by signal 6 (Aborted)\n  what its program printed last (its output, escaped):\n"
                "    \\x1b[2J\\x1b[H\\x1b]0;all sorted\\x07PASS: 140 cases\n",
@@ -249,6 +262,7 @@ TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
     EXPECT_EQ(Constructor_Marks(), 0u);
     Expect_No_Marker();
     EXPECT_EQ(Processes_Named("zor_hostile_kid"), 0);
+    EXPECT_EQ(Processes_Running(C.Profiler), 0) << "a worker outlived its judge";
     EXPECT_TRUE(fs::is_empty(Temporary)) << "the profiler left a temporary folder";
   }
   // With the sandbox off the one worker of the correctness phase runs the
@@ -287,15 +301,6 @@ TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
   Run_Result Marked = Check({"--sandbox", "off", "--trials", "1", Hostile + "marker_in_start_folder.sh", Folder, Marker});
   EXPECT_EQ(Marked.Exit_Status, 1);
   EXPECT_TRUE(File_Exists(At(Marker)));
-}
-
-// Processes whose command line holds Part.
-int Processes_Running(const std::string& Part) {
-  int Count = 0;
-  std::error_code Error;
-  for (const auto& Entry : fs::directory_iterator("/proc", Error))
-    Count += Read_File(Entry.path().string() + "/cmdline").find(Part) != std::string::npos;
-  return Count;
 }
 
 // Starts Program with Arguments from Folder, TMPDIR set to Temporary and
