@@ -1,6 +1,12 @@
 /*
 ** sort_grading.cpp
-** A student's sort routine built into a profiler, checked, and timed.
+** A student's sort routine built into a program of its own with the
+** kit's profiler library, then judged by the kit's judge
+** (zor_sort_judge), which runs that program only as its worker, in a box,
+** and makes, checks and times every list itself. The grade is taken from
+** what the judge writes, into a folder of this program's that no
+** student's code can reach; never from anything the student's program
+** printed or left.
 */
 #include "grade/sort_grading.h"
 
@@ -8,13 +14,23 @@
 #include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <cmath>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "common/whole_file.h"
 #include "grade/build_command.h"
 #include "sandbox/sandbox.h"
 #include "sort_bench/sl_list.h"
+#include "sort_profile/growth_verdict.h"
 
 namespace {
 
@@ -69,29 +85,65 @@ Student_Grade Not_Checked(const Student& S, const char* Verdict, const std::stri
   return Ungraded("ZOR sort", S.Id, Verdict, Reason, More);
 }
 
-/* The limits of a profiler's run: its own limit on each sort catches a
-** loop; these bound the whole run, Seconds by the clock, and give room
-** for its lists (a million nodes and their copies) and its children.
-** No limit of CPU time: under one (ulimit -t) the profiler's timing
-** phase times no size at all. */
-Sandbox_Limits Profile_Limits(double Seconds) {
-  Sandbox_Limits L = Default_Sandbox_Limits();
-  L.Cpu_Seconds = 0, L.Wall_Seconds = Seconds;
-  L.Memory_Bytes = int64_t(2) << 30;
-  return L;
+/* The folder of the judge's files for one student: in the private
+** scratch folder, apart from the student's build. */
+std::string Judge_Folder(const Sort_Settings& Settings, const std::string& Id) {
+  std::string Folder = Settings.Scratch + "/judged/" + Id;
+  std::error_code Error;
+  fs::create_directories(Folder, Error);
+  return Folder;
 }
 
-/* A file the run left in its folder, read only if it is a plain file: a
-** student's code could leave a link to a file of the teacher's there. */
-std::string Left_Plain_File(const std::string& Folder, const char* Name) {
+/* What a run of the judge came to: its status (-1 if it did not exit),
+** whether it outlasted its time, and the ends of what it printed. */
+struct Judge_Run {
+  int Status = -1;
+  bool Timed_Out = false;
+  std::string Out, Err;
+};
+
+/* The last Most bytes of a file the judge wrote. */
+std::string File_End(const std::string& Path, size_t Most) {
   std::string Bytes;
-  if (Read_Left_File(Folder, Name, size_t(8) << 20, &Bytes) != Left_File) Bytes.clear();
-  return Bytes;
+  if (!Read_Whole_File(Path, &Bytes)) return "";
+  return Bytes.size() > Most ? Bytes.substr(Bytes.size() - Most) : Bytes;
 }
 
-/* The profiler's error output without the line that names its sandbox:
-** it says "off", which is true of its children and misleads a reader,
-** since the profiler itself runs boxed. */
+/* Runs the judge, a program of the kit's own, as a plain child: it boxes
+** the student's program itself. Its output goes to files in Private;
+** past Seconds it is told to stop, and then ended. */
+Judge_Run Run_Judge(const std::vector<std::string>& Command, const std::string& Private, double Seconds) {
+  Judge_Run J;
+  std::string Out = Private + "/report", Err = Private + "/errors";
+  std::vector<char*> Words;
+  for (const std::string& Word : Command) Words.push_back(const_cast<char*>(Word.c_str()));
+  Words.push_back(nullptr);
+  pid_t Judge = fork();
+  if (Judge == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    setpgid(0, 0);
+    int In = open("/dev/null", O_RDONLY), To = open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
+        Errors = open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (In < 0 || To < 0 || Errors < 0) _exit(127);
+    dup2(In, 0), dup2(To, 1), dup2(Errors, 2);
+    execv(Words[0], Words.data());
+    _exit(127);
+  }
+  if (Judge < 0) return J.Err = std::string("cannot start a process: ") + std::strerror(errno), J;
+  auto Began = std::chrono::steady_clock::now();
+  int Status = 0;
+  for (int Told = 0; waitpid(Judge, &Status, WNOHANG) == 0;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    double Took = std::chrono::duration<double>(std::chrono::steady_clock::now() - Began).count();
+    if (Took > Seconds && Told == 0) J.Timed_Out = true, Told = 1, kill(Judge, SIGTERM);
+    if (Took > Seconds + 10) kill(Judge, SIGKILL);
+  }
+  J.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+  J.Out = File_End(Out, 8000), J.Err += File_End(Err, 2000);
+  return J;
+}
+
+/* The judge's error output without the line that names its sandbox. */
 std::string Without_Sandbox_Line(const std::string& Err, const std::string& Program_Name) {
   std::string Said = Program_Name + ": sandbox";
   std::string Kept;
@@ -101,32 +153,53 @@ std::string Without_Sandbox_Line(const std::string& Err, const std::string& Prog
   return Kept;
 }
 
-/* Runs the built profiler contained in its folder with Arguments and
-** reads the summary it leaves; false with the grade's verdict and reason
-** set when it left none. */
+/* Runs the judge on the built program with Arguments and reads the
+** summary it writes; false with the grade's verdict and reason set when
+** it wrote none. */
 bool Run_Profiler(const Sort_Settings& Settings, const std::string& Folder, const std::vector<std::string>& Arguments,
                   double Seconds, Profile_Summary* S, Student_Grade* G) {
-  std::remove((Folder + "/summary").c_str());
-  Sandbox_Request Request;
-  /* The whole profiler runs in this box, the student's static
-  ** constructors with it, so its children need no box of their own. */
-  Request.Command = {Folder + "/" + G->Id, "--sandbox", "off", "--summary", "summary", "--k", std::to_string(G->K),
-                     "--x", std::to_string(G->X), "--time-limit", std::to_string(Settings.Time_Limit),
-                     "--wall-time-limit", std::to_string(std::max(3 * Settings.Time_Limit, Least_Wall_Seconds))};
-  Request.Command.insert(Request.Command.end(), Arguments.begin(), Arguments.end());
-  Request.Folder = Folder;
-  Request.Kept_Out = 8000, Request.Kept_Err = 2000;
-  Request.Limits = Profile_Limits(Seconds);
-  Sandbox_Result R = Run_Contained(Request);
+  std::string Private = Judge_Folder(Settings, G->Id);
+  std::remove((Private + "/summary").c_str());
+  std::vector<std::string> Command = {Settings.Judge, "--program", Folder + "/" + G->Id, "--program-name", G->Id,
+                                      "--sandbox", Settings.Sandbox, "--summary", Private + "/summary", "--k",
+                                      std::to_string(G->K), "--x", std::to_string(G->X), "--time-limit",
+                                      std::to_string(Settings.Time_Limit), "--wall-time-limit",
+                                      std::to_string(std::max(3 * Settings.Time_Limit, Least_Wall_Seconds))};
+  Command.insert(Command.end(), Arguments.begin(), Arguments.end());
+  Judge_Run R = Run_Judge(Command, Private, Seconds);
   G->Profiler_Output = R.Out + Without_Sandbox_Line(R.Err, G->Id);
-  std::string Problem;
-  if (Read_Profile_Summary(Left_Plain_File(Folder, "summary"), S, &Problem)) return true;
-  bool Refused = R.Ending == Sandbox_Exited && R.Status == 2 &&
-                 (R.Err.find("--k") != std::string::npos || R.Err.find("--x") != std::string::npos);
-  G->Verdict = Refused ? "bad-parameters" : R.Ending == Sandbox_Reached_Outside ? "reached-outside" : "not-run";
-  G->Reason = R.Ending == Sandbox_Reached_Outside ? "tried to reach outside its folder: " + R.Detail
-                                                  : "the profiler " + Sandbox_Verdict(R, Request.Limits);
+  std::string Text, Problem;
+  if (Read_Whole_File(Private + "/summary", &Text) && Read_Profile_Summary(Text, S, &Problem)) return true;
+  G->Verdict = R.Status == 2 ? "bad-parameters" : "not-run";
+  char Reason[160];
+  if (R.Timed_Out) std::snprintf(Reason, sizeof Reason, "the judge was still running after %g s", Seconds);
+  else std::snprintf(Reason, sizeof Reason, "the judge ended with status %d and wrote no summary", R.Status);
+  G->Reason = Reason;
   return false;
+}
+
+/* Whether Words are growth words the judge writes. */
+bool Known_Growth_Words(const std::string& Words) {
+  for (const char* Name : Growth_Name)
+    if (Words == Name) return true;
+  for (int C = 0; C + 1 < Growth_Classes; C++)
+    if (Words == std::string("between ") + Growth_Name[C] + " and " + Growth_Name[C + 1]) return true;
+  return Words.rfind("too few sizes", 0) == 0 || Words.rfind("too noisy to decide", 0) == 0;
+}
+
+/* Whether Kind is a fault kind the judge writes. */
+bool Known_Fault_Kind(const std::string& Kind) {
+  for (const char* Known : {"crashed", "time-limit", "memory-limit", "output-limit", "process-limit",
+                            "reached-outside", "wrong-list"})
+    if (Kind == Known) return true;
+  return false;
+}
+
+/* A ratio as the summary writes it: a finite number, not below 0. */
+bool Read_Ratio(const std::string& Text, double* Ratio) {
+  char* End = nullptr;
+  *Ratio = std::strtod(Text.c_str(), &End);
+  return End != Text.c_str() && *End == '\0' && std::isfinite(*Ratio) && *Ratio >= 0;
 }
 
 }  // namespace
@@ -146,10 +219,10 @@ bool Read_Profile_Summary(const std::string& Text, Profile_Summary* S, std::stri
     else if (Key == "cases") S->Cases = std::atoi(Value.c_str());
     else if (Key == "timing") S->Timed = Value == "done";
     else if (Key == "fault") S->Fault = Value;
-    else if (Key == "fault_kind") S->Fault_Kind = Value;
-    else if (Key == "growth" && O < Number_Of_Orders) S->Growth[O] = After;
-    else if (Key == "time_ratio" && O < Number_Of_Orders) S->Time_Ratio[O] = std::strtod(After.c_str(), nullptr);
-    else if (Key == "layout") std::sscanf(Value.c_str(), "%lf %lf", &S->Routine_Layout, &S->Reference_Layout);
+    else if (Key == "fault_kind" && Known_Fault_Kind(Value)) S->Fault_Kind = Value;
+    else if (Key == "growth" && O < Number_Of_Orders && Known_Growth_Words(After)) S->Growth[O] = After;
+    else if (Key == "time_ratio" && O < Number_Of_Orders && Read_Ratio(After, &S->Time_Ratio[O])) continue;
+    else if (Key == "layout" && Read_Ratio(Order, &S->Routine_Layout) && Read_Ratio(After, &S->Reference_Layout)) continue;
     else return *Problem = "an unknown line: " + Line, false;
   }
   if (!Judged) return *Problem = "no correctness line", false;
@@ -172,9 +245,13 @@ double Median(std::vector<double> Values) {
 }
 
 /* Six tenths of the points for a correct routine, four tenths shared by
-** the orders on which its cost grows as N log N or better. */
+** the orders on which its cost grows as N log N or better; none for one
+** that left a list wrong while timed. */
 double Sort_Score(const Student_Grade& G, double Points) {
   if (G.Passed < G.Run || G.Run == 0) return 0;
+  /* A list left wrong while timed is as wrong as one in the correctness
+  ** phase: the routine sorts only when it can tell it is checked. */
+  if (G.Verdict == "wrong-list") return 0;
   int Timed = 0, Fast = 0;
   for (const std::string& Words : G.Growth)
     if (!Words.empty()) Timed++, Fast += Words == "N" || Words == "N log N";
@@ -209,7 +286,7 @@ Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings
   if (!Run_Profiler(Settings, G.Work, {"--check-only", "--max-items", std::to_string(Settings.Check_Items)},
                     20 * Settings.Time_Limit, &Summary, &G))
     return G;
-  G.Run = Summary.Cases, G.Passed = Summary.Correct ? Summary.Cases : Summary.Cases - 1;
+  G.Run = Summary.Cases, G.Passed = Summary.Correct ? Summary.Cases : std::max(0, Summary.Cases - 1);
   if (Summary.Correct) G.Verdict = "correct";
   else Take_Fault(Summary, "", &G);
   return G;

@@ -1,11 +1,12 @@
 /*
 ** sort_grading.h
 ** One student's sort routine graded: their C or C++ sources compiled and
-** linked with the kit's profiler library into a profiler of their own,
-** its correctness phase run (several students at once), then, for a
-** correct routine, its timing phase (one student at a time, so that no
-** one's timing slows another's): the growth verdict per order, the time
-** at the largest size over the kit's merge sort's, and the chart.
+** linked with the kit's profiler library into a program of their own,
+** which the kit's judge runs only as its worker, in a box: the
+** correctness phase (several students at once), then, for a correct
+** routine, the timing phase (one student at a time, so that no one's
+** timing slows another's): the growth verdict per order, the time at the
+** largest size over the kit's merge sort's, and the chart.
 */
 #pragma once
 
@@ -26,6 +27,8 @@ struct Sort_Settings {
   double Points = 100;
   std::string Scratch;              // a private folder; each student's build stays there until timed
   std::string Library;              // libsort_profile.a
+  std::string Judge;                // zor_sort_judge, which judges what was built with it
+  std::string Sandbox = "auto";     // the judge's --sandbox
   std::string Include;              // the folder that holds sort_bench.h
   std::string Link_Flags;           // what that library needs besides (a sanitizer build's runtimes)
 };

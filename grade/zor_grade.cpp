@@ -380,7 +380,12 @@ void Find_Profiler_Library(Sort_Settings* Z) {
   if (Z->Library.empty()) Z->Library = Installed ? ZOR_INSTALLED_PROFILE_LIBRARY : ZOR_BUILT_PROFILE_LIBRARY;
   if (Z->Include.empty()) Z->Include = Installed ? ZOR_INSTALLED_INCLUDE : ZOR_BUILT_INCLUDE;
   if (!fs::exists(Z->Library, Error)) Trouble("the profiler library " + Z->Library + " is missing (see --library)");
-  if (fs::equivalent(Z->Library, ZOR_BUILT_PROFILE_LIBRARY, Error)) Z->Link_Flags = ZOR_BUILT_LINK_FLAGS;
+  bool Built = fs::equivalent(Z->Library, ZOR_BUILT_PROFILE_LIBRARY, Error);
+  if (Built) Z->Link_Flags = ZOR_BUILT_LINK_FLAGS;
+  /* The judge that belongs with the library: this build's with this
+  ** build's library, else the installed one. */
+  Z->Judge = Built || !fs::exists(ZOR_INSTALLED_SORT_JUDGE, Error) ? ZOR_BUILT_SORT_JUDGE : ZOR_INSTALLED_SORT_JUDGE;
+  if (!fs::exists(Z->Judge, Error)) Trouble("the kit's sort judge " + Z->Judge + " is missing");
   if (!fs::exists(Z->Include + "/sort_bench.h", Error)) Trouble("no sort_bench.h in " + Z->Include + " (see --include)");
   Z->Library = fs::absolute(Z->Library).string(), Z->Include = fs::absolute(Z->Include).string();
 }
@@ -442,7 +447,7 @@ std::string Prepare_Output(const Options& O) {
 
 int main(int Argc, char** Argv) {
   Options O = Take_Options(Argc, Argv);
-  if (O.Sorting) Find_Profiler_Library(&O.Sorts);
+  if (O.Sorting) Find_Profiler_Library(&O.Sorts), O.Sorts.Sandbox = O.Sandbox;
   std::vector<Student> Students;
   std::string Problem;
   if (!O.Gradescope && !Read_Class(O.Class, &Students, &Problem)) Trouble(Problem);

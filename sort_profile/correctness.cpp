@@ -1,10 +1,9 @@
 /*
 ** correctness.cpp
-** Each case of the correctness phase in a child of its own: the child
-** lays out the list, calls the routine, judges the list and sends the
-** verdict; a routine that crashes or never returns cannot take the
-** profiler down. Smallest lists first, so the first failure reported is
-** the simplest list that shows it.
+** The correctness phase: each case laid out by the judge in the routine's
+** worker's memory, sorted there and judged here; a routine that crashes
+** or never returns cannot take the profiler down. Smallest lists first,
+** so the first failure reported is the simplest list that shows it.
 */
 #include "sort_profile/correctness.h"
 
@@ -22,35 +21,13 @@ const uint32_t Random_Seeds[] = {1, 2, 3};
 
 }  // namespace
 
-Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X, const Sandbox_Limits& Limits,
-                     const std::function<void(double Seconds)>& Waiting) {
-  std::vector<std::string> Words = {Case_Phase};
-  for (double Number : {double(Order), double(Size), double(Seed), double(K), double(X)})
-    Words.push_back(Child_Word(Number));
-  std::string Verdict;
-  Sandbox_Result R = Run_Child(Words, Limits, [&Verdict](const std::string& Line) { Verdict = Line; }, Waiting);
-  if (Verdict == "ok" && R.Ending == Sandbox_Exited && R.Status == 0) return Case_Result{true, ""};
-  if (!Verdict.empty() && Verdict != "ok") return Case_Result{false, Verdict};
-  return Case_Result{false, Child_Fault(R, Limits, 0)};
-}
-
-bool Case_Child(const std::vector<std::string>& Words) {
-  double Number[5];
-  if (Words.size() != 6 || !Child_Numbers(Words, 1, 5, Number) || Number[0] < 0 || Number[0] >= double(Number_Of_Orders) ||
-      Number[1] < 0)
-    return false;
-  int Order = static_cast<int>(Number[0]);
-  auto Seed = static_cast<uint32_t>(Number[2]);
+Case_Result Run_Case(Sort_Worker* W, int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X,
+                     const Sandbox_Limits& Limits, const std::function<void(double Seconds)>& Waiting) {
   bool Scattered = Order == Order_Random && Seed == Scattered_Seed;
-  Laid_Out_List L = Lay_Out_List(Items_In_Order(Order, static_cast<int64_t>(Number[1]), Seed),
-                                 Scattered ? Layout_Scattered : Layout_Allocation, Seed);
-  Sort_Singly_Linked_List(&L.Head, static_cast<int32_t>(Number[3]), static_cast<int32_t>(Number[4]));
-  std::string Fault = Check_List(L).Fault;
-  Child_Line(Fault.empty() ? "ok" : Fault);
-  /* Every node laid out, wherever the routine left it: under a leak
-  ** checker, what is lost then is what the routine made. */
-  Free_List(L);
-  return true;
+  Laid_Out_List L = Lay_Out_List_In(W->Block, Items_In_Order(Order, Size, Seed),
+                                    Scattered ? Layout_Scattered : Layout_Allocation, Seed);
+  Judged_Sort J = Judge_Sort(W, L, K, X, Limits, Waiting);
+  return Case_Result{J.Returned && J.Fault.empty(), J.Fault};
 }
 
 bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness_Result* Result) {
@@ -60,6 +37,14 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
   for (int64_t Size : Case_Sizes)
     if (Size <= O.Max_Items)
       for (int Order : O.Orders) Total += Order == Order_Random ? 3 : 1;
+  Sort_Worker W;
+  std::string Fault;
+  if (!Start_Worker(&W, false, size_t(std::min<int64_t>(O.Max_Items, Case_Sizes[std::size(Case_Sizes) - 1])), O.Limits,
+                    &Fault)) {
+    *Result = Correctness_Result{false, 0, Fault};
+    std::fprintf(Out, "FAIL: before the first list, K %d, X %d\n  %s\n", O.K, O.X, Fault.c_str());
+    return false;
+  }
   Progress_Line P = Start_Progress_Line();
   for (int64_t Size : Case_Sizes) {
     if (Size > O.Max_Items) break;
@@ -73,9 +58,10 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
                              static_cast<long long>(Size), Took);
         };
         Show(0);
-        Case_Result R = Run_Case(Order, Size, Seed, O.K, O.X, O.Limits, Show);
+        Case_Result R = Run_Case(&W, Order, Size, Seed, O.K, O.X, O.Limits, Show);
         Clear_Progress_Line(&P);
         if (!R.Passed) {
+          Stop_Worker(&W);
           *Result = Correctness_Result{false, Cases + 1, R.Fault};
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);
           if (Order == Order_Random)
@@ -94,6 +80,7 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
         Cases++;
       }
   }
+  Stop_Worker(&W);
   *Result = Correctness_Result{true, Cases, ""};
   std::fprintf(Out, "PASS: %d cases (orders:", Cases);
   for (int Order : O.Orders) std::fprintf(Out, " %s", Order_Name[Order]);

@@ -1,8 +1,8 @@
 /*
 ** correctness.h
 ** The correctness phase: the routine on lists of many sizes in many
-** orders, each in a contained child (profile_child.h), smallest lists
-** first.
+** orders, smallest lists first, each sorted by the routine's worker and
+** judged by the judge (profile_child.h).
 */
 #pragma once
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sandbox/sandbox.h"
+#include "sort_profile/profile_child.h"
 
 struct Case_Result {
   bool Passed;
@@ -20,23 +21,18 @@ struct Case_Result {
 };
 
 /* Sorts a list of Size items in Order (Seed for the random ones) with
-** K and X in a child, and judges the list it leaves. The list's nodes
+** K and X in the worker, and judges the list it leaves. The list's nodes
 ** are scattered in memory when Seed is Scattered_Seed and the order
 ** random, as a list relinked before is: a routine that leans on where
-** its nodes lie fails there. A child that crashes or meets one of Limits
-** (its CPU time limit the case's time limit, its wall-time limit far
-** above it, for a routine asleep or blocked) fails the case. Waiting is
-** called about once a second while the case runs, with the seconds it
-** has taken so far. */
+** its nodes lie fails there. A worker that crashes or meets one of
+** Limits (its CPU time limit the case's, its wall-time limit far above
+** it, for a routine asleep or blocked) fails the case, and is stopped.
+** Waiting is called about once a second while the case runs, with the
+** seconds it has taken so far. */
 inline constexpr uint32_t Scattered_Seed = 3;
 
-Case_Result Run_Case(int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X, const Sandbox_Limits& Limits,
-                     const std::function<void(double Seconds)>& Waiting);
-
-/* The child's side of Run_Case: Words are "case" and its parameters as
-** Run_Case passes them. False when they make no sense. */
-inline constexpr const char Case_Phase[] = "case";
-bool Case_Child(const std::vector<std::string>& Words);
+Case_Result Run_Case(Sort_Worker* W, int Order, int64_t Size, uint32_t Seed, int32_t K, int32_t X,
+                     const Sandbox_Limits& Limits, const std::function<void(double Seconds)>& Waiting);
 
 struct Correctness_Options {
   int32_t K, X;

@@ -3,10 +3,11 @@
 ** The timing phase: the routine and the reference merge sort timed in
 ** alternation on the same lists, sizes growing from 1,024 until one sort
 ** takes longer than the budget, one series per order; then, on one order,
-** the same lists with their nodes scattered in memory. All of it runs in
-** contained children (profile_child.h), one a round, so that a routine
-** that crashes or loops at any size is reported rather than taking the
-** profiler down.
+** the same lists with their nodes scattered in memory. Each sort runs in
+** a worker (profile_child.h): the routine's contained, the reference's of
+** the kit's own; each is timed by the worker's CPU clock read from the
+** judge, and each list is judged, so that a routine that crashes, loops
+** or sorts wrong at any size is reported rather than timed.
 **
 ** Each size gets a share of time rather than a count of sorts; a round
 ** times every series once, and further rounds add sorts only to the
@@ -15,19 +16,20 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "sandbox/sandbox.h"
 #include "sort_profile/growth_verdict.h"
+#include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 
 struct Series_Options {
   int32_t K, X;
   int64_t Max_Items;
   double Budget;          // a series stops growing once one sort of the routine takes longer
-  Sandbox_Limits Limits;  // its CPU time limit holds for each sort, its wall-time limit for
-                          // a child's silence between two of its lines
+  Sandbox_Limits Limits;  // its CPU and wall-time limits hold for each sort
   std::vector<int> Orders;
 };
 
@@ -60,10 +62,14 @@ struct Series_Result {
 
 Series_Result Time_Series(const Series_Options& O);
 
-/* The child's side: one round, Words being "round" and its parameters as
-** Time_Series passes them. False when they make no sense. */
-inline constexpr const char Round_Phase[] = "round";
-bool Round_Child(const std::vector<std::string>& Words);
+/* One judged sort of the routine (Reference false) or of the reference,
+** on the list of N items of Order (seed 1) laid out in Layout. */
+using Series_Sorter = std::function<Judged_Sort(bool Reference, int Order, int64_t N, Node_Layout Layout)>;
+
+/* The rounds of timing and their verdicts, whatever does the sorts:
+** Time_Series with its workers, or a test with times it knows. A sort of
+** the routine that fails ends the series with its fault. */
+Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort);
 
 /* What a phase comes to, for the report and for a program that grades
 ** many routines: per order, the verdict and the routine's time over the

@@ -1,76 +1,265 @@
 /*
 ** profile_child.cpp
-** Both sides of a child: the parent starts its own program again through
-** the sandbox, each in a folder of its own, and splits what the child
-** writes into lines; the child keeps its standard output for those lines
-** and watches its own sorts' CPU time.
+** Starting, asking and ending the workers. Nothing a worker says is
+** taken for a fact: its answer is only the head of a list, which the walk
+** here checks; its time is its CPU clock read from here; and how it ended
+** is what the sandbox, or waitpid, or this file's own limits say.
 **
-** That watch is a thread that reads the process's CPU clock a few times
-** a second. A CPU timer (RLIMIT_CPU, timer_create) would need no thread,
-** but while one is armed the kernel's process CPU clock, which times
-** every sort, advances only at the scheduler's ticks.
+** The per-sort limits are kept here rather than by the sandbox, whose
+** CPU limit would count every sort of a worker together: while waiting
+** for an answer the judge reads the worker's CPU clock a few dozen times
+** a second and ends it past the limit.
 */
 #include "sort_profile/profile_child.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
+#include <chrono>
+#include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <sstream>
-#include <thread>
+#include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/refusal.h"
 #include "common/shown_text.h"
+#include "common/zor_assert.h"
+#include "sort_profile/sort_worker.h"
 
 namespace {
 
 struct Children {
-  std::string Program;  // the profiler's name, for its refusals
-  std::string Self;     // its program file, which every child runs
-  std::string Scratch;  // the folder of the children's folders
+  std::string Program;  // the routine's program's name, for refusals
+  std::string Routine;  // its path, which the routine's workers run
+  std::string Self;     // the judge's own program, which the reference's workers run
+  std::string Scratch;  // the folder of the workers' folders
   unsigned long Made = 0;
 };
 Children The_Children;
 
-/* In a child: where its lines go; and the sort being watched, its CPU
-** time when it began (-1 when none runs) and its limit. */
-int Line_Out = -1;
-std::atomic<double> Sort_Began{-1}, Sort_Limit{0};
-constexpr auto Sort_Watch_Every = std::chrono::milliseconds(50);
+using Clock = std::chrono::steady_clock;
+constexpr int Look_Every_Milliseconds = 20;
+constexpr size_t Longest_Answer = 64;
+constexpr char Socket_Name[] = "judge.sock";
 
-/* Ends the child from its watching thread: without flushing anything,
-** which the sorting thread may be holding. */
-void Watch_Sorts() {
-  for (;;) {
-    std::this_thread::sleep_for(Sort_Watch_Every);
-    double Began = Sort_Began.load();
-    if (Began >= 0 && Process_Cpu_Seconds() - Began > Sort_Limit.load()) {
-      Child_Line(Over_Time_Line);
-      _exit(0);
-    }
+double Seconds_Since(Clock::time_point Then) { return std::chrono::duration<double>(Clock::now() - Then).count(); }
+
+double Cpu_Seconds(const Sort_Worker* W) {
+  timespec Used{};
+  if (clock_gettime(W->Clock, &Used) != 0) return -1;
+  return static_cast<double>(Used.tv_sec) + static_cast<double>(Used.tv_nsec) * 1e-9;
+}
+
+/* The routine's worker's time limits are the judge's, per sort. */
+Sandbox_Limits Worker_Limits(const Sandbox_Limits& Limits) {
+  Sandbox_Limits L = Limits;
+  L.Cpu_Seconds = 0, L.Wall_Seconds = 0, L.Silence_Seconds = 0;
+  return L;
+}
+
+/* Whether the worker has ended; the reference's is reaped here. */
+bool Has_Ended(Sort_Worker* W) {
+  if (!W->Reference) return W->Ended.load();
+  if (W->Ended.load()) return true;
+  int Status = 0;
+  if (W->Spawned <= 0 || waitpid(W->Spawned, &Status, WNOHANG) != W->Spawned) return W->Spawned <= 0;
+  W->Result.Ending = WIFSIGNALED(Status) ? Sandbox_Killed : Sandbox_Exited;
+  W->Result.Signal = WIFSIGNALED(Status) ? WTERMSIG(Status) : 0;
+  W->Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 0;
+  W->Ended.store(true);
+  return true;
+}
+
+/* A worker that never connected has no process number here: its
+** processes are those whose working folder is its folder. */
+void Kill_In_Folder(const std::string& Folder) {
+  std::error_code Error;
+  for (const auto& Entry : std::filesystem::directory_iterator("/proc", Error)) {
+    std::string Name = Entry.path().filename().string();
+    if (Name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code Gone;
+    if (std::filesystem::read_symlink(Entry.path() / "cwd", Gone).string() == Folder)
+      kill(static_cast<pid_t>(std::stol(Name)), SIGKILL);
   }
 }
 
-/* Under a fault: the last few lines the child printed (the routine's own
-** output, or a sanitizer's report), each cut short, indented. */
+/* Ends the worker and waits for its end to be known. Once the judge is
+** told to stop, how a worker ended means nothing: the thread that took
+** the signal cleans up and ends the process, and this one waits for it. */
+void End_Now(Sort_Worker* W) {
+  pid_t Target = W->Reference ? W->Spawned : W->Pid;
+  for (int Round = 0; Round < 500 && !Has_Ended(W); Round++) {
+    if (Target > 0) kill(Target, SIGKILL);
+    if (Target <= 0 && !W->Reference && Round % 50 == 10) Kill_In_Folder(W->Folder);
+    usleep(10000);
+  }
+  if (W->Runner.joinable()) W->Runner.join();
+  while (Sandbox_Stopping()) pause();
+}
+
+void Start_Routine_Run(Sort_Worker* W, const Sandbox_Limits& Limits) {
+  W->Runner = std::thread([W, Limits]() {
+    Sandbox_Request Request;
+    Request.Command = {The_Children.Routine, Worker_Argument, Socket_Name};
+    Request.Folder = W->Folder;
+    Request.Kept_Out = 4096, Request.Kept_Err = 4096;
+    Request.Limits = Worker_Limits(Limits);
+    W->Result = Run_Contained(Request);
+    W->Ended.store(true);
+  });
+}
+
+bool Start_Reference_Run(Sort_Worker* W, std::string* Fault) {
+  std::string Socket = W->Folder + "/" + Socket_Name;
+  pid_t Judge = getpid();
+  W->Spawned = fork();
+  if (W->Spawned == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != Judge) _exit(2);
+    int Nothing = open("/dev/null", O_RDWR);
+    dup2(Nothing, 0), dup2(Nothing, 1);
+    execl(The_Children.Self.c_str(), The_Children.Self.c_str(), Worker_Argument, Socket.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (W->Spawned > 0) return true;
+  return *Fault = std::string("cannot start the reference's worker: ") + std::strerror(errno), false;
+}
+
+/* What a wait for an answer came to. */
+enum Heard { Heard_Line, Heard_End, Over_Cpu, Over_Wall };
+
+/* The next line from the worker, under Limits: its CPU time since
+** Cpu_Before, where that is known (-1: not yet), and the wall time. */
+Heard Hear_Line(Sort_Worker* W, const Sandbox_Limits& Limits, double Cpu_Before,
+                const std::function<void(double)>& Waiting, std::string* Line) {
+  Clock::time_point Began = Clock::now();
+  double Said_At = 0;
+  std::string Got;
+  for (;;) {
+    pollfd Ready{W->Link, POLLIN, 0};
+    int Count = poll(&Ready, 1, Look_Every_Milliseconds);
+    if (Count > 0) {
+      char Bytes[Longest_Answer];
+      ssize_t Read = recv(W->Link, Bytes, sizeof Bytes, MSG_DONTWAIT);
+      if (Read == 0 || (Read < 0 && errno != EAGAIN && errno != EINTR)) return Heard_End;
+      if (Read > 0) Got.append(Bytes, static_cast<size_t>(Read));
+      if (size_t End = Got.find('\n'); End != std::string::npos) return *Line = Got.substr(0, End), Heard_Line;
+      if (Got.size() > Longest_Answer) return *Line = Got, Heard_Line;
+      continue;
+    }
+    double Wall = Seconds_Since(Began);
+    if (Cpu_Before >= 0 && Limits.Cpu_Seconds > 0) {
+      double Now = Cpu_Seconds(W);
+      if (Now < 0) return Heard_End;
+      if (Now - Cpu_Before > Limits.Cpu_Seconds) return Over_Cpu;
+    }
+    if (Limits.Wall_Seconds > 0 && Wall > Limits.Wall_Seconds) return Over_Wall;
+    if (Waiting && Wall - Said_At >= 1) Said_At = Wall, Waiting(Wall);
+  }
+}
+
+/* After a wait that did not end in a line: the worker ended, and why. */
+std::string Ended_Fault(Sort_Worker* W, Heard How, const Sandbox_Limits& Limits) {
+  End_Now(W);
+  Sandbox_Result R = W->Result;
+  Sandbox_Limits Hit = Limits;
+  if (How == Over_Cpu) R.Ending = Sandbox_Cpu_Limit;
+  if (How == Over_Wall) R.Ending = Sandbox_Wall_Limit;
+  if (How == Heard_End && R.Ending == Sandbox_Exited && R.Status == 0) R.Status = -1;
+  std::string Fault = Child_Fault(R, Hit);
+  Stop_Worker(W);
+  return Fault;
+}
+
+bool Send_Line(Sort_Worker* W, const char* Text, int Descriptor) {
+  iovec Piece{const_cast<char*>(Text), std::strlen(Text)};
+  msghdr Message{};
+  Message.msg_iov = &Piece, Message.msg_iovlen = 1;
+  char Control[CMSG_SPACE(sizeof(int))] = {};
+  if (Descriptor >= 0) {
+    Message.msg_control = Control, Message.msg_controllen = sizeof Control;
+    cmsghdr* Header = CMSG_FIRSTHDR(&Message);
+    Header->cmsg_level = SOL_SOCKET, Header->cmsg_type = SCM_RIGHTS, Header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(Header), &Descriptor, sizeof(int));
+  }
+  return sendmsg(W->Link, &Message, MSG_NOSIGNAL) == static_cast<ssize_t>(Piece.iov_len);
+}
+
+int Listen_In(const std::string& Folder) {
+  std::string Path = Folder + "/" + Socket_Name;
+  sockaddr_un Address{};
+  Address.sun_family = AF_UNIX;
+  if (Path.size() >= sizeof Address.sun_path) return -1;
+  std::strcpy(Address.sun_path, Path.c_str());
+  int Listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  /* The box's user connects: writing a socket is what connecting takes. */
+  if (Listener < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&Address), sizeof Address) != 0 ||
+      chmod(Path.c_str(), 0666) != 0 || listen(Listener, 1) != 0) {
+    if (Listener >= 0) close(Listener);
+    return -1;
+  }
+  return Listener;
+}
+
+/* Waits for the worker to connect, within the start's wall time. */
+int Accept_Worker(Sort_Worker* W, int Listener, const Sandbox_Limits& Limits) {
+  Clock::time_point Began = Clock::now();
+  while (!Has_Ended(W) && (Limits.Wall_Seconds <= 0 || Seconds_Since(Began) < Limits.Wall_Seconds)) {
+    pollfd Ready{Listener, POLLIN, 0};
+    if (poll(&Ready, 1, Look_Every_Milliseconds) > 0) return accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
+  }
+  return -1;
+}
+
+/* The lists' memory: sealed at its size, so that the worker can neither
+** shrink it under the judge's reads nor grow it. */
+bool Share_Memory(Sort_Worker* W, size_t Slots, std::string* Fault) {
+  size_t Bytes = std::max<size_t>(1, Slots) * Node_Slot_Bytes;
+  int Memory = memfd_create("zor_sort_lists", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  uintptr_t Address = Shared_List_Address + (W->Reference ? Reference_List_Offset : 0);
+  void* Mapped = MAP_FAILED;
+  if (Memory >= 0 && ftruncate(Memory, off_t(Bytes)) == 0 &&
+      fcntl(Memory, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) == 0)
+    Mapped = mmap(reinterpret_cast<void*>(Address), Bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED_NOREPLACE,
+                  Memory, 0);
+  if (Mapped != reinterpret_cast<void*>(Address)) {
+    *Fault = std::string("cannot make the lists' memory: ") + std::strerror(errno);
+    if (Mapped != MAP_FAILED) munmap(Mapped, Bytes);
+    if (Memory >= 0) close(Memory);
+    return false;
+  }
+  W->Block = static_cast<char*>(Mapped), W->Slots = Slots;
+  char Text[80];
+  std::snprintf(Text, sizeof Text, "map %" PRIxPTR " %zu\n", Address, Bytes);
+  bool Sent = Send_Line(W, Text, Memory);
+  close(Memory);
+  return Sent;
+}
+
+/* The last few lines a worker printed (the routine's own output, or a
+** sanitizer's report), escaped, each cut short, indented. */
 std::string Last_Lines(const std::string& Printed) {
   const size_t Most_Lines = 5, Most_Width = 160;
   std::vector<std::string> Lines;
   std::istringstream In(Printed);
   for (std::string Line; std::getline(In, Line);)
-    if (!Line.empty()) Lines.push_back(Line.size() > Most_Width ? Line.substr(0, Most_Width) + "..." : Line);
+    if (!Line.empty()) Lines.push_back(Escaped_Output(Line, Most_Width));
   if (Lines.empty()) return "";
-  std::string Text = "\n  what it printed last:";
+  std::string Text = "\n  what its program printed last (its output, escaped):";
   for (size_t I = Lines.size() > Most_Lines ? Lines.size() - Most_Lines : 0; I < Lines.size(); I++)
     Text += "\n    " + Visible_Text(Lines[I]);  // the child's words, never a terminal's commands
   return Text;
@@ -92,9 +281,10 @@ const char* Option_Setting(Sandbox_Ending Ending) {
 
 }  // namespace
 
-bool Start_Children(const std::string& Program, Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
+bool Start_Children(const std::string& Program, const std::string& Routine, Sandbox_Mode Mode, std::string* Said,
+                    std::string* Refusal) {
   Children& C = The_Children;
-  C.Program = Program;
+  C.Program = Program, C.Routine = Routine;
   std::error_code Error;
   C.Self = std::filesystem::read_symlink("/proc/self/exe", Error).string();
   if (Error) return *Refusal = "cannot find its own program (/proc/self/exe): " + Error.message(), false;
@@ -104,8 +294,9 @@ bool Start_Children(const std::string& Program, Sandbox_Mode Mode, std::string* 
   if (Error || mkdtemp(Scratch.data()) == nullptr || chmod(Scratch.c_str(), 0711) != 0)
     return *Refusal = "cannot make a folder in " + Temporary + ": " + std::strerror(errno), false;
   C.Scratch = Scratch;
-  /* Stopped, the profiler ends its child and removes the children's
-  ** folder; a chart begun is removed by the signal's own handler. */
+  /* Stopped, the judge ends its workers and removes their folder; a
+  ** chart begun is removed by the signal's own handler. The reference's
+  ** worker ends with the judge (it asked for that death signal). */
   Sandbox_Stop_On_Signals([]() {
     Sandbox_Stop_All();
     Remove_Tree(The_Children.Scratch);
@@ -122,123 +313,96 @@ void Finish_Children() {
   Sandbox_Finish();
 }
 
-Sandbox_Result Run_Child(const std::vector<std::string>& Words, const Sandbox_Limits& Limits, const Line_Hearer& Heard,
-                         const std::function<void(double Seconds)>& Waiting) {
+bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Limits& Limits, std::string* Fault) {
   Children& C = The_Children;
-  std::string Folder = C.Scratch + "/child_" + std::to_string(C.Made++);
-  Sandbox_Result R;
-  if (mkdir(Folder.c_str(), 0700) != 0) {
-    R.Detail = "cannot make a folder in " + C.Scratch + ": " + std::strerror(errno);
-  } else {
-    Sandbox_Request Request;
-    Request.Command = {C.Self, Child_Mode_Argument};
-    Request.Command.insert(Request.Command.end(), Words.begin(), Words.end());
-    Request.Folder = Folder;
-    Request.Kept_Out = 0;
-    Request.Kept_Err = 4096;
-    Request.Limits = Limits;
-    std::string Pending;
-    Request.Hear_Out = [&Pending, &Heard](const char* Bytes, size_t Count) {
-      Pending.append(Bytes, Count);
-      size_t Start = 0;
-      for (size_t End; (End = Pending.find('\n', Start)) != std::string::npos; Start = End + 1)
-        Heard(Pending.substr(Start, End - Start));
-      Pending.erase(0, Start);
-    };
-    Request.Waiting = Waiting;
-    R = Run_Contained(Request);
-    Remove_Tree(Folder);
+  W->Reference = Reference;
+  W->Folder = C.Scratch + "/worker_" + std::to_string(C.Made++);
+  int Listener = mkdir(W->Folder.c_str(), 0700) == 0 ? Listen_In(W->Folder) : -1;
+  if (Listener < 0) return *Fault = "cannot make a worker's folder in " + C.Scratch + ": " + std::strerror(errno), false;
+  bool Started = true;
+  if (Reference) Started = Start_Reference_Run(W, Fault);
+  else Start_Routine_Run(W, Limits);
+  W->Link = Started ? Accept_Worker(W, Listener, Limits) : -1;
+  close(Listener);
+  ucred Peer{};
+  socklen_t Size = sizeof Peer;
+  if (W->Link >= 0 && getsockopt(W->Link, SOL_SOCKET, SO_PEERCRED, &Peer, &Size) == 0 && Peer.pid > 0 &&
+      clock_getcpuclockid(Peer.pid, &W->Clock) == 0)
+    W->Pid = Peer.pid;
+  if (W->Pid <= 0) {
+    if (Started) *Fault = Has_Ended(W) ? (End_Now(W), Child_Fault(W->Result, Limits)) : Ended_Fault(W, Over_Wall, Limits);
+    Stop_Worker(W);
+    return false;
   }
-  /* Once the profiler is told to stop, what the child did means nothing:
-  ** the thread that took the signal cleans up and ends the process. */
-  while (Sandbox_Stopping()) pause();
-  if (R.Ending == Sandbox_Not_Started) {
-    std::string Why = "cannot run a child: " + Sandbox_Verdict(R, Limits);
-    Finish_Children();
-    Refuse_And_Exit(C.Program.c_str(), Why.c_str());
-  }
-  return R;
+  std::string Answer;
+  Heard How = Share_Memory(W, Slots, Fault) ? Hear_Line(W, Limits, Cpu_Seconds(W), nullptr, &Answer) : Heard_End;
+  if (How == Heard_Line && Answer == "ready") return true;
+  if (How != Heard_Line) *Fault = Ended_Fault(W, How, Limits);
+  else *Fault = "did not take the memory of its lists, and said something else than the kit's worker says";
+  Stop_Worker(W);
+  return false;
 }
 
-Sandbox_Limits Limits_Per_Sort(const Sandbox_Limits& Limits) {
-  Sandbox_Limits Each = Limits;
-  Each.Cpu_Seconds = 0, Each.Wall_Seconds = 0, Each.Silence_Seconds = Limits.Wall_Seconds;
-  return Each;
+void Stop_Worker(Sort_Worker* W) {
+  if (W->Link >= 0) close(W->Link);
+  W->Link = -1;
+  /* Hung up on, a worker ends by itself; one that does not is ended. */
+  for (int Round = 0; Round < 100 && !Has_Ended(W); Round++) usleep(10000);
+  End_Now(W);
+  if (W->Block != nullptr) munmap(W->Block, std::max<size_t>(1, W->Slots) * Node_Slot_Bytes);
+  W->Block = nullptr;
+  if (!W->Folder.empty()) Remove_Tree(W->Folder);
+  W->Folder.clear();
 }
 
-std::string Child_Fault(const Sandbox_Result& R, const Sandbox_Limits& Limits, double Sort_Over_Limit) {
-  Sandbox_Result Ended = R;
-  Sandbox_Limits Hit = Limits;
-  if (Sort_Over_Limit > 0) Ended.Ending = Sandbox_Cpu_Limit, Hit.Cpu_Seconds = Sort_Over_Limit;
+Judged_Sort Judge_Sort(Sort_Worker* W, Laid_Out_List& L, int32_t K, int32_t X, const Sandbox_Limits& Limits,
+                       const std::function<void(double Seconds)>& Waiting) {
+  ZOR_ASSERT(L.Block == W->Block && L.Nodes.size() <= W->Slots);
+  Reset_List(L);
+  char Ask[80];
+  std::snprintf(Ask, sizeof Ask, "sort %" PRIxPTR " %d %d\n", reinterpret_cast<uintptr_t>(L.Head), K, X);
+  double Before = Cpu_Seconds(W);
+  std::string Answer;
+  Heard How = Send_Line(W, Ask, -1) ? Hear_Line(W, Limits, Before, Waiting, &Answer) : Heard_End;
+  if (How != Heard_Line) return Judged_Sort{false, 0, Ended_Fault(W, How, Limits)};
+  uintptr_t Head = 0;
+  char End = 0;
+  if (std::sscanf(Answer.c_str(), "sorted %" SCNxPTR "%c", &Head, &End) != 1) {
+    Stop_Worker(W);
+    return Judged_Sort{false, 0, "crashed: its worker answered what the kit's worker never says"};
+  }
+  L.Head = reinterpret_cast<SL_Node*>(Head);
+  std::string Fault = Check_List(L).Fault;
+  double After = Cpu_Seconds(W);
+  return Judged_Sort{true, After - Before, Fault};
+}
+
+std::string Child_Fault(const Sandbox_Result& R, const Sandbox_Limits& Limits) {
   std::string Said;
-  if (Ended.Ending == Sandbox_Exited) {
+  if (R.Ending == Sandbox_Exited) {
     char Text[100];
-    std::snprintf(Text, sizeof Text, "crashed: ended with status %d before the list could be judged", R.Status);
+    std::snprintf(Text, sizeof Text, "crashed: ended %s before the list could be judged",
+                  R.Status >= 0 ? ("with status " + std::to_string(R.Status)).c_str() : "by itself");
     Said = Text;
   } else {
-    Said = Sandbox_Verdict(Ended, Hit);
+    Said = Sandbox_Verdict(R, Limits);
   }
-  if (const char* Option = Option_Setting(Ended.Ending)) Said += std::string("; ") + Option + " sets it";
+  if (const char* Option = Option_Setting(R.Ending)) Said += std::string("; ") + Option + " sets it";
   /* A reach outside is shown by the very line it printed. */
-  return Ended.Ending == Sandbox_Reached_Outside ? Said : Said + Last_Lines(R.Err);
+  return R.Ending == Sandbox_Reached_Outside ? Escaped_Output(Said, 400) : Said + Last_Lines(R.Out + R.Err);
 }
 
-std::string Child_Word(double Value) {
-  char Text[40];
-  std::snprintf(Text, sizeof Text, "%.17g", Value);
-  return Text;
-}
-
-void Begin_Child_Mode() {
-  Line_Out = fcntl(1, F_DUPFD_CLOEXEC, 3);
-  dup2(2, 1);
-}
-
-void Child_Line(const std::string& Line) {
-  std::string Whole = Line;
-  std::replace(Whole.begin(), Whole.end(), '\n', ' ');
-  Whole += '\n';
-  for (size_t Done = 0; Done < Whole.size();) {
-    ssize_t Wrote = write(Line_Out, Whole.data() + Done, Whole.size() - Done);
-    if (Wrote < 0 && errno == EINTR) continue;
-    if (Wrote <= 0) _exit(3);  // the parent has gone: nobody is left to tell
-    Done += static_cast<size_t>(Wrote);
+std::string Escaped_Output(const std::string& Text, size_t Most) {
+  std::string Shown;
+  for (unsigned char Byte : Text) {
+    if (Shown.size() >= Most) return Shown + "...";
+    if (Byte >= 0x20 && Byte < 0x7f && Byte != '\\') {
+      Shown += static_cast<char>(Byte);
+    } else {
+      char Code[8];
+      std::snprintf(Code, sizeof Code, "\\x%02x", Byte);
+      Shown += Code;
+    }
   }
-}
-
-[[noreturn]] void End_Child_Mode(bool Done) {
-  /* What the routine printed is passed on; no exit handlers run, so that
-  ** a routine that lost nodes has no leak checker speak for it. */
-  std::fflush(stdout);
-  std::fflush(stderr);
-  _exit(Done ? 0 : 2);
-}
-
-bool Child_Numbers(const std::vector<std::string>& Words, size_t First, size_t Count, double* Values) {
-  if (Words.size() < First + Count) return false;
-  for (size_t I = 0; I < Count; I++) {
-    const char* Text = Words[First + I].c_str();
-    char* End = nullptr;
-    Values[I] = std::strtod(Text, &End);
-    if (End == Text || *End != '\0' || !std::isfinite(Values[I])) return false;
-  }
-  return true;
-}
-
-double Process_Cpu_Seconds() {
-  timespec Used;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Used);
-  return static_cast<double>(Used.tv_sec) + static_cast<double>(Used.tv_nsec) * 1e-9;
-}
-
-void Limit_Sort_Cpu(double Seconds) {
-  static bool Watching = false;
-  if (Seconds <= 0) {
-    Sort_Began.store(-1);
-    return;
-  }
-  if (!Watching) std::thread(Watch_Sorts).detach();
-  Watching = true;
-  Sort_Limit.store(Seconds);
-  Sort_Began.store(Process_Cpu_Seconds());
+  return Shown;
 }

@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <utility>
 
@@ -42,17 +43,22 @@ std::vector<int32_t> Items_In_Order(int Order, int64_t Count, uint32_t Seed) {
 
 const char* const Layout_Name[Number_Of_Layouts] = {"in allocation order", "scattered"};
 
-Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items, Node_Layout Layout, uint32_t Seed) {
-  Laid_Out_List L{nullptr, std::vector<SL_Node*>(Items.size()), Items};
-  for (size_t I = 0; I < Items.size(); I++) {
-    L.Nodes[I] = static_cast<SL_Node*>(std::malloc(sizeof(SL_Node)));
-    if (L.Nodes[I] == nullptr) {
-      std::fputs("sort_profile: out of memory laying out a list\n", stderr);
-      std::exit(2);
-    }
-  }
+Laid_Out_List Lay_Out_List_In(char* Block, const std::vector<int32_t>& Items, Node_Layout Layout, uint32_t Seed) {
+  Laid_Out_List L{nullptr, std::vector<SL_Node*>(Items.size()), Items, Block, false};
+  for (size_t I = 0; I < Items.size(); I++) L.Nodes[I] = reinterpret_cast<SL_Node*>(Block + I * Node_Slot_Bytes);
   if (Layout == Layout_Scattered) std::shuffle(L.Nodes.begin(), L.Nodes.end(), std::mt19937(Seed));
   Reset_List(L);
+  return L;
+}
+
+Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items, Node_Layout Layout, uint32_t Seed) {
+  void* Block = std::aligned_alloc(Node_Slot_Bytes, std::max<size_t>(1, Items.size()) * Node_Slot_Bytes);
+  if (Block == nullptr) {
+    std::fputs("sort_profile: out of memory laying out a list\n", stderr);
+    std::exit(2);
+  }
+  Laid_Out_List L = Lay_Out_List_In(static_cast<char*>(Block), Items, Layout, Seed);
+  L.Own_Block = true;
   return L;
 }
 
@@ -67,7 +73,8 @@ void Reset_List(Laid_Out_List& L) {
 }
 
 void Free_List(Laid_Out_List& L) {
-  for (SL_Node* Node : L.Nodes) std::free(Node);
+  if (L.Own_Block) std::free(L.Block);
+  L.Block = nullptr, L.Own_Block = false;
   L.Nodes.clear();
   L.Head = nullptr;
 }
@@ -101,46 +108,41 @@ std::pair<uint64_t, uint64_t> Multiset_Sums(const std::vector<int32_t>& Items) {
   return {A, B};
 }
 
-/* One entry per node laid out: all that the walk needs of a node, so the
-** walk costs two memory reads a node: the node, and its entry. */
+/* One entry per node laid out, by its place in the input. */
 struct Node_Entry {
-  const SL_Node* Node;
   int32_t Item;  // what the routine left in the node
   int32_t Seen;
 };
 
-/* Walks the list from L.Head, each of our nodes tagged with its index in
-** place of its item, so a node met on the walk is known as ours, and
-** which, in constant time: it is ours exactly when entry [its tag] names
-** that very node. Stops at a node not ours or met twice, with its fault;
-** Walked gets the items in list order. Every item is put back. */
-List_Verdict Walk_Tagged(Laid_Out_List& L, std::vector<Node_Entry>& Entries, std::vector<int32_t>& Walked) {
+/* Walks the list from L.Head. A node met is ours exactly when its address
+** is a slot of the block, found by arithmetic without reading there; each
+** is read once, whole, so a node changed meanwhile cannot make the walk
+** read outside. Stops at a node not ours or met twice, with its fault;
+** Walked gets the items in list order. */
+List_Verdict Walk_Bounded(const Laid_Out_List& L, std::vector<Node_Entry>& Entries, std::vector<int32_t>& Walked) {
   size_t N = L.Nodes.size();
-  for (size_t I = 0; I < N; I++) {
-    Entries[I] = Node_Entry{L.Nodes[I], L.Nodes[I]->Item, 0};
-    L.Nodes[I]->Item = static_cast<int32_t>(I);
-  }
+  std::vector<int32_t> Input_Of(N);  // per slot, the place in the input of its node
+  for (size_t I = 0; I < N; I++)
+    Input_Of[static_cast<size_t>(reinterpret_cast<char*>(L.Nodes[I]) - L.Block) / Node_Slot_Bytes] = int32_t(I);
   Walked.reserve(N);
-  List_Verdict Verdict;
-  for (const SL_Node* Node = L.Head; Node != nullptr; Node = Node->Next) {
-    int32_t Tag = Node->Item;
+  uintptr_t Block = reinterpret_cast<uintptr_t>(L.Block);
+  for (const SL_Node* Node = L.Head; Node != nullptr;) {
+    uintptr_t Address = reinterpret_cast<uintptr_t>(Node);
     size_t Position = Walked.size() + 1;  // as a person counts, from 1
-    if (Tag < 0 || static_cast<size_t>(Tag) >= N || Entries[static_cast<size_t>(Tag)].Node != Node) {
-      Verdict = Fault("a node it was not given stands at position %zu (it holds %d)", Position, Tag);
-      break;
-    }
-    Node_Entry& E = Entries[static_cast<size_t>(Tag)];
-    if (E.Seen) {
-      /* Only nodes it was given have been read so far, so this is a loop. */
-      Verdict = Fault("the list runs into a cycle: position %zu is node %d of the input again, seen before",
-                      Position, Tag + 1);
-      break;
-    }
-    E.Seen = 1;
-    Walked.push_back(E.Item);
+    if (Address < Block || (Address - Block) % Node_Slot_Bytes != 0 || (Address - Block) / Node_Slot_Bytes >= N)
+      return Fault("a node it was not given stands at position %zu", Position);
+    int32_t Input = Input_Of[(Address - Block) / Node_Slot_Bytes];
+    Node_Entry& E = Entries[static_cast<size_t>(Input)];
+    if (E.Seen)
+      return Fault("the list runs into a cycle: position %zu is node %d of the input again, seen before", Position,
+                   Input + 1);
+    SL_Node Copy;
+    std::memcpy(&Copy, Node, sizeof Copy);
+    E.Seen = 1, E.Item = Copy.Item;
+    Walked.push_back(Copy.Item);
+    Node = Copy.Next;
   }
-  for (size_t I = 0; I < N; I++) L.Nodes[I]->Item = Entries[I].Item;
-  return Verdict;
+  return List_Verdict{};
 }
 
 }  // namespace
@@ -150,7 +152,7 @@ List_Verdict Check_List(Laid_Out_List& L) {
   ZOR_ASSERT(L.Items.size() == N);
   std::vector<Node_Entry> Entries(N);
   std::vector<int32_t> Walked;  // the items, in list order
-  List_Verdict Verdict = Walk_Tagged(L, Entries, Walked);
+  List_Verdict Verdict = Walk_Bounded(L, Entries, Walked);
   if (!Verdict.Fault.empty()) return Verdict;
 
   /* First the nodes, since a lost node also upsets the items; then the
@@ -158,8 +160,10 @@ List_Verdict Check_List(Laid_Out_List& L) {
   if (Walked.size() < N) {
     size_t Lost = 0;
     while (Entries[Lost].Seen) Lost++;
+    SL_Node Copy;
+    std::memcpy(&Copy, L.Nodes[Lost], sizeof Copy);
     return Fault("the list ends after %zu of %zu nodes: node %zu of the input (holding %d) is lost", Walked.size(), N,
-                 Lost + 1, Entries[Lost].Item);
+                 Lost + 1, Copy.Item);
   }
   for (size_t P = 1; P < N; P++)
     if (Walked[P] < Walked[P - 1])

@@ -30,17 +30,30 @@ std::vector<int32_t> Items_In_Order(int Order, int64_t Count, uint32_t Seed);
 enum Node_Layout { Layout_Allocation, Layout_Scattered, Number_Of_Layouts };
 extern const char* const Layout_Name[Number_Of_Layouts];
 
-/* A list of a node per item, each its own allocation, all made in a row.
-** Nodes[i] holds Items[i]: in allocation order Nodes is the allocation
-** order; scattered, it is a shuffle of it drawn from Seed. */
+/* A list of a node per item in one block of slots, a slot a node, as
+** the harness's allocations of one node each lie when made in a row (a
+** node of 16 bytes takes 32 of the allocator's). Nodes[i] holds Items[i]:
+** in allocation order Nodes is the order of the slots; scattered, it is
+** a shuffle of it drawn from Seed. A block of one place lets a judge tell
+** a node of the list from any other address without reading there, and
+** lets the block be memory shared with the process that sorts it. */
+inline constexpr size_t Node_Slot_Bytes = 32;
+static_assert(sizeof(SL_Node) <= Node_Slot_Bytes && Node_Slot_Bytes % alignof(SL_Node) == 0);
+
 struct Laid_Out_List {
   SL_Node* Head;
   std::vector<SL_Node*> Nodes;
   std::vector<int32_t> Items;
+  char* Block;     // Items.size() slots
+  bool Own_Block;  // allocated here, and freed by Free_List
 };
 
 Laid_Out_List Lay_Out_List(const std::vector<int32_t>& Items, Node_Layout Layout = Layout_Allocation,
                            uint32_t Seed = 1);
+
+/* The same in a block the caller holds, of at least Items.size() slots. */
+Laid_Out_List Lay_Out_List_In(char* Block, const std::vector<int32_t>& Items, Node_Layout Layout = Layout_Allocation,
+                              uint32_t Seed = 1);
 
 /* Puts every node back as it was laid out: the same nodes, items and
 ** links, so each repetition sorts the list the harness would build. */
@@ -54,8 +67,9 @@ struct List_Verdict {
   std::string Fault;
 };
 
-/* Walks the list from L.Head (never more than Count + 1 steps) and checks
-** that it ends with a null Next, holds every node exactly once and no
-** other (by address), ascends, and is a permutation of the items. The
-** nodes are left as the routine left them. */
+/* Walks the list from L.Head and checks that it ends with a null Next,
+** holds every node exactly once and no other (by address), ascends, and
+** is a permutation of the items. An address outside the block is never
+** read, each node is read once (another process may still write them),
+** and the nodes are left as the routine left them. */
 List_Verdict Check_List(Laid_Out_List& L);

@@ -1,10 +1,10 @@
 /*
 ** sweep.cpp
-** Each K and X in a child: it lays out the list (the same list in every
-** child: the same items, allocated in the same order by a fresh
-** process), times each sort, checks the list once, and sends each time;
-** it stops itself after a sort past the budget, and one that never
-** returns is ended by the CPU limit it set on the sort.
+** Each K and X sorted by the routine's worker: the same list for every
+** pair, each sort judged and timed by the judge; a pair stops after a
+** sort past the budget, and a sort that never returns is ended by that
+** budget as its CPU time limit (the worker is started again for the next
+** pair).
 */
 #include "sort_profile/sweep.h"
 
@@ -20,14 +20,6 @@
 
 namespace {
 
-/* Whether the list holds its items in ascending order, all of them. */
-bool Ascends_Whole(const Laid_Out_List& L) {
-  size_t Count = 0;
-  for (const SL_Node* Node = L.Head; Node != nullptr && Count <= L.Nodes.size(); Node = Node->Next, Count++)
-    if (Node->Next != nullptr && Node->Next->Item < Node->Item) return false;
-  return Count == L.Nodes.size();
-}
-
 std::string Cell_Text(const Pair_Timing& T, double Budget) {
   char Text[32];
   if (T.Wrong) return "wrong";
@@ -42,59 +34,37 @@ bool Ties(const Pair_Timing& A, const Pair_Timing& B) { return A.Low <= B.High &
 
 }  // namespace
 
-Pair_Timing Time_Pair(const Sweep_Options& O, int32_t K, int32_t X) {
+Pair_Timing Time_Pair(Sort_Worker* W, const Sweep_Options& O, int32_t K, int32_t X) {
   std::vector<double> Times;
-  bool Wrong = false;
-  std::vector<std::string> Words = {Pair_Phase};
-  for (double Number : {double(O.Items), double(K), double(X), double(O.Repeats), O.Budget})
-    Words.push_back(Child_Word(Number));
-  bool Cut = false;  // a sort past the budget, ended by the child, or one that never returned
-  Sandbox_Result C = Run_Child(Words, Limits_Per_Sort(O.Limits), [&](const std::string& Line) {
-    if (Line == "wrong") Wrong = true;
-    else if (Line == Over_Time_Line) Cut = true;
-    else if (Line.rfind("time ", 0) == 0) Times.push_back(std::strtod(Line.c_str() + 5, nullptr));
-  });
+  Sandbox_Limits Each = O.Limits;
+  Each.Cpu_Seconds = O.Budget;
+  Laid_Out_List L = Lay_Out_List_In(W->Block, Items_In_Order(Order_Random, O.Items, 1));
   Pair_Timing T{0, 0, 0, false, false};
-  Cut |= C.Ending == Sandbox_Silence_Limit;
-  bool Slow = Cut || (!Times.empty() && Times.back() > O.Budget);
-  T.Slow = Slow && !Wrong;
-  T.Wrong = Wrong || (!Slow && (C.Ending != Sandbox_Exited || C.Status != 0 || Times.size() < size_t(O.Repeats)));
-  if (!T.Slow && !T.Wrong) {
-    std::sort(Times.begin(), Times.end());
-    T.Median = Times[Times.size() / 2];
-    T.Low = Times[(Times.size() - 1) / 4];
-    T.High = Times[Times.size() - 1 - (Times.size() - 1) / 4];
-  }
-  return T;
-}
-
-bool Pair_Child(const std::vector<std::string>& Words) {
-  double Number[5];
-  if (Words.size() != 6 || !Child_Numbers(Words, 1, 5, Number) || Number[0] < 1 || Number[3] < 1) return false;
-  int32_t K = static_cast<int32_t>(Number[1]), X = static_cast<int32_t>(Number[2]);
-  double Budget = Number[4];
-  Laid_Out_List L = Lay_Out_List(Items_In_Order(Order_Random, static_cast<int64_t>(Number[0]), 1));
-  for (int32_t R = 0; R < static_cast<int32_t>(Number[3]); R++) {
-    Reset_List(L);
-    Limit_Sort_Cpu(Budget);
-    double Started = Process_Cpu_Seconds();
-    Sort_Singly_Linked_List(&L.Head, K, X);
-    double Took = Process_Cpu_Seconds() - Started;
-    Limit_Sort_Cpu(0);
-    if (R == 0 && !Ascends_Whole(L)) {
-      Child_Line("wrong");
-      break;
+  for (int32_t Sort = 0; Sort < O.Repeats; Sort++) {
+    Judged_Sort J = Judge_Sort(W, L, K, X, Each);
+    /* Past the budget is slow, whatever else it did; any other end, or
+    ** a list left wrong, is wrong. */
+    if (!J.Returned) {
+      T.Slow = J.Fault.rfind("hit the time limit", 0) == 0 || J.Fault.rfind("did not return", 0) == 0;
+      T.Wrong = !T.Slow;
+      return T;
     }
-    Child_Line("time " + Child_Word(Took));
-    if (Took > Budget) break;
+    if (!J.Fault.empty()) return T.Wrong = true, T;
+    Times.push_back(J.Seconds);
+    if (J.Seconds > O.Budget) return T.Slow = true, T;
   }
-  Free_List(L);
-  return true;
+  std::sort(Times.begin(), Times.end());
+  T.Median = Times[Times.size() / 2];
+  T.Low = Times[(Times.size() - 1) / 4];
+  T.High = Times[Times.size() - 1 - (Times.size() - 1) / 4];
+  return T;
 }
 
 Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
   Progress_Line P = Start_Progress_Line();
   Sweep_Result R{{}, false, 0};
+  Sort_Worker W;
+  std::string Fault;
   std::fprintf(Out, "Median CPU time (ms) of %d sort%s of %lld random items; rows K, columns X\n", O.Repeats,
                O.Repeats == 1 ? "" : "s", static_cast<long long>(O.Items));
   std::fprintf(Out, "   K");
@@ -104,7 +74,8 @@ Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
     std::fprintf(Out, "%4d", K);
     for (int32_t X : O.X) {
       Show_Progress_Line(&P, "sweeping K %d, X %d", K, X);
-      Pair_Timing T = Time_Pair(O, K, X);
+      Pair_Timing T{0, 0, 0, false, true};
+      if (W.Link >= 0 || Start_Worker(&W, false, size_t(O.Items), O.Limits, &Fault)) T = Time_Pair(&W, O, K, X);
       Clear_Progress_Line(&P);
       std::fprintf(Out, " %8s", Cell_Text(T, O.Budget).c_str());
       std::fflush(Out);
@@ -113,6 +84,7 @@ Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
     }
     std::fprintf(Out, "\n");
   }
+  Stop_Worker(&W);
   if (!R.Any) {
     std::fprintf(Out, "No K and X sorted the list within the budget.\n");
     return R;

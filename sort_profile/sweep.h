@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sandbox/sandbox.h"
+#include "sort_profile/profile_child.h"
 
 struct Pair_Timing {
   double Median, Low, High;  // seconds: the middle sort, and the middle half of the sorts
@@ -23,19 +24,15 @@ struct Sweep_Options {
   std::vector<int32_t> K, X;  // every pair of one K and one X is timed
   int32_t Repeats;
   double Budget;
-  Sandbox_Limits Limits;  // of the children; their wall-time limit holds for a child's silence
+  Sandbox_Limits Limits;  // of the worker; its wall-time limit holds for each sort
 };
 
-/* In a child, lays out a list of O.Items random items and sorts it
+/* In the worker, lays out a list of O.Items random items and sorts it
 ** O.Repeats times with K and X, resetting it before each sort and
-** checking it after the first; the child stops once a sort has taken
-** more than the budget of CPU time. */
-Pair_Timing Time_Pair(const Sweep_Options& O, int32_t K, int32_t X);
-
-/* The child's side: Words are "pair" and its parameters as Time_Pair
-** passes them. False when they make no sense. */
-inline constexpr const char Pair_Phase[] = "pair";
-bool Pair_Child(const std::vector<std::string>& Words);
+** judging it after each; stops once a sort has taken more than the
+** budget of CPU time (a sort that does not return within it is ended,
+** and with it the worker). */
+Pair_Timing Time_Pair(Sort_Worker* W, const Sweep_Options& O, int32_t K, int32_t X);
 
 struct Sweep_Result {
   std::vector<Pair_Timing> Cell;  // [k * X.size() + x]

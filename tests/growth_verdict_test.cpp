@@ -2,7 +2,8 @@
 // from any clock: what each class gives against a reference of N log N
 // with cache cliffs, what noise and a cliff of the routine's own (at a
 // power of two or between two) do not change, when the series cannot
-// decide, and when more timing could not change the verdict.
+// decide, and when more timing could not change the verdict. Then the
+// whole path from timed sorts to the summary, with times that are known.
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -11,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include "sort_profile/growth_series.h"
 #include "sort_profile/growth_verdict.h"
+#include "sort_profile/profile_summary.h"
+#include "tests/process.h"
 
 namespace {
 
@@ -94,6 +98,89 @@ TEST(Growth_Verdict, TheStepsShowWhereACliffIs) {
     EXPECT_EQ(Points[Largest + 1].N, C.Above) << "cliff past " << C.Cliff;
     EXPECT_EQ(Verdict_Words(V), "N log N") << "cliff past " << C.Cliff << ": slope " << V.Slope;
   }
+}
+
+}  // namespace
+
+// The whole path from timed sorts to the verdict and the summary, with a
+// sorter whose times are known (seconds made from n), so that any mix-up
+// on the way (the routine's time taken for the reference's, a size's
+// times filed under another, the ratio turned over) shows.
+namespace {
+
+double N_Log_N(double N) { return N * std::log2(N) * 1e-8; }
+double N_Squared(double N) { return N * N * 1e-10; }
+double N_Cubed(double N) { return N * N * N * 1e-15; }
+
+// A series of every size up to 65,536 on two orders, from a sorter
+// whose routine costs Routine(n) and whose reference costs N_Log_N(n);
+// the routine leaves a list wrong at Wrong_At items (0: never).
+Series_Result Time_Known_Series(double (*Routine)(double), int64_t Wrong_At, std::vector<std::string>* Asked) {
+  Series_Options O{0, 0, 65536, 1e9, Sandbox_Limits{}, {Order_Random, Order_Descending}};
+  return Run_Series(O, [&](bool Reference, int Order, int64_t N, Node_Layout Layout) {
+    Asked->push_back(std::string(Reference ? "reference " : "routine ") + Order_Name[Order] + " " +
+                     std::to_string(N) + " " + Layout_Name[Layout]);
+    if (!Reference && N == Wrong_At) return Judged_Sort{true, 0, "items do not ascend at position 2: 5 after 9"};
+    return Judged_Sort{true, (Reference ? N_Log_N : Routine)(double(N)), ""};
+  });
+}
+
+TEST(Growth_Whole_Path, KnownTimesGiveTheirVerdictRatioAndSummary) {
+  const struct {
+    const char* Name;
+    double (*Routine)(double);
+    const char* Words;
+    const char* Ratio;  // the routine's time over the reference's at 65,536, as the summary writes it
+  } Cases[] = {
+      {"as the reference", N_Log_N, "N log N", "1.0000"},
+      {"quadratic", N_Squared, "N^2", "40.9600"},  // 65536^2 1e-10 / (65536 x 16 x 1e-8)
+      {"cubic", N_Cubed, "N^3", "26.8435"},        // 65536^3 1e-15 / (65536 x 16 x 1e-8)
+  };
+  std::string Folder = Make_Scratch_Folder();
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::vector<std::string> Asked;
+    Series_Result R = Time_Known_Series(C.Routine, 0, &Asked);
+    ASSERT_TRUE(R.Finished) << R.Fault;
+    Growth_Summary S = Summarise_Growth(R);
+    for (int Order : {Order_Random, Order_Descending}) {
+      EXPECT_EQ(Verdict_Words(S.Verdict[Order]), C.Words) << Order_Name[Order];
+      EXPECT_EQ(S.Largest[Order], 65536);
+    }
+    // Each sort of the routine is followed by the reference's on the same
+    // list, and the layouts come last, on random items at the largest size.
+    ASSERT_GE(Asked.size(), 2u);
+    EXPECT_EQ(Asked[0], "routine random 1024 in allocation order");
+    EXPECT_EQ(Asked[1], "reference random 1024 in allocation order");
+    EXPECT_EQ(Asked.back(), "reference random 65536 scattered");
+    std::string Path = Folder + "/summary";
+    ASSERT_TRUE(Write_Profile_Summary(Path, Correctness_Result{true, 140, ""}, &R));
+    std::string Summary = Read_File(Path);
+    for (const char* Order : {"random", "descending"}) {
+      EXPECT_NE(Summary.find(std::string("growth ") + Order + " " + C.Words + "\n"), std::string::npos) << Summary;
+      EXPECT_NE(Summary.find(std::string("time_ratio ") + Order + " " + C.Ratio + "\n"), std::string::npos) << Summary;
+    }
+    EXPECT_NE(Summary.find("timing done\n"), std::string::npos) << Summary;
+  }
+  Remove_Folder(Folder);
+}
+
+// A list left wrong while timed ends the series there, named by its order
+// and size, and the summary says the timing failed and why, with no verdict.
+TEST(Growth_Whole_Path, AWrongListWhileTimedEndsTheSeriesWhereItHappened) {
+  std::vector<std::string> Asked;
+  Series_Result R = Time_Known_Series(N_Log_N, 6144, &Asked);
+  EXPECT_FALSE(R.Finished);
+  EXPECT_EQ(R.Fault_Order, Order_Random);
+  EXPECT_EQ(R.Fault_Size, 6144);
+  EXPECT_EQ(R.Fault, "items do not ascend at position 2: 5 after 9");
+  EXPECT_EQ(Asked.back(), "routine random 6144 in allocation order");
+  std::string Folder = Make_Scratch_Folder();
+  ASSERT_TRUE(Write_Profile_Summary(Folder + "/summary", Correctness_Result{true, 140, ""}, &R));
+  std::string Summary = Read_File(Folder + "/summary");
+  EXPECT_EQ(Summary, "sort_profile summary 1\ncorrectness passed\ncases 140\n"
+                     "fault items do not ascend at position 2: 5 after 9\nfault_kind wrong-list\ntiming failed\n");
+  Remove_Folder(Folder);
 }
 
 }  // namespace

@@ -196,16 +196,17 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
 }
 
 // Lines in the static constructor's marker: one per process of the
-// profiler that ran the constructor where it could write.
+// routine's program that ran the constructor where it could write.
 size_t Constructor_Marks() {
   std::string Marks = Read_File(CONSTRUCTOR_MARKER);
   return static_cast<size_t>(std::count(Marks.begin(), Marks.end(), '\n'));
 }
 
 // Each hostile routine linked into a profiler, the sandbox required: the
-// child that runs it is contained and its fault named, and the profiler
-// reports it. The static constructor runs in the profiler itself, which
-// is not contained (one mark), and in no child.
+// worker that runs it is contained and its fault named, and the judge
+// reports it. The program started by hand hands itself over to the judge
+// before the routine's static constructor can run, and the worker runs
+// it only in the box, where it cannot write the marker: no mark at all.
 TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
   struct Routine_Case {
     std::string Name;
@@ -229,8 +230,22 @@ TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
        First + "hit the wall-time limit: still running after 1 s, asleep or blocked; --wall-time-limit sets it\n", "time-limit"},
       {"prints 1 GiB", PROFILE_HOSTILE_PRINTS_1_GIB, {"--output-limit", "1"},
        First + "hit the output limit: more than 1 MiB on standard output and error; --output-limit sets it\n"
-               "  what it printed last:\n    yyyy",
+               "  what its program printed last (its output, escaped):\n    yyyy",
        "output-limit"},
+      // Forgers: whatever they write or kill, the judge's own summary
+      // stands, and says what the lists came to.
+      {"forges a summary in a static constructor", PROFILE_HOSTILE_FORGES_SUMMARY_IN_CONSTRUCTOR, {}, "FAIL: order ",
+       "wrong-list"},
+      {"forges a summary and kills its parent", PROFILE_HOSTILE_FORGES_SUMMARY_AND_KILLS_PARENT, {}, "FAIL: order ",
+       "wrong-list"},
+      {"sleeps in a static constructor", PROFILE_HOSTILE_SLEEPS_IN_CONSTRUCTOR, {"--wall-time-limit", "1"},
+       "FAIL: before the first list, K 0, X 0\n  hit the wall-time limit: still running after 1 s, asleep or "
+       "blocked; --wall-time-limit sets it\n",
+       "time-limit"},
+      {"prints a terminal's escapes", PROFILE_HOSTILE_PRINTS_ESCAPES, {},
+       First + "crashed: killed by signal 6 (Aborted)\n  what its program printed last (its output, escaped):\n"
+               "    \\x1b[2J\\x1b[H\\x1b]0;all sorted\\x07PASS: 140 cases\n",
+       "crashed"},
   };
   for (const Routine_Case& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -241,21 +256,41 @@ TEST_F(Hostile_Programs, EachRoutineIsContainedAndNamedUnderTheProfiler) {
     Run_Result R = Check(Arguments, C.Profiler);
     EXPECT_EQ(R.Exit_Status, C.Out.rfind("PASS", 0) == 0 ? 0 : 1) << R.Out << R.Err;
     EXPECT_EQ(R.Out.rfind(C.Out, 0), 0u) << R.Out;
+    EXPECT_EQ(R.Out.find('\033'), std::string::npos) << "a terminal's escape reached the report";
     std::string Kind = C.Kind.empty() ? "" : "fault_kind " + C.Kind + "\n";
     EXPECT_NE(Read_File(At("summary")).find(C.Kind.empty() ? "correctness passed\n" : Kind), std::string::npos);
-    EXPECT_EQ(Constructor_Marks(), C.Profiler == std::string(PROFILE_HOSTILE_CONSTRUCTOR_MARKER) ? 1u : 0u);
+    EXPECT_EQ(Constructor_Marks(), 0u);
     Expect_No_Marker();
     EXPECT_EQ(Descendants_Named("zor_hostile_kid"), 0);
+    EXPECT_EQ(Descendants_Named("", C.Profiler), 0) << "a worker outlived its judge";
     EXPECT_TRUE(fs::is_empty(Temporary)) << "the profiler left a temporary folder";
   }
-  // With the sandbox off every child runs the constructor where it can
-  // write: the same count sees an escape. (Here, not in a test of its own,
-  // since two tests at once would share the one marker.)
+  // With the sandbox off the one worker of the correctness phase runs the
+  // constructor where it can write, and the program started by hand does
+  // not: the same count sees both. (Here, not in a test of its own, since
+  // two tests at once would share the one marker.)
   std::remove(CONSTRUCTOR_MARKER);
   Run_Result Profiled = Check({"--sandbox", "off", "--check-only", "--max-items", "100"}, PROFILE_HOSTILE_CONSTRUCTOR_MARKER);
   EXPECT_EQ(Profiled.Exit_Status, 0) << Profiled.Out << Profiled.Err;
-  EXPECT_EQ(Constructor_Marks(), 121u);
+  EXPECT_EQ(Constructor_Marks(), 1u);
   std::remove(CONSTRUCTOR_MARKER);
+}
+
+// A routine that sorts every list of the correctness phase, and tells
+// the timed ones apart by their length: the judge checks every sort it
+// times, and fails it with the list it got wrong.
+TEST_F(Hostile_Programs, ARoutineWrongOnlyWhenTimedFailsThere) {
+  Run_Result R = Check({"--sandbox", "required", "--max-items", "16384", "--orders", "random", "--summary", "summary"},
+                       PROFILE_HOSTILE_WRONG_WHEN_TIMED);
+  EXPECT_EQ(R.Exit_Status, 1) << R.Out << R.Err;
+  EXPECT_EQ(R.Out.rfind("PASS: 42 cases", 0), 0u) << R.Out;
+  EXPECT_NE(R.Out.find("\nFAIL while timing: order random, size 1024, K 0, X 0\n  items do not ascend at position "),
+            std::string::npos)
+      << R.Out;
+  std::string Summary = Read_File(At("summary"));
+  for (const char* Line : {"correctness passed\n", "timing failed\n", "fault_kind wrong-list\n"})
+    EXPECT_NE(Summary.find(Line), std::string::npos) << Line << Summary;
+  EXPECT_EQ(Summary.find("growth "), std::string::npos) << Summary;
 }
 
 // The same checks, with the sandbox off, see the escapes: they can fail.
@@ -322,13 +357,13 @@ TEST_F(Hostile_Programs, AStoppedCheckerLeavesNothing) {
   }
 }
 
-// The same for a profiler stopped while its child sleeps: neither its
+// The same for a profiler stopped while its worker sleeps: neither its
 // folders, nor the chart it had begun (with a summary to write too), nor
-// the child remain.
+// the worker remain.
 TEST_F(Hostile_Programs, AStoppedProfilerLeavesNothing) {
   for (int Signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(strsignal(Signal));
-    int Status = Stop_While_Running(Folder, Temporary, "child_",
+    int Status = Stop_While_Running(Folder, Temporary, "worker_",
                                     {PROFILE_HOSTILE_IGNORES_SIGTERM, "--sandbox", "required", "--wall-time-limit",
                                      "600", "--svg", "chart.svg", "--summary", "summary"},
                                     Signal);

@@ -617,8 +617,17 @@ const Routine_Kind Routines[] = {
     {"hu", nullptr, "int broken(\n"},
     {"ida", nullptr, nullptr},
     {"jo", "examples/sorts/merge_sort.c", nullptr},  // K out of the harness's range
+    // Forgers: a summary written by a static constructor or destructor, one
+    // written two folders up before the routine kills its parent, a routine
+    // wrong only on the lists it is timed on, one that prints a terminal's
+    // escapes, and a picture with a script left where the profiler once left
+    // its own. The judge believes none of it: kim and lou sort, and are graded so.
     {"kim", "examples/sorts/merge_sort.c", Forged_Summary},
     {"lou", "examples/sorts/merge_sort.c", Scripted_Picture},
+    {"kit", "tests/hostile_profiled_routines/forges_summary_in_constructor.c", nullptr},
+    {"lev", "tests/hostile_profiled_routines/forges_summary_and_kills_parent.c", nullptr},
+    {"max", "tests/hostile_profiled_routines/wrong_when_timed.c", nullptr},
+    {"ned", "tests/hostile_profiled_routines/prints_escapes.c", nullptr},
 };
 
 // How a crash in a routine shows: the sanitizer build's harness catches
@@ -645,12 +654,22 @@ std::string Csv_Quoted(const std::string& Field) {
   return Field.find_first_of(",\"") == std::string::npos ? Field : "\"" + Field + "\"";
 }
 
+// A loop is ended by whichever limit it meets first: the CPU time limit
+// on a quiet machine, the wall-time limit, three times as long, on one so
+// busy that the loop gets less than a third of a core. Both say it looped.
+const char Loop_Reason[] = "a loop, ended by the time limit or the wall-time limit";
+
 std::string Without_Timing(const std::string& Csv) {
   std::istringstream In(Csv);
   std::string Out;
   for (std::string Line; std::getline(In, Line);) {
     std::vector<std::string> Fields;
     Split_Row(Line, &Fields);
+    std::string& Reason = Fields.back();
+    if (Fields.size() > 3 && Fields[2] == "time-limit" &&
+        (Reason.rfind("hit the time limit: more than 10 s of CPU time", 0) == 0 ||
+         Reason.rfind("hit the wall-time limit: still running after 30 s", 0) == 0))
+      Reason = Loop_Reason;
     for (size_t F = 8; F < 20 && F < Fields.size(); F++) Fields[F] = "";
     if (Fields.size() > 3 && Fields[2] == "sorted") Fields[3] = "";
     for (size_t F = 0; F < Fields.size(); F++) {
@@ -702,7 +721,7 @@ Run_Result Zor_Grade_Sorts::First_Run;
 
 TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
   ASSERT_EQ(First_Run.Exit_Status, 0) << First_Run.Err;
-  EXPECT_EQ(First_Run.Out, "zor_grade: 12 students, 12 graded now, 0 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(First_Run.Out, "zor_grade: 16 students, 16 graded now, 0 unchanged since the last run; see out/report.html\n");
   std::string Csv = Read_File(At("out/grades.csv"));
   EXPECT_EQ(Without_Timing(Csv),
             "id,task,verdict,score,cases_passed,cases_run,k,x,,,,,,,,,,,,,reason\r\n"
@@ -712,8 +731,7 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
             "input again, seen before\"\r\n"
             "dan,sorts,sorted,,140,140,0,0,,,,,,,,,,,,,\r\n"
             "eli,sorts,crashed,0.0,0,1,0,0,,,,,,,,,,,,,crashed: " Crash_On_Empty "\r\n"
-            "fin,sorts,time-limit,0.0,20,21,0,0,,,,,,,,,,,,,hit the time limit: more than 10 s of CPU time (an "
-            "endless loop?); --time-limit sets it\r\n"
+            "fin,sorts,time-limit,0.0,20,21,0,0,,,,,,,,,,,,,\"" + std::string(Loop_Reason) + "\"\r\n"
             "gil,sorts,reached-outside,0.0,0,0,,,,,,,,,,,,,,,tried to reach outside its folder: " +
                 At("outside/planted") + ": No such file or directory\r\n"
             "hu,sorts,does-not-build,0.0,0,0,,,,,,,,,,,,,,,compiling and linking with libsort_profile.a exited with "
@@ -721,10 +739,16 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
             "ida,sorts,missing,0.0,0,0,,,,,,,,,,,,,,,\"no C or C++ source (.c, .cc, .cpp, .cxx) in the folder\"\r\n"
             "jo,sorts,bad-parameters,0.0,0,0,,,,,,,,,,,,,,,\"the file sort_parameters holds K 25, X 7: K must be 0 to 20 "
             "and X 0 to 500 (sort_bench(3))\"\r\n"
-            "kim,sorts,'-2+3,0.0,2,3,0,0,,,,,,,,,,,,,\"'=HYPERLINK(http://127.0.0.1:9/?&A1,details)\"\r\n"
-            "lou,sorts,sorted,,140,140,0,0,,,,,,,,,,,,,\r\n");
-  EXPECT_NE(Read_File(At("out/moodle.csv")).find("\r\nkim,0.0,\"'-2+3: sorted 2 of 3 lists right; =HYPERLINK("),
-            std::string::npos);
+            "kim,sorts,sorted,,140,140,0,0,,,,,,,,,,,,,\r\n"
+            "lou,sorts,sorted,,140,140,0,0,,,,,,,,,,,,,\r\n"
+            "kit,sorts,wrong-list,0.0,20,21,0,0,,,,,,,,,,,,,items do not ascend at position 2: -12091157 after "
+            "1791095845\r\n"
+            "lev,sorts,wrong-list,0.0,20,21,0,0,,,,,,,,,,,,,items do not ascend at position 2: -12091157 after "
+            "1791095845\r\n"
+            "max,sorts,wrong-list,0.0,140,140,0,0,,,,,,,,,,,,,while timed: items do not ascend at position 2: "
+            "-12091157 after 1791095845\r\n"
+            "ned,sorts,crashed,0.0,0,1,0,0,,,,,,,,,,,,,crashed: killed by signal 6 (Aborted)\r\n");
+  EXPECT_EQ(Read_File(At("out/moodle.csv")).find("HYPERLINK"), std::string::npos);
   // What timing gives, as far as it does not depend on the machine: the
   // example merge sort grows as the kit's merge sort does, the two
   // correct routines are ranked, and a correct routine scores at least
@@ -745,7 +769,7 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
     }
   }
   std::sort(Ranks.begin(), Ranks.end());
-  EXPECT_EQ(Ranks, (std::vector<std::string>{"1", "2", "3"}));
+  EXPECT_EQ(Ranks, (std::vector<std::string>{"1", "2", "3", "4"}));
   // The routine that writes outside its folder, contained, wrote nothing there.
   EXPECT_FALSE(File_Exists(At("outside/planted")));
 }
@@ -761,6 +785,14 @@ TEST_F(Zor_Grade_Sorts, FeedbackReportAndRerun) {
   EXPECT_NE(Read_File(At("out/feedback/bo.txt")).find("FAIL: order descending, size 8, K 0, X 0\n"), std::string::npos);
   EXPECT_NE(Read_File(At("out/feedback/hu.txt")).find("error: expected"), std::string::npos);
   EXPECT_NE(Read_File(At("out/feedback/jo.txt")).find("The file sort_parameters holds K 25"), std::string::npos);
+  // What a student's program printed is shown as its output, escaped: no
+  // terminal's escape reaches the feedback, the gradebook or the page.
+  std::string Printed = Read_File(At("out/feedback/ned.txt"));
+  EXPECT_NE(Printed.find("(its output, escaped):\n    \\x1b[2J\\x1b[H\\x1b]0;all sorted\\x07PASS: 140 cases\n"),
+            std::string::npos)
+      << Printed;
+  for (const char* File : {"out/feedback/ned.txt", "out/grades.csv", "out/report.html"})
+    EXPECT_EQ(Read_File(At(File)).find('\033'), std::string::npos) << File;
   // Why a routine the profiler could not judge failed, and the rerun with the
   // K, X and sizes it was graded with.
   EXPECT_NE(Read_File(At("out/feedback/gil.txt")).find("could not be profiled: tried to reach outside"),
@@ -782,7 +814,7 @@ TEST_F(Zor_Grade_Sorts, FeedbackReportAndRerun) {
   EXPECT_EQ(Scripts, 1u);
   EXPECT_EQ(Html.find("data-owned"), std::string::npos);
   Run_Result Again = Grade({"class"});
-  EXPECT_EQ(Again.Out, "zor_grade: 12 students, 0 graded now, 12 unchanged since the last run; see out/report.html\n");
+  EXPECT_EQ(Again.Out, "zor_grade: 16 students, 0 graded now, 16 unchanged since the last run; see out/report.html\n");
   Run_Result Other = Run_Program(ZOR_GRADE_PATH, Root, "", {}, {"simulators", "-o", "out", "class"});
   EXPECT_EQ(Other.Exit_Status, 2);
   EXPECT_EQ(Other.Err, "zor_grade: out holds the grading of sorts; give simulators an output folder of their own (-o)\n");

@@ -1,14 +1,15 @@
 /*
-** profile_main.cpp
-** main of libsort_profile.a: linked with the module that defines
-** Sort_Singly_Linked_List (the same one linked with libsort_bench.a), it
-** makes a profiler of that routine. This file holds the options and the
-** run's outline: first correctness (correctness.cpp), then the growth of
-** the cost (growth_series.cpp, growth_verdict.cpp, growth_report.cpp,
-** benchmark_table.cpp), or,
-** with --sweep, the best K and X (sweep.cpp). Every run of the routine
-** happens in a contained child (profile_child.cpp): this program started
-** again with Child_Mode_Argument, which main hands to the phase named.
+** zor_sort_judge.cpp
+** The judge of a user's sort routine: the kit's own program, which holds
+** no code of the user's. A program linked with libsort_profile.a hands
+** itself over to it (worker_entry.cpp), and zor_grade starts it by name;
+** either way the judge runs the user's program only as its worker, in a
+** box, and makes, checks and times every list itself. This file holds
+** the options and the run's outline: first correctness (correctness.cpp),
+** then the growth of the cost (growth_series.cpp, growth_verdict.cpp,
+** growth_report.cpp, benchmark_table.cpp), or, with --sweep, the best K
+** and X (sweep.cpp). Started with Worker_Argument, it is instead the
+** worker of the kit's reference merge sort (sort_worker.h).
 */
 #include <algorithm>
 #include <cerrno>
@@ -38,6 +39,8 @@
 #include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 #include "sort_profile/profile_summary.h"
+#include "sort_profile/reference_merge_sort.h"
+#include "sort_profile/sort_worker.h"
 #include "sort_profile/sweep.h"
 
 namespace {
@@ -53,7 +56,7 @@ struct Profile_Options {
   std::vector<int32_t> Sweep_K = {0, Max_K};
   std::vector<int32_t> Sweep_X = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, Max_X};
   int32_t Sweep_Repeats = 5;
-  std::string SVG, Keep_Failing, Summary, Program;
+  std::string SVG, Keep_Failing, Summary, Program, Routine;
   std::string Benchmark_Format = "console", Benchmark_Out, Benchmark_Out_Format = "json";
   std::chrono::steady_clock::time_point Started = std::chrono::steady_clock::now();
 };
@@ -212,9 +215,10 @@ std::string Help_Footer(const std::string& Program) {
          "  " + Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
          "  " + Program + " --orders random --table\n"
          "  " + Program + " --sweep --sweep-k 6,12 --sweep-x 0,16,32,64,128 --svg sweep.svg\n"
-         "Each child sees only its own folder writable, has no network and runs under the limits\n"
-         "above (see sort_profile(3), SANDBOX); the routine's static constructors, which run before\n"
-         "main, run in the profiler itself, uncontained.\n"
+         "The routine runs only in a worker, this program started again in a box: it sees only its\n"
+         "own folder writable, has no network, is one process (--process-limit), and runs under the\n"
+         "limits above (see sort_profile(3), SANDBOX); its static constructors run there too. The\n"
+         "lists are made, checked and timed by the kit's judge, zor_sort_judge, from outside it.\n"
          "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed,\n"
          "looped or hit a limit while timed, no K and X sorted in a sweep, or a file could not be\n"
          "written; 2 bad options, or a sandbox that cannot be had (--sandbox required) or start.";
@@ -229,6 +233,11 @@ struct Limit_Options {
 /* Every option, with its range and its help. */
 void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.allow_extras();
+  App.add_option("--program", O.Routine,
+                 "the program linked with the routine and libsort_profile.a, which the judge runs as its\n"
+                 "worker (a program so linked gives its own path here when started by hand)")
+      ->required();
+  App.add_option("--program-name", O.Program, "the name the report and its refusals go by (default: the program's)");
   App.add_option("--k", O.K, "K passed to the routine, 0 .. " + std::to_string(Max_K))
       ->capture_default_str()
       ->check(CLI::Range(0, Max_K));
@@ -278,10 +287,10 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
 
 /* The sandbox's options: its mode and the limits of each child. */
 void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Limit_Options& L) {
-  const char* Group = "Sandbox: each child contained (man sort_profile, SANDBOX)";
+  const char* Group = "Sandbox: the routine's worker contained (man sort_profile, SANDBOX)";
   App.add_option("--sandbox", O.Sandbox,
-                 "auto: contain each child as far as this machine allows, and say what is missing;\n"
-                 "required: refuse to run (exit 2) unless every child is boxed; off: plain child processes")
+                 "auto: contain the routine's worker as far as this machine allows, and say what is missing;\n"
+                 "required: refuse to run (exit 2) unless it is boxed; off: a plain child process")
       ->capture_default_str()
       ->check(CLI::IsMember({"auto", "required", "off"}))
       ->group(Group);
@@ -296,23 +305,25 @@ void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Limit_Options& 
                  "sweeping, asleep or blocked (default: 3 x --time-limit)")
       ->check(CLI::Range(0.1, 259200.0))
       ->group(Group);
-  App.add_option("--memory-limit", L.Memory_Mib, "MiB of memory a child may use")
+  App.add_option("--memory-limit", L.Memory_Mib, "MiB of memory the routine's worker may use")
       ->capture_default_str()
       ->check(CLI::Range(16, 1 << 20))
       ->group(Group);
-  App.add_option("--process-limit", O.Limits.Processes, "processes and threads a child may have at once")
+  App.add_option("--process-limit", O.Limits.Processes,
+                 "processes and threads the routine's worker may have at once (threads are timed, other\n"
+                 "processes are not)")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000))
       ->group(Group);
-  App.add_option("--file-size-limit", L.File_Mib, "MiB any one file a child writes may reach")
+  App.add_option("--file-size-limit", L.File_Mib, "MiB any one file the routine's worker writes may reach")
       ->capture_default_str()
       ->check(CLI::Range(1, 1 << 20))
       ->group(Group);
-  App.add_option("--open-file-limit", O.Limits.Open_Files, "files a child may have open at once")
+  App.add_option("--open-file-limit", O.Limits.Open_Files, "files the routine's worker may have open at once")
       ->capture_default_str()
       ->check(CLI::Range(16, 65536))
       ->group(Group);
-  App.add_option("--output-limit", L.Output_Mib, "MiB a child may write on standard output and error together")
+  App.add_option("--output-limit", L.Output_Mib, "MiB the routine's worker may write on standard output and error together")
       ->capture_default_str()
       ->check(CLI::Range(1, 1 << 20))
       ->group(Group);
@@ -323,7 +334,13 @@ void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Limit_Options& 
 Profile_Options Take_Options(int Argc, char** Argv) {
   Profile_Options O;
   const char* Slash = Argc > 0 ? std::strrchr(Argv[0], '/') : nullptr;
-  O.Program = Argc > 0 ? (Slash != nullptr ? Slash + 1 : Argv[0]) : "sort_profile";
+  O.Program = Argc > 0 ? (Slash != nullptr ? Slash + 1 : Argv[0]) : "zor_sort_judge";
+  /* Named before the options are parsed, for --version and --help. */
+  for (int I = 1; I + 1 < Argc; I++) {
+    std::string Word = Argv[I], Next = Argv[I + 1];
+    if (Word == "--program-name") O.Program = Next;
+    if (Word == "--program" && O.Program == "zor_sort_judge") O.Program = Next.substr(Next.rfind('/') + 1);
+  }
   CLI::App App{"Profiles the Sort_Singly_Linked_List linked into this program. First it sorts lists of\n"
                "sizes 0 .. 100,000 in every order (random from 3 seeds, the last on scattered nodes,\n"
                "ascending, descending, equal, few-distinct, organ-pipe, sawtooth, extremes), each in a\n"
@@ -336,10 +353,14 @@ Profile_Options Take_Options(int Argc, char** Argv) {
                O.Program};
   Describe_Options(App, O);
   O.Limits.Cpu_Seconds = Default_Time_Limit;
+  /* The worker's time is its one process's CPU clock: work done in
+  ** another process would go untimed, so by default there is none. */
+  O.Limits.Processes = 1;
   Limit_Options L{0, O.Limits.Memory_Bytes >> 20, O.Limits.File_Bytes >> 20, O.Limits.Output_Bytes >> 20};
   Describe_Sandbox_Options(App, O, L);
   try {
     App.parse(Argc, Argv);
+    if (App.count("--program-name") == 0) O.Program = O.Routine.substr(O.Routine.rfind('/') + 1);
     for (const std::string& Extra : App.remaining()) {
       if (Extra.rfind("--benchmark_", 0) != 0) throw CLI::ExtrasError({Extra});
       Take_Benchmark_Option(O, Extra);
@@ -411,19 +432,9 @@ int Profile(const Profile_Options& O, Staged_File& Chart) {
   return Time_Growth(O, Chart, Checked);
 }
 
-/* A child: the work of the phase its first word names. */
-[[noreturn]] void Be_A_Child(int Argc, char** Argv) {
-  Begin_Child_Mode();
-  std::vector<std::string> Words(Argv + 2, Argv + Argc);
-  const struct {
-    const char* Phase;
-    bool (*Work)(const std::vector<std::string>&);
-  } Phases[] = {{Case_Phase, Case_Child}, {Round_Phase, Round_Child}, {Pair_Phase, Pair_Child}};
-  for (const auto& P : Phases)
-    if (!Words.empty() && Words[0] == P.Phase && P.Work(Words)) End_Child_Mode(true);
-  std::fprintf(stderr, "%s %s: no work of a child of the profiler\n", Argv[0], Child_Mode_Argument);
-  End_Child_Mode(false);
-}
+/* The reference's worker sorts with the kit's merge sort, which takes no
+** K and X. */
+void Reference_Sort(SL_Node** Head, int32_t, int32_t) { Reference_Merge_Sort(Head); }
 
 Sandbox_Mode Mode_Named(const std::string& Name) {
   return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
@@ -432,12 +443,12 @@ Sandbox_Mode Mode_Named(const std::string& Name) {
 }  // namespace
 
 int main(int Argc, char** Argv) {
-  if (Argc > 1 && std::strcmp(Argv[1], Child_Mode_Argument) == 0) Be_A_Child(Argc, Argv);
+  if (Argc > 2 && std::strcmp(Argv[1], Worker_Argument) == 0) Serve_Sorts(Argv[2], Reference_Sort);
   Profile_Options O = Take_Options(Argc, Argv);
   Staged_File Chart{nullptr, ""};
   Open_Outputs(O, &Chart);
   std::string Said, Refusal;
-  if (!Start_Children(O.Program, Mode_Named(O.Sandbox), &Said, &Refusal)) {
+  if (!Start_Children(O.Program, O.Routine, Mode_Named(O.Sandbox), &Said, &Refusal)) {
     Drop_Chart(O, Chart);
     Refuse_And_Exit(O.Program.c_str(), Refusal.c_str());
   }
