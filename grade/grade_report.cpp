@@ -272,8 +272,9 @@ bool Write_Report(const std::string& Path, const Report_Facts& F, const std::vec
   std::string Html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
                      "<meta charset=\"utf-8\"/>\n<meta http-equiv=\"Content-Security-Policy\" content=\"" +
                      Content_Policy(Script, Page_Style) + "\"/>\n<title>" + Html_Text(F.Title) +
-                     "</title>\n<style>" + Page_Style + "</style>\n</head>\n<body>\n<h1>" + Html_Text(F.Title) + "</h1>\n<p>" + Html_Text(F.Battery) +
-                     " " + std::to_string(Grades.size()) + (Grades.size() == 1 ? " student" : " students") +
+                     "</title>\n<style>" + Page_Style + "</style>\n</head>\n<body>\n<h1>" + Html_Text(F.Title) +
+                     "</h1>\n<p>" + Html_Text(F.Battery) + " " + std::to_string(Grades.size()) +
+                     (Grades.size() == 1 ? " student" : " students") +
                      ". Click a column's head to sort by it.</p>\n";
   Html += "<h2>The class</h2>\n" + (F.Sorts ? Sort_Class_Table(Grades) : Class_Table(Grades));
   Html += "<h2>Scores</h2>\n<div>" + Score_Histogram(Grades, F.Points) + "</div>\n";
