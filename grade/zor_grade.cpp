@@ -22,6 +22,7 @@
 #include "common/whole_file.h"
 #include "common/zor_kit_version.h"
 #include "grade/battery_notes.h"
+#include "grade/build_command.h"
 #include "grade/class_grading.h"
 #include "grade/class_list.h"
 #include "grade/content_hash.h"
@@ -51,7 +52,42 @@ struct Options {
   int Jobs = 0;
   Simulator_Settings Simulators;
   Sort_Settings Sorts;
+  Sandbox_Limits Build = Build_Limits(120);  // of every build; CPU time from --build-time-limit
 };
+
+/* Limits given in MiB on the command line, until they are taken as bytes. */
+struct Mib_Limits {
+  int64_t Memory, File, Output;
+};
+
+Mib_Limits Mib_Of(const Sandbox_Limits& L) { return {L.Memory_Bytes >> 20, L.File_Bytes >> 20, L.Output_Bytes >> 20}; }
+
+void Take_Mib(Sandbox_Limits* L, const Mib_Limits& M) {
+  L->Memory_Bytes = M.Memory << 20, L->File_Bytes = M.File << 20, L->Output_Bytes = M.Output << 20;
+}
+
+/* The limits a run takes as simulator_checker's do, under Prefix
+** ("--" for a day's run, "--build-" for a build); memory only for a
+** build, whose --memory-limit is not the day's. */
+void Add_Limit_Options(CLI::App* Sub, const std::string& Prefix, const std::string& Whose, Sandbox_Limits* L,
+                       Mib_Limits* M) {
+  if (Prefix != "--")
+    Sub->add_option(Prefix + "memory-limit", M->Memory, "MiB of memory " + Whose + " may use")
+        ->capture_default_str()
+        ->check(CLI::Range(16, 1 << 20));
+  Sub->add_option(Prefix + "process-limit", L->Processes, "processes and threads " + Whose + " may have at once")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  Sub->add_option(Prefix + "file-size-limit", M->File, "MiB any one file " + Whose + " writes may reach")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20));
+  Sub->add_option(Prefix + "open-file-limit", L->Open_Files, "files a process of " + Whose + " may have open at once")
+      ->capture_default_str()
+      ->check(CLI::Range(16, 65536));
+  Sub->add_option(Prefix + "output-limit", M->Output, "MiB " + Whose + " may write on standard output and error")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20));
+}
 
 [[noreturn]] void Trouble(const std::string& Message) { Refuse_And_Exit("zor_grade", Message.c_str()); }
 
@@ -92,7 +128,7 @@ void Add_Common_Options(CLI::App* Sub, Options* O, const char* Submission, const
       ->check(CLI::IsMember({"auto", "required", "off"}));
 }
 
-void Add_Simulator_Options(CLI::App* Sub, Options* O, int64_t* Memory_Mib) {
+void Add_Simulator_Options(CLI::App* Sub, Options* O, Mib_Limits* Run_Mib, Mib_Limits* Build_Mib) {
   Simulator_Settings& S = O->Simulators;
   Add_Common_Options(Sub, O, "submission's folder", "days run at once (default: twice the cores)");
   Sub->add_option("--secret", O->Secret, "a phrase that draws the battery's days; never shown to students");
@@ -106,17 +142,19 @@ void Add_Simulator_Options(CLI::App* Sub, Options* O, int64_t* Memory_Mib) {
                   "(and three times as long by the clock)")
       ->capture_default_str()
       ->check(CLI::Range(0.1, 3600.0));
-  Sub->add_option("--memory-limit", *Memory_Mib, "MiB of memory a simulator may use")
+  Sub->add_option("--memory-limit", Run_Mib->Memory, "MiB of memory a simulator may use")
       ->capture_default_str()
       ->check(CLI::Range(16, 1 << 20));
+  Add_Limit_Options(Sub, "--", "a simulator's run", &S.Limits, Run_Mib);
   Sub->add_option("--build", S.Build, "a shell command that builds each submission in a copy of its folder,\n"
                   "e.g. 'make' or 'cc -O2 -o simulator *.c'; it must leave an executable named simulator");
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds a build may take")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 3600.0));
+  Add_Limit_Options(Sub, "--build-", "a build", &O->Build, Build_Mib);
 }
 
-void Add_Sort_Options(CLI::App* Sub, Options* O) {
+void Add_Sort_Options(CLI::App* Sub, Options* O, Mib_Limits* Build_Mib) {
   Sort_Settings& S = O->Sorts;
   Add_Common_Options(Sub, O, "routine's folder", "routines built and checked at once (default: every core)");
   Sub->add_option("--k", S.K, "K for every routine whose folder holds no file sort_parameters")
@@ -139,6 +177,7 @@ void Add_Sort_Options(CLI::App* Sub, Options* O) {
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds compiling and linking a routine may take")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 3600.0));
+  Add_Limit_Options(Sub, "--build-", "compiling and linking a routine", &O->Build, Build_Mib);
   Sub->add_option("--library", S.Library, "the profiler library to link with (default: the kit's libsort_profile.a)");
   Sub->add_option("--include", S.Include, "the folder of sort_bench.h (default: the kit's)");
 }
@@ -161,10 +200,10 @@ Options Take_Options(int Argc, char** Argv) {
                "zor_grade"};
   App.require_subcommand(1, 1);
   CLI::App* Simulators = App.add_subcommand("simulators", "grade simulators of the ZOR day");
-  int64_t Memory_Mib = O.Simulators.Limits.Memory_Bytes >> 20;
-  Add_Simulator_Options(Simulators, &O, &Memory_Mib);
+  Mib_Limits Run_Mib = Mib_Of(O.Simulators.Limits), Build_Mib = Mib_Of(O.Build);
+  Add_Simulator_Options(Simulators, &O, &Run_Mib, &Build_Mib);
   CLI::App* Sorts = App.add_subcommand("sorts", "grade routines that sort a singly linked list");
-  Add_Sort_Options(Sorts, &O);
+  Add_Sort_Options(Sorts, &O, &Build_Mib);
   App.set_version_flag("--version", "zor_grade (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("Examples:\n"
              "  zor_grade simulators --secret 'autumn tide' --build make -o grading submissions/\n"
@@ -183,7 +222,11 @@ Options Take_Options(int Argc, char** Argv) {
   O.Sorting = Sorts->parsed();
   O.Simulators.Seed = !O.Secret.empty() ? Seed_Of_Phrase(O.Secret) : O.Seed > 0 ? uint32_t(O.Seed) : 1;
   O.Simulators.Limits.Wall_Seconds = 3 * O.Simulators.Limits.Cpu_Seconds;
-  O.Simulators.Limits.Memory_Bytes = Memory_Mib << 20;
+  Take_Mib(&O.Simulators.Limits, Run_Mib);
+  Take_Mib(&O.Build, Build_Mib);
+  double Build_Seconds = O.Sorting ? O.Sorts.Build_Time_Limit : O.Simulators.Build_Time_Limit;
+  O.Build.Cpu_Seconds = Build_Seconds, O.Build.Wall_Seconds = 2 * Build_Seconds;
+  O.Simulators.Build_Run_Limits = O.Sorts.Build_Run_Limits = O.Build;
   if (O.Assignment.empty()) O.Assignment = O.Sorting ? "ZOR sort" : "ZOR simulator";
   unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
   /* A day's run is mostly a process starting and ending, which leaves a
@@ -195,6 +238,14 @@ Options Take_Options(int Argc, char** Argv) {
 }
 
 /* What a grade depends on besides the submission: a change regrades all. */
+std::string Limits_Text(const char* Whose, const Sandbox_Limits& L) {
+  char Text[200];
+  std::snprintf(Text, sizeof Text, "%s cpu=%g wall=%g memory=%lld processes=%d file=%lld open=%d output=%lld\n", Whose,
+                L.Cpu_Seconds, L.Wall_Seconds, static_cast<long long>(L.Memory_Bytes), L.Processes,
+                static_cast<long long>(L.File_Bytes), L.Open_Files, static_cast<long long>(L.Output_Bytes));
+  return Text;
+}
+
 std::string Settings_Text(const Options& O) {
   char Text[300];
   if (O.Sorting) {
@@ -202,12 +253,12 @@ std::string Settings_Text(const Options& O) {
     std::snprintf(Text, sizeof Text, "sorts %s k=%d x=%d limit=%g check=%lld items=%lld points=%g build-limit=%g\n",
                   ZOR_KIT_VERSION, Z.K, Z.X, Z.Time_Limit, static_cast<long long>(Z.Check_Items),
                   static_cast<long long>(Z.Max_Items), Z.Points, Z.Build_Time_Limit);
-    return Text + Z.Library + "\n" + Z.Include + "\n";
+    return Text + Z.Library + "\n" + Z.Include + "\n" + Limits_Text("build", O.Build);
   }
   const Simulator_Settings& Z = O.Simulators;
   std::snprintf(Text, sizeof Text, "simulators %s days=%d seed=%u limit=%g points=%g build-limit=%g\n",
                 ZOR_KIT_VERSION, Z.Days, Z.Seed, Z.Limits.Cpu_Seconds, Z.Points, Z.Build_Time_Limit);
-  return Text + Z.Build + "\n";
+  return Text + Z.Build + "\n" + Limits_Text("run", Z.Limits) + Limits_Text("build", O.Build);
 }
 
 std::string Battery_Sentence(const Options& O) {

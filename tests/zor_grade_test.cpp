@@ -278,7 +278,7 @@ TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
             "gone,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,no folder " + At("nowhere") +
             "\r\n");
   // A program that waits for input is shown waiting: standard input left open.
-  EXPECT_NE(Read_File(At("manifest_out/feedback/asker.txt")).find("cd asker.day && cat entries - | /path/to/your/simulator\n"),
+  EXPECT_NE(Read_File(At("manifest_out/feedback/asker.txt")).find("cd asker.day && cp -Rn /path/to/your/submission/. . && cat entries - | sh asks_for_more.sh\n"),
             std::string::npos);
 }
 
