@@ -3,9 +3,11 @@
 # itself, if any is missing; as root, or through sudo. Sourced by
 # tools/demo.sh and tools/test.sh, so each README command sets up a
 # fresh machine by itself. bubblewrap makes the box each user's program
-# runs in (sandbox/).
+# runs in (sandbox/). The JDK and Go build and run the simulators the
+# tests grade as students write them, in Java and Go.
 zor_packages=(cmake g++ make libgtest-dev valgrind libxml2-utils libcli11-dev libboost-math-dev libbenchmark-dev
-              scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq)
+              scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq
+              default-jdk-headless golang-go)
 
 zor_ensure_packages() {
   local missing=() p
