@@ -8,9 +8,11 @@
 */
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "grade/platform_download.h"
 #include "grade/student_grade.h"
 
 struct Gradebook_Names {
@@ -18,6 +20,11 @@ struct Gradebook_Names {
   std::string Assignment;   // the grade column's name in the platform files
   std::string Canvas_Match; // "ID", "SIS User ID" or "SIS Login ID": where the identifier goes
   double Points = 100;
+  /* A class read from a platform's download: that platform's file is
+  ** keyed by its own id of each student (Canvas's ID, Moodle's
+  ** "Participant N"), so that the import matches without editing. */
+  Platform_Kind Platform = Platform_None;
+  std::map<std::string, std::string> Platform_Ids;
 };
 
 /* The header and one row per student. */

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "grade/content_hash.h"
 #include "grade/grade_files.h"
 #include "grade/grade_report.h"
+#include "grade/platform_download.h"
 #include "grade/simulator_grading.h"
 #include "sandbox/sandbox.h"
 #include "simulator_checker/battery.h"
@@ -52,6 +54,8 @@ struct Options {
   int Jobs = 0;
   Simulator_Settings Simulators;
   Sort_Settings Sorts;
+  Platform_Kind Platform = Platform_None;  // the class came as this platform's download
+  std::map<std::string, std::string> Platform_Ids;
   Sandbox_Limits Build = Build_Limits(120);  // of every build; CPU time from --build-time-limit
 };
 
@@ -106,7 +110,8 @@ uint32_t Seed_Of_Phrase(const std::string& Phrase) {
 /* What both tasks take: the class, the output, reruns, and the platforms. */
 void Add_Common_Options(CLI::App* Sub, Options* O, const char* Submission, const char* Jobs) {
   Sub->add_option("CLASS", O->Class, std::string("the class folder (a folder per student, named by the student's "
-                  "identifier),\na CSV manifest (identifier,folder[,command]), or with --gradescope one ") + Submission)
+                  "identifier),\na CSV manifest (identifier,folder[,command]), Canvas's or Moodle's download of the "
+                  "class\n(a folder or zip), or with --gradescope one ") + Submission)
       ->required();
   Sub->add_option("-o,--out", O->Out, "the output folder (made if missing)")->capture_default_str();
   Sub->add_flag("--again", O->Again, "grade every student again, even those whose submission did not change");
@@ -344,7 +349,7 @@ int Grade_Gradescope(const Options& O) {
   Make_Folder(O.Out);
   Class_Run Run{"", true, Settings_Text(O), 0};
   Student_Grade G = Grade_Class(O, {S}, &Run)[0];
-  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points};
+  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, Platform_None, {}};
   if (!Write_Gradescope(O.Out + "/results.json", G, N)) Trouble("cannot write " + O.Out + "/results.json");
   std::printf("zor_grade: %s %s, %.1f of %g; %s/results.json written\n", S.Id.c_str(), G.Verdict.c_str(), G.Score,
               O.Points, O.Out.c_str());
@@ -352,7 +357,8 @@ int Grade_Gradescope(const Options& O) {
 }
 
 void Write_Outputs(const Options& O, const std::vector<Student_Grade>& Grades) {
-  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points};
+  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Platform,
+                    O.Platform_Ids};
   std::error_code Error;
   for (const Student_Grade& G : Grades) {
     if (!Write_Feedback(O.Out + "/feedback", G)) Trouble("cannot write " + O.Out + "/feedback/" + G.Id + ".txt");
@@ -383,16 +389,30 @@ std::string Prepare_Output(const Options& O) {
   return State_Folder;
 }
 
+/* The class as a platform's download (a folder or zip), or else as a
+** class folder or manifest; said on standard error when it is a download. */
+void Read_Whole_Class(Options& O, std::vector<Student>* Students) {
+  std::string Problem;
+  bool Read = Read_Download(O.Class, O.Simulators.Scratch, &O.Platform, Students, &O.Platform_Ids, &Problem);
+  if (Read && O.Platform == Platform_None) Read = Read_Class(O.Class, Students, &Problem);
+  if (!Read) {
+    Remove_Tree(O.Simulators.Scratch);
+    Trouble(Problem);
+  }
+  if (O.Platform != Platform_None)
+    std::fprintf(stderr, "zor_grade: %s read as %s: %zu student%s, each their latest submission\n", O.Class.c_str(),
+                 Platform_Words(O.Platform), Students->size(), Students->size() == 1 ? "" : "s");
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
   Options O = Take_Options(Argc, Argv);
   if (O.Sorting) Find_Profiler_Library(&O.Sorts);
   std::vector<Student> Students;
-  std::string Problem;
-  if (!O.Gradescope && !Read_Class(O.Class, &Students, &Problem)) Trouble(Problem);
-  std::string State_Folder = O.Gradescope ? "" : Prepare_Output(O);
   O.Simulators.Scratch = O.Sorts.Scratch = Make_Scratch();
+  if (!O.Gradescope) Read_Whole_Class(O, &Students);
+  std::string State_Folder = O.Gradescope ? "" : Prepare_Output(O);
   /* Stopped, the tool ends the runs and removes its scratch folder before
   ** the signal ends it. */
   Sandbox_Stop_On_Signals([Scratch = O.Simulators.Scratch]() {

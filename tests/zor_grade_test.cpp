@@ -282,6 +282,61 @@ TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
             std::string::npos);
 }
 
+// A class as Canvas and Moodle hand it out, as a zip or a folder: one
+// submission per student, the latest of a file uploaded twice, graded and
+// written into that platform's import under the platform's own ids; and a
+// zip whose names would lead outside is refused before anything is
+// unpacked.
+TEST_F(Zor_Grade_Alone, APlatformsDownloadIsGradedAsItComes) {
+  const std::string Sim = Read_File(TEST_SOURCE_DIR "/simulators/python/sim.py");
+  const std::string Records = Read_File(TEST_SOURCE_DIR "/simulators/python/zor_records.py");
+  // Zipped as the platforms zip them; Python's zipfile writes any name.
+  auto Zip = [&](const std::string& Name, const std::vector<std::pair<std::string, std::string>>& Files) {
+    std::string Script = "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
+    for (size_t F = 0; F < Files.size(); F++) {
+      Write_File(At("member_" + std::to_string(F)), Files[F].second);
+      Script += "z.write('member_" + std::to_string(F) + "', '" + Files[F].first + "')\n";
+    }
+    Run_Result R = Run_Program("/usr/bin/python3", Folder, Script + "z.close()\n", {}, {"-", Name});
+    ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  };
+  Zip("canvas.zip", {{"doejane_12345_678901_sim.py", Sim},
+                     {"doejane_12345_678901_zor_records.py", Records},
+                     {"roerich_late_777_888_sim.py", "raise SystemExit(3)\n"},
+                     {"roerich_late_777_888_sim-1.py", Sim},
+                     {"roerich_late_777_888_zor_records.py", Records}});
+  for (const char* Student : {"Jane Doe_5501_assignsubmission_file_", "Ann Lee_5502_assignsubmission_file_"}) {
+    fs::create_directories(At("moodle/") + Student);
+    Write_File(At("moodle/") + Student + "/sim.py", Sim);
+    Write_File(At("moodle/") + Student + "/zor_records.py", Records);
+  }
+  Zip("escapes.zip", {{"doejane_1_2_sim.py", Sim}, {"../escaped", "out of the folder\n"}});
+  struct Case {
+    std::string Name, Download, Platform_File, Rows;
+  };
+  const Case Cases[] = {
+      {"Canvas, zipped", "canvas.zip", "canvas.csv",
+       "Student,ID,SIS User ID,SIS Login ID,Section,ZOR simulator\r\ndoejane,12345,,,,100.0\r\n"
+       "roerich,777,,,,100.0\r\n"},
+      {"Moodle, a folder", "moodle", "moodle.csv",
+       "Identifier,ZOR simulator,Feedback\r\nParticipant 5502,100.0,followed: followed the model on 3 of 3 days\r\n"
+       "Participant 5501,100.0,followed: followed the model on 3 of 3 days\r\n"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {},
+                               {"simulators", "--days", "3", "--build",
+                                "printf '#!/bin/sh\\nexec python3 sim.py\\n' > simulator && chmod +x simulator", "-o",
+                                "out_" + C.Platform_File, C.Download});
+    ASSERT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
+    EXPECT_EQ(Read_File(At("out_" + C.Platform_File + "/" + C.Platform_File)), C.Rows) << R.Err;
+  }
+  Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"simulators", "-o", "out_escapes", "escapes.zip"});
+  EXPECT_EQ(R.Exit_Status, 2);
+  EXPECT_NE(R.Err.find("holds a name that leads outside it: ../escaped"), std::string::npos) << R.Err;
+  EXPECT_FALSE(File_Exists(At("escaped")));
+}
+
 // Trouble is one line and status 2, before anything is graded or written.
 TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
   const std::vector<std::vector<std::string>> Cases = {
