@@ -22,6 +22,7 @@
 #include "common/refusal.h"
 #include "common/whole_file.h"
 #include "common/zor_kit_version.h"
+#include "grade/autograder_zip.h"
 #include "grade/battery_notes.h"
 #include "grade/build_command.h"
 #include "grade/class_grading.h"
@@ -195,6 +196,7 @@ Options Take_Options(int Argc, char** Argv) {
   ** far above what a day of 336 customers needs. */
   O.Simulators.Limits.Cpu_Seconds = 5;
   CLI::App App{"zor_grade simulators|sorts [OPTIONS] CLASS\n"
+               "zor_grade autograder simulators|sorts [OPTIONS] -o ZIP\n"
                "Grades a class. simulators: each student's simulator of the ZOR day on the same battery\n"
                "of days, every day counted, the first failing day shrunk and explained. sorts: each\n"
                "student's Sort_Singly_Linked_List compiled with the kit's profiler, checked on every\n"
@@ -214,6 +216,8 @@ Options Take_Options(int Argc, char** Argv) {
              "  zor_grade simulators --secret 'autumn tide' --build make -o grading submissions/\n"
              "  zor_grade sorts --k 10 --x 32 -o sort_grading submissions/\n"
              "  zor_grade simulators --gradescope -o /autograder/results /autograder/submission\n"
+             "  zor_grade autograder simulators --secret 'autumn tide' --build make -o autograder.zip\n"
+             "  (the zip Gradescope takes as a programming assignment's autograder)\n"
              "Exit status: 0 every student graded and the files written (whatever the grades); 2 trouble:\n"
              "a bad option, a class that cannot be read, a file that cannot be written.\n"
              "See zor_grade(1) for the columns of each file.");
@@ -404,9 +408,47 @@ void Read_Whole_Class(Options& O, std::vector<Student>* Students) {
                  Platform_Words(O.Platform), Students->size(), Students->size() == 1 ? "" : "s");
 }
 
+/* zor_grade autograder simulators|sorts [OPTIONS] -o ZIP: the options are
+** checked as a grading's, then written into run_autograder; the secret goes
+** into a file of its own, and the sandbox, output and submission are
+** Gradescope's. */
+[[noreturn]] void Make_Autograder(int Argc, char** Argv) {
+  Autograder_Parts P;
+  std::string Zip;
+  std::vector<std::string> Checked = {"zor_grade"};
+  for (int A = 2; A < Argc; A++) {
+    std::string Word = Argv[A];
+    bool Valued = A + 1 < Argc;
+    if ((Word == "-o" || Word == "--out") && Valued) Zip = Argv[++A];
+    else if (Word == "--secret" && Valued) P.Secret = Argv[++A];
+    else if ((Word == "--sandbox" || Word == "--library" || Word == "--include") && Valued) A++;
+    else if (Word == "--gradescope") continue;
+    else if (A == 2) P.Task = Word;
+    else P.Arguments.push_back(Word);
+  }
+  if (P.Task != "simulators" && P.Task != "sorts") Trouble("autograder: give simulators or sorts first (see --help)");
+  if (Zip.empty()) Trouble("autograder: give the zip to write with -o (see --help)");
+  Checked.push_back(P.Task);
+  Checked.insert(Checked.end(), P.Arguments.begin(), P.Arguments.end());
+  if (!P.Secret.empty()) Checked.insert(Checked.end(), {"--secret", P.Secret});
+  Checked.insert(Checked.end(), {"--gradescope", "/autograder/submission"});
+  std::vector<char*> Words;
+  for (std::string& Word : Checked) Words.push_back(Word.data());
+  Options O = Take_Options(static_cast<int>(Words.size()), Words.data());
+  if (O.Sorting) Find_Profiler_Library(&O.Sorts), P.Library = O.Sorts.Library, P.Include = O.Sorts.Include;
+  std::string Scratch = Make_Scratch(), Problem;
+  bool Written = Write_Autograder_Zip(Zip, Scratch, P, &Problem);
+  Remove_Tree(Scratch);
+  if (!Written) Trouble(Problem);
+  std::printf("zor_grade: %s written: upload it as the autograder of a programming assignment (zor_grade(1), "
+              "GRADESCOPE)\n", Zip.c_str());
+  std::exit(0);
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
+  if (Argc > 1 && std::string(Argv[1]) == "autograder") Make_Autograder(Argc, Argv);
   Options O = Take_Options(Argc, Argv);
   if (O.Sorting) Find_Profiler_Library(&O.Sorts);
   std::vector<Student> Students;

@@ -337,6 +337,38 @@ TEST_F(Zor_Grade_Alone, APlatformsDownloadIsGradedAsItComes) {
   EXPECT_FALSE(File_Exists(At("escaped")));
 }
 
+// The autograder zip Gradescope takes, tried in a folder laid out as
+// Gradescope lays it out: its secret readable by root alone, its setup a
+// valid script, and its run_autograder grading the submission into
+// results.json with the options given.
+TEST_F(Zor_Grade_Alone, TheAutograderZipGradesInGradescopesLayout) {
+  Run_Result Made = Run_Program(ZOR_GRADE_PATH, Folder, "", {},
+                                {"autograder", "simulators", "--secret", "autumn tide", "--days", "4", "--points", "10",
+                                 "-o", "autograder.zip"});
+  ASSERT_EQ(Made.Exit_Status, 0) << Made.Err;
+  Run_Result Listed = Run_Program("/usr/bin/unzip", Folder, "", {}, {"-Z", "autograder.zip", "secret"});
+  EXPECT_EQ(Listed.Out.rfind("-rw-------", 0), 0u) << Listed.Out;
+  fs::create_directories(At("autograder/submission"));
+  fs::copy_file(STUDENT_SIMULATOR, At("autograder/submission/simulator"));
+  Run_Result Unpacked = Run_Program("/usr/bin/unzip", Folder, "", {}, {"-q", "autograder.zip", "-d", "autograder/source"});
+  ASSERT_EQ(Unpacked.Exit_Status, 0) << Unpacked.Err;
+  EXPECT_EQ(Run_Program("/bin/bash", Folder, "", {}, {"-n", "autograder/source/setup.sh"}).Exit_Status, 0);
+  Run_Result Graded = Run_Program("/usr/bin/env", Folder, "", {},
+                                  {"AUTOGRADER=" + At("autograder"), "bash", At("autograder/source/run_autograder")});
+  ASSERT_EQ(Graded.Exit_Status, 0) << Graded.Out << Graded.Err;
+  Run_Result Score = Run_Program("/usr/bin/jq", Folder, "", {}, {"-r", ".score", "autograder/results/results.json"});
+  EXPECT_EQ(Score.Out, "10\n");
+  EXPECT_EQ(Read_File(At("autograder/results/results.json")).find("autumn"), std::string::npos);
+  const std::vector<std::vector<std::string>> Refused = {
+      {"autograder", "essays", "-o", "a.zip"}, {"autograder", "simulators"}, {"autograder", "simulators", "--days",
+      "0", "-o", "a.zip"}};
+  for (const std::vector<std::string>& Arguments : Refused) {
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, Arguments);
+    EXPECT_EQ(R.Exit_Status, 2) << R.Err;
+    EXPECT_FALSE(File_Exists(At("a.zip")));
+  }
+}
+
 // Trouble is one line and status 2, before anything is graded or written.
 TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
   const std::vector<std::vector<std::string>> Cases = {

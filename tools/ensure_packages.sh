@@ -4,10 +4,11 @@
 # tools/demo.sh and tools/test.sh, so each README command sets up a
 # fresh machine by itself. bubblewrap makes the box each user's program
 # runs in (sandbox/). The JDK and Go build and run the simulators the
-# tests grade as students write them, in Java and Go.
+# tests grade as students write them, in Java and Go; zip and unzip
+# write Gradescope's autograder and read the platforms' downloads.
 zor_packages=(cmake g++ make libgtest-dev valgrind libxml2-utils libcli11-dev libboost-math-dev libbenchmark-dev
               scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq
-              default-jdk-headless golang-go)
+              default-jdk-headless golang-go zip unzip)
 
 zor_ensure_packages() {
   local missing=() p
