@@ -127,8 +127,11 @@ bool Write_Canvas_Csv(const std::string& Path, const std::vector<Student_Grade>&
   std::string Text = Csv_Line(Header);
   for (const Student_Grade& G : Grades) {
     std::vector<std::string> Row = {G.Id, "", "", "", "", Score_Text(G)};
-    for (size_t C = 1; C <= 3; C++)
-      if (Header[C] == N.Canvas_Match) Row[C] = G.Id;
+    auto Own = N.Platform_Ids.find(G.Id);
+    if (N.Platform == Platform_Canvas && Own != N.Platform_Ids.end()) Row[1] = Own->second;
+    else
+      for (size_t C = 1; C <= 3; C++)
+        if (Header[C] == N.Canvas_Match) Row[C] = G.Id;
     Text += Csv_Line(Row);
   }
   return Write_Staged(Path, Text);
@@ -136,7 +139,11 @@ bool Write_Canvas_Csv(const std::string& Path, const std::vector<Student_Grade>&
 
 bool Write_Moodle_Csv(const std::string& Path, const std::vector<Student_Grade>& Grades, const Gradebook_Names& N) {
   std::string Text = Csv_Line({"Identifier", N.Assignment, "Feedback"});
-  for (const Student_Grade& G : Grades) Text += Csv_Line({G.Id, Score_Text(G), One_Line_Feedback(G, N.Task)});
+  for (const Student_Grade& G : Grades) {
+    auto Own = N.Platform_Ids.find(G.Id);
+    bool Moodles = N.Platform == Platform_Moodle && Own != N.Platform_Ids.end();
+    Text += Csv_Line({Moodles ? "Participant " + Own->second : G.Id, Score_Text(G), One_Line_Feedback(G, N.Task)});
+  }
   return Write_Staged(Path, Text);
 }
 

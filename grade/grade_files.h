@@ -8,9 +8,11 @@
 */
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "grade/platform_download.h"
 #include "grade/student_grade.h"
 
 struct Gradebook_Names {
@@ -19,6 +21,11 @@ struct Gradebook_Names {
   std::string Canvas_Match; // "ID", "SIS User ID" or "SIS Login ID": where the identifier goes
   double Points = 100;
   std::string Contained;    // how runs were contained (the sandbox's line), for results.json; empty for none
+  /* A class read from a platform's download: that platform's file is
+  ** keyed by its own id of each student (Canvas's ID, Moodle's
+  ** "Participant N"), so that the import matches without editing. */
+  Platform_Kind Platform = Platform_None;
+  std::map<std::string, std::string> Platform_Ids;
 };
 
 /* The header and one row per student. */

@@ -78,17 +78,21 @@ Student_Grade Not_Graded(const Student& S, const char* Verdict, const std::strin
   return Ungraded("ZOR simulator", S.Id, Verdict, Reason, More);
 }
 
-/* The program a manifest's command names: each word that names a file of
-** the student's folder becomes its absolute path, since the program runs
-** in a folder of its own. */
+/* The program a manifest's command names. The run's folder starts with a
+** copy of the student's folder, and that folder is shown read-only at its
+** own path, so that the command's words work there as they do in the
+** student's folder (java -cp . Sim, python3 sim.py, a data file); only
+** the program, when it is one of the student's files, is named by its
+** path, since a program is started by path or found on PATH. */
 Program_Under_Test Program_Of_Command(const std::string& Command, const std::string& Folder) {
   std::istringstream In(Command);
   std::vector<std::string> Words;
-  for (std::string Word; In >> Word;) Words.push_back(fs::exists(Folder + "/" + Word) ? Folder + "/" + Word : Word);
-  Program_Under_Test P{Words[0], {Words.begin() + 1, Words.end()}, {}, {}, ""};
-  for (const std::string& Word : P.Arguments)
-    if (Word.rfind(Folder + "/", 0) == 0) P.Readable.push_back(Word);
-  return P;
+  for (std::string Word; In >> Word;) Words.push_back(Word);
+  if (Words.empty()) Words.push_back("");  // not run, and said so
+  struct stat Status;
+  if (Words[0][0] != '/' && stat((Folder + "/" + Words[0]).c_str(), &Status) == 0 && S_ISREG(Status.st_mode))
+    Words[0] = (fs::path(Folder) / Words[0]).lexically_normal().string();
+  return Program_Under_Test{Words[0], {Words.begin() + 1, Words.end()}, {}, {}, "", ""};
 }
 
 /* Finds (building if asked) the program to run; false with the grade of a
@@ -105,16 +109,18 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
     fs::create_directories(Settings.Scratch + "/build", Error);
     if (!Copy_Submission(S.Folder, Folder))
       return *G = Not_Graded(S, "does-not-build", "the folder cannot be copied to build it", ""), false;
-    Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Build_Limits(Settings.Build_Time_Limit));
+    Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Settings.Build_Run_Limits);
     if (!B.Built)
       return *G = Not_Graded(S, "does-not-build", "the build command " + B.Why,
                              "What the build (" + Settings.Build + ") printed, at the end:\n" + B.Output),
              false;
   }
+  std::string Why;
+  if (!Fits_A_Run_Folder(Folder, &Why)) return *G = Not_Graded(S, "not-run", Why, ""), false;
   if (!S.Command.empty()) {
     *Program = Program_Of_Command(S.Command, Folder);
   } else if (Executable(Folder + "/simulator")) {
-    *Program = Program_Under_Test{Folder + "/simulator", {}, {}, {}, ""};
+    *Program = Program_Under_Test{Folder + "/simulator", {}, {}, {}, "", ""};
   } else {
     const char* Verdict = Settings.Build.empty() ? "missing" : "does-not-build";
     return *G = Not_Graded(S, Verdict, Settings.Build.empty() ? "no executable file named simulator in the folder"
@@ -124,6 +130,8 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
   }
   Program->Limits = Settings.Limits;
   Program->Scratch = Settings.Scratch;
+  Program->Folder = Folder;
+  Program->Readable.push_back(Folder);
   return true;
 }
 
@@ -277,11 +285,21 @@ void Keep_Day_For_Student(const Simulator_Settings& Settings, const std::string&
   fs::remove_all(Temp, Error);
 }
 
+/* The command that ran the student's program, as they would type it in
+** their folder: the manifest's, or the simulator a build leaves. */
+std::string Command_For_Student(const std::string& Command) {
+  if (Command.empty()) return "./simulator";
+  std::istringstream In(Command);
+  std::string Line;
+  for (std::string Word; In >> Word;) Line += (Line.empty() ? "" : " ") + Shell_Word(Word);
+  return Line;
+}
+
 /* Sets the verdict, reason, shrunk size and picture from the first
 ** failing day, and returns what the student is told of it. */
 std::string Explain_First_Failure(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                   const std::vector<Trial_Outcome>& Outcomes, double Slowest_Held,
-                                  const std::string& Id, Student_Grade* G) {
+                                  const std::string& Id, const std::string& Command, Student_Grade* G) {
   int First = 0;
   while (Outcomes[static_cast<size_t>(First)].Kind == Outcome_Held) First++;
   const Trial_Outcome& Failure = Outcomes[static_cast<size_t>(First)];
@@ -311,7 +329,9 @@ std::string Explain_First_Failure(const Program_Under_Test& Program, const Simul
          ".\nThe folder " + Id +
          ".day beside this file holds ZOR_Binary_In, entries (the three lines to type),\nyour ZOR_Binary_Out, the "
          "reference's Reference_Binary_Out, their listings and Verdict.\n" +
-         Rerun_Advice(Id + ".day", "/path/to/your/simulator", "results_checker", Failure, Settings.Limits) +
+         Rerun_Advice(Id + ".day", Command_For_Student(Command), "/path/to/your/submission", "results_checker", Failure,
+                      Settings.Limits) +
+         "A program run by hand runs with your rights, outside any sandbox and its limits: run only code you trust.\n" +
          "Then results_plotter, in that folder, draws your day as ZOR_Plot.svg.\n";
 }
 
@@ -334,7 +354,7 @@ Student_Grade Grade_Simulator(const Student& S, const Simulator_Settings& Settin
       G.Verdict = "followed";
       G.Feedback = "ZOR simulator: " + S.Id + "\n" + Counts_Text(G, Settings.Points);
     } else {
-      std::string Explained = Explain_First_Failure(Program, Settings, Outcomes, Slowest_Held, S.Id, &G);
+      std::string Explained = Explain_First_Failure(Program, Settings, Outcomes, Slowest_Held, S.Id, S.Command, &G);
       G.Feedback = "ZOR simulator: " + S.Id + "\n" + Counts_Text(G, Settings.Points) + "\n" + Explained;
     }
   }

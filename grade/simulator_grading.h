@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "grade/build_command.h"
 #include "grade/class_list.h"
 #include "grade/student_grade.h"
 #include "sandbox/sandbox.h"
@@ -25,6 +26,7 @@ struct Simulator_Settings {
   int Jobs = 1;                   // days run at once
   std::string Build;              // the teacher's build command; empty for a ready "simulator"
   double Build_Time_Limit = 120;
+  Sandbox_Limits Build_Run_Limits = Build_Limits(120);  // of a build; its CPU time is Build_Time_Limit
   double Points = 100;            // the score of a simulator that follows the model on every day
   std::string Scratch;            // a private folder for builds and trials
   std::string Feedback_Folder;    // where ID.day, the failing day to rerun by hand, goes; empty for none

@@ -275,7 +275,7 @@ Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings
   fs::create_directories(Settings.Scratch + "/build", Error);
   if (!Copy_Submission(S.Folder, G.Work))
     return Not_Checked(S, "does-not-build", "the folder cannot be copied to build it", "");
-  Build_Outcome B = Run_Build_Command(Build_Script(Settings, S.Id), G.Work, Build_Limits(Settings.Build_Time_Limit),
+  Build_Outcome B = Run_Build_Command(Build_Script(Settings, S.Id), G.Work, Settings.Build_Run_Limits,
                                       {Settings.Library, Settings.Include + "/sort_bench.h"});
   if (!B.Built)
     return Not_Checked(S, "does-not-build", "compiling and linking with libsort_profile.a " + B.Why,

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "grade/build_command.h"
 #include "grade/class_list.h"
 #include "grade/student_grade.h"
 #include "sort_profile/profile_lists.h"
@@ -24,6 +25,7 @@ struct Sort_Settings {
   int64_t Check_Items = 10000;      // the largest list of the correctness phase
   int64_t Max_Items = 1000000;      // the largest list of the timing phase
   double Build_Time_Limit = 120;
+  Sandbox_Limits Build_Run_Limits = Build_Limits(120);  // of a build; its CPU time is Build_Time_Limit
   double Points = 100;
   std::string Scratch;              // a private folder; each student's build stays there until timed
   std::string Library;              // libsort_profile.a

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,12 +23,15 @@
 #include "common/shown_text.h"
 #include "common/whole_file.h"
 #include "common/zor_kit_version.h"
+#include "grade/autograder_zip.h"
 #include "grade/battery_notes.h"
+#include "grade/build_command.h"
 #include "grade/class_grading.h"
 #include "grade/class_list.h"
 #include "grade/content_hash.h"
 #include "grade/grade_files.h"
 #include "grade/grade_report.h"
+#include "grade/platform_download.h"
 #include "grade/simulator_grading.h"
 #include "sandbox/sandbox.h"
 #include "simulator_checker/battery.h"
@@ -56,7 +60,44 @@ struct Options {
   int Jobs = 0;
   Simulator_Settings Simulators;
   Sort_Settings Sorts;
+  Platform_Kind Platform = Platform_None;  // the class came as this platform's download
+  std::map<std::string, std::string> Platform_Ids;
+  Sandbox_Limits Build = Build_Limits(120);  // of every build; CPU time from --build-time-limit
 };
+
+/* Limits given in MiB on the command line, until they are taken as bytes. */
+struct Mib_Limits {
+  int64_t Memory, File, Output;
+};
+
+Mib_Limits Mib_Of(const Sandbox_Limits& L) { return {L.Memory_Bytes >> 20, L.File_Bytes >> 20, L.Output_Bytes >> 20}; }
+
+void Take_Mib(Sandbox_Limits* L, const Mib_Limits& M) {
+  L->Memory_Bytes = M.Memory << 20, L->File_Bytes = M.File << 20, L->Output_Bytes = M.Output << 20;
+}
+
+/* The limits a run takes as simulator_checker's do, under Prefix
+** ("--" for a day's run, "--build-" for a build); memory only for a
+** build, whose --memory-limit is not the day's. */
+void Add_Limit_Options(CLI::App* Sub, const std::string& Prefix, const std::string& Whose, Sandbox_Limits* L,
+                       Mib_Limits* M) {
+  if (Prefix != "--")
+    Sub->add_option(Prefix + "memory-limit", M->Memory, "MiB of memory " + Whose + " may use")
+        ->capture_default_str()
+        ->check(CLI::Range(16, 1 << 20));
+  Sub->add_option(Prefix + "process-limit", L->Processes, "processes and threads " + Whose + " may have at once")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  Sub->add_option(Prefix + "file-size-limit", M->File, "MiB any one file " + Whose + " writes may reach")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20));
+  Sub->add_option(Prefix + "open-file-limit", L->Open_Files, "files a process of " + Whose + " may have open at once")
+      ->capture_default_str()
+      ->check(CLI::Range(16, 65536));
+  Sub->add_option(Prefix + "output-limit", M->Output, "MiB " + Whose + " may write on standard output and error")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1 << 20));
+}
 
 [[noreturn]] void Trouble(const std::string& Message) { Refuse_And_Exit("zor_grade", Message.c_str()); }
 
@@ -123,7 +164,8 @@ void Take_Secret(Options* O, int Argc, char** Argv) {
 /* What both tasks take: the class, the output, reruns, and the platforms. */
 void Add_Common_Options(CLI::App* Sub, Options* O, const char* Submission, const char* Jobs) {
   Sub->add_option("CLASS", O->Class, std::string("the class folder (a folder per student, named by the student's "
-                  "identifier),\na CSV manifest (identifier,folder[,command]), or with --gradescope one ") + Submission)
+                  "identifier),\na CSV manifest (identifier,folder[,command]), Canvas's or Moodle's download of the "
+                  "class\n(a folder or zip), or with --gradescope one ") + Submission)
       ->required();
   Sub->add_option("-o,--out", O->Out, "the output folder (made if missing)")->capture_default_str();
   Sub->add_flag("--again", O->Again, "grade every student again, even those whose submission did not change");
@@ -145,7 +187,7 @@ void Add_Common_Options(CLI::App* Sub, Options* O, const char* Submission, const
       ->check(CLI::IsMember({"auto", "required", "off"}));
 }
 
-void Add_Simulator_Options(CLI::App* Sub, Options* O, int64_t* Memory_Mib) {
+void Add_Simulator_Options(CLI::App* Sub, Options* O, Mib_Limits* Run_Mib, Mib_Limits* Build_Mib) {
   Simulator_Settings& S = O->Simulators;
   Add_Common_Options(Sub, O, "submission's folder", "days run at once (default: twice the cores)");
   CLI::Option* File = Sub->add_option("--secret-file", O->Secret_File,
@@ -165,17 +207,19 @@ void Add_Simulator_Options(CLI::App* Sub, Options* O, int64_t* Memory_Mib) {
                   "(and three times as long by the clock, at least a minute)")
       ->capture_default_str()
       ->check(CLI::Range(0.1, 3600.0));
-  Sub->add_option("--memory-limit", *Memory_Mib, "MiB of memory a simulator may use")
+  Sub->add_option("--memory-limit", Run_Mib->Memory, "MiB of memory a simulator may use")
       ->capture_default_str()
       ->check(CLI::Range(16, 1 << 20));
+  Add_Limit_Options(Sub, "--", "a simulator's run", &S.Limits, Run_Mib);
   Sub->add_option("--build", S.Build, "a shell command that builds each submission in a copy of its folder,\n"
                   "e.g. 'make' or 'cc -O2 -o simulator *.c'; it must leave an executable named simulator");
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds a build may take")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 3600.0));
+  Add_Limit_Options(Sub, "--build-", "a build", &O->Build, Build_Mib);
 }
 
-void Add_Sort_Options(CLI::App* Sub, Options* O) {
+void Add_Sort_Options(CLI::App* Sub, Options* O, Mib_Limits* Build_Mib) {
   Sort_Settings& S = O->Sorts;
   Add_Common_Options(Sub, O, "routine's folder", "routines built and checked at once (default: every core)");
   Sub->add_option("--k", S.K, "K for every routine whose folder holds no file sort_parameters")
@@ -198,6 +242,7 @@ void Add_Sort_Options(CLI::App* Sub, Options* O) {
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds compiling and linking a routine may take")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 3600.0));
+  Add_Limit_Options(Sub, "--build-", "compiling and linking a routine", &O->Build, Build_Mib);
   Sub->add_option("--library", S.Library, "the profiler library to link with (default: the kit's libsort_profile.a)");
   Sub->add_option("--include", S.Include, "the folder of sort_bench.h (default: the kit's)");
 }
@@ -210,6 +255,7 @@ Options Take_Options(int Argc, char** Argv) {
   ** far above what a day of 336 customers needs. */
   O.Simulators.Limits.Cpu_Seconds = 5;
   CLI::App App{"zor_grade simulators|sorts [OPTIONS] CLASS\n"
+               "zor_grade autograder simulators|sorts [OPTIONS] -o ZIP\n"
                "Grades a class. simulators: each student's simulator of the ZOR day on the same battery\n"
                "of days, every day counted, the first failing day shrunk and explained. sorts: each\n"
                "student's Sort_Singly_Linked_List compiled with the kit's profiler, checked on every\n"
@@ -220,15 +266,17 @@ Options Take_Options(int Argc, char** Argv) {
                "zor_grade"};
   App.require_subcommand(1, 1);
   CLI::App* Simulators = App.add_subcommand("simulators", "grade simulators of the ZOR day");
-  int64_t Memory_Mib = O.Simulators.Limits.Memory_Bytes >> 20;
-  Add_Simulator_Options(Simulators, &O, &Memory_Mib);
+  Mib_Limits Run_Mib = Mib_Of(O.Simulators.Limits), Build_Mib = Mib_Of(O.Build);
+  Add_Simulator_Options(Simulators, &O, &Run_Mib, &Build_Mib);
   CLI::App* Sorts = App.add_subcommand("sorts", "grade routines that sort a singly linked list");
-  Add_Sort_Options(Sorts, &O);
+  Add_Sort_Options(Sorts, &O, &Build_Mib);
   App.set_version_flag("--version", "zor_grade (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("Examples:\n"
              "  zor_grade simulators --secret-file ~/.zor_phrase --build make -o grading submissions/\n"
              "  zor_grade sorts --k 10 --x 32 -o sort_grading submissions/\n"
              "  zor_grade simulators --gradescope -o /autograder/results /autograder/submission\n"
+             "  zor_grade autograder simulators --secret 'autumn tide' --build make -o autograder.zip\n"
+             "  (the zip Gradescope takes as a programming assignment's autograder)\n"
              "Exit status: 0 every student graded and the files written (whatever the grades); 2 trouble:\n"
              "a bad option, a class that cannot be read, a file that cannot be written.\n"
              "See zor_grade(1) for the columns of each file.");
@@ -242,7 +290,11 @@ Options Take_Options(int Argc, char** Argv) {
   O.Sorting = Sorts->parsed();
   if (!O.Sorting) Take_Secret(&O, Argc, Argv);
   O.Simulators.Limits.Wall_Seconds = std::max(3 * O.Simulators.Limits.Cpu_Seconds, Least_Wall_Seconds);
-  O.Simulators.Limits.Memory_Bytes = Memory_Mib << 20;
+  Take_Mib(&O.Simulators.Limits, Run_Mib);
+  Take_Mib(&O.Build, Build_Mib);
+  double Build_Seconds = O.Sorting ? O.Sorts.Build_Time_Limit : O.Simulators.Build_Time_Limit;
+  O.Build.Cpu_Seconds = Build_Seconds, O.Build.Wall_Seconds = 2 * Build_Seconds;
+  O.Simulators.Build_Run_Limits = O.Sorts.Build_Run_Limits = O.Build;
   if (O.Assignment.empty()) O.Assignment = O.Sorting ? "ZOR sort" : "ZOR simulator";
   unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
   /* A day's run is mostly a process starting and ending, which leaves a
@@ -254,6 +306,14 @@ Options Take_Options(int Argc, char** Argv) {
 }
 
 /* What a grade depends on besides the submission: a change regrades all. */
+std::string Limits_Text(const char* Whose, const Sandbox_Limits& L) {
+  char Text[200];
+  std::snprintf(Text, sizeof Text, "%s cpu=%g wall=%g memory=%lld processes=%d file=%lld open=%d output=%lld\n", Whose,
+                L.Cpu_Seconds, L.Wall_Seconds, static_cast<long long>(L.Memory_Bytes), L.Processes,
+                static_cast<long long>(L.File_Bytes), L.Open_Files, static_cast<long long>(L.Output_Bytes));
+  return Text;
+}
+
 std::string Settings_Text(const Options& O) {
   char Text[300];
   if (O.Sorting) {
@@ -261,13 +321,13 @@ std::string Settings_Text(const Options& O) {
     std::snprintf(Text, sizeof Text, "sorts %s k=%d x=%d limit=%g check=%lld items=%lld points=%g build-limit=%g\n",
                   ZOR_KIT_VERSION, Z.K, Z.X, Z.Time_Limit, static_cast<long long>(Z.Check_Items),
                   static_cast<long long>(Z.Max_Items), Z.Points, Z.Build_Time_Limit);
-    return Text + Z.Library + "\n" + Z.Include + "\n";
+    return Text + Z.Library + "\n" + Z.Include + "\n" + Limits_Text("build", O.Build);
   }
   const Simulator_Settings& Z = O.Simulators;
   std::snprintf(Text, sizeof Text, "simulators %s days=%d battery=%s limit=%g points=%g build-limit=%g\n",
                 ZOR_KIT_VERSION, Z.Days, Battery_Name(Z.Battery).c_str(), Z.Limits.Cpu_Seconds, Z.Points,
                 Z.Build_Time_Limit);
-  return Text + Z.Build + "\n";
+  return Text + Z.Build + "\n" + Limits_Text("run", Z.Limits) + Limits_Text("build", O.Build);
 }
 
 std::string Battery_Sentence(const Options& O) {
@@ -401,7 +461,8 @@ int Grade_Gradescope(const Options& O) {
   Make_Folder(O.Out);
   Class_Run Run{"", true, Settings_Text(O), 0};
   Student_Grade G = Grade_Class(O, {S}, &Run)[0];
-  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Contained};
+  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Contained,
+                    Platform_None, {}};
   if (!Write_Gradescope(O.Out + "/results.json", G, N)) Trouble("cannot write " + O.Out + "/results.json");
   /* A sort routine's verdict comes from a summary its own profiler wrote. */
   std::printf("zor_grade: %s %s, %.1f of %g; %s/results.json written\n", S.Id.c_str(), Visible_Text(G.Verdict).c_str(),
@@ -410,7 +471,8 @@ int Grade_Gradescope(const Options& O) {
 }
 
 void Write_Outputs(const Options& O, const std::vector<Student_Grade>& Grades) {
-  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Contained};
+  Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Contained,
+                    O.Platform, O.Platform_Ids};
   std::error_code Error;
   for (const Student_Grade& G : Grades) {
     if (!Write_Feedback(O.Out + "/feedback", G)) Trouble("cannot write " + O.Out + "/feedback/" + G.Id + ".txt");
@@ -443,17 +505,69 @@ std::string Prepare_Output(const Options& O) {
   return State_Folder;
 }
 
+/* The class as a platform's download (a folder or zip), or else as a
+** class folder or manifest; said on standard error when it is a download. */
+void Read_Whole_Class(Options& O, std::vector<Student>* Students) {
+  std::string Problem;
+  bool Read = Read_Download(O.Class, O.Simulators.Scratch, &O.Platform, Students, &O.Platform_Ids, &Problem);
+  if (Read && O.Platform == Platform_None) Read = Read_Class(O.Class, Students, &Problem);
+  if (!Read) {
+    Remove_Tree(O.Simulators.Scratch);
+    Trouble(Problem);
+  }
+  if (O.Platform != Platform_None)
+    std::fprintf(stderr, "zor_grade: %s read as %s: %zu student%s, each their latest submission\n", O.Class.c_str(),
+                 Platform_Words(O.Platform), Students->size(), Students->size() == 1 ? "" : "s");
+}
+
+/* zor_grade autograder simulators|sorts [OPTIONS] -o ZIP: the options are
+** checked as a grading's, then written into run_autograder; the secret goes
+** into a file of its own, and the sandbox, output and submission are
+** Gradescope's. */
+[[noreturn]] void Make_Autograder(int Argc, char** Argv) {
+  Autograder_Parts P;
+  std::string Zip;
+  std::vector<std::string> Checked = {"zor_grade"};
+  for (int A = 2; A < Argc; A++) {
+    std::string Word = Argv[A];
+    bool Valued = A + 1 < Argc;
+    if ((Word == "-o" || Word == "--out") && Valued) Zip = Argv[++A];
+    else if (Word == "--secret" && Valued) P.Secret = Argv[++A];
+    else if ((Word == "--sandbox" || Word == "--library" || Word == "--include") && Valued) A++;
+    else if (Word == "--gradescope") continue;
+    else if (A == 2) P.Task = Word;
+    else P.Arguments.push_back(Word);
+  }
+  if (P.Task != "simulators" && P.Task != "sorts") Trouble("autograder: give simulators or sorts first (see --help)");
+  if (Zip.empty()) Trouble("autograder: give the zip to write with -o (see --help)");
+  Checked.push_back(P.Task);
+  Checked.insert(Checked.end(), P.Arguments.begin(), P.Arguments.end());
+  if (!P.Secret.empty()) Checked.insert(Checked.end(), {"--secret", P.Secret});
+  Checked.insert(Checked.end(), {"--gradescope", "/autograder/submission"});
+  std::vector<char*> Words;
+  for (std::string& Word : Checked) Words.push_back(Word.data());
+  Options O = Take_Options(static_cast<int>(Words.size()), Words.data());
+  if (O.Sorting) Find_Profiler_Library(&O.Sorts), P.Library = O.Sorts.Library, P.Include = O.Sorts.Include;
+  std::string Scratch = Make_Scratch(), Problem;
+  bool Written = Write_Autograder_Zip(Zip, Scratch, P, &Problem);
+  Remove_Tree(Scratch);
+  if (!Written) Trouble(Problem);
+  std::printf("zor_grade: %s written: upload it as the autograder of a programming assignment (zor_grade(1), "
+              "GRADESCOPE)\n", Zip.c_str());
+  std::exit(0);
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
+  if (Argc > 1 && std::string(Argv[1]) == "autograder") Make_Autograder(Argc, Argv);
   Options O = Take_Options(Argc, Argv);
   if (O.Sorting) Find_Profiler_Library(&O.Sorts), O.Sorts.Sandbox = O.Sandbox;
   std::vector<Student> Students;
-  std::string Problem;
-  if (!O.Gradescope && !Read_Class(O.Class, &Students, &Problem)) Trouble(Problem);
+  O.Simulators.Scratch = O.Sorts.Scratch = Make_Scratch();
+  if (!O.Gradescope) Read_Whole_Class(O, &Students);
   std::string State_Folder = O.Gradescope ? "" : Prepare_Output(O);
   if (O.Gradescope) Make_Folder(O.Out);
-  O.Simulators.Scratch = O.Sorts.Scratch = Make_Scratch();
   /* Stopped, the tool ends the runs and removes its scratch folder before
   ** the signal ends it. */
   Sandbox_Stop_On_Signals([Scratch = O.Simulators.Scratch]() {

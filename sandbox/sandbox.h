@@ -42,7 +42,8 @@ enum Sandbox_Mode {
 struct Sandbox_Limits {
   double Cpu_Seconds;     // CPU time of the whole run, every process of it together where a cgroup counts it
   double Wall_Seconds;    // wall-clock time, for a program asleep or blocked
-  int64_t Memory_Bytes;   // a cgroup's limit, or else the address space of each process (in the box only)
+  int64_t Memory_Bytes;   // a cgroup's limit, or else the data (not the address space) of each process
+                          // (in the box only)
   int Processes;          // processes and threads at once (in the box only)
   int64_t File_Bytes;     // the size of any one file it writes
   int Open_Files;         // descriptors per process
@@ -61,7 +62,16 @@ struct Sandbox_Request {
   bool Input_Stays_Open = false;      // keep standard input open after Input, so that a read past it waits
                                       // (and is caught) rather than meeting the end of input
   bool File_Size_Fails_Writes = false;  // SIGXFSZ ignored: past File_Bytes a write fails instead
-  std::vector<std::string> Readable;  // files it may read (and run), e.g. the script an interpreter runs
+  std::vector<std::string> Readable;  // files and folders it may read (and run), e.g. the script an interpreter
+                                      // runs, the folder of its classes; shown read-only at their own paths
+  /* A folder whose files Folder gets a copy of before the run (the user's
+  ** program's folder, a student's submission), so that what lies beside
+  ** the program is found by a relative name; names Folder already holds,
+  ** and those in Start_Without, are not copied. The copy is the run's:
+  ** nothing it writes reaches Start_With. A folder too large to be a
+  ** program's is refused (Fits_A_Run_Folder). */
+  std::string Start_With;
+  std::vector<std::string> Start_Without;
   size_t Kept_Out = SIZE_MAX;         // how much of standard output to keep, the last bytes
   size_t Kept_Err = SIZE_MAX;         // the same for standard error
   Sandbox_Limits Limits{};
@@ -150,6 +160,10 @@ Sandbox_Result Run_Contained(const Sandbox_Request& Request);
 ** "it": "hit the time limit (2 s of CPU time)", "was killed by signal 11
 ** (Segmentation fault)", "exited with status 3". */
 std::string Sandbox_Verdict(const Sandbox_Result& Result, const Sandbox_Limits& Limits);
+
+/* Whether Folder can be a run's Start_With (or a Readable folder): it
+** holds no more than a program's folder would; if not, Problem says why. */
+bool Fits_A_Run_Folder(const std::string& Folder, std::string* Problem);
 
 /* Removes a folder and everything in it, whatever a program did to it:
 ** permissions are given back first, links are removed and never followed,

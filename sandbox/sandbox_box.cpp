@@ -7,8 +7,9 @@
 ** The box's file system is an empty one with only these in it: /usr and
 ** the links or folders beside it (/bin, /lib, ...), /etc, all three
 ** read-only, a fresh /proc and /dev, copies of
-** the files the caller names as readable (the user's program, its
-** script), bound read-only at the paths they were asked under, and the
+** the files and folders the caller names as readable (the user's
+** program, its script, its folder), bound read-only at the paths they
+** were asked under, and the
 ** working folder, the only writable place. A copy, not the file itself:
 ** the box's user may not be able to reach the original (a teacher's home),
 ** and the run cannot see a file changed under it. Where the kit itself is
@@ -73,6 +74,14 @@ bool Copy_Readable_File(const std::string& From, const std::string& To, std::str
 }
 
 namespace {
+
+/* An empty file where a file is to be bound inside a folder's copy. */
+void Make_Mount_Point(const std::string& Path) {
+  std::error_code Error;
+  fs::create_directories(fs::path(Path).parent_path(), Error);
+  int Made = open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (Made >= 0) close(Made);
+}
 
 std::string First_Line(const std::string& Text) {
   std::string Line = Text.substr(0, Text.find('\n'));
@@ -228,7 +237,25 @@ std::vector<std::string> Box_Arguments(const Sandbox_Request& Request, uid_t Uid
   /* Its folder is the only place it can write, so it is its temporary
   ** folder too: compilers and the profiler make their scratch files there. */
   A.insert(A.end(), {"--setenv", "HOME", Request.Folder, "--setenv", "TMPDIR", Request.Folder});
-  for (const auto& [Copy, Asked] : Copies_Of) A.insert(A.end(), {"--ro-bind", Copy, Asked});
+  /* Folders first, then the files, some of which lie inside a folder
+  ** shown (the program, which a folder's copy leaves out when it is one
+  ** of the kit's): bubblewrap cannot make a mount point in a folder bound
+  ** read-only, so the copy holds one already. */
+  std::vector<std::pair<std::string, std::string>> Folders;
+  for (const auto& [Copy, Asked] : Copies_Of) {
+    if (!fs::is_directory(Copy)) continue;
+    A.insert(A.end(), {"--ro-bind", Copy, Asked});
+    Folders.push_back({Copy, Asked});
+    if (Copy == Asked)
+      for (const std::string& Masked : Masked_Kit_Programs({Asked}, {Asked}))
+        A.insert(A.end(), {"--ro-bind", "/dev/null", Masked});
+  }
+  for (const auto& [Copy, Asked] : Copies_Of) {
+    if (fs::is_directory(Copy)) continue;
+    for (const auto& [Folder_Copy, Folder] : Folders)
+      if (Folder_Copy != Folder && Under(Asked, Folder)) Make_Mount_Point(Folder_Copy + Asked.substr(Folder.size()));
+    A.insert(A.end(), {"--ro-bind", Copy, Asked});
+  }
   A.insert(A.end(), {"--bind", Request.Folder, Request.Folder, "--remount-ro", "/", "--chdir", Request.Folder, "--"});
   A.insert(A.end(), Request.Command.begin(), Request.Command.end());
   return A;
@@ -245,7 +272,22 @@ std::string Readable_Copy(const std::string& Path, std::string* Problem) {
   chmod((Sandbox().Private + "/copies").c_str(), 0711);
   chmod(Folder.c_str(), 0755);
   std::string Copy = Folder + "/" + fs::path(Path).filename().string();
-  if (!Copy_Readable_File(Path, Copy, Problem)) return "";
+  struct stat Status;
+  std::string Too_Large;
+  if (stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode) && !Fits_A_Run_Folder(Path, &Too_Large)) {
+    /* Too large to copy for a run (a home, a build tree, named as a data
+    ** folder): shown as it is, read-only, the kit's programs in it masked. */
+    Copies[Path] = Path;
+    return Path;
+  }
+  if (S_ISDIR(Status.st_mode)) {
+    if (mkdir(Copy.c_str(), 0755) != 0 || !Copy_Tree(Path, Copy, 0, {}, Problem)) {
+      if (Problem->empty()) *Problem = "cannot copy " + Path + " for the box: " + std::strerror(errno);
+      return "";
+    }
+  } else if (!Copy_Readable_File(Path, Copy, Problem)) {
+    return "";
+  }
   Copies[Path] = Copy;
   return Copy;
 }

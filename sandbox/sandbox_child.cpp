@@ -185,10 +185,13 @@ void Add_Limit(Child_Plan& P, int Resource, rlim_t Soft, rlim_t Hard) {
 }
 
 /* The limits set before exec; off, only those of time and file size.
-** In the box without a cgroup, memory is limited per process by its
-** address space (a cgroup counts the whole run instead, and an
-** address-space limit would stop runtimes that reserve much more than
-** they use); the process limit binds only a user id of the run's own,
+** In the box without a cgroup, memory is limited per process by its data
+** (RLIMIT_DATA: the heap and the private memory it may write), not by
+** its address space: a JVM, Go's runtime or a sanitizer reserves far
+** more address space than it ever uses, and does not start under an
+** address-space limit of a few GiB; a program that touches more memory
+** than the limit is still stopped. A cgroup counts the whole run
+** instead. The process limit binds only a user id of the run's own,
 ** and stands above the cgroup's so that the cgroup, which counts what
 ** it refused, trips first. */
 void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
@@ -202,7 +205,7 @@ void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
   ** this limit in the programs it follows. */
   if (Contained && L.Open_Files > 0) Add_Limit(P, RLIMIT_NOFILE, rlim_t(L.Open_Files), rlim_t(L.Open_Files));
   if (Contained && L.Memory_Bytes > 0 && !Sandbox().Cgroup)
-    Add_Limit(P, RLIMIT_AS, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));
+    Add_Limit(P, RLIMIT_DATA, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));
   if (Contained && L.Processes > 0 && P.Uid != 0) {
     rlim_t Most = rlim_t(L.Processes + 2 + (Sandbox().Cgroup ? 8 : 0));
     Add_Limit(P, RLIMIT_NPROC, Most, Most);
@@ -225,6 +228,7 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
   P.Ignore_File_Size_Signal = R.File_Size_Fails_Writes;
   if (P.Uid != 0 && chown(R.Folder.c_str(), P.Uid, P.Uid) != 0)
     return *Problem = "cannot give " + R.Folder + " to the run's user: " + std::strerror(errno), false;
+  if (!R.Start_With.empty() && !Copy_Tree(R.Start_With, R.Folder, P.Uid, R.Start_Without, Problem)) return false;
   if (Sandbox().Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
     return *Problem = std::string("cannot set up the run's cgroup: ") + std::strerror(errno), false;
   if (Sandbox().Boxed && Sandbox().Slot_Networks && (P.Network = Slot_Network(Slot)) < 0)
@@ -235,6 +239,7 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
     if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
     for (const std::string& Path : Readable) {
       std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
+      if (Asked.size() > 1 && Asked.back() == '/') Asked.pop_back();
       std::string Copy = Readable_Copy(Asked, Problem);
       if (!Problem->empty()) return false;
       if (!Copy.empty()) Copies.push_back({Copy, Asked});

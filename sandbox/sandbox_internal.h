@@ -107,8 +107,8 @@ std::vector<std::string> Fixed_Box_Arguments();
 /* The kit's programs found in Folders that lie inside one of Trees. */
 std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Trees,
                                              const std::vector<std::string>& Folders);
-/* A copy of a readable file in the module's folder, made once per file;
-** empty when it lies in a tree the box sees anyway. */
+/* A copy of a readable file or folder in the module's folder, made once
+** per path; empty when it lies in a tree the box sees anyway. */
 std::string Readable_Copy(const std::string& Path, std::string* Problem);
 /* Whether Path (absolute, normal) is in a tree the box sees. */
 bool In_System_Tree(const std::string& Path);
@@ -140,6 +140,18 @@ bool Act_As_Killer_Of(uid_t Uid);
 /* Kills every process of Uid (not 0); returns when none is left, or
 ** after a few seconds. */
 void End_Processes_Of(uid_t Uid);
+/* The most a copied folder may hold, and what is left of it while copying. */
+struct Copy_Budget {
+  int64_t Bytes;
+  int64_t Entries;
+};
+Copy_Budget Most_Copied();
+/* Copies the folder From into the folder To (which exists), each entry
+** given to Owner (0: left as the tool's); leaves out the top-level names
+** in Skipped and those To holds. With To empty, only checks that From
+** fits the budget. False with a one-line Problem. */
+bool Copy_Tree(const std::string& From, const std::string& To, uid_t Owner, const std::vector<std::string>& Skipped,
+               std::string* Problem);
 
 /* The line of a failed run's standard error that shows it reached for
 ** something outside its folder, if one does. */

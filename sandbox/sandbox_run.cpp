@@ -296,8 +296,10 @@ void Drain(Watch& W) {
 
 Sandbox_State& Sandbox() { return State; }
 
+/* The file-size limit holds the results (92 bytes a customer) and the
+** trace of the largest day a simulator takes, 1,000,000 customers. */
 Sandbox_Limits Default_Sandbox_Limits() {
-  return Sandbox_Limits{10, 30, int64_t(1) << 30, 64, int64_t(64) << 20, 256, int64_t(16) << 20, 0};
+  return Sandbox_Limits{10, 30, int64_t(1) << 30, 64, int64_t(512) << 20, 256, int64_t(16) << 20, 0};
 }
 
 bool Sandbox_Boxed() { return State.Boxed; }
@@ -377,6 +379,15 @@ bool Make_Pipes(Pipes& Mine, Child_Plan& Theirs, std::string* Problem) {
 
 std::string First_Line_Of(const std::string& Text) { return Text.substr(0, Text.find('\n')); }
 
+/* Without a cgroup nothing counts a run's memory: a program refused
+** memory by its data limit fails, and says so in its runtime's words. */
+bool Says_Out_Of_Memory(const std::string& Errors) {
+  for (const char* Words : {"Cannot allocate memory", "std::bad_alloc", "OutOfMemoryError", "MemoryError",
+                            "out of memory", "Out of memory"})
+    if (Errors.find(Words) != std::string::npos) return true;
+  return false;
+}
+
 /* What ended a run that was not ended from here. */
 void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Refused_Processes) {
   Sandbox_Result& R = W.Result;
@@ -403,6 +414,8 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
   bool Failed = Signal != 0 || Code != 0;
   bool Cpu_Spent = R.Cpu_Seconds >= 0 ? R.Cpu_Seconds >= L.Cpu_Seconds : R.Wall_Seconds >= std::ceil(L.Cpu_Seconds);
   std::string Outside = Failed && State.Boxed ? Line_Reaching_Outside(R.Err, W.Request->Folder) : "";
+  if (!State.Cgroup && State.Mode != Sandbox_Off && L.Memory_Bytes > 0 && Failed && Says_Out_Of_Memory(R.Err))
+    Out_Of_Memory = true;
   if (Out_Of_Memory && Failed) R.Ending = Sandbox_Memory_Limit;
   else if (L.Cpu_Seconds > 0 && (Signal == SIGXCPU || (Signal == SIGKILL && Cpu_Spent))) R.Ending = Sandbox_Cpu_Limit;
   else if (Signal == SIGXFSZ) R.Ending = Sandbox_File_Limit;

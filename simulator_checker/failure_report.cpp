@@ -130,9 +130,12 @@ std::string Shell_Word(const std::string& Word) {
 ** the wait for an entry, which needs standard input left open as a
 ** person typing leaves it (with < entries it would meet the end). By
 ** hand the program runs outside the sandbox, under none of its limits. */
-std::string Rerun_Advice(const std::string& Folder, const std::string& Program, const std::string& Checker,
-                         const Trial_Outcome& Failure, const Sandbox_Limits& Limits) {
-  std::string Go = "cd " + Shell_Word(Folder) + " && ", Run = Program + " < entries";
+std::string Rerun_Advice(const std::string& Folder, const std::string& Program, const std::string& Beside,
+                         const std::string& Checker, const Trial_Outcome& Failure, const Sandbox_Limits& Limits) {
+  /* The run's folder held the program's files too; -n keeps the day's
+  ** ZOR_Binary_In and what the program wrote. */
+  std::string Go = "cd " + Shell_Word(Folder) + " && " + (Beside.empty() ? "" : "cp -Rn " + Shell_Word(Beside + "/.") + " . && ");
+  std::string Run = Program + " < entries";
   std::string Check = " && " + Shell_Word(Checker) + " < entries";
   std::string Line, Shows;
   bool Of_Time = Failure.Kind == Outcome_Limit &&

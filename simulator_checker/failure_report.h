@@ -26,10 +26,11 @@ bool Keep_Day(const std::string& Folder, const Shrunk_Day& Shrunk, const std::st
 
 /* How to rerun the kept day by hand so that it shows the same failure:
 ** a line of shell (Program is the command that runs the simulator, its
-** words already quoted; Checker is results_checker's path) and a note of
-** what it shows. */
-std::string Rerun_Advice(const std::string& Folder, const std::string& Program, const std::string& Checker,
-                         const Trial_Outcome& Failure, const Sandbox_Limits& Limits);
+** words already quoted; Beside, when not empty, the program's folder,
+** whose files the run's folder held too; Checker is results_checker's
+** path) and a note of what it shows. */
+std::string Rerun_Advice(const std::string& Folder, const std::string& Program, const std::string& Beside,
+                         const std::string& Checker, const Trial_Outcome& Failure, const Sandbox_Limits& Limits);
 
 /* Word as one word of a POSIX shell command line, quoted where needed. */
 std::string Shell_Word(const std::string& Word);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -225,29 +226,67 @@ std::string Results_Checker_Path() {
   return "results_checker";
 }
 
-/* Each argument that names a file from the folder simulator_checker was
-** started in (the script of python3 my_simulator.py) made absolute: the
+/* A word that names a file or folder from the folder simulator_checker
+** was started in (the script of python3 my_simulator.py, the DIR of
+** java -cp DIR Sim, each part of a class path a:b) made absolute: the
 ** program runs in a folder of its own, where the name would find nothing. */
-std::vector<std::string> Absolute_File_Arguments(std::vector<std::string> Arguments) {
-  for (std::string& Word : Arguments) {
-    struct stat Status;
-    if (!Word.empty() && Word[0] != '/' && Word[0] != '-' && stat(Word.c_str(), &Status) == 0 &&
-        S_ISREG(Status.st_mode))
-      Word = std::filesystem::absolute(Word).lexically_normal().string();
+std::string Absolute_Word(const std::string& Word) {
+  if (Word.empty() || Word[0] == '-') return Word;
+  std::vector<std::string> Parts;
+  for (size_t At = 0; At <= Word.size();) {
+    size_t End = std::min(Word.find(':', At), Word.size());
+    Parts.push_back(Word.substr(At, End - At));
+    At = End + 1;
   }
-  return Arguments;
+  std::string Made;
+  for (const std::string& Part : Parts) {
+    struct stat Status;
+    if (Part.empty() || stat(Part.c_str(), &Status) != 0 || !(S_ISREG(Status.st_mode) || S_ISDIR(Status.st_mode)))
+      return Word;
+    std::string Absolute = std::filesystem::absolute(Part).lexically_normal().string();
+    if (Absolute.size() > 1 && Absolute.back() == '/') Absolute.pop_back();
+    Made += (Made.empty() ? "" : ":") + Absolute;
+  }
+  return Made;
+}
+
+/* The folder the program's files lie in, which each trial's folder starts
+** with: the program's own when it was named by a path (./simulator),
+** else, for a tool found on PATH (an interpreter, java), that of the
+** first file its arguments name (a script), else the folder the checker
+** was started in (java -cp . Sim, java Sim). */
+std::string Program_Folder(const Program_Under_Test& Program, const std::string& Named) {
+  auto Own = [](const std::string& Path) {
+    struct stat Status;
+    return Path.rfind("/usr/", 0) != 0 && Path.rfind("/bin/", 0) != 0 && stat(Path.c_str(), &Status) == 0 &&
+           S_ISREG(Status.st_mode);
+  };
+  if (Named.find('/') != std::string::npos) return std::filesystem::path(Program.Path).parent_path().string();
+  for (const std::string& Word : Program.Arguments)
+    if (!Word.empty() && Word[0] == '/' && Own(Word)) return std::filesystem::path(Word).parent_path().string();
+  std::error_code Error;
+  return std::filesystem::current_path(Error).string();
 }
 
 /* The program found, the folders made: a private scratch folder for the
 ** trials, removed at the end, and the --keep folder checked. The files
-** the arguments name are the ones the run may read. */
+** and folders the arguments name, and the program's folder, are what the
+** run may read. */
 Program_Under_Test Prepare(const Options& O) {
-  Program_Under_Test Program{Resolve_Program(O.Command[0]),
-                             Absolute_File_Arguments({O.Command.begin() + 1, O.Command.end()}), {}, O.Limits, ""};
+  Program_Under_Test Program{Resolve_Program(O.Command[0]), {}, {}, O.Limits, "", ""};
+  for (size_t W = 1; W < O.Command.size(); W++) Program.Arguments.push_back(Absolute_Word(O.Command[W]));
   for (const std::string& Word : Program.Arguments) {
-    struct stat Status;
-    if (!Word.empty() && Word[0] == '/' && stat(Word.c_str(), &Status) == 0 && S_ISREG(Status.st_mode))
-      Program.Readable.push_back(Word);
+    if (Word.empty() || Word[0] != '/') continue;
+    std::istringstream Parts(Word);
+    for (std::string Part; std::getline(Parts, Part, ':');)
+      if (std::filesystem::exists(Part)) Program.Readable.push_back(Part);
+  }
+  std::string Folder = Program_Folder(Program, O.Command[0]), Why;
+  if (Fits_A_Run_Folder(Folder, &Why)) {
+    Program.Folder = Folder;
+    Program.Readable.push_back(Folder);
+  } else {
+    std::fprintf(stderr, "simulator_checker: each run's folder holds ZOR_Binary_In alone: %s\n", Why.c_str());
   }
   std::error_code Error;
   if (!O.Keep.empty() && !Can_Make_Or_Write(O.Keep)) Trouble("--keep: cannot write in the folder " + O.Keep);
@@ -296,7 +335,9 @@ int Report_Failure(const Program_Under_Test& Program, const Options& O, int Fail
   /* The program by the path found for it: the rerun starts in another folder. */
   std::string Command = Shell_Word(Program.Path);
   for (const std::string& Word : Program.Arguments) Command += " " + Shell_Word(Word);
-  std::fputs(Rerun_Advice(O.Keep, Command, Results_Checker_Path(), Shrunk.Outcome, Shrinking.Limits).c_str(), stdout);
+  std::fputs(Rerun_Advice(O.Keep, Command, Program.Folder, Results_Checker_Path(), Shrunk.Outcome, Shrinking.Limits)
+                 .c_str(),
+             stdout);
   return 1;
 }
 

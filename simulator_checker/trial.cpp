@@ -174,6 +174,9 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
   Request.Input = Entries_Of(Servers);
   Request.Input_Stays_Open = true;  // a program that asks for more waits, and is seen waiting
   Request.Readable = Program.Readable;
+  Request.Start_With = Program.Folder;
+  /* Output left from a run by hand must not pass for this run's. */
+  Request.Start_Without = {"ZOR_Binary_Out", "ZOR_Debug_Out"};
   Request.Kept_Out = 0;
   Request.Kept_Err = 4096;
   Request.Limits = Program.Limits;

@@ -4,7 +4,7 @@
 ** what came of it.
 **
 ** The program runs contained (sandbox/sandbox.h) in a fresh folder
-** holding only ZOR_Binary_In, with the three server counts on standard
+** holding ZOR_Binary_In and a copy of the program's folder, with the three server counts on standard
 ** input as a user types them, under the run's limits. Its ZOR_Binary_Out
 ** is judged with the model's rules and, where it also wrote ZOR_Debug_Out,
 ** that is compared with the reference's trace.
@@ -24,6 +24,8 @@ struct Program_Under_Test {
   std::vector<std::string> Readable;    // files among the arguments, which the run may read
   Sandbox_Limits Limits;
   std::string Scratch;                  // a private folder for the trials' folders
+  std::string Folder;                   // the program's folder: each trial's folder starts with a copy of
+                                        // its files (empty: with ZOR_Binary_In alone)
 };
 
 enum Outcome_Kind {

@@ -1,8 +1,8 @@
 // The pieces of zor_grade that decide what a teacher and a student read:
 // the class a folder or manifest names, the hash that decides a rerun,
-// the saved grade, the bounds of the generator's days, the redaction of
-// seeds, the secret battery's keys, and the escaping into CSV, JSON and
-// XHTML.
+// the saved grade, a platform's download recognised, the bounds of the
+// generator's days, the redaction of seeds, the secret battery's keys,
+// and the escaping into CSV, JSON and XHTML.
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -18,6 +18,7 @@
 #include "grade/content_hash.h"
 #include "grade/grade_files.h"
 #include "grade/grade_report.h"
+#include "grade/platform_download.h"
 #include "grade/simulator_grading.h"
 #include "grade/sort_grading.h"
 #include "grade/student_grade.h"
@@ -373,7 +374,7 @@ TEST_F(Grade_Pieces, NoGradebookCellIsAFormulaOrACommand) {
   Student_Grade G;
   G.Id = "@mal", G.Verdict = "=D2+100", G.Reason = "-1+1\x1b]0;owned\a", G.Run = 3, G.Passed = 2;
   G.Growth = {"=HYPERLINK(\"http://127.0.0.1:9/\",\"x\")", "+1"};
-  Gradebook_Names N{"sorts", "=cmd|' /C calc'!A0", "ID", 100, ""};
+  Gradebook_Names N{"sorts", "=cmd|' /C calc'!A0", "ID", 100, "", Platform_None, {}};
   ASSERT_TRUE(Write_Grades_Csv(At("grades.csv"), {G}, N));
   ASSERT_TRUE(Write_Canvas_Csv(At("canvas.csv"), {G}, N));
   ASSERT_TRUE(Write_Moodle_Csv(At("moodle.csv"), {G}, N));
@@ -493,6 +494,57 @@ TEST(Grade_Memory, OnlyTheFirstFailingDayKeepsItsBytes) {
       }
     }
     EXPECT_EQ(Outcomes[A.Day].Kind, O.Kind) << "how the day ended is kept whatever its bytes";
+  }
+}
+
+// A platform's download is recognised by its names alone, and makes one
+// submission per student, their latest, under the platform's own id.
+TEST(Grade_Download, EachPlatformIsRecognisedByItsNames) {
+  struct Expected_Student {
+    std::string Id, Platform_Id;
+    std::vector<std::pair<std::string, std::string>> Files;
+  };
+  struct Case {
+    std::string Name;
+    std::vector<std::string> Paths;
+    Platform_Kind Kind;
+    std::vector<Expected_Student> Students;
+  };
+  const Case Cases[] = {
+      {"Canvas: a late one, a repeated name, an older submission",
+       {"doejane_12345_678901_sim.c", "doejane_12345_678901_sim-1.c", "smithjo_late_222_333_Sim.java",
+        "smithjo_late_222_333_Day.java", "olduser_7_10_a.c", "olduser_7_11_b.c"},
+       Platform_Canvas,
+       {{"doejane", "12345", {{"doejane_12345_678901_sim-1.c", "sim.c"}}},
+        {"olduser", "7", {{"olduser_7_11_b.c", "b.c"}}},
+        {"smithjo", "222", {{"smithjo_late_222_333_Day.java", "Day.java"}, {"smithjo_late_222_333_Sim.java", "Sim.java"}}}}},
+      {"Canvas: two students of one login are told apart by their ids",
+       {"lee_1_5_sim.py", "lee_2_6_sim.py"},
+       Platform_Canvas,
+       {{"lee_1", "1", {{"lee_1_5_sim.py", "sim.py"}}}, {"lee_2", "2", {{"lee_2_6_sim.py", "sim.py"}}}}},
+      {"Moodle: folders, an online text left out",
+       {"Jane Doe_5501_assignsubmission_file_/sim.py", "Jane Doe_5501_assignsubmission_file_/lib/records.py",
+        "Jane Doe_5501_assignsubmission_onlinetext_/onlinetext.html", "Ann Lee_5502_assignsubmission_file_/Sim.java"},
+       Platform_Moodle,
+       {{"Ann_Lee", "5502", {{"Ann Lee_5502_assignsubmission_file_/Sim.java", "Sim.java"}}},
+        {"Jane_Doe", "5501",
+         {{"Jane Doe_5501_assignsubmission_file_/sim.py", "sim.py"},
+          {"Jane Doe_5501_assignsubmission_file_/lib/records.py", "lib/records.py"}}}}},
+      {"Moodle: flat files", {"Ann Lee_5502_assignsubmission_file_sim.c"}, Platform_Moodle,
+       {{"Ann_Lee", "5502", {{"Ann Lee_5502_assignsubmission_file_sim.c", "sim.c"}}}}},
+      {"a class folder", {"alice/simulator", "bob/sim.c"}, Platform_None, {}},
+      {"one file no platform names", {"doejane_12345_678901_sim.c", "notes.txt"}, Platform_None, {}},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Download_Class Got = Recognise_Download(C.Paths);
+    EXPECT_EQ(Got.Kind, C.Kind);
+    ASSERT_EQ(Got.Students.size(), C.Students.size());
+    for (size_t S = 0; S < C.Students.size(); S++) {
+      EXPECT_EQ(Got.Students[S].Id, C.Students[S].Id);
+      EXPECT_EQ(Got.Students[S].Platform_Id, C.Students[S].Platform_Id);
+      EXPECT_EQ(Got.Students[S].Files, C.Students[S].Files);
+    }
   }
 }
 

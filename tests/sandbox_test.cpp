@@ -554,3 +554,119 @@ TEST_F(Sandbox_Test, KitProgramsInASystemTreeAreMasked) {
 }
 
 }  // namespace
+
+// A run's folder starts with a copy of its program's folder, which it
+// also sees read-only at its own path; what it does there stays there.
+// Boxed and off alike, since a user's program must work the same in both.
+TEST_F(Sandbox_Test, ARunStartsWithACopyOfItsProgramsFolder) {
+  const std::string Mine = At("mine");
+  fs::create_directories(Mine + "/lib");
+  Write_File(Mine + "/data.txt", "data\n");
+  Write_File(Mine + "/lib/module.txt", "module\n");
+  Write_File(Mine + "/ZOR_Binary_Out", "stale\n");
+  Write_File(Mine + "/ZOR_Binary_In", "the student's own\n");
+  fs::create_symlink(At("secret"), Mine + "/link_out");
+  Write_File(At("secret"), "not for the box\n");
+  ASSERT_EQ(mkfifo((Mine + "/fifo").c_str(), 0644), 0);
+  struct Copy_Case {
+    std::string Name, Script, Out;
+  };
+  const Copy_Case Cases[] = {
+      {"a data file by a relative name", "cat data.txt lib/module.txt", "data\nmodule\n"},
+      {"the day's input is the run's, not the folder's", "cat ZOR_Binary_In", "the day\n"},
+      {"left-out names are not copied", "test -e ZOR_Binary_Out || echo none", "none\n"},
+      {"a link stays a link, a FIFO is left out", "readlink link_out; test -e fifo || echo no fifo",
+       At("secret") + "\nno fifo\n"},
+      {"writes stay in the run's folder", "echo changed > data.txt; rm lib/module.txt; cat data.txt", "changed\n"},
+      {"its folder is shown at its own path", "cat " + Mine + "/data.txt", "data\n"},
+  };
+  for (Sandbox_Mode Mode : {Sandbox_Required, Sandbox_Off}) {
+    std::string Said, Refusal;
+    Sandbox_Finish();
+    if (!Sandbox_Start(Mode, &Said, &Refusal)) {
+      if (std::getenv("ZOR_SANDBOX_MUST_RUN") != nullptr) ADD_FAILURE() << Refusal;
+      continue;
+    }
+    for (const Copy_Case& C : Cases) {
+      SCOPED_TRACE(C.Name + (Mode == Sandbox_Off ? ", off" : ", boxed"));
+      fs::remove_all(Run_Folder);
+      fs::create_directory(Run_Folder);
+      Write_File(Run_Folder + "/ZOR_Binary_In", "the day\n");
+      Sandbox_Request Request;
+      Request.Command = {"/bin/sh", "-c", C.Script};
+      Request.Folder = Run_Folder;
+      Request.Readable = {Mine};
+      Request.Start_With = Mine;
+      Request.Start_Without = {"ZOR_Binary_Out"};
+      Request.Limits = Default_Sandbox_Limits();
+      Sandbox_Result R = Run_Contained(Request);
+      EXPECT_EQ(R.Ending, Sandbox_Exited) << R.Err << R.Detail;
+      EXPECT_EQ(R.Out, C.Out) << R.Err;
+      EXPECT_EQ(Read_File(Mine + "/data.txt"), "data\n");
+      EXPECT_EQ(Read_File(Mine + "/lib/module.txt"), "module\n");
+    }
+  }
+  if (Sandbox_Boxed()) {
+    Sandbox_Request Request;
+    Request.Command = {"/bin/sh", "-c", "echo x > " + Mine + "/data.txt"};
+    Request.Folder = Run_Folder;
+    Request.Readable = {Mine};
+    Request.Limits = Default_Sandbox_Limits();
+    Sandbox_Result R = Run_Contained(Request);
+    EXPECT_EQ(R.Ending, Sandbox_Reached_Outside) << R.Err;
+    EXPECT_EQ(Read_File(Mine + "/data.txt"), "data\n");
+  }
+}
+
+// A folder is copied into every run only when it could be a program's:
+// a home or a build tree is refused, by count and by size.
+TEST_F(Sandbox_Test, AFolderTooLargeForARunIsRefused) {
+  struct Size_Case {
+    std::string Name;
+    int Files;
+    size_t Bytes_Each;
+    bool Fits;
+  };
+  const Size_Case Cases[] = {
+      {"a program's folder", 20, 1000, true},
+      {"too many files", 2001, 1, false},
+      {"too many bytes", 2, size_t(33) << 20, false},
+  };
+  for (const Size_Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const std::string Tree = At("tree_" + std::to_string(C.Files));
+    fs::create_directories(Tree);
+    for (int F = 0; F < C.Files; F++) {
+      std::ofstream Out(Tree + "/" + std::to_string(F));
+      Out.seekp(static_cast<std::streamoff>(C.Bytes_Each) - 1);
+      Out.put('x');
+    }
+    std::string Why;
+    EXPECT_EQ(Fits_A_Run_Folder(Tree, &Why), C.Fits) << Why;
+    if (!C.Fits) {
+      EXPECT_NE(Why.find("more than a program's folder would"), std::string::npos) << Why;
+    }
+  }
+}
+
+// Without a cgroup, memory is limited by what a process writes, not by the
+// address space it reserves: a JVM starts under 1 GiB, and a program that
+// takes more is still named for the memory limit.
+TEST_F(Sandbox_Test, WithoutACgroupMemoryIsDataNotAddressSpace) {
+  if (!Box_Or_Skip()) GTEST_SKIP() << "no sandbox here";
+  Sandbox().Cgroup = false;  // as for a user who is not root
+  Sandbox_Limits Limits = Default_Sandbox_Limits();
+  Limits.Wall_Seconds = 120;
+  const Ending_Case Cases[] = {
+      {"a JVM starts", {"/usr/bin/java", "-Xshare:off", "-version"}, Sandbox_Exited, 0},
+      {"4 GiB of address space reserved, as Go's runtime does",
+       {"/usr/bin/python3", "-c", "import mmap; m = mmap.mmap(-1, 4 << 30, flags=mmap.MAP_PRIVATE, prot=mmap.PROT_READ)"},
+       Sandbox_Exited, 0},
+      {"perl takes 2 GiB", {"/usr/bin/perl", "-e", "$x = 'x' x (2048 << 20)"}, Sandbox_Memory_Limit, 0},
+      {"python takes 2 GiB", {"/usr/bin/python3", "-c", "x = bytearray(2048 << 20)"}, Sandbox_Memory_Limit, 0},
+  };
+  for (const Ending_Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Expect_Ending(C, Run(C.Command, Limits), Limits);
+  }
+}

@@ -287,7 +287,7 @@ TEST_F(Zor_Grade_Alone, AManifestGivesFoldersAndCommands) {
             "gone,simulators,missing,0.0,0,0,0,0,,,,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,no folder " + At("nowhere") +
             "\r\n");
   // A program that waits for input is shown waiting: standard input left open.
-  EXPECT_NE(Read_File(At("manifest_out/feedback/asker.txt")).find("cd asker.day && cat entries - | /path/to/your/simulator\n"),
+  EXPECT_NE(Read_File(At("manifest_out/feedback/asker.txt")).find("cd asker.day && cp -Rn /path/to/your/submission/. . && cat entries - | sh asks_for_more.sh\n"),
             std::string::npos);
 }
 
@@ -507,6 +507,93 @@ TEST_F(Zor_Grade_Alone, WithNeitherBoxNorRootGradingRefuses) {
                          "class"})
                 .Err.find("give --sandbox off to run it uncontained"),
             std::string::npos);
+}
+
+// A class as Canvas and Moodle hand it out, as a zip or a folder: one
+// submission per student, the latest of a file uploaded twice, graded and
+// written into that platform's import under the platform's own ids; and a
+// zip whose names would lead outside is refused before anything is
+// unpacked.
+TEST_F(Zor_Grade_Alone, APlatformsDownloadIsGradedAsItComes) {
+  const std::string Sim = Read_File(TEST_SOURCE_DIR "/simulators/python/sim.py");
+  const std::string Records = Read_File(TEST_SOURCE_DIR "/simulators/python/zor_records.py");
+  // Zipped as the platforms zip them; Python's zipfile writes any name.
+  auto Zip = [&](const std::string& Name, const std::vector<std::pair<std::string, std::string>>& Files) {
+    std::string Script = "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
+    for (size_t F = 0; F < Files.size(); F++) {
+      Write_File(At("member_" + std::to_string(F)), Files[F].second);
+      Script += "z.write('member_" + std::to_string(F) + "', '" + Files[F].first + "')\n";
+    }
+    Run_Result R = Run_Program("/usr/bin/python3", Folder, Script + "z.close()\n", {}, {"-", Name});
+    ASSERT_EQ(R.Exit_Status, 0) << R.Err;
+  };
+  Zip("canvas.zip", {{"doejane_12345_678901_sim.py", Sim},
+                     {"doejane_12345_678901_zor_records.py", Records},
+                     {"roerich_late_777_888_sim.py", "raise SystemExit(3)\n"},
+                     {"roerich_late_777_888_sim-1.py", Sim},
+                     {"roerich_late_777_888_zor_records.py", Records}});
+  for (const char* Student : {"Jane Doe_5501_assignsubmission_file_", "Ann Lee_5502_assignsubmission_file_"}) {
+    fs::create_directories(At("moodle/") + Student);
+    Write_File(At("moodle/") + Student + "/sim.py", Sim);
+    Write_File(At("moodle/") + Student + "/zor_records.py", Records);
+  }
+  Zip("escapes.zip", {{"doejane_1_2_sim.py", Sim}, {"../escaped", "out of the folder\n"}});
+  struct Case {
+    std::string Name, Download, Platform_File, Rows;
+  };
+  const Case Cases[] = {
+      {"Canvas, zipped", "canvas.zip", "canvas.csv",
+       "Student,ID,SIS User ID,SIS Login ID,Section,ZOR simulator\r\ndoejane,12345,,,,100.0\r\n"
+       "roerich,777,,,,100.0\r\n"},
+      {"Moodle, a folder", "moodle", "moodle.csv",
+       "Identifier,ZOR simulator,Feedback\r\nParticipant 5502,100.0,followed: followed the model on 3 of 3 days\r\n"
+       "Participant 5501,100.0,followed: followed the model on 3 of 3 days\r\n"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {},
+                               {"simulators", "--days", "3", "--build",
+                                "printf '#!/bin/sh\\nexec python3 sim.py\\n' > simulator && chmod +x simulator", "-o",
+                                "out_" + C.Platform_File, C.Download});
+    ASSERT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
+    EXPECT_EQ(Read_File(At("out_" + C.Platform_File + "/" + C.Platform_File)), C.Rows) << R.Err;
+  }
+  Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, {"simulators", "-o", "out_escapes", "escapes.zip"});
+  EXPECT_EQ(R.Exit_Status, 2);
+  EXPECT_NE(R.Err.find("holds a name that leads outside it: ../escaped"), std::string::npos) << R.Err;
+  EXPECT_FALSE(File_Exists(At("escaped")));
+}
+
+// The autograder zip Gradescope takes, tried in a folder laid out as
+// Gradescope lays it out: its secret readable by root alone, its setup a
+// valid script, and its run_autograder grading the submission into
+// results.json with the options given.
+TEST_F(Zor_Grade_Alone, TheAutograderZipGradesInGradescopesLayout) {
+  Run_Result Made = Run_Program(ZOR_GRADE_PATH, Folder, "", {},
+                                {"autograder", "simulators", "--secret", "autumn tide", "--days", "4", "--points", "10",
+                                 "-o", "autograder.zip"});
+  ASSERT_EQ(Made.Exit_Status, 0) << Made.Err;
+  Run_Result Listed = Run_Program("/usr/bin/unzip", Folder, "", {}, {"-Z", "autograder.zip", "secret"});
+  EXPECT_EQ(Listed.Out.rfind("-rw-------", 0), 0u) << Listed.Out;
+  fs::create_directories(At("autograder/submission"));
+  fs::copy_file(STUDENT_SIMULATOR, At("autograder/submission/simulator"));
+  Run_Result Unpacked = Run_Program("/usr/bin/unzip", Folder, "", {}, {"-q", "autograder.zip", "-d", "autograder/source"});
+  ASSERT_EQ(Unpacked.Exit_Status, 0) << Unpacked.Err;
+  EXPECT_EQ(Run_Program("/bin/bash", Folder, "", {}, {"-n", "autograder/source/setup.sh"}).Exit_Status, 0);
+  Run_Result Graded = Run_Program("/usr/bin/env", Folder, "", {},
+                                  {"AUTOGRADER=" + At("autograder"), "bash", At("autograder/source/run_autograder")});
+  ASSERT_EQ(Graded.Exit_Status, 0) << Graded.Out << Graded.Err;
+  Run_Result Score = Run_Program("/usr/bin/jq", Folder, "", {}, {"-r", ".score", "autograder/results/results.json"});
+  EXPECT_EQ(Score.Out, "10\n");
+  EXPECT_EQ(Read_File(At("autograder/results/results.json")).find("autumn"), std::string::npos);
+  const std::vector<std::vector<std::string>> Refused = {
+      {"autograder", "essays", "-o", "a.zip"}, {"autograder", "simulators"}, {"autograder", "simulators", "--days",
+      "0", "-o", "a.zip"}};
+  for (const std::vector<std::string>& Arguments : Refused) {
+    Run_Result R = Run_Program(ZOR_GRADE_PATH, Folder, "", {}, Arguments);
+    EXPECT_EQ(R.Exit_Status, 2) << R.Err;
+    EXPECT_FALSE(File_Exists(At("a.zip")));
+  }
 }
 
 // Trouble is one line and status 2, before anything is graded or written.

@@ -4,10 +4,13 @@
 # tools/demo.sh and tools/test.sh, so each README command sets up a
 # fresh machine by itself. bubblewrap makes the box each user's program
 # runs in (sandbox/); libsodium draws a secret battery; keyutils' keyctl
-# lets the tests show that a run cannot reach the grader's keys.
+# lets the tests show that a run cannot reach the grader's keys; chromium
+# opens the report as a teacher would. The JDK and Go build and run the
+# simulators the tests grade as students write them, in Java and Go; zip
+# and unzip write Gradescope's autograder and read the platforms' downloads.
 zor_packages=(cmake g++ make libgtest-dev valgrind libxml2-utils libcli11-dev libboost-math-dev libbenchmark-dev
               scdoc man-db pkg-config dpkg-dev file libxml2-dev bubblewrap jq
-              libsodium-dev keyutils chromium)
+              libsodium-dev keyutils chromium default-jdk-headless golang-go zip unzip)
 
 zor_ensure_packages() {
   local missing=() p
