@@ -18,6 +18,7 @@
 
 #include "grade/battery_notes.h"
 #include "grade/build_command.h"
+#include "grade/submission_copy.h"
 #include "plotter/day_picture.h"
 #include "simulator_checker/battery.h"
 #include "simulator_checker/failure_report.h"
@@ -69,50 +70,89 @@ bool Of_Time(const Trial_Outcome& O) {
 
 bool Executable(const std::string& Path) {
   struct stat Status;
-  return stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && access(Path.c_str(), X_OK) == 0;
+  return stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && (Status.st_mode & 0100) != 0;
 }
 
 Student_Grade Not_Graded(const Student& S, const char* Verdict, const std::string& Reason, const std::string& More) {
   return Ungraded("ZOR simulator", S.Id, Verdict, Reason, More);
 }
 
-/* The program a manifest's command names: each word that names a file of
-** the student's folder becomes its absolute path, since the program runs
-** in a folder of its own. */
-Program_Under_Test Program_Of_Command(const std::string& Command, const std::string& Folder) {
-  std::istringstream In(Command);
-  std::vector<std::string> Words;
-  for (std::string Word; In >> Word;) Words.push_back(fs::exists(Folder + "/" + Word) ? Folder + "/" + Word : Word);
-  Program_Under_Test P{Words[0], {Words.begin() + 1, Words.end()}, {}, {}, ""};
-  for (const std::string& Word : P.Arguments)
-    if (Word.rfind(Folder + "/", 0) == 0) P.Readable.push_back(Word);
-  return P;
+/* Takes Name from Folder into a folder of its own under Own, the
+** grader's private copies, keeping its name for what it prints. */
+bool Take_Program_File(const std::string& Folder, const std::string& Name, const std::string& Own, size_t Index,
+                       std::string* Taken, bool* Missing, std::string* Problem) {
+  std::string Into = Own + "/" + std::to_string(Index);
+  *Taken = Into + "/" + Name.substr(Name.rfind('/') + 1);
+  *Missing = false;
+  if (!Make_Private_Folder(Into)) return *Problem = "cannot make a folder in " + Own, false;
+  return Take_File(Folder, Name, *Taken, Missing, Problem);
 }
 
-/* Finds (building if asked) the program to run; false with the grade of a
-** submission that is missing or does not build. */
+/* The program a manifest's command names: each word that names an entry
+** of the student's folder is taken from it into a private copy (the
+** program runs in a folder of its own); false with Problem for one that
+** cannot be taken. A word with a leading slash is the teacher's. */
+bool Program_Of_Command(const std::string& Command, const std::string& Folder, const std::string& Own,
+                        Program_Under_Test* P, std::string* Problem) {
+  std::istringstream In(Command);
+  std::vector<std::string> Words;
+  for (std::string Word; In >> Word;) Words.push_back(Word);
+  std::vector<std::string> Readable;
+  for (size_t I = 0; I < Words.size(); I++) {
+    std::string Taken;
+    bool Missing = false;
+    if (Words[I][0] == '/') continue;
+    if (Take_Program_File(Folder, Words[I], Own, I, &Taken, &Missing, Problem)) {
+      Words[I] = Taken;
+      if (I > 0) Readable.push_back(Taken);
+    } else if (!Missing) {
+      return false;
+    }
+  }
+  *P = Program_Under_Test{Words[0], {Words.begin() + 1, Words.end()}, Readable, {}, ""};
+  return true;
+}
+
+/* Builds in a copy of the student's folder; false with the grade of a
+** folder that cannot be copied or does not build. */
+bool Build_Copy(const Student& S, const Simulator_Settings& Settings, const std::string& Folder, Student_Grade* G) {
+  std::string Problem;
+  if (!Copy_Submission(S.Folder, Folder, &Problem))
+    return *G = Not_Graded(S, "refused", "the folder cannot be copied to build it: " + Problem, ""), false;
+  Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Build_Limits(Settings.Build_Time_Limit));
+  if (!B.Built)
+    return *G = Not_Graded(S, "does-not-build", "the build command " + B.Why,
+                           "What the build (" + Settings.Build + ") printed, at the end:\n" + B.Output),
+           false;
+  return true;
+}
+
+/* Finds (building if asked) the program to run, and takes it and the
+** files its command names into the grader's private copies; false with
+** the grade of a submission that is missing, refused or does not build. */
 bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Program_Under_Test* Program,
                      Student_Grade* G) {
+  bool Missing = false;
+  std::string Problem = Submission_Folder_Problem(S.Folder, &Missing);
+  if (!Problem.empty()) return *G = Not_Graded(S, Missing ? "missing" : "refused", Problem, ""), false;
   std::error_code Error;
-  if (!fs::is_directory(S.Folder, Error))
-    return *G = Not_Graded(S, "missing", "no folder " + S.Folder, ""), false;
   if (fs::is_empty(S.Folder, Error)) return *G = Not_Graded(S, "missing", "the folder is empty", ""), false;
-  std::string Folder = S.Folder;
+  std::string Folder = S.Folder, Own = Student_Program_Folder(Settings.Scratch, S.Id);
+  if (!Make_Private_Folder(Own))
+    return *G = Not_Graded(S, "not-run", "cannot make a folder in " + Settings.Scratch, ""), false;
   if (!Settings.Build.empty()) {
-    Folder = Settings.Scratch + "/build/" + S.Id;
-    fs::create_directories(Settings.Scratch + "/build", Error);
-    if (!Copy_Submission(S.Folder, Folder))
-      return *G = Not_Graded(S, "does-not-build", "the folder cannot be copied to build it", ""), false;
-    Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Build_Limits(Settings.Build_Time_Limit));
-    if (!B.Built)
-      return *G = Not_Graded(S, "does-not-build", "the build command " + B.Why,
-                             "What the build (" + Settings.Build + ") printed, at the end:\n" + B.Output),
-             false;
+    Folder = Student_Build_Folder(Settings.Scratch, S.Id);
+    if (!Build_Copy(S, Settings, Folder, G)) return false;
   }
+  const char* After = Settings.Build.empty() ? "" : "after the build, ";
+  std::string Taken;
   if (!S.Command.empty()) {
-    *Program = Program_Of_Command(S.Command, Folder);
-  } else if (Executable(Folder + "/simulator")) {
-    *Program = Program_Under_Test{Folder + "/simulator", {}, {}, {}, ""};
+    if (!Program_Of_Command(S.Command, Folder, Own, Program, &Problem))
+      return *G = Not_Graded(S, "refused", After + Problem, ""), false;
+  } else if (Take_Program_File(Folder, "simulator", Own, 0, &Taken, &Missing, &Problem) && Executable(Taken)) {
+    *Program = Program_Under_Test{Taken, {}, {}, {}, ""};
+  } else if (!Missing && !Problem.empty()) {
+    return *G = Not_Graded(S, "refused", After + Problem, ""), false;
   } else {
     const char* Verdict = Settings.Build.empty() ? "missing" : "does-not-build";
     return *G = Not_Graded(S, Verdict, Settings.Build.empty() ? "no executable file named simulator in the folder"
@@ -309,8 +349,7 @@ Student_Grade Grade_Simulator(const Student& S, const Simulator_Settings& Settin
       G.Feedback = "ZOR simulator: " + S.Id + "\n" + Counts_Text(G, Settings.Points) + "\n" + Explained;
     }
   }
-  std::error_code Error;
-  fs::remove_all(Settings.Scratch + "/build/" + S.Id, Error);
+  Drop_Student_Copies(Settings.Scratch, S.Id);
   G.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
   return G;
 }

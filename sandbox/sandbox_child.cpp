@@ -193,7 +193,9 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
   P.Folder = R.Folder;
   P.Uid = Sandbox().Own_Users ? Sandbox().First_Uid + static_cast<uid_t>(Slot) : 0;
   P.Ignore_File_Size_Signal = R.File_Size_Fails_Writes;
-  if (P.Uid != 0 && chown(R.Folder.c_str(), P.Uid, P.Uid) != 0)
+  /* Everything in its folder is its own: the tool's copies are private to
+  ** the run's user, and an earlier run's files belong to another user. */
+  if (P.Uid != 0 && !Give_Tree(R.Folder, P.Uid))
     return *Problem = "cannot give " + R.Folder + " to the run's user: " + std::strerror(errno), false;
   if (Sandbox().Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
     return *Problem = std::string("cannot set up the run's cgroup: ") + std::strerror(errno), false;
@@ -205,7 +207,7 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
     if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
     for (const std::string& Path : Readable) {
       std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
-      std::string Copy = Readable_Copy(Asked, Problem);
+      std::string Copy = Readable_Copy(Asked, P.Uid, Problem);
       if (!Problem->empty()) return false;
       if (!Copy.empty()) Copies.push_back({Copy, Asked});
     }

@@ -104,11 +104,10 @@ std::vector<std::string> Fixed_Box_Arguments();
 /* The kit's programs found in Folders that lie inside one of Trees. */
 std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Trees,
                                              const std::vector<std::string>& Folders);
-/* A copy of a readable file in the module's folder, made once per file;
-** empty when it lies in a tree the box sees anyway. */
-std::string Readable_Copy(const std::string& Path, std::string* Problem);
-/* Whether Path (absolute, normal) is in a tree the box sees. */
-bool In_System_Tree(const std::string& Path);
+/* A copy of a readable file in the module's folder, made once per file
+** and run's user (Uid; 0 for the tool's own) and readable by that user
+** alone; empty when it lies in a tree the box sees anyway. */
+std::string Readable_Copy(const std::string& Path, uid_t Uid, std::string* Problem);
 
 /* The line of a failed run's standard error that shows it reached for
 ** something outside its folder, if one does. */
