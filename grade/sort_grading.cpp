@@ -200,7 +200,8 @@ namespace {
 bool Build_Profiler(const Student& S, const Sort_Settings& Settings, Student_Grade* G) {
   std::string Problem;
   bool Missing = false;
-  if (!Copy_Submission(S.Folder, G->Work, &Problem) || !Make_Private_Folder(Student_Program_Folder(Settings.Scratch, S.Id)))
+  bool Copied = Copy_Submission(S.Folder, G->Work, &Problem);
+  if (!Copied || !Make_Private_Folder(Student_Program_Folder(Settings.Scratch, S.Id)))
     return *G = Not_Checked(S, "refused", "the folder cannot be copied to build it: " + Problem, ""), false;
   Build_Outcome B = Run_Build_Command(Build_Script(Settings, S.Id), G->Work, Build_Limits(Settings.Build_Time_Limit),
                                       {Settings.Library, Settings.Include + "/sort_bench.h"});

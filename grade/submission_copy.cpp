@@ -44,8 +44,9 @@ bool Copy_Entry(Copy_Walk* W, int From, int To, const std::string& Relative, con
   if (S_ISDIR(Status.st_mode)) {
     if (Depth >= Most_Submission_Depth)
       return W->Problem = Path + " lies more than " + std::to_string(Most_Submission_Depth) + " folders deep", false;
-    int Inner_From = openat(From, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    int Inner_To = mkdirat(To, Name, 0700) == 0 ? openat(To, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    const int Folder_Flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int Inner_From = openat(From, Name, Folder_Flags);
+    int Inner_To = mkdirat(To, Name, 0700) != 0 ? -1 : openat(To, Name, Folder_Flags);
     bool Copied = Inner_From >= 0 && Inner_To >= 0 && Copy_Folder(W, Inner_From, Inner_To, Path, Depth + 1);
     if (!Copied && W->Problem.empty()) W->Problem = Path + " cannot be read";
     if (Inner_From >= 0) close(Inner_From);
@@ -62,11 +63,14 @@ bool Copy_Entry(Copy_Walk* W, int From, int To, const std::string& Relative, con
     Target[Size] = '\0';
     return symlinkat(Target, To, Name) == 0 || (W->Problem = "cannot copy " + Path, false);
   }
-  int In = Open_Beneath(W->Top, Path, std::min(Most_Submission_File_Bytes, Most_Submission_Bytes - W->Bytes),
-                        &W->Problem);
+  if (S_ISREG(Status.st_mode) && Status.st_size <= Most_Submission_File_Bytes &&
+      W->Bytes + Status.st_size > Most_Submission_Bytes)
+    return W->Problem = "its files hold more than " + std::to_string(Most_Submission_Bytes >> 20) +
+                        " MiB together (" + Path + " is past it)", false;
+  int In = Open_Beneath(W->Top, Path, Most_Submission_File_Bytes, &W->Problem);
   if (In < 0) return false;
   W->Bytes += Status.st_size;
-  bool Copied = Copy_To_Private_File(In, To, Name);
+  bool Copied = Copy_To_Private_File(In, To, Name, Most_Submission_File_Bytes);
   close(In);
   return Copied || (W->Problem = "cannot copy " + Path + ": " + std::strerror(errno), false);
 }
@@ -134,7 +138,7 @@ bool Take_File(const std::string& Folder, const std::string& Name, const std::st
   if (In < 0) return false;
   size_t Slash = To.rfind('/');
   int Into = open(To.substr(0, Slash).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  bool Taken = Into >= 0 && Copy_To_Private_File(In, Into, To.c_str() + Slash + 1);
+  bool Taken = Into >= 0 && Copy_To_Private_File(In, Into, To.c_str() + Slash + 1, Most_Submission_File_Bytes);
   if (Into >= 0) close(Into);
   close(In);
   if (!Taken) *Problem = "cannot copy " + Name + " to " + To;

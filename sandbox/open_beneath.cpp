@@ -179,9 +179,9 @@ bool Stays_Beneath(int Folder, const std::string& Name, std::string* Reason) {
   return false;
 }
 
-bool Copy_To_Private_File(int In, int Folder, const char* Name) {
+bool Copy_To_Private_File(int In, int Folder, const char* Name, int64_t Most) {
   struct stat Status;
-  if (fstat(In, &Status) != 0 || !S_ISREG(Status.st_mode)) return false;
+  if (fstat(In, &Status) != 0 || !S_ISREG(Status.st_mode) || Status.st_size > Most) return false;
   int Out = openat(Folder, Name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                    (Status.st_mode & 0100) != 0 ? 0700 : 0600);
   if (Out < 0) return false;

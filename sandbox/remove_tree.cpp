@@ -39,10 +39,12 @@ int Open_Folder(int Parent, const char* Name) {
   return openat(Parent, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
+using Visitor = std::function<void(int Folder, const char* Name, const struct stat& Status)>;
+using Folder_Step = std::function<void(int Folder, const char* Name)>;
+
 /* The next entry of Folder that is a folder and not among Done, after
 ** Visit has been given each other entry; empty when none is left. */
-std::string Next_Folder(int Folder, const std::function<void(int, const char*, const struct stat&)>& Visit,
-                        const std::vector<std::string>& Done) {
+std::string Next_Folder(int Folder, const Visitor& Visit, const std::vector<std::string>& Done) {
   int Copy = dup(Folder);
   DIR* Listing = Copy < 0 ? nullptr : fdopendir(Copy);
   if (Listing == nullptr) {
@@ -72,8 +74,8 @@ std::string Next_Folder(int Folder, const std::function<void(int, const char*, c
 ** that is not a folder; Enter each folder before it is opened; Leave each
 ** folder once its entries are done (Leave may remove it). Folders Leave
 ** did not remove are not entered twice. False if the walk was cut short. */
-bool Walk_Tree(int Parent, const std::string& Name, const std::function<void(int, const char*, const struct stat&)>& Visit,
-               const std::function<void(int, const char*)>& Enter, const std::function<void(int, const char*)>& Leave) {
+bool Walk_Tree(int Parent, const std::string& Name, const Visitor& Visit, const Folder_Step& Enter,
+               const Folder_Step& Leave) {
   Enter(Parent, Name.c_str());
   int Folder = Open_Folder(Parent, Name.c_str());
   if (Folder < 0) return false;

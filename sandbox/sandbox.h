@@ -173,8 +173,9 @@ bool Stays_Beneath(int Folder, const std::string& Name, std::string* Reason);
 
 /* Copies the open regular file In to Name in the folder Folder: a new
 ** file for the tool's user alone (0600, or 0700 when In is executable by
-** its owner), its holes kept, so a sparse file costs what its data does. */
-bool Copy_To_Private_File(int In, int Folder, const char* Name);
+** its owner), its holes kept, so a sparse file costs what its data does.
+** False, with nothing made, if In has grown past Most since it was opened. */
+bool Copy_To_Private_File(int In, int Folder, const char* Name, int64_t Most);
 
 /* The whole of such a file, by Open_Beneath; false with Reason. */
 bool Read_Beneath(const std::string& Folder, const std::string& Name, int64_t Most, std::string* Bytes,

@@ -277,7 +277,7 @@ void Take_Program_Files(const Program_Under_Test& Program, const std::string& Na
     std::string Reason, Into = Program.Scratch + "/taken_" + std::to_string(I);
     int In = Open_Beneath(Path.parent_path().string(), Path.filename().string(), Most_Program_Bytes, &Reason);
     int Folder = In < 0 || mkdir(Into.c_str(), 0700) != 0 ? -1 : open(Into.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    bool Taken = Folder >= 0 && Copy_To_Private_File(In, Folder, Path.filename().c_str());
+    bool Taken = Folder >= 0 && Copy_To_Private_File(In, Folder, Path.filename().c_str(), Most_Program_Bytes);
     if (In >= 0) close(In);
     if (Folder >= 0) close(Folder);
     if (!Taken) {
