@@ -5,11 +5,7 @@
 */
 #include "grade/build_command.h"
 
-#include <filesystem>
-
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr size_t Output_Kept = 4000;
 
@@ -43,20 +39,4 @@ Build_Outcome Run_Build_Command(const std::string& Command, const std::string& F
   B.Reached_Outside = R.Ending == Sandbox_Reached_Outside;
   if (!B.Built) B.Why = R.Ending == Sandbox_Not_Started ? "could not be started: " + R.Detail : Sandbox_Verdict(R, Limits);
   return B;
-}
-
-bool Copy_Submission(const std::string& From, const std::string& To) {
-  std::error_code Error;
-  fs::copy(From, To, fs::copy_options::recursive | fs::copy_options::copy_symlinks, Error);
-  if (Error) return false;
-  /* The box runs as a user of its own, given only the top folder: what
-  ** lies inside must be open to it too, to build in place. No other box
-  ** sees this folder. */
-  for (fs::recursive_directory_iterator It(To, Error), End; !Error && It != End; It.increment(Error)) {
-    if (It->is_symlink(Error)) continue;
-    fs::permissions(It->path(), It->is_directory(Error) ? fs::perms::all : fs::perms::owner_read | fs::perms::owner_write |
-                    fs::perms::group_read | fs::perms::group_write | fs::perms::others_read | fs::perms::others_write,
-                    fs::perm_options::add, Error);
-  }
-  return !Error;
 }

@@ -29,8 +29,3 @@ Build_Outcome Run_Build_Command(const std::string& Command, const std::string& F
 /* The limits of a build or a compile: Seconds of CPU time, and room for a
 ** compiler's processes, files and messages. */
 Sandbox_Limits Build_Limits(double Seconds);
-
-/* Copies the folder From (files, folders and links, never following a
-** link) to To, which must not exist, writable by whoever runs there;
-** false if any of it cannot be copied. */
-bool Copy_Submission(const std::string& From, const std::string& To);

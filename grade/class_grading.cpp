@@ -13,6 +13,7 @@
 #include "common/progress_line.h"
 #include "common/refusal.h"
 #include "grade/content_hash.h"
+#include "grade/submission_copy.h"
 
 namespace {
 
@@ -119,8 +120,8 @@ std::vector<Student_Grade> Grade_Sort_Class(const std::vector<Student>& Students
       Timed++;
     }
     if (Fresh[I]) Save(*Run, G);
-    std::error_code Error;
-    if (!G.Work.empty()) std::filesystem::remove_all(G.Work, Error);
+    /* Not G.Work: a grade taken as saved has none, and its folders were never made. */
+    if (Fresh[I]) Drop_Student_Copies(Z.Scratch, G.Id);
   }
   Clear_Progress_Line(&P);
   Rank_By_Time(&Grades);

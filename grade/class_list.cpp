@@ -16,6 +16,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/* A student's identifier from their folder's name: each character that
+** cannot be in one becomes '_' ("Ann Lee" is Ann_Lee), and a name made
+** twice so gets -2, -3, ... */
+std::string Id_Of_Folder(const std::string& Name, const std::set<std::string>& Taken) {
+  std::string Id = Name.substr(0, 90);
+  for (char& C : Id)
+    if (!Valid_Student_Id(std::string("x") + C)) C = '_';
+  std::string Unique = Id;
+  for (int Again = 2; Taken.count(Unique) > 0 && Again < 100000; Again++) Unique = Id + "-" + std::to_string(Again);
+  return Unique;
+}
+
 bool Read_Folder(const fs::path& Folder, std::vector<Student>* Students, std::string* Problem) {
   std::error_code Error;
   std::vector<std::string> Names;
@@ -25,11 +37,14 @@ bool Read_Folder(const fs::path& Folder, std::vector<Student>* Students, std::st
   }
   if (Error) return *Problem = "cannot read the class folder " + Folder.string() + ": " + Error.message(), false;
   std::sort(Names.begin(), Names.end());
+  /* The names that are identifiers as they stand keep them. */
+  std::set<std::string> Taken;
+  for (const std::string& Name : Names)
+    if (Valid_Student_Id(Name)) Taken.insert(Name);
   for (const std::string& Name : Names) {
-    if (!Valid_Student_Id(Name))
-      return *Problem = "the folder name \"" + Name + "\" cannot be a student's identifier (letters, digits, . _ - @)",
-             false;
-    Students->push_back(Student{Name, (Folder / Name).string(), ""});
+    std::string Id = Valid_Student_Id(Name) ? Name : Id_Of_Folder(Name, Taken);
+    Taken.insert(Id);
+    Students->push_back(Student{Id, (Folder / Name).string(), ""});
   }
   return true;
 }

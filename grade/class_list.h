@@ -17,9 +17,10 @@ struct Student {
 };
 
 /* Reads the class from Path, a folder or a CSV manifest, in the order
-** given (a folder's students sorted by name). False with a one-line
-** Problem for a class that cannot be read, an identifier that cannot be
-** a file name, or one given twice. */
+** given (a folder's students sorted by name; a folder whose name cannot
+** be an identifier, "Ann Lee", is Ann_Lee). False with a one-line
+** Problem for a class that cannot be read, a manifest's identifier that
+** cannot be a file name, or one given twice. */
 bool Read_Class(const std::string& Path, std::vector<Student>* Students, std::string* Problem);
 
 /* Whether Id can name a student: a file name of the safe characters,

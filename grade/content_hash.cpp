@@ -5,11 +5,17 @@
 #include "grade/content_hash.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "grade/submission_copy.h"
 
 namespace {
 
@@ -33,21 +39,33 @@ void Mix(Fnv* H, const std::string& Bytes) {
   Mix_Length(H, Bytes.size());
 }
 
-/* A file's bytes, read in pieces: a submission may hold a file larger
-** than memory. False if it cannot be read. */
+/* A file's bytes, read in pieces, up to one more than a submission's
+** file may hold (a larger one is refused whatever its bytes): opened
+** without following a link or waiting on a FIFO swapped in after the
+** look. False if it cannot be read. */
 bool Mix_File(Fnv* H, const std::string& Path) {
-  std::FILE* In = std::fopen(Path.c_str(), "rb");
-  if (In == nullptr) return false;
+  int In = open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat Status;
+  if (In < 0 || fstat(In, &Status) != 0 || !S_ISREG(Status.st_mode)) {
+    if (In >= 0) close(In);
+    return false;
+  }
   char Piece[1 << 16];
-  uint64_t Size = 0;
-  for (size_t Got; (Got = std::fread(Piece, 1, sizeof Piece, In)) > 0; Size += Got) Mix_Bytes(H, Piece, Got);
-  bool Read = !std::ferror(In);
-  std::fclose(In);
-  Mix_Length(H, Size);
-  return Read;
+  int64_t Size = 0;
+  ssize_t Got = 0;
+  while (Size <= Most_Submission_File_Bytes && (Got = read(In, Piece, sizeof Piece)) != 0) {
+    if (Got < 0 && errno == EINTR) continue;
+    if (Got < 0) break;
+    Mix_Bytes(H, Piece, static_cast<size_t>(Got));
+    Size += Got;
+  }
+  close(In);
+  Mix_Length(H, static_cast<uint64_t>(Size));
+  return Got >= 0;
 }
 
-void Mix_Folder(Fnv* H, const fs::path& Folder, const std::string& Relative) {
+/* Deeper than a submission may go is hashed as a name only. */
+void Mix_Folder(Fnv* H, const fs::path& Folder, const std::string& Relative, int Depth) {
   std::error_code Error;
   std::vector<fs::directory_entry> Entries;
   for (fs::directory_iterator It(Folder, Error), End; !Error && It != End; It.increment(Error)) Entries.push_back(*It);
@@ -59,7 +77,8 @@ void Mix_Folder(Fnv* H, const fs::path& Folder, const std::string& Relative) {
     if (fs::is_symlink(Status)) {
       Mix(H, "link " + Name), Mix(H, fs::read_symlink(E.path(), Error).string());
     } else if (fs::is_directory(Status)) {
-      Mix(H, "folder " + Name), Mix_Folder(H, E.path(), Name + "/");
+      Mix(H, "folder " + Name);
+      if (Depth < Most_Submission_Depth) Mix_Folder(H, E.path(), Name + "/", Depth + 1);
     } else if (fs::is_regular_file(Status)) {
       Mix(H, "file " + Name);
       if (!Mix_File(H, E.path().string())) Mix(H, "unreadable");
@@ -74,7 +93,10 @@ void Mix_Folder(Fnv* H, const fs::path& Folder, const std::string& Relative) {
 std::string Submission_Hash(const std::string& Folder, const std::string& Settings) {
   Fnv H;
   Mix(&H, Settings);
-  Mix_Folder(&H, Folder, "");
+  /* A folder that is a link is refused, whatever it links to. */
+  struct stat Status;
+  if (lstat(Folder.c_str(), &Status) == 0 && S_ISLNK(Status.st_mode)) Mix(&H, "link");
+  else Mix_Folder(&H, Folder, "", 0);
   char Text[17];
   std::snprintf(Text, sizeof Text, "%016" PRIx64, H.Value);
   return Text;

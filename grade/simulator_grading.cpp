@@ -14,16 +14,19 @@
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/zor_assert.h"
 #include "grade/battery_notes.h"
 #include "grade/build_command.h"
+#include "grade/submission_copy.h"
 #include "plotter/day_picture.h"
 #include "simulator_checker/battery.h"
 #include "simulator_checker/failure_report.h"
 #include "simulator_checker/shrink.h"
+#include "sandbox/sandbox.h"
 #include "simulator_checker/trial.h"
 
 namespace {
@@ -71,11 +74,33 @@ bool Of_Time(const Trial_Outcome& O) {
 
 bool Executable(const std::string& Path) {
   struct stat Status;
-  return stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && access(Path.c_str(), X_OK) == 0;
+  return stat(Path.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && (Status.st_mode & 0100) != 0;
 }
 
 Student_Grade Not_Graded(const Student& S, const char* Verdict, const std::string& Reason, const std::string& More) {
   return Ungraded("ZOR simulator", S.Id, Verdict, Reason, More);
+}
+
+/* Whether Word, where it names an entry of the student's folder, may be
+** used: a folder, a link that stays inside, or a regular file of bounded
+** size that opens beneath the folder without a link out of it (then
+** *Is_File). A word that names nothing there is the program's to read. */
+bool Entry_May_Be_Used(const std::string& Folder, const std::string& Word, bool* Is_File, std::string* Problem) {
+  *Is_File = false;
+  int Within = open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (Within < 0) return *Problem = "the folder " + Folder + " cannot be opened", false;
+  struct stat Status;
+  bool Named = fstatat(Within, Word.c_str(), &Status, AT_SYMLINK_NOFOLLOW) == 0;
+  bool Fine = true;
+  if (Named && S_ISDIR(Status.st_mode)) {
+    Fine = Stays_Beneath(Within, Word, Problem);
+  } else if (Named) {
+    int In = Open_Beneath(Within, Word, Most_Submission_File_Bytes, Problem);
+    Fine = In >= 0, *Is_File = Fine;
+    if (In >= 0) close(In);
+  }
+  close(Within);
+  return Fine;
 }
 
 /* The program a manifest's command names. The run's folder starts with a
@@ -83,43 +108,65 @@ Student_Grade Not_Graded(const Student& S, const char* Verdict, const std::strin
 ** own path, so that the command's words work there as they do in the
 ** student's folder (java -cp . Sim, python3 sim.py, a data file); only
 ** the program, when it is one of the student's files, is named by its
-** path, since a program is started by path or found on PATH. */
-Program_Under_Test Program_Of_Command(const std::string& Command, const std::string& Folder) {
+** path, since a program is started by path or found on PATH. Every word
+** that names an entry of the folder is checked first: no link out of it,
+** no FIFO or device, no file past the cap; false with Problem. A word
+** with a leading slash is the teacher's. */
+bool Program_Of_Command(const std::string& Command, const std::string& Folder, Program_Under_Test* P,
+                        std::string* Problem) {
   std::istringstream In(Command);
   std::vector<std::string> Words;
   for (std::string Word; In >> Word;) Words.push_back(Word);
   if (Words.empty()) Words.push_back("");  // not run, and said so
-  struct stat Status;
-  if (Words[0][0] != '/' && stat((Folder + "/" + Words[0]).c_str(), &Status) == 0 && S_ISREG(Status.st_mode))
-    Words[0] = (fs::path(Folder) / Words[0]).lexically_normal().string();
-  return Program_Under_Test{Words[0], {Words.begin() + 1, Words.end()}, {}, {}, "", ""};
+  for (size_t I = 0; I < Words.size(); I++) {
+    bool Is_File = false;
+    if (Words[I].empty() || Words[I][0] == '/') continue;
+    if (!Entry_May_Be_Used(Folder, Words[I], &Is_File, Problem)) return false;
+    if (I == 0 && Is_File) Words[0] = (fs::path(Folder) / Words[0]).lexically_normal().string();
+  }
+  *P = Program_Under_Test{Words[0], {Words.begin() + 1, Words.end()}, {}, {}, "", ""};
+  return true;
 }
 
-/* Finds (building if asked) the program to run; false with the grade of a
-** submission that is missing or does not build. */
+/* Builds in a copy of the student's folder; false with the grade of a
+** folder that cannot be copied or does not build. */
+bool Build_Copy(const Student& S, const Simulator_Settings& Settings, const std::string& Folder, Student_Grade* G) {
+  std::string Problem;
+  if (!Copy_Submission(S.Folder, Folder, &Problem))
+    return *G = Not_Graded(S, "refused", "the folder cannot be copied to build it: " + Problem, ""), false;
+  Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Settings.Build_Run_Limits);
+  if (!B.Built)
+    return *G = Not_Graded(S, "does-not-build", "the build command " + B.Why,
+                           "What the build (" + Settings.Build + ") printed, at the end:\n" + B.Output),
+           false;
+  return true;
+}
+
+/* Finds (building if asked) the program to run, and takes it and the
+** files its command names into the grader's private copies; false with
+** the grade of a submission that is missing, refused or does not build. */
 bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Program_Under_Test* Program,
                      Student_Grade* G) {
+  bool Missing = false;
+  std::string Problem = Submission_Folder_Problem(S.Folder, &Missing);
+  if (!Problem.empty()) return *G = Not_Graded(S, Missing ? "missing" : "refused", Problem, ""), false;
   std::error_code Error;
-  if (!fs::is_directory(S.Folder, Error))
-    return *G = Not_Graded(S, "missing", "no folder " + S.Folder, ""), false;
   if (fs::is_empty(S.Folder, Error)) return *G = Not_Graded(S, "missing", "the folder is empty", ""), false;
   std::string Folder = S.Folder;
   if (!Settings.Build.empty()) {
-    Folder = Settings.Scratch + "/build/" + S.Id;
-    fs::create_directories(Settings.Scratch + "/build", Error);
-    if (!Copy_Submission(S.Folder, Folder))
-      return *G = Not_Graded(S, "does-not-build", "the folder cannot be copied to build it", ""), false;
-    Build_Outcome B = Run_Build_Command(Settings.Build, Folder, Settings.Build_Run_Limits);
-    if (!B.Built)
-      return *G = Not_Graded(S, "does-not-build", "the build command " + B.Why,
-                             "What the build (" + Settings.Build + ") printed, at the end:\n" + B.Output),
-             false;
+    Folder = Student_Build_Folder(Settings.Scratch, S.Id);
+    if (!Build_Copy(S, Settings, Folder, G)) return false;
   }
   std::string Why;
   if (!Fits_A_Run_Folder(Folder, &Why)) return *G = Not_Graded(S, "not-run", Why, ""), false;
+  const char* After = Settings.Build.empty() ? "" : "after the build, ";
+  bool Is_File = false;
   if (!S.Command.empty()) {
-    *Program = Program_Of_Command(S.Command, Folder);
-  } else if (Executable(Folder + "/simulator")) {
+    if (!Program_Of_Command(S.Command, Folder, Program, &Problem))
+      return *G = Not_Graded(S, "refused", After + Problem, ""), false;
+  } else if (!Entry_May_Be_Used(Folder, "simulator", &Is_File, &Problem)) {
+    return *G = Not_Graded(S, "refused", After + Problem, ""), false;
+  } else if (Is_File && Executable(Folder + "/simulator")) {
     *Program = Program_Under_Test{Folder + "/simulator", {}, {}, {}, "", ""};
   } else {
     const char* Verdict = Settings.Build.empty() ? "missing" : "does-not-build";
@@ -358,8 +405,7 @@ Student_Grade Grade_Simulator(const Student& S, const Simulator_Settings& Settin
       G.Feedback = "ZOR simulator: " + S.Id + "\n" + Counts_Text(G, Settings.Points) + "\n" + Explained;
     }
   }
-  std::error_code Error;
-  fs::remove_all(Settings.Scratch + "/build/" + S.Id, Error);
+  Drop_Student_Copies(Settings.Scratch, S.Id);
   G.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
   return G;
 }

@@ -24,10 +24,12 @@
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/whole_file.h"
 #include "grade/build_command.h"
+#include "grade/submission_copy.h"
 #include "sandbox/sandbox.h"
 #include "sort_bench/sl_list.h"
 #include "sort_profile/growth_verdict.h"
@@ -60,16 +62,19 @@ std::string Build_Script(const Sort_Settings& Settings, const std::string& Profi
          " -lbenchmark -lpthread " + Settings.Link_Flags;
 }
 
+/* Far above "K X" with any spacing; a file larger is no file of two numbers. */
+constexpr int64_t Most_Parameters_Bytes = 64;
+
 /* K and X from the student's sort_parameters ("K X"), else the teacher's;
 ** false, with Problem, for a file that does not hold two within the
-** harness's limits. */
+** harness's limits. Read beneath the folder as a small regular file
+** only: a link to /dev/zero or a FIFO there is the student's mistake. */
 bool Take_Parameters(const std::string& Folder, const Sort_Settings& Settings, Student_Grade* G, std::string* Problem) {
   G->K = Settings.K, G->X = Settings.X;
   std::string Text, Rest;
-  if (!Read_Whole_File(Folder + "/" + Parameters_File, &Text)) {
-    *Problem = "the file " + std::string(Parameters_File) + " cannot be read";
-    return !fs::exists(Folder + "/" + Parameters_File);
-  }
+  struct stat Status;
+  if (lstat((Folder + "/" + Parameters_File).c_str(), &Status) != 0) return true;
+  if (!Read_Beneath(Folder, Parameters_File, Most_Parameters_Bytes, &Text, Problem)) return false;
   std::istringstream In(Text);
   if (!(In >> G->K >> G->X) || (In >> Rest))
     return *Problem = "the file " + std::string(Parameters_File) + " does not hold two whole numbers K X", false;
@@ -153,14 +158,20 @@ std::string Without_Sandbox_Line(const std::string& Err, const std::string& Prog
   return Kept;
 }
 
+/* The grader's own copy of the profiler the build made, taken from the
+** build's folder, where the build could have left a link in its place. */
+std::string Profiler_Copy(const Sort_Settings& Settings, const std::string& Id) {
+  return Student_Program_Folder(Settings.Scratch, Id) + "/" + Id;
+}
+
 /* Runs the judge on the built program with Arguments and reads the
 ** summary it writes; false with the grade's verdict and reason set when
 ** it wrote none. */
-bool Run_Profiler(const Sort_Settings& Settings, const std::string& Folder, const std::vector<std::string>& Arguments,
+bool Run_Profiler(const Sort_Settings& Settings, const std::vector<std::string>& Arguments,
                   double Seconds, Profile_Summary* S, Student_Grade* G) {
   std::string Private = Judge_Folder(Settings, G->Id);
   std::remove((Private + "/summary").c_str());
-  std::vector<std::string> Command = {Settings.Judge, "--program", Folder + "/" + G->Id, "--program-name", G->Id,
+  std::vector<std::string> Command = {Settings.Judge, "--program", Profiler_Copy(Settings, G->Id), "--program-name", G->Id,
                                       "--sandbox", Settings.Sandbox, "--summary", Private + "/summary", "--k",
                                       std::to_string(G->K), "--x", std::to_string(G->X), "--time-limit",
                                       std::to_string(Settings.Time_Limit), "--wall-time-limit",
@@ -260,30 +271,47 @@ double Sort_Score(const Student_Grade& G, double Points) {
 
 }  // namespace
 
+namespace {
+
+/* Copies the folder, builds the profiler in the copy and takes it out;
+** false with the grade of a routine that is refused or does not build. */
+bool Build_Profiler(const Student& S, const Sort_Settings& Settings, Student_Grade* G) {
+  std::string Problem;
+  bool Missing = false;
+  bool Copied = Copy_Submission(S.Folder, G->Work, &Problem);
+  if (!Copied || !Make_Private_Folder(Student_Program_Folder(Settings.Scratch, S.Id)))
+    return *G = Not_Checked(S, "refused", "the folder cannot be copied to build it: " + Problem, ""), false;
+  Build_Outcome B = Run_Build_Command(Build_Script(Settings, S.Id), G->Work, Settings.Build_Run_Limits,
+                                      {Settings.Library, Settings.Include + "/sort_bench.h"});
+  if (!B.Built)
+    return *G = Not_Checked(S, "does-not-build", "compiling and linking with libsort_profile.a " + B.Why,
+                            "What the compiler printed, at the end:\n" + B.Output),
+           false;
+  if (!Take_File(G->Work, S.Id, Profiler_Copy(Settings, S.Id), &Missing, &Problem))
+    return *G = Not_Checked(S, "refused", "after the build, " + Problem, ""), false;
+  return true;
+}
+
+}  // namespace
+
 Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings) {
   std::error_code Error;
-  if (!fs::is_directory(S.Folder, Error)) return Not_Checked(S, "missing", "no folder " + S.Folder, "");
+  bool Missing = false;
+  std::string Problem = Submission_Folder_Problem(S.Folder, &Missing);
+  if (!Problem.empty()) return Not_Checked(S, Missing ? "missing" : "refused", Problem, "");
   bool Any_Source = false;
   for (fs::directory_iterator It(S.Folder, Error), End; !Error && It != End; It.increment(Error))
     Any_Source = Any_Source || (It->is_regular_file(Error) && Is_Source(It->path()));
   if (!Any_Source) return Not_Checked(S, "missing", "no C or C++ source (.c, .cc, .cpp, .cxx) in the folder", "");
   Student_Grade G;
   G.Id = S.Id;
-  std::string Problem;
   if (!Take_Parameters(S.Folder, Settings, &G, &Problem)) return Not_Checked(S, "bad-parameters", Problem, "");
-  G.Work = Settings.Scratch + "/build/" + S.Id;
-  fs::create_directories(Settings.Scratch + "/build", Error);
-  if (!Copy_Submission(S.Folder, G.Work))
-    return Not_Checked(S, "does-not-build", "the folder cannot be copied to build it", "");
-  Build_Outcome B = Run_Build_Command(Build_Script(Settings, S.Id), G.Work, Settings.Build_Run_Limits,
-                                      {Settings.Library, Settings.Include + "/sort_bench.h"});
-  if (!B.Built)
-    return Not_Checked(S, "does-not-build", "compiling and linking with libsort_profile.a " + B.Why,
-                       "What the compiler printed, at the end:\n" + B.Output);
+  G.Work = Student_Build_Folder(Settings.Scratch, S.Id);
+  if (!Build_Profiler(S, Settings, &G)) return G;
   Profile_Summary Summary;
   /* The profiler's own limit is per sort; the whole phase gets room for
   ** every case's limit to be met once or twice. */
-  if (!Run_Profiler(Settings, G.Work, {"--check-only", "--max-items", std::to_string(Settings.Check_Items)},
+  if (!Run_Profiler(Settings, {"--check-only", "--max-items", std::to_string(Settings.Check_Items)},
                     20 * Settings.Time_Limit, &Summary, &G))
     return G;
   G.Run = Summary.Cases, G.Passed = Summary.Correct ? Summary.Cases : std::max(0, Summary.Cases - 1);
@@ -294,7 +322,7 @@ Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings
 
 void Time_Sort_Routine(const Sort_Settings& Settings, Student_Grade* G) {
   Profile_Summary S;
-  if (Run_Profiler(Settings, G->Work, {"--timing-only", "--max-items", std::to_string(Settings.Max_Items)},
+  if (Run_Profiler(Settings, {"--timing-only", "--max-items", std::to_string(Settings.Max_Items)},
                    60 * Settings.Time_Limit, &S, G)) {
     std::vector<double> Ratios;
     G->Growth.assign(std::begin(S.Growth), std::end(S.Growth));
@@ -322,7 +350,8 @@ void Rank_By_Time(std::vector<Student_Grade>* Grades) {
 void Compose_Sort_Feedback(Student_Grade* G, const Sort_Settings& Settings, int Ranked) {
   /* Those never profiled have their feedback already; the others' is
   ** made again, since a rerun ranks again. */
-  bool Never_Profiled = G->Verdict == "missing" || G->Verdict == "does-not-build" || G->Verdict == "bad-parameters";
+  bool Never_Profiled = G->Verdict == "missing" || G->Verdict == "does-not-build" || G->Verdict == "bad-parameters" ||
+                         G->Verdict == "refused";
   if (Never_Profiled && G->Profiler_Output.empty()) return;
   char Line[300];
   std::snprintf(Line, sizeof Line, "ZOR sort: %s\nVerdict: %s. Score: %.1f of %g.\nK %d, X %d.\n", G->Id.c_str(),

@@ -371,7 +371,8 @@ void Make_Folder(const std::string& Folder) {
 /* The private scratch folder for builds and trials, removed at the end. */
 std::string Make_Scratch() {
   std::error_code Error;
-  /* Searchable by others: a box's user reaches its folder through it. */
+  /* Searchable by others, and nothing more: a box's user reaches its
+  ** folder through it, and every folder inside is one user's alone. */
   std::string Scratch = (fs::temp_directory_path(Error) / "zor_grade.XXXXXX").string();
   if (mkdtemp(Scratch.data()) == nullptr || chmod(Scratch.c_str(), 0711) != 0)
     Trouble("cannot make a scratch folder in " + fs::temp_directory_path(Error).string());
@@ -561,6 +562,9 @@ void Read_Whole_Class(Options& O, std::vector<Student>* Students) {
 
 int main(int Argc, char** Argv) {
   if (Argc > 1 && std::string(Argv[1]) == "autograder") Make_Autograder(Argc, Argv);
+  /* Grades are personal data and submissions are students' own work: no
+  ** file or folder the grader makes is open to anyone else. */
+  umask(077);
   Options O = Take_Options(Argc, Argv);
   if (O.Sorting) Find_Profiler_Library(&O.Sorts), O.Sorts.Sandbox = O.Sandbox;
   std::vector<Student> Students;
@@ -587,7 +591,8 @@ int main(int Argc, char** Argv) {
                 Students.size(), Students.size() == 1 ? "" : "s", Run.Graded, Students.size() - Run.Graded,
                 O.Out.c_str());
   }
-  Remove_Tree(O.Simulators.Scratch);
+  if (!Remove_Tree(O.Simulators.Scratch))
+    std::fprintf(stderr, "zor_grade: %s could not be removed entirely\n", O.Simulators.Scratch.c_str());
   Sandbox_Finish();
   return Status;
 }

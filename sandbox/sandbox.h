@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+
 enum Sandbox_Mode {
   Sandbox_Auto,      // contain as far as the machine allows, and say what is missing
   Sandbox_Required,  // refuse to run anything unless the box can be had
@@ -63,7 +65,8 @@ struct Sandbox_Request {
                                       // (and is caught) rather than meeting the end of input
   bool File_Size_Fails_Writes = false;  // SIGXFSZ ignored: past File_Bytes a write fails instead
   std::vector<std::string> Readable;  // files and folders it may read (and run), e.g. the script an interpreter
-                                      // runs, the folder of its classes; shown read-only at their own paths
+                                      // runs, the folder of its classes: the tool's own files or copies, read
+                                      // with the tool's rights, shown read-only at their own paths
   /* A folder whose files Folder gets a copy of before the run (the user's
   ** program's folder, a student's submission), so that what lies beside
   ** the program is found by a relative name; names Folder already holds,
@@ -167,8 +170,54 @@ bool Fits_A_Run_Folder(const std::string& Folder, std::string* Problem);
 
 /* Removes a folder and everything in it, whatever a program did to it:
 ** permissions are given back first, links are removed and never followed,
-** FIFOs are never opened. True when nothing is left. */
+** FIFOs are never opened; a chain of folders of any depth takes a few
+** descriptors. True when nothing is left. */
 bool Remove_Tree(const std::string& Path);
+
+/* Gives a folder and everything in it to Uid (and its group), links
+** themselves and never what they point at. True when all of it was given. */
+bool Give_Tree(const std::string& Path, uid_t Uid);
+
+/* Opens Name, a path relative to the folder Folder, for reading: the one
+** way to take a file from a folder someone else filled (a student's
+** submission, what a build left there, a user's program). Name resolves
+** beneath Folder only: a link that leads out of it, an absolute link, a
+** ".." past it and the links of /proc are refused; a link to another file
+** inside is fine. It must be a regular file (a FIFO or a device is never
+** opened) of at most Most bytes, owned by the folder's owner or readable
+** by anyone. A descriptor, or -1 with Reason in words the folder's owner
+** can act on ("simulator is a link to /usr/bin/zor_simulator, outside
+** your folder"). Folder as a path is opened without following a link. */
+int Open_Beneath(int Folder, const std::string& Name, int64_t Most, std::string* Reason);
+int Open_Beneath(const std::string& Folder, const std::string& Name, int64_t Most, std::string* Reason);
+
+/* Whether Name, resolved beneath Folder, stays inside it (or names
+** nothing, as a link may whose target is not made yet); false with Reason. */
+bool Stays_Beneath(int Folder, const std::string& Name, std::string* Reason);
+
+/* Copies the open regular file In to Name in the folder Folder: a new
+** file for the tool's user alone (0600, or 0700 when In is executable by
+** its owner), its holes kept, so a sparse file costs what its data does.
+** False, with nothing made, if In has grown past Most since it was opened. */
+bool Copy_To_Private_File(int In, int Folder, const char* Name, int64_t Most);
+
+/* The whole of such a file, by Open_Beneath; false with Reason. */
+bool Read_Beneath(const std::string& Folder, const std::string& Name, int64_t Most, std::string* Bytes,
+                  std::string* Reason);
+
+/* The box binds a copy of each readable file and of the program, made for
+** the run's user alone. Runs that name Asked take their copy from Source,
+** a file the caller made and trusts, rather than from Asked itself: a tool
+** that took a user's program safely shows it by the user's name. */
+void Sandbox_Copy_From(const std::string& Asked, const std::string& Source);
+
+/* Whether Path (absolute, normal) is in a tree every box sees as it is,
+** read-only (the system's programs and libraries): no copy is made of it. */
+bool In_System_Tree(const std::string& Path);
+
+/* Forgets, and removes, the copies of every file under Tree: a grader's
+** copies of one student's files, once that student is graded. */
+void Sandbox_Drop_Copies(const std::string& Tree);
 
 /* The programs the kit installs: a box never runs them, wherever they are. */
 const std::vector<std::string>& Kit_Program_Names();

@@ -42,7 +42,8 @@ const char* const Beside_Usr[] = {"bin", "sbin", "lib", "lib32", "lib64", "libx3
 const char* const Box_Path = "/usr/local/bin:/usr/bin:/bin";
 
 std::mutex Copies_Lock;
-std::map<std::string, std::string> Copies;  // asked path -> copy
+std::map<std::pair<std::string, uid_t>, std::string> Copies;  // asked path and the run's user -> copy
+std::map<std::string, std::string> Sources;  // asked path -> the file its copies are made from
 int Copies_Made = 0;
 
 bool Under(const std::string& Path, const std::string& Tree) {
@@ -52,7 +53,9 @@ bool Under(const std::string& Path, const std::string& Tree) {
 
 }  // namespace
 
-bool Copy_Readable_File(const std::string& From, const std::string& To, std::string* Problem) {
+/* The copy is made by the tool and given to the run's user alone (Uid 0:
+** the tool's own user), without permissions for anyone else. */
+bool Copy_Readable_File(const std::string& From, const std::string& To, uid_t Uid, std::string* Problem) {
   int In = open(From.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat Status;
   if (In < 0 || fstat(In, &Status) != 0 || !S_ISREG(Status.st_mode)) {
@@ -60,8 +63,9 @@ bool Copy_Readable_File(const std::string& From, const std::string& To, std::str
     if (In >= 0) close(In);
     return false;
   }
-  int Out = open(To.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (Status.st_mode & 0111) != 0 ? 0755 : 0644);
-  bool Ok = Out >= 0;
+  int Out = open(To.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                 (Status.st_mode & 0111) != 0 ? 0700 : 0600);
+  bool Ok = Out >= 0 && (Uid == 0 || fchown(Out, Uid, Uid) == 0);
   char Buffer[65536];
   for (ssize_t Got; Ok && (Got = read(In, Buffer, sizeof Buffer)) != 0;) {
     if (Got < 0 && errno == EINTR) continue;
@@ -261,35 +265,60 @@ std::vector<std::string> Box_Arguments(const Sandbox_Request& Request, uid_t Uid
   return A;
 }
 
-std::string Readable_Copy(const std::string& Path, std::string* Problem) {
+std::string Readable_Copy(const std::string& Path, uid_t Uid, std::string* Problem) {
   if (In_System_Tree(Path)) return "";
   std::lock_guard<std::mutex> Hold(Copies_Lock);
-  auto Known = Copies.find(Path);
+  auto Known = Copies.find({Path, Uid});
   if (Known != Copies.end()) return Known->second;
+  /* Only the folder of the copies is searchable by others: each copy's own
+  ** folder is its user's alone. */
   std::string Folder = Sandbox().Private + "/copies/" + std::to_string(Copies_Made++);
   std::error_code Error;
   fs::create_directories(Folder, Error);
   chmod((Sandbox().Private + "/copies").c_str(), 0711);
-  chmod(Folder.c_str(), 0755);
+  if (chmod(Folder.c_str(), 0700) != 0 || (Uid != 0 && chown(Folder.c_str(), Uid, Uid) != 0)) {
+    *Problem = "cannot make a folder for the box's copies in " + Sandbox().Private;
+    return "";
+  }
   std::string Copy = Folder + "/" + fs::path(Path).filename().string();
   struct stat Status;
   std::string Too_Large;
   if (stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode) && !Fits_A_Run_Folder(Path, &Too_Large)) {
     /* Too large to copy for a run (a home, a build tree, named as a data
     ** folder): shown as it is, read-only, the kit's programs in it masked. */
-    Copies[Path] = Path;
+    Copies[{Path, Uid}] = Path;
     return Path;
   }
   if (S_ISDIR(Status.st_mode)) {
-    if (mkdir(Copy.c_str(), 0755) != 0 || !Copy_Tree(Path, Copy, 0, {}, Problem)) {
+    if (mkdir(Copy.c_str(), 0700) != 0 || (Uid != 0 && chown(Copy.c_str(), Uid, Uid) != 0) ||
+        !Copy_Tree(Path, Copy, Uid, {}, Problem)) {
       if (Problem->empty()) *Problem = "cannot copy " + Path + " for the box: " + std::strerror(errno);
       return "";
     }
-  } else if (!Copy_Readable_File(Path, Copy, Problem)) {
-    return "";
+  } else {
+    auto Source = Sources.find(Path);
+    if (!Copy_Readable_File(Source != Sources.end() ? Source->second : Path, Copy, Uid, Problem)) return "";
   }
-  Copies[Path] = Copy;
+  Copies[{Path, Uid}] = Copy;
   return Copy;
+}
+
+void Sandbox_Copy_From(const std::string& Asked, const std::string& Source) {
+  std::lock_guard<std::mutex> Hold(Copies_Lock);
+  Sources[Asked] = Source;
+}
+
+void Sandbox_Drop_Copies(const std::string& Tree) {
+  std::lock_guard<std::mutex> Hold(Copies_Lock);
+  for (auto It = Copies.begin(); It != Copies.end();) {
+    if (!Under(It->first.first, Tree)) {
+      ++It;
+      continue;
+    }
+    Remove_Tree(fs::path(It->second).parent_path().string());
+    It = Copies.erase(It);
+  }
+  for (auto It = Sources.begin(); It != Sources.end();) It = Under(It->first, Tree) ? Sources.erase(It) : std::next(It);
 }
 
 bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
@@ -365,4 +394,5 @@ void Sandbox_Finish() {
   S.Private.clear();
   std::lock_guard<std::mutex> Hold(Copies_Lock);
   Copies.clear();
+  Sources.clear();
 }

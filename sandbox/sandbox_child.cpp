@@ -226,7 +226,9 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
   if (Sandbox().Own_Users && P.Uid == 0) return *Problem = "no free user id for the run", false;
   P.New_Keyring = Contained;
   P.Ignore_File_Size_Signal = R.File_Size_Fails_Writes;
-  if (P.Uid != 0 && chown(R.Folder.c_str(), P.Uid, P.Uid) != 0)
+  /* Everything in its folder is its own: the tool's copies are private to
+  ** the run's user, and an earlier run's files belong to another user. */
+  if (P.Uid != 0 && !Give_Tree(R.Folder, P.Uid))
     return *Problem = "cannot give " + R.Folder + " to the run's user: " + std::strerror(errno), false;
   if (!R.Start_With.empty() && !Copy_Tree(R.Start_With, R.Folder, P.Uid, R.Start_Without, Problem)) return false;
   if (Sandbox().Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
@@ -240,7 +242,7 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
     for (const std::string& Path : Readable) {
       std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
       if (Asked.size() > 1 && Asked.back() == '/') Asked.pop_back();
-      std::string Copy = Readable_Copy(Asked, Problem);
+      std::string Copy = Readable_Copy(Asked, P.Uid, Problem);
       if (!Problem->empty()) return false;
       if (!Copy.empty()) Copies.push_back({Copy, Asked});
     }

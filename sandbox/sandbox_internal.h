@@ -108,13 +108,13 @@ std::vector<std::string> Fixed_Box_Arguments();
 std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Trees,
                                              const std::vector<std::string>& Folders);
 /* A copy of a readable file or folder in the module's folder, made once
-** per path; empty when it lies in a tree the box sees anyway. */
-std::string Readable_Copy(const std::string& Path, std::string* Problem);
-/* Whether Path (absolute, normal) is in a tree the box sees. */
-bool In_System_Tree(const std::string& Path);
+** per path and run's user (Uid; 0 for the tool's own) and readable by that
+** user alone; empty when it lies in a tree the box sees anyway. */
+std::string Readable_Copy(const std::string& Path, uid_t Uid, std::string* Problem);
 
-/* Copies the regular file From to To (not there yet), runnable if it was. */
-bool Copy_Readable_File(const std::string& From, const std::string& To, std::string* Problem);
+/* Copies the regular file From to To (not there yet), runnable if it was,
+** given to the run's user Uid alone (0: the tool's own user). */
+bool Copy_Readable_File(const std::string& From, const std::string& To, uid_t Uid, std::string* Problem);
 
 /* The user ids of runs (as root). Choose_Run_Uids picks this tool's block,
 ** one whose slot ids no account has and no process runs as; Fresh_Run_Uid

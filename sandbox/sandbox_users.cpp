@@ -96,11 +96,11 @@ bool In_Use(uid_t Uid, const std::vector<uid_t>& Running) {
   return Has_Account(Uid) || std::binary_search(Running.begin(), Running.end(), Uid);
 }
 
-/* Copies From into Folder, owned by root and readable (and runnable, if
-** it was) by the run's group only through Folder. */
-bool Copy_For_Run(const std::string& From, const std::string& Folder, std::string* Copy, std::string* Problem) {
+/* Copies From into Folder, given to the run's user Uid alone. */
+bool Copy_For_Run(const std::string& From, const std::string& Folder, uid_t Uid, std::string* Copy,
+                  std::string* Problem) {
   *Copy = Folder + "/" + fs::path(From).filename().string();
-  return Copy_Readable_File(From, *Copy, Problem);
+  return Copy_Readable_File(From, *Copy, Uid, Problem);
 }
 
 }  // namespace
@@ -152,7 +152,7 @@ bool Plan_Own_User_Run(const Sandbox_Request& R, Child_Plan& P, std::string* Pro
     if (In_System_Tree(Asked)) continue;
     /* A folder of each file's own, so that two files of one name stay two. */
     std::string Own = Folder + "/" + std::to_string(I), Copy;
-    if (mkdir(Own.c_str(), 0755) != 0 || !Copy_For_Run(Asked, Own, &Copy, Problem)) {
+    if (mkdir(Own.c_str(), 0711) != 0 || !Copy_For_Run(Asked, Own, P.Uid, &Copy, Problem)) {
       if (Problem->empty()) *Problem = "cannot copy " + Asked + " for the run: " + std::strerror(errno);
       return false;
     }

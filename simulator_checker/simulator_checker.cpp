@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -298,6 +299,34 @@ Program_Under_Test Prepare(const Options& O) {
   return Program;
 }
 
+/* The most a program or a file it reads may be: far above any simulator,
+** far below what would fill a temporary folder. */
+constexpr int64_t Most_Program_Bytes = int64_t(64) << 20;
+
+/* Each file the box is given (the program, a script), taken beneath its
+** own folder, so that a link out of it is refused rather than followed,
+** and copied into the scratch folder: the box's copies are made from
+** these, never from the path a user's folder controls. */
+void Take_Program_Files(const Program_Under_Test& Program, const std::string& Named) {
+  std::vector<std::string> Files = Program.Readable;
+  if (Named.find('/') != std::string::npos) Files.push_back(Program.Path);  // a name alone is a program on PATH
+  for (size_t I = 0; I < Files.size(); I++) {
+    if (In_System_Tree(Files[I])) continue;  // the box shows these itself, read-only
+    std::filesystem::path Path(Files[I]);
+    std::string Reason, Into = Program.Scratch + "/taken_" + std::to_string(I);
+    int In = Open_Beneath(Path.parent_path().string(), Path.filename().string(), Most_Program_Bytes, &Reason);
+    int Folder = In < 0 || mkdir(Into.c_str(), 0700) != 0 ? -1 : open(Into.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool Taken = Folder >= 0 && Copy_To_Private_File(In, Folder, Path.filename().c_str(), Most_Program_Bytes);
+    if (In >= 0) close(In);
+    if (Folder >= 0) close(Folder);
+    if (!Taken) {
+      Remove_Tree(Program.Scratch);
+      Trouble("cannot take " + Files[I] + ": " + (Reason.empty() ? "it cannot be copied" : Reason));
+    }
+    Sandbox_Copy_From(Files[I], Into + "/" + Path.filename().string());
+  }
+}
+
 /* Shrinks the failing day, prints what went wrong on the smallest one,
 ** and keeps it if asked; returns the exit status, 1 or (when the day
 ** cannot be kept) 2. */
@@ -385,6 +414,7 @@ int main(int Argc, char** Argv) {
                  O.Command[0].c_str(), Program.Path.c_str(), Own.c_str());
     Program.Path = Own;
   }
+  Take_Program_Files(Program, O.Command[0]);
 
   Progress_Line P = Start_Progress_Line();
   Trial_Outcome Failure;

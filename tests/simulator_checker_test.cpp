@@ -309,6 +309,39 @@ TEST_F(Simulator_Checker, TroubleIsStatusTwo) {
   }
 }
 
+// The program and the files its arguments name are taken from their own
+// folder, never through a link out of it: a link to the kit's simulator,
+// or to the checker's own command line, is trouble with its reason, not a
+// pass or a leak; a link to a file beside it is fine.
+TEST_F(Simulator_Checker, TakesTheProgramFromItsFolderOnly) {
+  std::filesystem::create_directories(At("student"));
+  std::filesystem::copy_file(ZOR_SIMULATOR_PATH, At("student/real_simulator"));
+  std::filesystem::create_symlink("real_simulator", At("student/simulator"));
+  std::filesystem::create_symlink(ZOR_SIMULATOR_PATH, At("student/kit_simulator"));
+  Write_File(At("student/prints.sh"), "cat \"$1\" >&2\nexit 1\n");
+  std::filesystem::create_symlink("/proc/self/cmdline", At("student/config.txt"));
+  const struct {
+    std::vector<std::string> Arguments;
+    int Status;
+    std::string Err;  // its last line
+  } Cases[] = {
+      {{"--trials", "3", "student/simulator"}, 0, ""},
+      {{"--trials", "3", "student/kit_simulator"}, 2,
+       "simulator_checker: cannot take " + At("student/kit_simulator") + ": kit_simulator is a link to "
+       ZOR_SIMULATOR_PATH ", outside your folder\n"},
+      {{"--trials", "3", "/bin/sh", "student/prints.sh", "student/config.txt"}, 2,
+       "simulator_checker: cannot take " + At("student/config.txt") +
+       ": config.txt is a link to /proc/self/cmdline, outside your folder\n"},
+  };
+  for (const auto& C : Cases) {
+    Run_Result R = Check(Folder, C.Arguments);
+    EXPECT_EQ(R.Exit_Status, C.Status) << C.Arguments.back() << "\n" << R.Out << R.Err;
+    if (C.Status == 2) {
+      EXPECT_EQ(R.Err.substr(R.Err.rfind('\n', R.Err.size() - 2) + 1), C.Err) << R.Err;
+    }
+  }
+}
+
 // A simulator that gives an arriving customer the highest-numbered free
 // server, on the day of 8 per slot and seed 1 with servers 3, 2, 1: its
 // first wrong decision is customer 3's, at 43, and every later difference
