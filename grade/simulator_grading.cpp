@@ -157,8 +157,6 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
     Folder = Student_Build_Folder(Settings.Scratch, S.Id);
     if (!Build_Copy(S, Settings, Folder, G)) return false;
   }
-  std::string Why;
-  if (!Fits_A_Run_Folder(Folder, &Why)) return *G = Not_Graded(S, "not-run", Why, ""), false;
   const char* After = Settings.Build.empty() ? "" : "after the build, ";
   bool Is_File = false;
   if (!S.Command.empty()) {
@@ -175,6 +173,10 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
                            ""),
            false;
   }
+  /* The program's own files first, so that a file past its cap is named
+  ** as such; then the folder, which each day's folder starts with a copy of. */
+  std::string Why;
+  if (!Fits_A_Run_Folder(Folder, &Why)) return *G = Not_Graded(S, "not-run", Why, ""), false;
   Program->Limits = Settings.Limits;
   Program->Scratch = Settings.Scratch;
   Program->Folder = Folder;

@@ -134,8 +134,9 @@ std::vector<std::string> Kit_Programs_A_Box_Masks();
 void Close_To_Others(const std::vector<std::string>& Paths);
 void Reopen_To_Others();
 /* Makes the calling process able to kill(-1) every process of Uid (its
-** effective id) while none of them may signal it (its real and saved id
-** are the block's reserved one); false where that fails. */
+** effective id) while none of them, nor another run's killer, may signal
+** it (its real and saved id are Uid + 1, which Fresh_Run_Uid reserves
+** with Uid); false where that fails. */
 bool Act_As_Killer_Of(uid_t Uid);
 /* Kills every process of Uid (not 0); returns when none is left, or
 ** after a few seconds. */

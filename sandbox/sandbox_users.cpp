@@ -47,8 +47,12 @@ constexpr uid_t Run_Uid_Span = 0x07000000u;    // up to 2130706431
 /* One tool's block: its slots' ids in a box, or the fresh ids of its
 ** runs without one (taken in turn, so an id comes back only after this
 ** many runs, long after its run's folders are gone). Without a box the
-** block's first id is no run's: the one that ends a run's processes
-** acts from it (Act_As_Killer_Of). */
+** ids are taken in pairs: the run's, and the next, which is no run's,
+** for the process that ends the run's processes (Act_As_Killer_Of). A
+** killer of its own for each run, since kill(-1) reaches every process
+** whose real or saved id is the killer's effective or real one: killers
+** sharing an id would end each other, and with them runs that ended
+** at the same moment. */
 constexpr uid_t Block_Size = 65536;
 constexpr uid_t Blocks = Run_Uid_Span / Block_Size;
 static_assert(Block_Size >= Sandbox_Slots);
@@ -96,11 +100,17 @@ bool In_Use(uid_t Uid, const std::vector<uid_t>& Running) {
   return Has_Account(Uid) || std::binary_search(Running.begin(), Running.end(), Uid);
 }
 
-/* Copies From into Folder, given to the run's user Uid alone. */
+/* Copies From, a file or a folder (the program's, a class path), into
+** Folder, given to the run's user Uid alone; a folder entry by entry,
+** links as links, never followed. */
 bool Copy_For_Run(const std::string& From, const std::string& Folder, uid_t Uid, std::string* Copy,
                   std::string* Problem) {
   *Copy = Folder + "/" + fs::path(From).filename().string();
-  return Copy_Readable_File(From, *Copy, Uid, Problem);
+  struct stat Status;
+  if (lstat(From.c_str(), &Status) != 0 || !S_ISDIR(Status.st_mode))
+    return Copy_Readable_File(From, *Copy, Uid, Problem);
+  return mkdir(Copy->c_str(), 0700) == 0 && chown(Copy->c_str(), Uid, Uid) == 0 &&
+         Copy_Tree(From, *Copy, Uid, {}, Problem);
 }
 
 }  // namespace
@@ -127,8 +137,8 @@ uid_t Fresh_Run_Uid() {
   std::lock_guard<std::mutex> Hold(Fresh_Lock);
   for (uid_t Tried = 0; Tried < Block_Size; Tried++) {
     uid_t Uid = Sandbox().First_Uid + Next_Fresh;
-    Next_Fresh = Next_Fresh + 1 < Block_Size ? Next_Fresh + 1 : Sandbox_Slots;
-    if (!In_Use(Uid, Running)) return Uid;
+    Next_Fresh = Next_Fresh + 3 < Block_Size ? Next_Fresh + 2 : Sandbox_Slots;
+    if (!In_Use(Uid, Running) && !In_Use(Uid + 1, Running)) return Uid;
   }
   return 0;
 }
@@ -142,7 +152,8 @@ bool Plan_Own_User_Run(const Sandbox_Request& R, Child_Plan& P, std::string* Pro
   if (chmod(R.Folder.c_str(), 0700) != 0)
     return *Problem = "cannot close " + R.Folder + " to others: " + std::strerror(errno), false;
   std::string Folder = Sandbox().Private + "/run_" + std::to_string(P.Uid);
-  if (mkdir(Folder.c_str(), 0750) != 0 || chown(Folder.c_str(), 0, P.Uid) != 0)
+  /* Modes set in so many words: the tool's umask may close what mkdir makes. */
+  if (mkdir(Folder.c_str(), 0750) != 0 || chmod(Folder.c_str(), 0750) != 0 || chown(Folder.c_str(), 0, P.Uid) != 0)
     return *Problem = "cannot make a folder for the run's files: " + std::string(std::strerror(errno)), false;
   P.Copies_Folder = Folder;
   std::vector<std::string> Readable = R.Readable;
@@ -152,7 +163,7 @@ bool Plan_Own_User_Run(const Sandbox_Request& R, Child_Plan& P, std::string* Pro
     if (In_System_Tree(Asked)) continue;
     /* A folder of each file's own, so that two files of one name stay two. */
     std::string Own = Folder + "/" + std::to_string(I), Copy;
-    if (mkdir(Own.c_str(), 0711) != 0 || !Copy_For_Run(Asked, Own, P.Uid, &Copy, Problem)) {
+    if (mkdir(Own.c_str(), 0711) != 0 || chmod(Own.c_str(), 0711) != 0 || !Copy_For_Run(Asked, Own, P.Uid, &Copy, Problem)) {
       if (Problem->empty()) *Problem = "cannot copy " + Asked + " for the run: " + std::strerror(errno);
       return false;
     }
@@ -184,7 +195,7 @@ void Reopen_To_Others() {
 }
 
 bool Act_As_Killer_Of(uid_t Uid) {
-  uid_t Reserved = Sandbox().First_Uid;
+  uid_t Reserved = Uid + 1;  // the run's killer id, taken with it by Fresh_Run_Uid
   return syscall(SYS_setresgid, Reserved, Reserved, Reserved) == 0 &&
          syscall(SYS_setresuid, Reserved, Uid, Reserved) == 0;
 }

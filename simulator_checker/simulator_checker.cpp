@@ -312,6 +312,10 @@ void Take_Program_Files(const Program_Under_Test& Program, const std::string& Na
   if (Named.find('/') != std::string::npos) Files.push_back(Program.Path);  // a name alone is a program on PATH
   for (size_t I = 0; I < Files.size(); I++) {
     if (In_System_Tree(Files[I])) continue;  // the box shows these itself, read-only
+    /* A folder (the program's own, a class path) is copied for each run
+    ** entry by entry, links as links, never followed. */
+    struct stat Status;
+    if (lstat(Files[I].c_str(), &Status) == 0 && S_ISDIR(Status.st_mode)) continue;
     std::filesystem::path Path(Files[I]);
     std::string Reason, Into = Program.Scratch + "/taken_" + std::to_string(I);
     int In = Open_Beneath(Path.parent_path().string(), Path.filename().string(), Most_Program_Bytes, &Reason);
