@@ -32,15 +32,14 @@ plant() {  # NAME FILE OLD NEW
   mistake_edits[$1]+="$2"$'\x1f'"$3"$'\x1f'"$4"$'\x1e'
 }
 
-# The growth series as read back from the children: the routine's time
-# and the reference's swapped. (sort_profile/growth_series.cpp is being
-# rewritten often: when this goes STALE, plant the same swap in the new
-# code here.)
-mistake growth-swap 'Sort_Profile\.AQuadraticRoutine' \
+# The growth series as the judge times it: the routine's time and the
+# reference's swapped. (When this goes STALE, plant the same swap in
+# the new code here.)
+mistake growth-swap 'Sort_Profile\.AQuadraticRoutine|Growth_Whole_Path\.' \
   "the routine's and the reference's times swapped in the growth series"
 plant growth-swap sort_profile/growth_series.cpp \
-  'In >> Order >> N >> Sort >> Reference;' \
-  'In >> Order >> N >> Reference >> Sort;'
+  'At->Sort.push_back(Routine.Seconds), At->Reference.push_back(Reference.Seconds);' \
+  'At->Sort.push_back(Reference.Seconds), At->Reference.push_back(Routine.Seconds);'
 
 mistake model-off-by-one 'Results_Checker\.' \
   "a model rule one off: a server numbered one past the station's last passes"
