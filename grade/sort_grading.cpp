@@ -27,6 +27,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/statistics.h"
 #include "common/whole_file.h"
 #include "grade/build_command.h"
 #include "grade/submission_copy.h"
@@ -248,13 +249,6 @@ void Take_Fault(const Profile_Summary& S, const char* While, Student_Grade* G) {
   G->Reason = While + S.Fault;
 }
 
-double Median(std::vector<double> Values) {
-  if (Values.empty()) return 0;
-  std::sort(Values.begin(), Values.end());
-  size_t Mid = Values.size() / 2;
-  return Values.size() % 2 == 1 ? Values[Mid] : (Values[Mid - 1] + Values[Mid]) / 2;
-}
-
 /* Six tenths of the points for a correct routine, four tenths shared by
 ** the orders on which its cost grows as N log N or better; none for one
 ** that left a list wrong while timed. */
@@ -328,7 +322,7 @@ void Time_Sort_Routine(const Sort_Settings& Settings, Student_Grade* G) {
     G->Growth.assign(std::begin(S.Growth), std::end(S.Growth));
     for (double R : S.Time_Ratio)
       if (R > 0) Ratios.push_back(R);
-    G->Time_Ratio = Median(Ratios);
+    G->Time_Ratio = Median_Of(Ratios);
     G->Layout_Ratio = S.Reference_Layout > 0 ? S.Routine_Layout / S.Reference_Layout : 0;
     if (S.Timed) G->Verdict = "sorted";
     else Take_Fault(S, "while timed: ", G);

@@ -101,10 +101,6 @@ void Add_Limit_Options(CLI::App* Sub, const std::string& Prefix, const std::stri
 
 [[noreturn]] void Trouble(const std::string& Message) { Refuse_And_Exit("zor_grade", Message.c_str()); }
 
-Sandbox_Mode Mode_Named(const std::string& Name) {
-  return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
-}
-
 /* Where a phrase may come from besides the options. */
 const char* const Secret_Variable = "ZOR_GRADE_SECRET";
 /* A phrase is a line, not a document. */
@@ -395,7 +391,7 @@ std::string Why_No_Box(const std::string& Said) {
 ** without root to give each run a user of its own, grading refuses. */
 void Start_Sandbox(Options* O, const std::string& Scratch) {
   std::string Said, Refusal;
-  if (!Sandbox_Start(Mode_Named(O->Sandbox), &Said, &Refusal)) {
+  if (!Sandbox_Start(Sandbox_Mode_Named(O->Sandbox), &Said, &Refusal)) {
     Remove_Tree(Scratch);
     Trouble(Refusal);
   }

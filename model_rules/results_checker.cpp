@@ -7,22 +7,25 @@
 */
 #include <cerrno>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "common/main_error.h"
 #include "common/program_arguments.h"
 #include "common/record_io.h"
 #include "common/zor_files.h"
+#include "simulator/simulation.h"
 #include "model_rules/model_rules.h"
 #include "simulator/day_input.h"
 
 namespace {
 
-const char Help[] =
+/* The help, with the most servers a station may have written by its name. */
+const char Help_Format[] =
     "Usage: results_checker\n"
     "Checks, in the current folder, whether ZOR_Binary_Out follows the model for\n"
     "the day in ZOR_Binary_In. It asks for the servers at LAB, X_RAY and EKG\n"
-    "exactly as zor_simulator does (standard error, each 1 .. 20), then checks\n"
+    "exactly as zor_simulator does (standard error, each 1 .. %d), then checks\n"
     "the records rule by rule: one record per customer, the arrival at ZOR, the\n"
     "route, the service times, the servers, first come first served, no idle\n"
     "server while someone waits, the queue lengths, and equality with the\n"
@@ -34,6 +37,12 @@ const char Help[] =
     "file missing or unreadable, a bad entry, a day the model refuses), after\n"
     "an \"ERROR in main\" block.\n"
     "Example: printf '5\\n4\\n2\\n' | results_checker\n";
+
+std::string Help_Text() {
+  char Text[2048];
+  std::snprintf(Text, sizeof Text, Help_Format, static_cast<int>(Max_Servers));
+  return Text;
+}
 
 /* Opened only once the day is known to be one the model takes, so that
 ** a day the simulator would refuse is said as that, not as a missing file. */
@@ -51,7 +60,7 @@ std::FILE* Open_Results() {
 }  // namespace
 
 int main(int Argc, char** Argv) {
-  Take_No_Arguments(Argc, Argv, "results_checker", Help);
+  Take_No_Arguments(Argc, Argv, "results_checker", Help_Text().c_str());
   Main_Error_Status = 2;
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);

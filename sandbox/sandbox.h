@@ -113,6 +113,9 @@ struct Sandbox_Result {
   bool Processes_Refused = false;  // the cgroup refused it a process, though it went on (it may have coped, or not)
 };
 
+/* The mode an option names: "off", "required", else "auto". */
+Sandbox_Mode Sandbox_Mode_Named(const std::string& Name);
+
 /* Finds which tier this machine allows and sets the module's mode for
 ** every later run. Said gets one line for the user: the tier, and what is
 ** missing. Returns false, with a one-line Refusal, where Mode is

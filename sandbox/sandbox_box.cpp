@@ -396,3 +396,7 @@ void Sandbox_Finish() {
   Copies.clear();
   Sources.clear();
 }
+
+Sandbox_Mode Sandbox_Mode_Named(const std::string& Name) {
+  return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
+}

@@ -40,13 +40,6 @@ int64_t Memory_Set[Sandbox_Slots];
 
 std::string Slot_Folder(int Slot, int C) { return Tool_Folder[C] + "/box_" + std::to_string(Slot); }
 
-std::string Read_Small(const std::string& Path) {
-  std::ifstream In(Path);
-  std::ostringstream Text;
-  Text << In.rdbuf();
-  return Text.str();
-}
-
 bool Write_Small(const std::string& Path, const std::string& Text) {
   int File = open(Path.c_str(), O_WRONLY | O_CLOEXEC);
   if (File < 0) return false;
@@ -200,4 +193,18 @@ void Cgroup_End() {
     Tool_Folder[C].clear();
   }
   for (bool& Made : Slot_Made) Made = false;
+}
+
+std::string Read_Small(const std::string& Path) {
+  char Buffer[4096];
+  std::string Text;
+  int File = open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (File < 0) return "";
+  for (ssize_t Got; Text.size() < Most_Small_Read && (Got = read(File, Buffer, sizeof Buffer)) != 0;) {
+    if (Got < 0 && errno == EINTR) continue;
+    if (Got < 0) break;
+    Text.append(Buffer, static_cast<size_t>(Got));
+  }
+  close(File);
+  return Text;
 }

@@ -107,6 +107,11 @@ std::vector<std::string> Fixed_Box_Arguments();
 /* The kit's programs found in Folders that lie inside one of Trees. */
 std::vector<std::string> Masked_Kit_Programs(const std::vector<std::string>& Trees,
                                              const std::vector<std::string>& Folders);
+/* A small file of the kernel's (/proc, a cgroup's), at most
+** Most_Small_Read bytes of it; empty when it cannot be read. */
+inline constexpr size_t Most_Small_Read = 1 << 20;
+std::string Read_Small(const std::string& Path);
+
 /* A copy of a readable file or folder in the module's folder, made once
 ** per path and run's user (Uid; 0 for the tool's own) and readable by that
 ** user alone; empty when it lies in a tree the box sees anyway. */

@@ -129,15 +129,6 @@ void Feed_Input(Watch& W) {
   if (W.P.In >= 0 && W.Input_Written == Input.size() && !W.Request->Input_Stays_Open) Close(W.P.In);
 }
 
-std::string Read_Small(const std::string& Path) {
-  char Buffer[512];
-  int File = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (File < 0) return "";
-  ssize_t Got = read(File, Buffer, sizeof Buffer - 1);
-  close(File);
-  return Got > 0 ? std::string(Buffer, static_cast<size_t>(Got)) : "";
-}
-
 /* Whether a process the run started sits in a read of its standard input,
 ** our pipe, with nothing left in it: then it waits for input that will
 ** never come. The run's processes are the child's descendants, found

@@ -14,6 +14,7 @@
 */
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "common/customer_parameters.h"
@@ -29,11 +30,12 @@
 
 namespace {
 
-const char Help[] =
+/* The help, with the most servers a station may have written by its name. */
+const char Help_Format[] =
     "Usage: zor_simulator\n"
     "The reference simulator of the ZOR day. In the current folder it reads\n"
     "ZOR_Binary_In, asks on standard error for the servers at LAB, X_RAY and EKG\n"
-    "(each 1 .. 20, typed on standard input), simulates the day and writes\n"
+    "(each 1 .. %d, typed on standard input), simulates the day and writes\n"
     "ZOR_Binary_Out (one 92-byte record per customer) and ZOR_Debug_Out (the\n"
     "event trace, one line per event). It prints a summary of the day: the\n"
     "customers, when the last service ends, and per station the servers,\n"
@@ -43,6 +45,12 @@ const char Help[] =
     "under temporary names and take their names together when whole, so a\n"
     "failed or interrupted run leaves no partial file.\n"
     "Example: printf '5\\n4\\n2\\n' | zor_simulator\n";
+
+std::string Help_Text() {
+  char Text[2048];
+  std::snprintf(Text, sizeof Text, Help_Format, static_cast<int>(Max_Servers));
+  return Text;
+}
 
 /* The results and the trace are both written whole under temporary
 ** names and take their names together at the end, so the two always
@@ -94,7 +102,7 @@ void Print_Summary(int32_t Count, const Day_Summary& Summary) {
 }  // namespace
 
 int main(int Argc, char** Argv) {
-  Take_No_Arguments(Argc, Argv, "zor_simulator", Help);
+  Take_No_Arguments(Argc, Argv, "zor_simulator", Help_Text().c_str());
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
   int32_t Servers[Number_Of_Stations];

@@ -380,14 +380,10 @@ void Wait_If_Stopping() {
   while (Trials_Stopping()) pause();
 }
 
-Sandbox_Mode Mode_Named(const std::string& Name) {
-  return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
-}
-
 /* --sandbox-tier: the tier on standard output, and nothing run. */
 [[noreturn]] void Say_Tier(const Options& O) {
   std::string Said, Refusal;
-  bool Started = Sandbox_Start(Mode_Named(O.Sandbox), &Said, &Refusal);
+  bool Started = Sandbox_Start(Sandbox_Mode_Named(O.Sandbox), &Said, &Refusal);
   std::printf("%s\n", Started ? Said.c_str() : Refusal.c_str());
   bool Boxed = Started && Sandbox_Boxed();
   Sandbox_Finish();
@@ -407,7 +403,7 @@ int main(int Argc, char** Argv) {
     Remove_Tree(Scratch);
   });
   std::string Said, Refusal;
-  if (!Sandbox_Start(Mode_Named(O.Sandbox), &Said, &Refusal)) {
+  if (!Sandbox_Start(Sandbox_Mode_Named(O.Sandbox), &Said, &Refusal)) {
     Remove_Tree(Program.Scratch);
     Trouble(Refusal);
   }

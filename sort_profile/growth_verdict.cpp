@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/statistics.h"
+
 const char* const Growth_Name[Growth_Classes] = {"N", "N log N", "N^2", "N^3"};
 
 namespace {
@@ -25,12 +27,6 @@ const Band Bands[Growth_Classes] = {{-1e9, -0.2}, {-0.1, 0.4}, {0.6, 1.45}, {1.6
 ** between the powers of two, nearer each other, do not magnify the noise
 ** of one measurement: the spread is that of the exponent per doubling. */
 constexpr double Noisiest_Spread = 1.0;
-
-double Median(std::vector<double> Values) {
-  std::sort(Values.begin(), Values.end());
-  size_t Middle = Values.size() / 2;
-  return Values.size() % 2 ? Values[Middle] : (Values[Middle - 1] + Values[Middle]) / 2;
-}
 
 double Doubling_Spread(const std::vector<double>& X, const std::vector<double>& Y) {
   std::vector<double> Exponents;
@@ -76,7 +72,7 @@ Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points) {
   std::vector<double> Slopes;
   for (size_t I = 0; I < X.size(); I++)
     for (size_t J = I + 1; J < X.size(); J++) Slopes.push_back((Y[J] - Y[I]) / (X[J] - X[I]));
-  V.Slope = Median(Slopes);
+  V.Slope = Median_Of(Slopes);
   V.Spread = Doubling_Spread(X, Y);
   if (V.Spread > Noisiest_Spread) {
     V.Why = "too noisy to decide (the doublings' middle half spans " + std::to_string(V.Spread).substr(0, 4) + ")";
@@ -112,3 +108,15 @@ bool Settled_With_Margin(const Growth_Verdict& V, double Margin) {
 }
 
 std::string Verdict_Words(const Growth_Verdict& V) { return V.Decided ? Growth_Name[V.Class] : V.Why; }
+
+std::string Growth_Bands_Text() {
+  std::string Text;
+  char Band_Text[64];
+  for (int C = 0; C < Growth_Classes; C++) {
+    if (C == 0) std::snprintf(Band_Text, sizeof Band_Text, "%s below %g", Growth_Name[C], Bands[C].High);
+    else if (C + 1 == Growth_Classes) std::snprintf(Band_Text, sizeof Band_Text, "%s above %g", Growth_Name[C], Bands[C].Low);
+    else std::snprintf(Band_Text, sizeof Band_Text, "%s %g .. %g", Growth_Name[C], Bands[C].Low, Bands[C].High);
+    Text += (C == 0 ? "" : ", ") + std::string(Band_Text);
+  }
+  return Text;
+}

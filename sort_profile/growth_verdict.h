@@ -64,3 +64,6 @@ bool Settled_With_Margin(const Growth_Verdict& V, double Margin);
 /* The verdict as a few words: "N log N", "between N log N and N^2",
 ** "too few sizes to decide". */
 std::string Verdict_Words(const Growth_Verdict& V);
+
+/* The bands of the slope, for the help: "N below -0.2, N log N -0.1 .. 0.4, ...". */
+std::string Growth_Bands_Text();

@@ -35,6 +35,7 @@
 #include "sort_profile/benchmark_table.h"
 #include "sort_profile/correctness.h"
 #include "sort_profile/growth_report.h"
+#include "sort_profile/growth_verdict.h"
 #include "sort_profile/growth_series.h"
 #include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
@@ -201,8 +202,8 @@ std::string Help_Footer(const std::string& Program) {
          "built as DEBUG is about the distribution's build of it, not the sorts: one line says so.\n"
          "The growth verdict: the median, over every pair of sizes, of the slope of\n"
          "log2(time / merge sort's time) against log2(n) reads 0 for N log N, -0.1 to -0.4 for N,\n"
-         "+0.9 for N^2, +1.9 for N^3; the bands are N below -0.2, N log N -0.1 .. 0.4, N^2 0.6 .. 1.45,\n"
-         "N^3 above 1.65, and between two bands the verdict says it cannot decide. The routine and\n"
+         "+0.9 for N^2, +1.9 for N^3; the bands are " + Growth_Bands_Text() + ",\n"
+         "and between two bands the verdict says it cannot decide. The routine and\n"
          "the merge sort take turns on each list; rounds of timing go on (four at most) until no\n"
          "verdict could move with its slope 0.05 either way.\n"
          "The layout ratio: on random items at the largest size timed, the time on nodes linked in a\n"
@@ -436,10 +437,6 @@ int Profile(const Profile_Options& O, Staged_File& Chart) {
 ** K and X. */
 void Reference_Sort(SL_Node** Head, int32_t, int32_t) { Reference_Merge_Sort(Head); }
 
-Sandbox_Mode Mode_Named(const std::string& Name) {
-  return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
-}
-
 }  // namespace
 
 int main(int Argc, char** Argv) {
@@ -448,7 +445,7 @@ int main(int Argc, char** Argv) {
   Staged_File Chart{nullptr, ""};
   Open_Outputs(O, &Chart);
   std::string Said, Refusal;
-  if (!Start_Children(O.Program, O.Routine, Mode_Named(O.Sandbox), &Said, &Refusal)) {
+  if (!Start_Children(O.Program, O.Routine, Sandbox_Mode_Named(O.Sandbox), &Said, &Refusal)) {
     Drop_Chart(O, Chart);
     Refuse_And_Exit(O.Program.c_str(), Refusal.c_str());
   }
