@@ -63,7 +63,7 @@ std::string Run_Autograder_Script(const Autograder_Parts& P) {
          "set -euo pipefail\n"
          "root=\"${AUTOGRADER:-/autograder}\"\n"
          "secret=()\n"
-         "if [ -s \"$root/source/secret\" ]; then secret=(--secret \"$(cat \"$root/source/secret\")\"); fi\n"
+         "if [ -s \"$root/source/secret\" ]; then secret=(--secret-file \"$root/source/secret\"); fi\n"
          "mkdir -p \"$root/results\"\n" +
          Line + " \"${secret[@]}\" --sandbox required --gradescope -o \"$root/results\" \"$root/submission\"\n";
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -523,13 +524,14 @@ void Read_Whole_Class(Options& O, std::vector<Student>* Students) {
 ** Gradescope's. */
 [[noreturn]] void Make_Autograder(int Argc, char** Argv) {
   Autograder_Parts P;
-  std::string Zip;
+  std::string Zip, Secret_File;
   std::vector<std::string> Checked = {"zor_grade"};
   for (int A = 2; A < Argc; A++) {
     std::string Word = Argv[A];
     bool Valued = A + 1 < Argc;
     if ((Word == "-o" || Word == "--out") && Valued) Zip = Argv[++A];
     else if (Word == "--secret" && Valued) P.Secret = Argv[++A];
+    else if (Word == "--secret-file" && Valued) Secret_File = Argv[++A];
     else if ((Word == "--sandbox" || Word == "--library" || Word == "--include") && Valued) A++;
     else if (Word == "--gradescope") continue;
     else if (A == 2) P.Task = Word;
@@ -539,7 +541,14 @@ void Read_Whole_Class(Options& O, std::vector<Student>* Students) {
   if (Zip.empty()) Trouble("autograder: give the zip to write with -o (see --help)");
   Checked.push_back(P.Task);
   Checked.insert(Checked.end(), P.Arguments.begin(), P.Arguments.end());
-  if (!P.Secret.empty()) Checked.insert(Checked.end(), {"--secret", P.Secret});
+  /* The phrase as grading takes it: its file's first line, else the
+  ** environment; it goes into the zip's own file, never a command line. */
+  if (!Secret_File.empty()) {
+    std::ifstream In(Secret_File);
+    if (!std::getline(In, P.Secret) || P.Secret.empty()) Trouble("autograder: --secret-file: no phrase on the first line of " + Secret_File);
+  } else if (P.Secret.empty() && std::getenv(Secret_Variable) != nullptr) {
+    P.Secret = std::getenv(Secret_Variable);
+  }
   Checked.insert(Checked.end(), {"--gradescope", "/autograder/submission"});
   std::vector<char*> Words;
   for (std::string& Word : Checked) Words.push_back(Word.data());
