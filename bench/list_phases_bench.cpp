@@ -33,6 +33,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/elapsed.h"
 #include "common/statistics.h"
 #include "sort_bench/sl_list.h"
 
@@ -44,10 +45,6 @@ namespace {
 constexpr int Items = 1000000;
 constexpr size_t Block_Items = 16384;
 
-double Seconds_Since(std::chrono::steady_clock::time_point Start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-}
-
 template <typename Work>
 double Time(Work&& W) {
   auto Start = std::chrono::steady_clock::now();
@@ -55,7 +52,7 @@ double Time(Work&& W) {
   return Seconds_Since(Start);
 }
 
-void Free_List(SL_Node* Node) {
+void Free_Bench_List(SL_Node* Node) {
   while (Node != nullptr) {
     SL_Node* Next = Node->Next;
     std::free(Node);
@@ -91,7 +88,7 @@ void Floor_Write(const char* Path, SL_Node* Head) {
   }
   std::fwrite(Block, sizeof Block[0], Filled, Out);
   std::fclose(Out);
-  Free_List(Head);
+  Free_Bench_List(Head);
 }
 
 /* A list built from Raw and then sorted, so its nodes are scattered in

@@ -85,7 +85,7 @@ void Catch_Endings() {
   }
 }
 
-bool Take_Slot(const char* Name, int Descriptor) {
+bool Take_Unfinished_Slot(const char* Name, int Descriptor) {
   Catch_Endings();
   for (Unfinished_Slot& S : Table) {
     bool Free = false;
@@ -119,10 +119,10 @@ void Forget(const char* Name, int Descriptor, bool Remove) {
 }  // namespace
 
 bool Begin_Unfinished_File(const char* Name) {
-  return std::strlen(Name) < sizeof Table[0].Name && Take_Slot(Name, -1);
+  return std::strlen(Name) < sizeof Table[0].Name && Take_Unfinished_Slot(Name, -1);
 }
 
-bool Begin_Unfinished_Contents(int Descriptor) { return Descriptor >= 0 && Take_Slot("", Descriptor); }
+bool Begin_Unfinished_Contents(int Descriptor) { return Descriptor >= 0 && Take_Unfinished_Slot("", Descriptor); }
 
 void Finish_Unfinished_File(const char* Name) { Forget(Name, -1, false); }
 

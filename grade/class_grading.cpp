@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "common/elapsed.h"
 #include "common/progress_line.h"
 #include "common/refusal.h"
 #include "grade/content_hash.h"
@@ -27,10 +28,6 @@ bool Saved_Grade(const Class_Run& Run, const Student& S, const std::string& Hash
 void Save(const Class_Run& Run, const Student_Grade& G) {
   std::string Path = Run.State_Folder + "/" + G.Id;
   if (!Run.State_Folder.empty() && !Save_Grade(Path, G)) Refuse_And_Exit("zor_grade", ("cannot write " + Path).c_str());
-}
-
-double Seconds_Since(std::chrono::steady_clock::time_point Then) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - Then).count();
 }
 
 /* The time left at the pace of the students graded so far (those taken

@@ -34,7 +34,7 @@ void Mix_Length(Fnv* H, uint64_t Size) {
   for (int I = 0; I < 8; I++, Size >>= 8) H->Value = (H->Value ^ (Size & 0xFF)) * 1099511628211ull;
 }
 
-void Mix(Fnv* H, const std::string& Bytes) {
+void Mix_Hash(Fnv* H, const std::string& Bytes) {
   Mix_Bytes(H, Bytes.data(), Bytes.size());
   Mix_Length(H, Bytes.size());
 }
@@ -75,15 +75,15 @@ void Mix_Folder(Fnv* H, const fs::path& Folder, const std::string& Relative, int
     std::string Name = Relative + E.path().filename().string();
     fs::file_status Status = E.symlink_status(Error);
     if (fs::is_symlink(Status)) {
-      Mix(H, "link " + Name), Mix(H, fs::read_symlink(E.path(), Error).string());
+      Mix_Hash(H, "link " + Name), Mix_Hash(H, fs::read_symlink(E.path(), Error).string());
     } else if (fs::is_directory(Status)) {
-      Mix(H, "folder " + Name);
+      Mix_Hash(H, "folder " + Name);
       if (Depth < Most_Submission_Depth) Mix_Folder(H, E.path(), Name + "/", Depth + 1);
     } else if (fs::is_regular_file(Status)) {
-      Mix(H, "file " + Name);
-      if (!Mix_File(H, E.path().string())) Mix(H, "unreadable");
+      Mix_Hash(H, "file " + Name);
+      if (!Mix_File(H, E.path().string())) Mix_Hash(H, "unreadable");
     } else {
-      Mix(H, "other " + Name);
+      Mix_Hash(H, "other " + Name);
     }
   }
 }
@@ -92,10 +92,10 @@ void Mix_Folder(Fnv* H, const fs::path& Folder, const std::string& Relative, int
 
 std::string Submission_Hash(const std::string& Folder, const std::string& Settings) {
   Fnv H;
-  Mix(&H, Settings);
+  Mix_Hash(&H, Settings);
   /* A folder that is a link is refused, whatever it links to. */
   struct stat Status;
-  if (lstat(Folder.c_str(), &Status) == 0 && S_ISLNK(Status.st_mode)) Mix(&H, "link");
+  if (lstat(Folder.c_str(), &Status) == 0 && S_ISLNK(Status.st_mode)) Mix_Hash(&H, "link");
   else Mix_Folder(&H, Folder, "", 0);
   char Text[17];
   std::snprintf(Text, sizeof Text, "%016" PRIx64, H.Value);

@@ -11,13 +11,13 @@
 #include "common/staged_file.h"
 #include "sort_profile/profile_lists.h"
 
-namespace {
-
 std::string Fixed(double Value, int Decimals) {
   char Text[64];
   std::snprintf(Text, sizeof Text, "%.*f", Decimals, Value);
   return Text;
 }
+
+namespace {
 
 /* Writes Text whole under Path. */
 bool Write_Staged(const std::string& Path, const std::string& Text) {

@@ -15,6 +15,9 @@
 #include "grade/platform_download.h"
 #include "grade/student_grade.h"
 
+/* Value with Decimals digits after the point, as every file and the page show numbers. */
+std::string Fixed(double Value, int Decimals);
+
 struct Gradebook_Names {
   std::string Task;         // "simulators" or "sorts", the task column of grades.csv
   std::string Assignment;   // the grade column's name in the platform files

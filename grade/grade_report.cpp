@@ -64,12 +64,6 @@ std::string Inline_Svg(Drawing Draw) {
   return Svg;
 }
 
-std::string Fixed(double Value, int Decimals) {
-  char Text[64];
-  std::snprintf(Text, sizeof Text, "%.*f", Decimals, Value);
-  return Text;
-}
-
 std::string Score_Histogram(const std::vector<Student_Grade>& Grades, double Points) {
   constexpr size_t Bins = 10;
   double From[Bins], To[Bins], Count[Bins] = {};

@@ -35,7 +35,7 @@ std::string Joined(const std::string& Relative, const char* Name) {
 
 bool Copy_Folder(Copy_Walk* W, int From, int To, const std::string& Relative, int Depth);
 
-bool Copy_Entry(Copy_Walk* W, int From, int To, const std::string& Relative, const char* Name, int Depth) {
+bool Copy_Submission_Entry(Copy_Walk* W, int From, int To, const std::string& Relative, const char* Name, int Depth) {
   std::string Path = Joined(Relative, Name);
   struct stat Status;
   if (fstatat(From, Name, &Status, AT_SYMLINK_NOFOLLOW) != 0) return W->Problem = Path + " cannot be read", false;
@@ -85,7 +85,7 @@ bool Copy_Folder(Copy_Walk* W, int From, int To, const std::string& Relative, in
   bool Copied = true;
   for (dirent* Entry; Copied && (Entry = readdir(Listing)) != nullptr;)
     if (std::strcmp(Entry->d_name, ".") != 0 && std::strcmp(Entry->d_name, "..") != 0)
-      Copied = Copy_Entry(W, From, To, Relative, Entry->d_name, Depth);
+      Copied = Copy_Submission_Entry(W, From, To, Relative, Entry->d_name, Depth);
   closedir(Listing);
   return Copied;
 }

@@ -246,7 +246,7 @@ void Add_Sort_Options(CLI::App* Sub, Options* O, Mib_Limits* Build_Mib) {
 
 /* The options; a bad one ends the run with exit status 2, --help and
 ** --version with 0. */
-Options Take_Options(int Argc, char** Argv) {
+Options Take_Grade_Options(int Argc, char** Argv) {
   Options O;
   /* A class's simulators are many; half the sandbox's usual limit is still
   ** far above what a day of 336 customers needs. */
@@ -468,7 +468,7 @@ int Grade_Gradescope(const Options& O) {
   return 0;
 }
 
-void Write_Outputs(const Options& O, const std::vector<Student_Grade>& Grades) {
+void Write_Grade_Outputs(const Options& O, const std::vector<Student_Grade>& Grades) {
   Gradebook_Names N{O.Sorting ? "sorts" : "simulators", O.Assignment, O.Canvas_Match, O.Points, O.Contained,
                     O.Platform, O.Platform_Ids};
   std::error_code Error;
@@ -552,7 +552,7 @@ void Read_Whole_Class(Options& O, std::vector<Student>* Students) {
   Checked.insert(Checked.end(), {"--gradescope", "/autograder/submission"});
   std::vector<char*> Words;
   for (std::string& Word : Checked) Words.push_back(Word.data());
-  Options O = Take_Options(static_cast<int>(Words.size()), Words.data());
+  Options O = Take_Grade_Options(static_cast<int>(Words.size()), Words.data());
   if (O.Sorting) Find_Profiler_Library(&O.Sorts), P.Library = O.Sorts.Library, P.Include = O.Sorts.Include;
   std::string Scratch = Make_Scratch(), Problem;
   bool Written = Write_Autograder_Zip(Zip, Scratch, P, &Problem);
@@ -570,7 +570,7 @@ int main(int Argc, char** Argv) {
   /* Grades are personal data and submissions are students' own work: no
   ** file or folder the grader makes is open to anyone else. */
   umask(077);
-  Options O = Take_Options(Argc, Argv);
+  Options O = Take_Grade_Options(Argc, Argv);
   if (O.Sorting) Find_Profiler_Library(&O.Sorts), O.Sorts.Sandbox = O.Sandbox;
   std::vector<Student> Students;
   O.Simulators.Scratch = O.Sorts.Scratch = Make_Scratch();
@@ -591,7 +591,7 @@ int main(int Argc, char** Argv) {
   } else {
     Class_Run Run{State_Folder, O.Again, Settings_Text(O), 0};
     std::vector<Student_Grade> Grades = Grade_Class(O, Students, &Run);
-    Write_Outputs(O, Grades);
+    Write_Grade_Outputs(O, Grades);
     std::printf("zor_grade: %zu student%s, %zu graded now, %zu unchanged since the last run; see %s/report.html\n",
                 Students.size(), Students.size() == 1 ? "" : "s", Run.Graded, Students.size() - Run.Graded,
                 O.Out.c_str());

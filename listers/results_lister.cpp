@@ -29,7 +29,7 @@ const char Help[] =
 
 [[noreturn]] void Text_Write_Failed() { Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_Out); }
 
-void Print_Summary(int32_t Count) {
+void Print_Results_Summary(int32_t Count) {
   std::printf("Number of customers: %d\n", Count);
   std::printf("The text file %s has been written\n", ZOR_Text_Out);
   std::fputs("  with one customer simulation results on a line\n"
@@ -56,6 +56,6 @@ int main(int Argc, char** Argv) {
   if (L.Read_Failed) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
   std::fclose(In);
   if (!Finish_Staged_File(&Text, ZOR_Text_Out)) Text_Write_Failed();
-  Print_Summary(L.Records);
+  Print_Results_Summary(L.Records);
   return 0;
 }

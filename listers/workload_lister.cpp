@@ -28,7 +28,7 @@ const char Help[] =
 
 [[noreturn]] void Text_Write_Failed() { Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_In); }
 
-void Print_Summary(int32_t Count) {
+void Print_Workload_Summary(int32_t Count) {
   std::printf("Number of customers: %d\n", Count);
   std::printf("\nThe text file %s has been written\n", ZOR_Text_In);
   std::fputs("  with one customer simulation parameters on a line\n"
@@ -62,6 +62,6 @@ int main(int Argc, char** Argv) {
   /* The lines go through a buffer, so a full disk may show only here;
   ** the summary is printed once the table is known to be written. */
   if (!Finish_Staged_File(&Text, ZOR_Text_In)) Text_Write_Failed();
-  Print_Summary(L.Records);
+  Print_Workload_Summary(L.Records);
   return 0;
 }

@@ -38,7 +38,7 @@ const char Help_Format[] =
     "an \"ERROR in main\" block.\n"
     "Example: printf '5\\n4\\n2\\n' | results_checker\n";
 
-std::string Help_Text() {
+std::string Checker_Help_Text() {
   char Text[2048];
   std::snprintf(Text, sizeof Text, Help_Format, static_cast<int>(Max_Servers));
   return Text;
@@ -60,7 +60,7 @@ std::FILE* Open_Results() {
 }  // namespace
 
 int main(int Argc, char** Argv) {
-  Take_No_Arguments(Argc, Argv, "results_checker", Help_Text().c_str());
+  Take_No_Arguments(Argc, Argv, "results_checker", Checker_Help_Text().c_str());
   Main_Error_Status = 2;
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);

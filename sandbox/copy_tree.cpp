@@ -46,7 +46,7 @@ bool Kit_Program(const char* Name) {
   return std::find(Names.begin(), Names.end(), Name) != Names.end();
 }
 
-bool Copy_Bytes(int In, int Out) {
+bool Copy_Tree_Bytes(int In, int Out) {
   char Buffer[65536];
   for (ssize_t Got; (Got = read(In, Buffer, sizeof Buffer)) != 0;) {
     if (Got < 0 && errno == EINTR) continue;
@@ -63,7 +63,7 @@ bool Copy_Bytes(int In, int Out) {
 
 /* One entry of the folder From_Fd, copied into To_Fd (when To_Fd >= 0;
 ** otherwise only counted against the budget). */
-bool Copy_Entry(Copying& C, int From_Fd, int To_Fd, const char* Name, int Depth);
+bool Copy_Tree_Entry(Copying& C, int From_Fd, int To_Fd, const char* Name, int Depth);
 
 bool Copy_Folder_Fd(Copying& C, int From_Fd, int To_Fd, int Depth) {
   DIR* Listing = fdopendir(dup(From_Fd));
@@ -74,7 +74,7 @@ bool Copy_Folder_Fd(Copying& C, int From_Fd, int To_Fd, int Depth) {
     if (Depth == 0 && C.Skipped_At_Top != nullptr &&
         std::find(C.Skipped_At_Top->begin(), C.Skipped_At_Top->end(), Entry->d_name) != C.Skipped_At_Top->end())
       continue;
-    Ok = Copy_Entry(C, From_Fd, To_Fd, Entry->d_name, Depth);
+    Ok = Copy_Tree_Entry(C, From_Fd, To_Fd, Entry->d_name, Depth);
   }
   closedir(Listing);
   return Ok;
@@ -86,7 +86,7 @@ bool Make_Owned(Copying& C, int To_Fd, const char* Name) {
   return false;
 }
 
-bool Copy_Entry(Copying& C, int From_Fd, int To_Fd, const char* Name, int Depth) {
+bool Copy_Tree_Entry(Copying& C, int From_Fd, int To_Fd, const char* Name, int Depth) {
   struct stat Status;
   if (fstatat(From_Fd, Name, &Status, AT_SYMLINK_NOFOLLOW) != 0) return true;  // gone meanwhile
   if (Kit_Program(Name) || !(S_ISREG(Status.st_mode) || S_ISDIR(Status.st_mode) || S_ISLNK(Status.st_mode)))
@@ -128,7 +128,7 @@ bool Copy_Entry(Copying& C, int From_Fd, int To_Fd, const char* Name, int Depth)
   } else if (To_Fd >= 0) {
     int Out = openat(To_Fd, Name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                      (Status.st_mode & 0111) != 0 ? 0755 : 0644);
-    Ok = Out >= 0 && Copy_Bytes(In, Out);
+    Ok = Out >= 0 && Copy_Tree_Bytes(In, Out);
     if (Out >= 0) Ok = close(Out) == 0 && Ok;
     if (!Ok) C.Problem = std::string("cannot copy ") + Name + ": " + std::strerror(errno);
     Ok = Ok && Make_Owned(C, To_Fd, Name);

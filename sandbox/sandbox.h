@@ -113,6 +113,10 @@ struct Sandbox_Result {
   bool Processes_Refused = false;  // the cgroup refused it a process, though it went on (it may have coped, or not)
 };
 
+/* The first runnable file Name names in a folder of PATH (an empty
+** folder there is the current one), as a shell finds it; empty for none. */
+std::string Sandbox_Find_On_Path(const std::string& Name);
+
 /* The mode an option names: "off", "required", else "auto". */
 Sandbox_Mode Sandbox_Mode_Named(const std::string& Name);
 

@@ -124,16 +124,6 @@ std::string Why_Refused(const std::string& Said) {
   return "bubblewrap could not make a box " + Quoted;
 }
 
-std::string Find_On_Path(const std::string& Name) {
-  const char* Path = std::getenv("PATH");
-  std::istringstream Folders(Path != nullptr ? Path : "/usr/bin:/bin");
-  for (std::string Folder; std::getline(Folders, Folder, ':');) {
-    std::string Candidate = (Folder.empty() ? "." : Folder) + "/" + Name;
-    if (access(Candidate.c_str(), X_OK) == 0) return Candidate;
-  }
-  return "";
-}
-
 /* Runs `true` in a box: the probe of the tier. Empty when it ran. */
 std::string Probe_Box() {
   std::string Folder = Sandbox().Private + "/probe";
@@ -346,7 +336,7 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
     Sandbox_Finish();
     return false;
   }
-  S.Bwrap = Find_On_Path("bwrap");
+  S.Bwrap = Sandbox_Find_On_Path("bwrap");
   std::string Missing = S.Bwrap.empty() ? "bubblewrap is not installed (apt-get install bubblewrap)" : "";
   if (Missing.empty()) {
     S.Fixed_Arguments = Fixed_Box_Arguments();
@@ -399,4 +389,16 @@ void Sandbox_Finish() {
 
 Sandbox_Mode Sandbox_Mode_Named(const std::string& Name) {
   return Name == "off" ? Sandbox_Off : Name == "required" ? Sandbox_Required : Sandbox_Auto;
+}
+
+std::string Sandbox_Find_On_Path(const std::string& Name) {
+  const char* Path = std::getenv("PATH");
+  std::istringstream Folders(Path != nullptr ? Path : "/usr/bin:/bin");
+  for (std::string Folder; std::getline(Folders, Folder, ':');) {
+    std::string Candidate = (Folder.empty() ? "." : Folder) + "/" + Name;
+    struct stat Status;
+    if (stat(Candidate.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && access(Candidate.c_str(), X_OK) == 0)
+      return Candidate;
+  }
+  return "";
 }

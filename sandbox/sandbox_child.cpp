@@ -169,15 +169,8 @@ namespace {
 
 std::string Resolve(const std::string& Name) {
   if (Name.find('/') != std::string::npos) return Name;
-  const char* Path = std::getenv("PATH");
-  std::string Folders = Path != nullptr ? Path : "/usr/bin:/bin";
-  for (size_t At = 0; At <= Folders.size();) {
-    size_t End = std::min(Folders.find(':', At), Folders.size());
-    std::string Candidate = (End > At ? Folders.substr(At, End - At) : ".") + "/" + Name;
-    if (access(Candidate.c_str(), X_OK) == 0) return Candidate;
-    At = End + 1;
-  }
-  return Name;
+  std::string Found = Sandbox_Find_On_Path(Name);
+  return Found.empty() ? Name : Found;
 }
 
 void Add_Limit(Child_Plan& P, int Resource, rlim_t Soft, rlim_t Hard) {

@@ -216,7 +216,7 @@ void Look_At(Watch& W, bool Idle) {
 /* Whether the child has ended, left for Finish_Run to reap. Without a
 ** pidfd (a kernel before 5.3, or valgrind, which knows no pidfd_open)
 ** the child is asked each tick instead. */
-bool Has_Ended(const Watch& W) {
+bool Run_Has_Ended(const Watch& W) {
   if (W.Exited >= 0) {
     pollfd Ended{W.Exited, POLLIN, 0};
     return poll(&Ended, 1, 0) > 0;
@@ -258,7 +258,7 @@ void Watch_Run(Watch& W) {
     if (W.P.Err >= 0) Busy |= Read_Some(W, W.P.Err, false);
     if (L.Output_Bytes > 0 && W.Output_Total > L.Output_Bytes) return End_Early(W, Sandbox_Output_Limit);
     Feed_Input(W);
-    if (Has_Ended(W)) return;
+    if (Run_Has_Ended(W)) return;
     Look_At(W, !Busy || Ready == 0);
   }
 }

@@ -46,7 +46,7 @@ const char Help_Format[] =
     "failed or interrupted run leaves no partial file.\n"
     "Example: printf '5\\n4\\n2\\n' | zor_simulator\n";
 
-std::string Help_Text() {
+std::string Simulator_Help_Text() {
   char Text[2048];
   std::snprintf(Text, sizeof Text, Help_Format, static_cast<int>(Max_Servers));
   return Text;
@@ -71,7 +71,7 @@ void Write_Trace(Staged_File* F, const std::vector<Trace_Event>& Trace) {
   if (Failed) Main_Error(9, "  fprintf failed to file: %s\n", ZOR_Debug_Out);
 }
 
-void Write_Outputs(const std::vector<Customer_Results>& Results, const std::vector<Trace_Event>& Trace) {
+void Write_Day_Outputs(const std::vector<Customer_Results>& Results, const std::vector<Trace_Event>& Trace) {
   Staged_File Binary, Debug;
   Begin_Output(&Binary, ZOR_Binary_Out, 6);
   Begin_Output(&Debug, ZOR_Debug_Out, 8);
@@ -85,7 +85,7 @@ void Write_Outputs(const std::vector<Customer_Results>& Results, const std::vect
   if (!Finish_Staged_File(&Debug, ZOR_Debug_Out)) Main_Error(9, "  fprintf failed to file: %s\n", ZOR_Debug_Out);
 }
 
-void Print_Summary(int32_t Count, const Day_Summary& Summary) {
+void Print_Day_Summary(int32_t Count, const Day_Summary& Summary) {
   std::printf("Customers simulated: %d\n", Count);
   std::printf("Last service ends at: %d s\n", Summary.Last_Departure);
   std::printf("Station  Servers  Visits  Mean wait  Max wait  Utilisation\n");
@@ -102,7 +102,7 @@ void Print_Summary(int32_t Count, const Day_Summary& Summary) {
 }  // namespace
 
 int main(int Argc, char** Argv) {
-  Take_No_Arguments(Argc, Argv, "zor_simulator", Help_Text().c_str());
+  Take_No_Arguments(Argc, Argv, "zor_simulator", Simulator_Help_Text().c_str());
   std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
   if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
   int32_t Servers[Number_Of_Stations];
@@ -114,7 +114,7 @@ int main(int Argc, char** Argv) {
   std::vector<Trace_Event> Trace;
   Day_Summary Summary;
   Refuse_Past_The_Clock(Simulate_Day(Day.data(), Count, Servers, Results.data(), &Summary, &Trace));
-  Write_Outputs(Results, Trace);
-  Print_Summary(Count, Summary);
+  Write_Day_Outputs(Results, Trace);
+  Print_Day_Summary(Count, Summary);
   return 0;
 }

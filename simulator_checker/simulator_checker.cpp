@@ -57,15 +57,9 @@ std::string Resolve_Program(const std::string& Name) {
     if (!Runnable(Name)) Trouble("PROGRAM " + Name + " is missing or not executable");
     return std::filesystem::absolute(Name).lexically_normal().string();
   }
-  const char* Path = std::getenv("PATH");
-  std::string Folders = Path != nullptr ? Path : "/usr/bin:/bin";
-  for (size_t At = 0; At <= Folders.size();) {
-    size_t End = std::min(Folders.find(':', At), Folders.size());
-    std::string Candidate = (End > At ? Folders.substr(At, End - At) : ".") + "/" + Name;
-    if (Runnable(Candidate)) return std::filesystem::absolute(Candidate).lexically_normal().string();
-    At = End + 1;
-  }
-  Trouble("PROGRAM " + Name + " is not found on PATH or is not executable");
+  std::string Found = Sandbox_Find_On_Path(Name);
+  if (Found.empty()) Trouble("PROGRAM " + Name + " is not found on PATH or is not executable");
+  return std::filesystem::absolute(Found).lexically_normal().string();
 }
 
 /* Runs the battery on Jobs threads and returns the first failing trial in
@@ -150,7 +144,7 @@ void Take_Sandbox_Options(CLI::App& App, Options& O, double* Wall, int64_t* Memo
 
 /* The options; a bad one ends the run with exit status 2, --help and
 ** --version with 0. */
-Options Take_Options(int Argc, char** Argv) {
+Options Take_Checker_Options(int Argc, char** Argv) {
   Options O;
   CLI::App App{"Runs a simulator of the ZOR day on a battery of days, each in a fresh folder holding\n"
                "ZOR_Binary_In, with the three server counts typed on standard input, and judges every\n"
@@ -393,7 +387,7 @@ void Wait_If_Stopping() {
 }  // namespace
 
 int main(int Argc, char** Argv) {
-  Options O = Take_Options(Argc, Argv);
+  Options O = Take_Checker_Options(Argc, Argv);
   if (O.Tier_Only) Say_Tier(O);
   Program_Under_Test Program = Prepare(O);
   /* Stopped, the checker ends the trials and removes every folder the

@@ -62,7 +62,7 @@ std::string Tail_Of(const std::string& Text) {
   return Tail;
 }
 
-bool Not_A_File(Trial_Outcome& O, Left_Kind Kind, const char* Name) {
+bool Output_Not_A_File(Trial_Outcome& O, Left_Kind Kind, const char* Name) {
   if (Kind == Left_File || Kind == Left_Nothing) return false;
   O.Kind = Outcome_Not_A_File;
   O.Problem = std::string(Name) + " as " + Left_Kind_Name(Kind);
@@ -77,7 +77,7 @@ void Judge_Output(Trial_Outcome& O, const std::string& Folder, const std::vector
   Left_Kind Kind = Read_Left_File(Folder, "ZOR_Binary_Out", Day_Output_Size(Day), &O.Their_Output, &O.Output_Size);
   Left_Kind Trace_Kind = Read_Left_File(Folder, "ZOR_Debug_Out", Trace_Size + Trace_Margin, &O.Their_Trace);
   O.Wrote_Trace = Trace_Kind == Left_File;
-  if (Not_A_File(O, Kind, "ZOR_Binary_Out") || Not_A_File(O, Trace_Kind, "ZOR_Debug_Out")) return;
+  if (Output_Not_A_File(O, Kind, "ZOR_Binary_Out") || Output_Not_A_File(O, Trace_Kind, "ZOR_Debug_Out")) return;
   if (Kind == Left_Nothing) {
     O.Kind = Outcome_No_Output;
     return;

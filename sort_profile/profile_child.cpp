@@ -34,6 +34,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/elapsed.h"
 #include "common/refusal.h"
 #include "common/shown_text.h"
 #include "common/zor_assert.h"
@@ -55,8 +56,6 @@ constexpr int Look_Every_Milliseconds = 20;
 constexpr size_t Longest_Answer = 64;
 constexpr char Socket_Name[] = "judge.sock";
 
-double Seconds_Since(Clock::time_point Then) { return std::chrono::duration<double>(Clock::now() - Then).count(); }
-
 double Cpu_Seconds(const Sort_Worker* W) {
   timespec Used{};
   if (clock_gettime(W->Clock, &Used) != 0) return -1;
@@ -71,7 +70,7 @@ Sandbox_Limits Worker_Limits(const Sandbox_Limits& Limits) {
 }
 
 /* Whether the worker has ended; the reference's is reaped here. */
-bool Has_Ended(Sort_Worker* W) {
+bool Worker_Has_Ended(Sort_Worker* W) {
   if (!W->Reference) return W->Ended.load();
   if (W->Ended.load()) return true;
   int Status = 0;
@@ -101,7 +100,7 @@ void Kill_In_Folder(const std::string& Folder) {
 ** the signal cleans up and ends the process, and this one waits for it. */
 void End_Now(Sort_Worker* W) {
   pid_t Target = W->Reference ? W->Spawned : W->Pid;
-  for (int Round = 0; Round < 500 && !Has_Ended(W); Round++) {
+  for (int Round = 0; Round < 500 && !Worker_Has_Ended(W); Round++) {
     if (Target > 0) kill(Target, SIGKILL);
     if (Target <= 0 && !W->Reference && Round % 50 == 10) Kill_In_Folder(W->Folder);
     usleep(10000);
@@ -218,7 +217,7 @@ int Listen_In(const std::string& Folder) {
 /* Waits for the worker to connect, within the start's wall time. */
 int Accept_Worker(Sort_Worker* W, int Listener, const Sandbox_Limits& Limits) {
   Clock::time_point Began = Clock::now();
-  while (!Has_Ended(W) && (Limits.Wall_Seconds <= 0 || Seconds_Since(Began) < Limits.Wall_Seconds)) {
+  while (!Worker_Has_Ended(W) && (Limits.Wall_Seconds <= 0 || Seconds_Since(Began) < Limits.Wall_Seconds)) {
     pollfd Ready{Listener, POLLIN, 0};
     if (poll(&Ready, 1, Look_Every_Milliseconds) > 0) return accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
   }
@@ -330,7 +329,7 @@ bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Li
       clock_getcpuclockid(Peer.pid, &W->Clock) == 0)
     W->Pid = Peer.pid;
   if (W->Pid <= 0) {
-    if (Started) *Fault = Has_Ended(W) ? (End_Now(W), Child_Fault(W->Result, Limits)) : Ended_Fault(W, Over_Wall, Limits);
+    if (Started) *Fault = Worker_Has_Ended(W) ? (End_Now(W), Child_Fault(W->Result, Limits)) : Ended_Fault(W, Over_Wall, Limits);
     Stop_Worker(W);
     return false;
   }
@@ -347,7 +346,7 @@ void Stop_Worker(Sort_Worker* W) {
   if (W->Link >= 0) close(W->Link);
   W->Link = -1;
   /* Hung up on, a worker ends by itself; one that does not is ended. */
-  for (int Round = 0; Round < 100 && !Has_Ended(W); Round++) usleep(10000);
+  for (int Round = 0; Round < 100 && !Worker_Has_Ended(W); Round++) usleep(10000);
   End_Now(W);
   if (W->Block != nullptr) munmap(W->Block, std::max<size_t>(1, W->Slots) * Node_Slot_Bytes);
   W->Block = nullptr;

@@ -91,7 +91,7 @@ __attribute__((format(printf, 1, 2))) List_Verdict Fault(const char* Format, ...
 }
 
 /* splitmix64's finaliser: every bit of the item moves every bit of the result. */
-uint64_t Mix(uint64_t Z) {
+uint64_t Mix_Seed(uint64_t Z) {
   Z = (Z ^ (Z >> 30)) * 0xbf58476d1ce4e5b9u;
   Z = (Z ^ (Z >> 27)) * 0x94d049bb133111ebu;
   return Z ^ (Z >> 31);
@@ -103,7 +103,7 @@ std::pair<uint64_t, uint64_t> Multiset_Sums(const std::vector<int32_t>& Items) {
   uint64_t A = 0, B = 0;
   for (int32_t Item : Items) {
     uint64_t V = static_cast<uint32_t>(Item);
-    A += Mix(V + 0x9e3779b97f4a7c15u), B += Mix(V ^ 0xd1b54a32d192ed03u);
+    A += Mix_Seed(V + 0x9e3779b97f4a7c15u), B += Mix_Seed(V ^ 0xd1b54a32d192ed03u);
   }
   return {A, B};
 }

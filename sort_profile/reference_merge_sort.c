@@ -12,7 +12,7 @@
 
 /* Merges two ascending lists into one; on equal items the first list's
 ** node comes first, which keeps the sort stable. */
-static SL_Node* Merge(SL_Node* A, SL_Node* B) {
+static SL_Node* Merge_Reference_Lists(SL_Node* A, SL_Node* B) {
   SL_Node Start;
   SL_Node* Tail = &Start;
   while (A != NULL && B != NULL) {
@@ -31,7 +31,7 @@ static SL_Node* Merge(SL_Node* A, SL_Node* B) {
 
 /* Cuts the list after its middle node and returns the second half: the
 ** fast pointer takes two steps for each step of the slow one. */
-static SL_Node* Split(SL_Node* List) {
+static SL_Node* Split_Reference_List(SL_Node* List) {
   SL_Node* Slow = List;
   SL_Node* Fast = List->Next;
   while (Fast != NULL && Fast->Next != NULL) {
@@ -43,10 +43,10 @@ static SL_Node* Split(SL_Node* List) {
   return Second;
 }
 
-static SL_Node* Merge_Sort(SL_Node* List) {
+static SL_Node* Sort_Reference_List(SL_Node* List) {
   if (List == NULL || List->Next == NULL) return List;
-  SL_Node* Second = Split(List);
-  return Merge(Merge_Sort(List), Merge_Sort(Second));
+  SL_Node* Second = Split_Reference_List(List);
+  return Merge_Reference_Lists(Sort_Reference_List(List), Sort_Reference_List(Second));
 }
 
-void Reference_Merge_Sort(SL_Node** Head) { *Head = Merge_Sort(*Head); }
+void Reference_Merge_Sort(SL_Node** Head) { *Head = Sort_Reference_List(*Head); }

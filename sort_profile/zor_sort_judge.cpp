@@ -28,6 +28,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/elapsed.h"
 #include "common/refusal.h"
 #include "common/staged_file.h"
 #include "common/zor_kit_version.h"
@@ -35,8 +36,8 @@
 #include "sort_profile/benchmark_table.h"
 #include "sort_profile/correctness.h"
 #include "sort_profile/growth_report.h"
-#include "sort_profile/growth_verdict.h"
 #include "sort_profile/growth_series.h"
+#include "sort_profile/growth_verdict.h"
 #include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 #include "sort_profile/profile_summary.h"
@@ -71,10 +72,6 @@ constexpr double Sweep_Budget = 1;
 
 /* The growth series needs three doublings from 1,024 items. */
 constexpr int64_t Smallest_Series_Top = First_Series_Size << static_cast<int>(Fewest_Doublings);
-
-double Seconds_Since(std::chrono::steady_clock::time_point Then) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - Then).count();
-}
 
 [[noreturn]] void Refuse(const Profile_Options& O, const std::string& Message) {
   Refuse_And_Exit(O.Program.c_str(), (Message + " (see --help)").c_str());
@@ -332,7 +329,7 @@ void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Limit_Options& 
 
 /* The options, checked together; a bad one ends the run with exit
 ** status 2, --help and --version with 0. */
-Profile_Options Take_Options(int Argc, char** Argv) {
+Profile_Options Take_Judge_Options(int Argc, char** Argv) {
   Profile_Options O;
   const char* Slash = Argc > 0 ? std::strrchr(Argv[0], '/') : nullptr;
   O.Program = Argc > 0 ? (Slash != nullptr ? Slash + 1 : Argv[0]) : "zor_sort_judge";
@@ -417,7 +414,7 @@ void Open_Outputs(const Profile_Options& O, Staged_File* Chart) {
 }
 
 /* The profile itself: correctness, then the timing or the sweep. */
-int Profile(const Profile_Options& O, Staged_File& Chart) {
+int Judge_Routine(const Profile_Options& O, Staged_File& Chart) {
   /* With JSON on standard output, the verdicts go beside it. */
   bool JSON = O.Benchmark_Format == "json";
   Correctness_Options C{O.K, O.X, O.Max_Items, O.Limits, Chosen_Orders(O), O.Keep_Failing};
@@ -441,7 +438,7 @@ void Reference_Sort(SL_Node** Head, int32_t, int32_t) { Reference_Merge_Sort(Hea
 
 int main(int Argc, char** Argv) {
   if (Argc > 2 && std::strcmp(Argv[1], Worker_Argument) == 0) Serve_Sorts(Argv[2], Reference_Sort);
-  Profile_Options O = Take_Options(Argc, Argv);
+  Profile_Options O = Take_Judge_Options(Argc, Argv);
   Staged_File Chart{nullptr, ""};
   Open_Outputs(O, &Chart);
   std::string Said, Refusal;
@@ -450,7 +447,7 @@ int main(int Argc, char** Argv) {
     Refuse_And_Exit(O.Program.c_str(), Refusal.c_str());
   }
   std::fprintf(stderr, "%s: %s\n", O.Program.c_str(), Said.c_str());
-  int Status = Profile(O, Chart);
+  int Status = Judge_Routine(O, Chart);
   Finish_Children();
   return Status;
 }

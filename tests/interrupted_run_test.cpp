@@ -71,7 +71,7 @@ std::function<bool(const std::string&)> Begun(const std::string& Folder, const s
   };
 }
 
-std::string Day_Of(int Customers) {
+std::string Interrupted_Day_Of(int Customers) {
   std::string Day;
   for (int C = 0; C < Customers; C++) Day += Int32_Image({C == 0 ? 0 : 10, 30, 300, 0, 0, 0, 0, 40});
   return Day;
@@ -91,7 +91,7 @@ TEST_F(Interrupted_Run, LeavesNoPartialFile) {
     int Signal;
   };
   const Case Cases[] = {
-      {WORKLOAD_LISTER_PATH, "ZOR_Binary_In", "ZOR_Text_In", Day_Of(1), SIGTERM},
+      {WORKLOAD_LISTER_PATH, "ZOR_Binary_In", "ZOR_Text_In", Interrupted_Day_Of(1), SIGTERM},
       {RESULTS_LISTER_PATH, "ZOR_Binary_Out", "ZOR_Text_Out", std::string(92, '\0'), SIGHUP},
   };
   for (const Case& C : Cases) {
@@ -111,7 +111,7 @@ TEST_F(Interrupted_Run, LeavesNoPartialFile) {
   // an earlier run stand whole.
   Remove_Folder(Folder);
   std::filesystem::create_directory(Folder);
-  Write_File(At("ZOR_Binary_In"), Day_Of(50));
+  Write_File(At("ZOR_Binary_In"), Interrupted_Day_Of(50));
   ASSERT_EQ(Run_Program(ZOR_SIMULATOR_PATH, Folder, "20\n20\n20\n").Exit_Status, 0);
   ASSERT_EQ(Run_Program(RESULTS_PLOTTER_PATH, Folder, "").Exit_Status, 0);
   const std::vector<std::string> Outputs = {"ZOR_Binary_In", "ZOR_Binary_Out", "ZOR_Debug_Out", "ZOR_Plot.svg"};

@@ -23,7 +23,7 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "the tests compare records as they lie in memory");
 
-std::vector<Customer_Parameters> Day_Of(int32_t Seed, int32_t Per_Slot) {
+std::vector<Customer_Parameters> Study_Day_Of(int32_t Seed, int32_t Per_Slot) {
   Random_Stream Stream{Seed, 0, 0};
   std::vector<Customer_Parameters> Day(Max_Day_Customers);
   Day.resize(static_cast<size_t>(Draw_Day(&Stream, Per_Slot, Day.data())));
@@ -54,7 +54,7 @@ TEST_F(Study, ADayDrawnInMemoryIsWorkloadMakersFile) {
     for (int32_t Per_Slot : {1, 8, 12}) {
       Run_Result Made = Run_Program(WORKLOAD_MAKER_PATH, Folder, std::to_string(Per_Slot) + "\n" + std::to_string(Seed) + "\n");
       ASSERT_EQ(Made.Exit_Status, 0);
-      std::vector<Customer_Parameters> Day = Day_Of(Seed, Per_Slot), Fast(Max_Day_Customers);
+      std::vector<Customer_Parameters> Day = Study_Day_Of(Seed, Per_Slot), Fast(Max_Day_Customers);
       EXPECT_EQ(Read_File(At("ZOR_Binary_In")),
                 std::string(reinterpret_cast<const char*>(Day.data()), Day.size() * sizeof(Customer_Parameters)))
           << Seed << " " << Per_Slot;
@@ -109,7 +109,7 @@ TEST_F(Study, FiguresAreThoseOfTheDaysThemselves) {
     double Max_Waits = 0, Utilisation = 0;
     int Worst = 0;
     for (int D = 0; D < Days; D++) {
-      auto Day = Day_Of(First_Seed + D, Per_Slot);
+      auto Day = Study_Day_Of(First_Seed + D, Per_Slot);
       std::vector<Customer_Results> Results(Day.size());
       Day_Summary Summary;
       Simulate_Day(Day.data(), int32_t(Day.size()), Servers, Results.data(), &Summary);
@@ -225,7 +225,7 @@ TEST_F(Study, OnDaysChoosesByTheShareOfDaysMeetingTheTarget) {
     const int32_t All[] = {Servers, 20, 20};
     int Meeting = 0;
     for (int D = 0; D < Days; D++) {
-      auto Day = Day_Of(1 + D, Per_Slot);
+      auto Day = Study_Day_Of(1 + D, Per_Slot);
       std::vector<Customer_Results> Results(Day.size());
       Day_Summary Summary;
       Simulate_Day(Day.data(), int32_t(Day.size()), All, Results.data(), &Summary);
