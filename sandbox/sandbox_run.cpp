@@ -410,8 +410,11 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
   if (Out_Of_Memory && Failed) R.Ending = Sandbox_Memory_Limit;
   else if (L.Cpu_Seconds > 0 && (Signal == SIGXCPU || (Signal == SIGKILL && Cpu_Spent))) R.Ending = Sandbox_Cpu_Limit;
   else if (Signal == SIGXFSZ) R.Ending = Sandbox_File_Limit;
-  else if (Refused_Processes && Failed) R.Ending = Sandbox_Process_Limit;
+  /* A failure that names a path outside the folder says what the program
+  ** tried; a process refused on its way out (a leak checker forks at
+  ** exit) follows from it, so the reach is named first. */
   else if (!Outside.empty()) R.Ending = Sandbox_Reached_Outside, R.Detail = Outside;
+  else if (Refused_Processes && Failed) R.Ending = Sandbox_Process_Limit;
   else R.Ending = Signal != 0 ? Sandbox_Killed : Sandbox_Exited;
 }
 
