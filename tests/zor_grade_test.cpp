@@ -841,9 +841,8 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
             "-12091157 after 1791095845\r\n"
             "ned,sorts,crashed,0.0,0,1,0,0,,,,,,,,,,,,,crashed: killed by signal 6 (Aborted)\r\n");
   EXPECT_EQ(Read_File(At("out/moodle.csv")).find("HYPERLINK"), std::string::npos);
-  // What timing gives, as far as it does not depend on the machine: the
-  // example merge sort grows as the kit's merge sort does, the two
-  // correct routines are ranked, and a correct routine scores at least
+  // What timing gives, as far as it does not depend on the machine: each
+  // correct routine has its growth read and a rank, and scores at least
   // the correctness share.
   std::istringstream In(Csv);
   std::string Line;
@@ -856,9 +855,10 @@ TEST_F(Zor_Grade_Sorts, TheClassGetsExactlyTheExpectedRows) {
     Ranks.push_back(F[18]);
     EXPECT_GE(std::stod(F[3]), 60.0) << Line;
     EXPECT_LE(std::stod(F[3]), 100.0) << Line;
-    if (F[0] == "ana") {
-      EXPECT_EQ(F[8], "N log N") << Line;
-    }
+    // Which growth words a timed routine gets depends on the machine's
+    // noise (the whole path is tested on known times elsewhere); that
+    // every timed order has some does not.
+    EXPECT_FALSE(F[8].empty()) << Line;
   }
   std::sort(Ranks.begin(), Ranks.end());
   EXPECT_EQ(Ranks, (std::vector<std::string>{"1", "2", "3", "4"}));
