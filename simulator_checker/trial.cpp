@@ -181,6 +181,10 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
   Request.Kept_Err = 4096;
   Request.Limits = Program.Limits;
   Sandbox_Result R = Run_Contained(Request);
+  /* bubblewrap failing to make the box (its own one line, before the
+  ** program ran) is the machine's trouble, not the program's: once more. */
+  if (R.Ending == Sandbox_Not_Started && R.Detail.rfind("bwrap: ", 0) == 0 && !Stopping.load())
+    R = Run_Contained(Request);
   if (Stopping.load()) {
     /* Ended by the stop, not by anything it did. */
     Remove_Tree(Folder);
