@@ -53,7 +53,7 @@ bool Mix_File(Fnv* H, const std::string& Path) {
   char Piece[1 << 16];
   int64_t Size = 0;
   ssize_t Got = 0;
-  while (Size <= Most_Submission_File_Bytes && (Got = read(In, Piece, sizeof Piece)) != 0) {
+  while (Size <= Most_Copied_File_Bytes && (Got = read(In, Piece, sizeof Piece)) != 0) {
     if (Got < 0 && errno == EINTR) continue;
     if (Got < 0) break;
     Mix_Bytes(H, Piece, static_cast<size_t>(Got));
@@ -78,7 +78,7 @@ void Mix_Folder(Fnv* H, const fs::path& Folder, const std::string& Relative, int
       Mix_Hash(H, "link " + Name), Mix_Hash(H, fs::read_symlink(E.path(), Error).string());
     } else if (fs::is_directory(Status)) {
       Mix_Hash(H, "folder " + Name);
-      if (Depth < Most_Submission_Depth) Mix_Folder(H, E.path(), Name + "/", Depth + 1);
+      if (Depth < Most_Copied_Depth) Mix_Folder(H, E.path(), Name + "/", Depth + 1);
     } else if (fs::is_regular_file(Status)) {
       Mix_Hash(H, "file " + Name);
       if (!Mix_File(H, E.path().string())) Mix_Hash(H, "unreadable");

@@ -95,7 +95,7 @@ bool Entry_May_Be_Used(const std::string& Folder, const std::string& Word, bool*
   if (Named && S_ISDIR(Status.st_mode)) {
     Fine = Stays_Beneath(Within, Word, Problem);
   } else if (Named) {
-    int In = Open_Beneath(Within, Word, Most_Submission_File_Bytes, Problem);
+    int In = Open_Beneath(Within, Word, Most_Copied_File_Bytes, Problem);
     Fine = In >= 0, *Is_File = Fine;
     if (In >= 0) close(In);
   }

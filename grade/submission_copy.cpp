@@ -1,96 +1,23 @@
 /*
 ** submission_copy.cpp
-** Copying a student's folder, and taking one file from it, through
-** descriptors: each folder opened without following a link, each file by
-** Open_Beneath, each link kept only when it stays inside. A run of the
-** grader may be root's, and a student chooses every name in the folder.
+** Copying a student's folder (by the kit's one copier of a folder someone
+** else filled, refusing a link out, a FIFO or a device with its reason),
+** and taking one file from it by Open_Beneath. A run of the grader may be
+** root's, and a student chooses every name in the folder.
 */
 #include "grade/submission_copy.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "sandbox/copy_tree.h"
 #include "sandbox/sandbox.h"
-
-namespace {
-
-struct Copy_Walk {
-  int Top;             // the student's folder
-  int64_t Bytes = 0;   // taken so far
-  int Entries = 0;
-  std::string Problem;
-};
-
-std::string Joined(const std::string& Relative, const char* Name) {
-  return Relative.empty() ? std::string(Name) : Relative + "/" + Name;
-}
-
-bool Copy_Folder(Copy_Walk* W, int From, int To, const std::string& Relative, int Depth);
-
-bool Copy_Submission_Entry(Copy_Walk* W, int From, int To, const std::string& Relative, const char* Name, int Depth) {
-  std::string Path = Joined(Relative, Name);
-  struct stat Status;
-  if (fstatat(From, Name, &Status, AT_SYMLINK_NOFOLLOW) != 0) return W->Problem = Path + " cannot be read", false;
-  if (++W->Entries > Most_Submission_Entries)
-    return W->Problem = "it holds more than " + std::to_string(Most_Submission_Entries) + " files and folders", false;
-  if (S_ISDIR(Status.st_mode)) {
-    if (Depth >= Most_Submission_Depth)
-      return W->Problem = Path + " lies more than " + std::to_string(Most_Submission_Depth) + " folders deep", false;
-    const int Folder_Flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    int Inner_From = openat(From, Name, Folder_Flags);
-    int Inner_To = mkdirat(To, Name, 0700) != 0 ? -1 : openat(To, Name, Folder_Flags);
-    bool Copied = Inner_From >= 0 && Inner_To >= 0 && Copy_Folder(W, Inner_From, Inner_To, Path, Depth + 1);
-    if (!Copied && W->Problem.empty()) W->Problem = Path + " cannot be read";
-    if (Inner_From >= 0) close(Inner_From);
-    if (Inner_To >= 0) close(Inner_To);
-    return Copied;
-  }
-  if (S_ISLNK(Status.st_mode)) {
-    char Target[4096];
-    ssize_t Size = readlinkat(From, Name, Target, sizeof Target - 1);
-    if (Size < 0 || !Stays_Beneath(W->Top, Path, &W->Problem)) {
-      if (W->Problem.empty()) W->Problem = Path + " cannot be read";
-      return false;
-    }
-    Target[Size] = '\0';
-    return symlinkat(Target, To, Name) == 0 || (W->Problem = "cannot copy " + Path, false);
-  }
-  if (S_ISREG(Status.st_mode) && Status.st_size <= Most_Submission_File_Bytes &&
-      W->Bytes + Status.st_size > Most_Submission_Bytes)
-    return W->Problem = "its files hold more than " + std::to_string(Most_Submission_Bytes >> 20) +
-                        " MiB together (" + Path + " is past it)", false;
-  int In = Open_Beneath(W->Top, Path, Most_Submission_File_Bytes, &W->Problem);
-  if (In < 0) return false;
-  W->Bytes += Status.st_size;
-  bool Copied = Copy_To_Private_File(In, To, Name, Most_Submission_File_Bytes);
-  close(In);
-  return Copied || (W->Problem = "cannot copy " + Path + ": " + std::strerror(errno), false);
-}
-
-bool Copy_Folder(Copy_Walk* W, int From, int To, const std::string& Relative, int Depth) {
-  int Listed = dup(From);
-  DIR* Listing = Listed < 0 ? nullptr : fdopendir(Listed);
-  if (Listing == nullptr) {
-    if (Listed >= 0) close(Listed);
-    return W->Problem = (Relative.empty() ? std::string("the folder") : Relative) + " cannot be read", false;
-  }
-  bool Copied = true;
-  for (dirent* Entry; Copied && (Entry = readdir(Listing)) != nullptr;)
-    if (std::strcmp(Entry->d_name, ".") != 0 && std::strcmp(Entry->d_name, "..") != 0)
-      Copied = Copy_Submission_Entry(W, From, To, Relative, Entry->d_name, Depth);
-  closedir(Listing);
-  return Copied;
-}
-
-}  // namespace
 
 std::string Submission_Folder_Problem(const std::string& Folder, bool* Missing) {
   struct stat Status;
@@ -113,15 +40,17 @@ bool Make_Private_Folder(const std::string& Path) {
 }
 
 bool Copy_Submission(const std::string& From, const std::string& To, std::string* Problem) {
-  Copy_Walk W;
-  W.Top = open(From.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (W.Top < 0) return *Problem = "the folder " + From + " cannot be opened", false;
-  bool Copied = Make_Private_Folder(To);
-  int Into = Copied ? open(To.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
-  Copied = Into >= 0 && Copy_Folder(&W, W.Top, Into, "", 0);
-  if (Into >= 0) close(Into);
-  close(W.Top);
-  if (!Copied) *Problem = W.Problem.empty() ? "cannot copy it to " + To : W.Problem;
+  Copy_Request R;
+  R.Policy = Copy_Refusing;
+  R.From = open(From.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (R.From < 0) return *Problem = "the folder " + From + " cannot be opened", false;
+  bool Copied = Make_Private_Folder(To), Past_Cap = false;
+  R.To = Copied ? open(To.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+  if (R.To >= 0) stat(To.c_str(), &R.Never[0]);
+  Copied = R.To >= 0 && Copy_Folder_Tree(R, Problem, &Past_Cap);
+  if (R.To < 0) *Problem = "cannot copy it to " + To;
+  if (R.To >= 0) close(R.To);
+  close(R.From);
   return Copied;
 }
 
@@ -132,13 +61,13 @@ bool Take_File(const std::string& Folder, const std::string& Name, const std::st
   if (Within < 0) return *Problem = "the folder " + Folder + " cannot be opened", false;
   struct stat Status;
   *Missing = fstatat(Within, Name.c_str(), &Status, AT_SYMLINK_NOFOLLOW) != 0;
-  int In = *Missing ? -1 : Open_Beneath(Within, Name, Most_Submission_File_Bytes, Problem);
+  int In = *Missing ? -1 : Open_Beneath(Within, Name, Most_Copied_File_Bytes, Problem);
   close(Within);
   if (*Missing) return *Problem = Name + " is missing", false;
   if (In < 0) return false;
   size_t Slash = To.rfind('/');
   int Into = open(To.substr(0, Slash).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  bool Taken = Into >= 0 && Copy_To_Private_File(In, Into, To.c_str() + Slash + 1, Most_Submission_File_Bytes);
+  bool Taken = Into >= 0 && Copy_To_Private_File(In, Into, To.c_str() + Slash + 1, Most_Copied_File_Bytes);
   if (Into >= 0) close(Into);
   close(In);
   if (!Taken) *Problem = "cannot copy " + Name + " to " + To;

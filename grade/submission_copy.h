@@ -9,15 +9,9 @@
 */
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-/* The most a submission may hold: any one file (a program included), all
-** its files together, its entries, and the depth of its folders. */
-constexpr int64_t Most_Submission_File_Bytes = int64_t(64) << 20;
-constexpr int64_t Most_Submission_Bytes = int64_t(256) << 20;
-constexpr int Most_Submission_Entries = 20000;
-constexpr int Most_Submission_Depth = 32;
+#include "sandbox/copy_tree.h"
 
 /* Why Folder cannot be a student's submission as it stands: empty when it
 ** is a folder; "missing" words when it does not exist; the link's target
@@ -30,7 +24,7 @@ std::string Submission_Folder_Problem(const std::string& Folder, bool* Missing);
 ** inside it, each private to the tool's user. False with Problem naming
 ** what was found and where ("sub/pipe is a FIFO (named pipe), not a
 ** regular file"), for a link out, anything but a file, folder or link,
-** or a submission past the limits above. */
+** or a submission past the caps of sandbox/copy_tree.h. */
 bool Copy_Submission(const std::string& From, const std::string& To, std::string* Problem);
 
 /* Takes Name (relative) from Folder into To, a new private file keeping

@@ -25,14 +25,15 @@
 #include "common/whole_file.h"
 #include "common/zor_kit_version.h"
 #include "grade/autograder_zip.h"
-#include "grade/battery_notes.h"
 #include "grade/build_command.h"
 #include "grade/class_grading.h"
 #include "grade/class_list.h"
 #include "grade/content_hash.h"
 #include "grade/grade_files.h"
+#include "grade/grade_help.h"
 #include "grade/grade_report.h"
 #include "grade/platform_download.h"
+#include "grade/report_words.h"
 #include "grade/simulator_grading.h"
 #include "sandbox/sandbox.h"
 #include "simulator_checker/battery.h"
@@ -251,16 +252,7 @@ Options Take_Grade_Options(int Argc, char** Argv) {
   /* A class's simulators are many; half the sandbox's usual limit is still
   ** far above what a day of 336 customers needs. */
   O.Simulators.Limits.Cpu_Seconds = 5;
-  CLI::App App{"zor_grade simulators|sorts [OPTIONS] CLASS\n"
-               "zor_grade autograder simulators|sorts [OPTIONS] -o ZIP\n"
-               "Grades a class. simulators: each student's simulator of the ZOR day on the same battery\n"
-               "of days, every day counted, the first failing day shrunk and explained. sorts: each\n"
-               "student's Sort_Singly_Linked_List compiled with the kit's profiler, checked on every\n"
-               "kind of list, its growth judged and its time ranked against the kit's merge sort.\n"
-               "Writes, in the output folder: grades.csv, canvas.csv and moodle.csv (gradebook imports),\n"
-               "feedback/ID.txt (what each student may see) and report.html; a rerun grades only the\n"
-               "submissions that changed.",
-               "zor_grade"};
+  CLI::App App{Grade_Description, "zor_grade"};
   App.require_subcommand(1, 1);
   CLI::App* Simulators = App.add_subcommand("simulators", "grade simulators of the ZOR day");
   Mib_Limits Run_Mib = Mib_Of(O.Simulators.Limits), Build_Mib = Mib_Of(O.Build);
@@ -268,15 +260,7 @@ Options Take_Grade_Options(int Argc, char** Argv) {
   CLI::App* Sorts = App.add_subcommand("sorts", "grade routines that sort a singly linked list");
   Add_Sort_Options(Sorts, &O, &Build_Mib);
   App.set_version_flag("--version", "zor_grade (ZOR kit) " ZOR_KIT_VERSION);
-  App.footer("Examples:\n"
-             "  zor_grade simulators --secret-file ~/.zor_phrase --build make -o grading submissions/\n"
-             "  zor_grade sorts --k 10 --x 32 -o sort_grading submissions/\n"
-             "  zor_grade simulators --gradescope -o /autograder/results /autograder/submission\n"
-             "  zor_grade autograder simulators --secret 'autumn tide' --build make -o autograder.zip\n"
-             "  (the zip Gradescope takes as a programming assignment's autograder)\n"
-             "Exit status: 0 every student graded and the files written (whatever the grades); 2 trouble:\n"
-             "a bad option, a class that cannot be read, a file that cannot be written.\n"
-             "See zor_grade(1) for the columns of each file.");
+  App.footer(Grade_Footer);
   try {
     App.parse(Argc, Argv);
   } catch (const CLI::Success& Done) {
@@ -327,36 +311,8 @@ std::string Settings_Text(const Options& O) {
   return Text + Z.Build + "\n" + Limits_Text("run", Z.Limits) + Limits_Text("build", O.Build);
 }
 
-std::string Battery_Sentence(const Options& O) {
-  const Simulator_Settings& Z = O.Simulators;
-  int Made_Up = std::min(Z.Days, Made_Up_Days());
-  char Text[300];
-  std::snprintf(Text, sizeof Text, "A battery of %d days (%d made up, %d generated), %s; at most %g s per day.",
-                Z.Days, Made_Up, Z.Days - Made_Up,
-                !O.Secret.empty() ? "drawn from the secret phrase (change it between rounds of resubmission)"
-                : O.Seed > 0      ? "drawn from the seed given"
-                                  : "the public battery (seed 1), which students can test with",
-                Z.Limits.Cpu_Seconds);
-  return Text;
-}
-
-std::string Sort_Sentence(const Options& O) {
-  const Sort_Settings& Z = O.Sorts;
-  char Text[300];
-  std::snprintf(Text, sizeof Text, "Each routine checked on every kind of list up to %lld items, then timed against "
-                "the kit's merge sort up to %lld items, one routine at a time; at most %g s per sort.",
-                static_cast<long long>(Z.Check_Items), static_cast<long long>(Z.Max_Items), Z.Time_Limit);
-  return Text;
-}
-
-std::vector<Battery_Note> Battery_Notes(const Simulator_Settings& Z) {
-  std::vector<Battery_Note> Notes;
-  for (int I = 0; I < Z.Days; I++) {
-    Trial_Day T = Battery_Day(I, Z.Battery);
-    std::string Outside = Why_Not_Drawn(T.Day);
-    if (I < Made_Up_Days() || !Outside.empty()) Notes.push_back({I + 1, Label_Without_Seed(T.What), Outside, I < Made_Up_Days()});
-  }
-  return Notes;
+Battery_Source Source_Of_Battery(const Options& O) {
+  return !O.Secret.empty() ? Battery_From_Phrase : O.Seed > 0 ? Battery_From_Seed : Battery_From_Public_Seed;
 }
 
 void Make_Folder(const std::string& Folder) {
@@ -477,7 +433,7 @@ void Write_Grade_Outputs(const Options& O, const std::vector<Student_Grade>& Gra
     if (G.Shrunk_Size < 0) fs::remove_all(O.Out + "/feedback/" + G.Id + ".day", Error);
   }
   Report_Facts F{O.Sorting, O.Sorting ? "ZOR sorts: the class's grades" : "ZOR simulators: the class's grades",
-                 (O.Sorting ? Sort_Sentence(O) : Battery_Sentence(O)) + " How each run was contained: " +
+                 (O.Sorting ? Sort_Sentence(O.Sorts) : Battery_Sentence(O.Simulators, Source_Of_Battery(O))) + " How each run was contained: " +
                      O.Contained.substr(O.Contained.find(": ") + 2) + ".",
                  O.Points,
                  O.Sorting ? std::vector<Battery_Note>{} : Battery_Notes(O.Simulators)};

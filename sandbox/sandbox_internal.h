@@ -13,6 +13,7 @@
 
 #include <sys/types.h>
 
+#include "sandbox/copy_tree.h"
 #include "sandbox/sandbox.h"
 
 /* One slot per run in progress: a user id (as root) and a cgroup of its
@@ -146,19 +147,6 @@ bool Act_As_Killer_Of(uid_t Uid);
 /* Kills every process of Uid (not 0); returns when none is left, or
 ** after a few seconds. */
 void End_Processes_Of(uid_t Uid);
-/* The most a copied folder may hold, and what is left of it while copying. */
-struct Copy_Budget {
-  int64_t Bytes;
-  int64_t Entries;
-};
-Copy_Budget Most_Copied();
-/* Copies the folder From into the folder To (which exists), each entry
-** given to Owner (0: left as the tool's); leaves out the top-level names
-** in Skipped and those To holds. With To empty, only checks that From
-** fits the budget. False with a one-line Problem. */
-bool Copy_Tree(const std::string& From, const std::string& To, uid_t Owner, const std::vector<std::string>& Skipped,
-               std::string* Problem);
-
 /* The line of a failed run's standard error that shows it reached for
 ** something outside its folder, if one does. */
 std::string Line_Reaching_Outside(const std::string& Errors, const std::string& Folder);

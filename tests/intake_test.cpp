@@ -16,6 +16,7 @@
 
 #include "grade/class_list.h"
 #include "grade/submission_copy.h"
+#include "sandbox/copy_tree.h"
 #include "sandbox/sandbox.h"
 #include "tests/process.h"
 
@@ -155,7 +156,7 @@ TEST_F(Intake, TheCopyForABuildTakesOnlyWhatStaysInside) {
       {"folders too deep",
        [](const std::string& F, const std::string&) {
          std::string Deep = F;
-         for (int I = 0; I <= Most_Submission_Depth; I++) Deep += "/d";
+         for (int I = 0; I <= Most_Copied_Depth; I++) Deep += "/d";
          fs::create_directories(Deep);
        },
        "d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d/d lies more than 32 folders deep"},
@@ -173,6 +174,107 @@ TEST_F(Intake, TheCopyForABuildTakesOnlyWhatStaysInside) {
     EXPECT_TRUE(Remove_Tree(Copy)) << H.What;
   }
   EXPECT_EQ(Read_File(At("outside")), "the teacher's\n");
+}
+
+// A student's folder and a program's folder are copied by one walker with
+// one set of caps: what the intake takes, a day's run takes too, and what
+// one refuses for its size the other refuses for the same reason.
+TEST_F(Intake, ASubmissionAndARunFolderShareTheirCaps) {
+  const struct {
+    const char* What;
+    int Files;        // in the top folder, one byte each
+    off_t Sparse[2];  // two more files of these sizes (0: none)
+    int Depth;        // folders nested under the top
+    bool Taken;
+  } Cases[] = {
+      {"as many entries as allowed", Most_Copied_Entries, {0, 0}, 0, true},
+      {"one entry too many", Most_Copied_Entries + 1, {0, 0}, 0, false},
+      {"as many bytes as allowed", 0, {off_t(Most_Copied_Bytes / 2), off_t(Most_Copied_Bytes / 2)}, 0, true},
+      {"one byte too many", 0, {off_t(Most_Copied_Bytes / 2), off_t(Most_Copied_Bytes / 2) + 1}, 0, false},
+      {"as deep as allowed", 0, {0, 0}, Most_Copied_Depth, true},
+      {"one folder too deep", 0, {0, 0}, Most_Copied_Depth + 1, false},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.What);
+    const std::string Tree = At("tree"), Copy = At("copy");
+    fs::create_directories(Tree);
+    for (int F = 0; F < C.Files; F++) Write_File(Tree + "/" + std::to_string(F), "x");
+    for (int F = 0; F < 2; F++)
+      if (C.Sparse[F] > 0) Make_Sparse(Tree + "/sparse" + std::to_string(F), C.Sparse[F]);
+    std::string Deep = Tree;
+    for (int D = 0; D < C.Depth; D++) Deep += "/d";
+    fs::create_directories(Deep);
+    std::string Taken_Why, Run_Why;
+    EXPECT_EQ(Copy_Submission(Tree, Copy, &Taken_Why), C.Taken) << Taken_Why;
+    EXPECT_EQ(Fits_A_Run_Folder(Tree, &Run_Why), C.Taken) << Run_Why;
+    if (!C.Taken) {
+      EXPECT_NE(Run_Why.find("more than a program's folder would: " + Taken_Why), std::string::npos)
+          << Run_Why << " / " << Taken_Why;
+    }
+    EXPECT_TRUE(Remove_Tree(Tree));
+    EXPECT_TRUE(Remove_Tree(Copy));
+  }
+}
+
+// Their policies differ on purpose: a student's folder with a FIFO or a
+// link out is refused, while a program's folder has the FIFO left out and
+// the link copied as a link; the kit's own programs are left out of a
+// program's folder only; a submission's copy is private, a run's keeps a
+// program's usual modes.
+TEST_F(Intake, ASubmissionIsRefusedWhereARunFolderLeavesOut) {
+  mode_t Mask = umask(0);
+  umask(Mask);
+  const struct {
+    const char* What;
+    void (*Add)(const std::string& Folder);
+    const char* Name;       // what it made
+    const char* In_Copy;    // for a program's folder: "" left out, "link" a link, "file" a file
+    const char* Refusal;    // for a student's folder: "" taken
+  } Cases[] = {
+      {"a FIFO", [](const std::string& F) { mkfifo((F + "/pipe").c_str(), 0600); }, "pipe", "",
+       "pipe is a FIFO (named pipe), not a regular file"},
+      {"a link out", [](const std::string& F) { fs::create_symlink("/etc/hostname", F + "/out"); }, "out", "link",
+       "out is a link to /etc/hostname, outside your folder"},
+      {"a kit program's name", [](const std::string& F) { Write_File(F + "/zor_simulator", "#!/bin/sh\n"); },
+       "zor_simulator", "", ""},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.What);
+    const std::string Tree = At("tree"), Copy = At("copy"), Run = At("run");
+    fs::create_directories(Tree);
+    Write_File(Tree + "/script.sh", "exit 0\n");
+    ASSERT_EQ(chmod((Tree + "/script.sh").c_str(), 0755), 0);
+    Write_File(Tree + "/data.txt", "data\n");
+    C.Add(Tree);
+    std::string Problem;
+    EXPECT_EQ(Copy_Submission(Tree, Copy, &Problem), std::string(C.Refusal).empty()) << Problem;
+    if (!std::string(C.Refusal).empty()) {
+      EXPECT_EQ(Problem, C.Refusal);
+    }
+    fs::create_directories(Run);
+    ASSERT_TRUE(Copy_Tree(Tree, Run, 0, {}, &Problem)) << Problem;
+    struct stat Status;
+    bool Made = lstat((Run + "/" + C.Name).c_str(), &Status) == 0;
+    EXPECT_EQ(Made, !std::string(C.In_Copy).empty());
+    if (std::string(C.In_Copy) == "link") {
+      EXPECT_TRUE(S_ISLNK(Status.st_mode));
+      EXPECT_EQ(fs::read_symlink(Run + "/" + C.Name).string(), "/etc/hostname");
+    }
+    const struct {
+      std::string Path;
+      mode_t Mode;
+    } Modes[] = {{Run + "/script.sh", 0755 & ~Mask}, {Run + "/data.txt", 0644 & ~Mask}};
+    for (const auto& M : Modes) {
+      ASSERT_EQ(lstat(M.Path.c_str(), &Status), 0) << M.Path;
+      EXPECT_EQ(Status.st_mode & 07777, M.Mode) << M.Path;
+    }
+    if (std::string(C.Refusal).empty()) {
+      ASSERT_EQ(lstat((Copy + "/data.txt").c_str(), &Status), 0);
+      EXPECT_EQ(Status.st_mode & 07777, 0600u) << "a submission's copy is the grader's alone";
+      EXPECT_TRUE(fs::exists(Copy + "/" + C.Name)) << "a student's folder keeps every name";
+    }
+    for (const std::string& Folder : {Tree, Copy, Run}) EXPECT_TRUE(Remove_Tree(Folder));
+  }
 }
 
 // A chain of folders far deeper than the process has descriptors, as a run
