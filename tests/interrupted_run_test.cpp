@@ -3,6 +3,8 @@
 // where it has begun its output (a lister blocked reading a pipe that
 // gives half a day, its table begun) or before (at a prompt, reading),
 // and must die of that signal with an earlier whole output untouched.
+#include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -121,6 +123,129 @@ TEST_F(Interrupted_Run, LeavesNoPartialFile) {
   EXPECT_EQ(Stop_When_Ready(ZOR_SIMULATOR_PATH, Folder, "2\n", SIGINT, Asked), SIGINT);
   EXPECT_EQ(Names_In(Folder), Outputs);
   for (size_t N = 0; N < Outputs.size(); N++) EXPECT_EQ(Read_File(At(Outputs[N])), Before[N]) << Outputs[N];
+}
+
+// Every name under Dir that a staged file or a tool's scratch folder has
+// while it is unfinished: its final name and a dot, then mkstemp's or
+// mkdtemp's six letters and digits.
+std::vector<std::string> Staged_Names_Under(const std::string& Dir) {
+  std::vector<std::string> Found;
+  std::error_code Error;
+  for (auto It = std::filesystem::recursive_directory_iterator(Dir, Error);
+       !Error && It != std::filesystem::recursive_directory_iterator(); It.increment(Error)) {
+    std::string Name = It->path().filename().string();
+    size_t Dot = Name.rfind('.');
+    if (Dot == std::string::npos || Dot == 0 || Name.size() - Dot != 7) continue;
+    if (std::all_of(Name.begin() + long(Dot) + 1, Name.end(), [](char C) { return std::isalnum(uint8_t(C)) != 0; }))
+      Found.push_back(It->path().string());
+  }
+  return Found;
+}
+
+// Whether a name under Dir begins with Prefix.
+bool Name_Under(const std::string& Dir, const std::string& Prefix) {
+  std::error_code Error;
+  for (auto It = std::filesystem::recursive_directory_iterator(Dir, Error);
+       !Error && It != std::filesystem::recursive_directory_iterator(); It.increment(Error))
+    if (It->path().filename().string().rfind(Prefix, 0) == 0) return true;
+  return false;
+}
+
+// Starts Command in Folder, TMPDIR set to Temporary, its standard input a
+// pipe held open (so that a prompt waits) and its output thrown away;
+// waits, for at most a minute, until a name under Where begins with
+// Prefix, then sends SIGTERM. Returns the signal it died of, or -1.
+int Terminate_Once_Begun(const std::vector<std::string>& Command, const std::string& Folder,
+                         const std::string& Temporary, const std::string& Where, const std::string& Prefix) {
+  int In[2];
+  if (pipe(In) != 0) return -1;
+  pid_t Child = fork();
+  if (Child == 0) {
+    setenv("TMPDIR", Temporary.c_str(), 1);
+    int Quiet = open("/dev/null", O_WRONLY);
+    if (chdir(Folder.c_str()) != 0 || Quiet < 0) _exit(126);
+    dup2(In[0], 0), dup2(Quiet, 1), dup2(Quiet, 2);
+    close(In[1]);
+    std::vector<char*> Words;
+    for (const std::string& Word : Command) Words.push_back(const_cast<char*>(Word.c_str()));
+    Words.push_back(nullptr);
+    execv(Words[0], Words.data());
+    _exit(127);
+  }
+  close(In[0]);
+  bool Begun = false;
+  for (int Tries = 0; Tries < 2400 && !(Begun = Name_Under(Where, Prefix)); Tries++) usleep(25000);
+  EXPECT_TRUE(Begun) << Command[0] << " never made " << Prefix << "... under " << Where;
+  kill(Child, SIGTERM);
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  close(In[1]);
+  return WIFSIGNALED(Status) ? WTERMSIG(Status) : -1;
+}
+
+// SIGTERM mid-run, for each tool that stages its outputs: it dies of the
+// signal, and neither a staged file nor its scratch folder remains. Each
+// is stopped where its output has begun (a staged file exists: a prompt
+// waits, a lister's input is half fed, the study's chart is open) or, for
+// the tools that write at the end, where a user's program runs.
+TEST_F(Interrupted_Run, SigtermLeavesNoStagedFile) {
+  const std::string Sleeper = "#!/bin/sh\nexec sleep 600\n";
+  struct Stop_Case {
+    const char* What;
+    std::vector<std::string> Command;
+    std::function<int()> Prepare;  // a FIFO's writer to close at the end, or -1
+    bool In_Temporary;                             // the sign of progress is under TMPDIR, not the folder
+    std::string Prefix;
+  };
+  auto Nothing = []() { return -1; };
+  // Less than a pipe holds (64 KiB), so that the writes here never block.
+  auto Fed = [this](const char* Input, std::string Record) {
+    return [this, Input, Record]() {
+      std::string Half;
+      while (Half.size() + Record.size() < 32768) Half += Record;
+      return Half_Fed_Input(At(Input), Half);
+    };
+  };
+  auto Sleeping_Program = [this, Sleeper](const std::string& Where) {
+    return [this, Sleeper, Where]() {
+      std::filesystem::create_directories(At(Where));
+      Write_File(At(Where + "/simulator"), Sleeper);
+      chmod(At(Where + "/simulator").c_str(), 0755);
+      return -1;
+    };
+  };
+  const Stop_Case Cases[] = {
+      {"workload_maker at its prompt", {WORKLOAD_MAKER_PATH}, Nothing, false,
+       "ZOR_Binary_In."},
+      {"workload_lister mid-table", {WORKLOAD_LISTER_PATH}, Fed("ZOR_Binary_In", Interrupted_Day_Of(1)), false,
+       "ZOR_Text_In."},
+      {"results_lister mid-table", {RESULTS_LISTER_PATH}, Fed("ZOR_Binary_Out", std::string(92, '\0')), false,
+       "ZOR_Text_Out."},
+      {"zor_study with its chart begun",
+       {ZOR_STUDY_PATH, "--per-slot", "12", "--days", "1000000", "--servers", "1,1,1", "--threads", "1", "--svg",
+        "chart.svg"},
+       Nothing, false, "chart.svg."},
+      {"simulator_checker while a day runs",
+       {SIMULATOR_CHECKER_PATH, "--sandbox", "required", "--wall-time-limit", "600", At("prog/simulator")},
+       Sleeping_Program("prog"), true, "trial_"},
+      {"zor_grade while a day runs",
+       {ZOR_GRADE_PATH, "simulators", "--sandbox", "required", "--days", "2", "--jobs", "1", "-o", "out", "class"},
+       Sleeping_Program("class/ann"), true, "trial_"},
+  };
+  for (const Stop_Case& C : Cases) {
+    SCOPED_TRACE(C.What);
+    Remove_Folder(Folder);
+    const std::string Temporary = Folder + ".tmp";
+    std::filesystem::create_directories(Folder);
+    std::filesystem::create_directories(Temporary);
+    int Writer = C.Prepare();
+    EXPECT_EQ(Terminate_Once_Begun(C.Command, Folder, Temporary, C.In_Temporary ? Temporary : Folder, C.Prefix),
+              SIGTERM);
+    if (Writer >= 0) close(Writer);
+    EXPECT_EQ(Staged_Names_Under(Folder), std::vector<std::string>{});
+    EXPECT_EQ(Names_In(Temporary), std::vector<std::string>{}) << "a scratch folder was left";
+    Remove_Folder(Temporary);
+  }
 }
 
 }  // namespace
