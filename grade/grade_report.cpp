@@ -111,18 +111,31 @@ std::string Broken_Most(const std::vector<Student_Grade>& Grades) {
   return Html + "</tbody></table>\n";
 }
 
+/* The head of a class table, sortable, with these column heads. */
+template <size_t N>
+std::string Class_Table_Head(const char* const (&Heads)[N]) {
+  std::string Html = "<table class=\"sortable\" id=\"class\"><thead><tr>";
+  for (const char* H : Heads) Html += std::string("<th>") + H + "</th>";
+  return Html + "</tr></thead><tbody>\n";
+}
+
+/* The cells every class table opens a student's row with: the student
+** (a link to their section), the verdict, the score, the cases or days
+** passed and run; then the next cell's opening. */
+std::string Class_Row_Start(const Student_Grade& G) {
+  return "<tr><td><a href=\"#s-" + Html_Text(G.Id) + "\">" + Html_Text(G.Id) + "</a></td><td>" +
+         Html_Text(G.Verdict) + "</td><td class=\"n\">" + Fixed(G.Score, 1) + "</td><td class=\"n\">" +
+         std::to_string(G.Passed) + "</td><td class=\"n\">" + std::to_string(G.Run) + "</td><td>";
+}
+
 /* The sort routines' table: correctness, the growth on random lists, the
 ** time against the merge sort and the rank. */
 std::string Sort_Class_Table(const std::vector<Student_Grade>& Grades) {
   const char* const Heads[] = {"student", "verdict", "score", "cases passed", "cases run", "growth on random lists",
                                "time / merge sort's", "rank by time", "seconds", "reason"};
-  std::string Html = "<table class=\"sortable\" id=\"class\"><thead><tr>";
-  for (const char* H : Heads) Html += std::string("<th>") + H + "</th>";
-  Html += "</tr></thead><tbody>\n";
+  std::string Html = Class_Table_Head(Heads);
   for (const Student_Grade& G : Grades) {
-    Html += "<tr><td><a href=\"#s-" + Html_Text(G.Id) + "\">" + Html_Text(G.Id) + "</a></td><td>" +
-            Html_Text(G.Verdict) + "</td><td class=\"n\">" + Fixed(G.Score, 1) + "</td><td class=\"n\">" +
-            std::to_string(G.Passed) + "</td><td class=\"n\">" + std::to_string(G.Run) + "</td><td>" +
+    Html += Class_Row_Start(G) +
             Html_Text(G.Growth.empty() ? "" : G.Growth[0]) + "</td><td class=\"n\">" +
             (G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 3) : "") + "</td><td class=\"n\">" +
             (G.Rank > 0 ? std::to_string(G.Rank) : "") + "</td><td class=\"n\">" + Fixed(G.Seconds, 1) +
@@ -149,13 +162,9 @@ std::string Verdict_Counts(const std::vector<Student_Grade>& Grades) {
 std::string Class_Table(const std::vector<Student_Grade>& Grades) {
   const char* const Heads[] = {"student", "verdict", "score", "days followed", "days run", "first rule broken",
                                "smallest failing day (customers)", "seconds", "reason"};
-  std::string Html = "<table class=\"sortable\" id=\"class\"><thead><tr>";
-  for (const char* H : Heads) Html += std::string("<th>") + H + "</th>";
-  Html += "</tr></thead><tbody>\n";
+  std::string Html = Class_Table_Head(Heads);
   for (const Student_Grade& G : Grades) {
-    Html += "<tr><td><a href=\"#s-" + Html_Text(G.Id) + "\">" + Html_Text(G.Id) + "</a></td><td>" +
-            Html_Text(G.Verdict) + "</td><td class=\"n\">" + Fixed(G.Score, 1) + "</td><td class=\"n\">" +
-            std::to_string(G.Passed) + "</td><td class=\"n\">" + std::to_string(G.Run) + "</td><td>" +
+    Html += Class_Row_Start(G) +
             Html_Text(G.First_Rule) + "</td><td class=\"n\">" +
             (G.Shrunk_Size < 0 ? "" : std::to_string(G.Shrunk_Size)) + "</td><td class=\"n\">" +
             Fixed(G.Seconds, 1) + "</td><td>" + Html_Text(G.Reason) + "</td></tr>\n";

@@ -6,7 +6,9 @@
 
 #include "common/customer_parameters.h"
 #include "common/customer_results.h"
+#include "common/main_error.h"
 #include "common/record_io.h"
+#include "common/staged_file.h"
 
 namespace {
 
@@ -56,3 +58,20 @@ Listing List_Parameters(std::FILE* In, std::FILE* Text) {
 }
 
 Listing List_Results(std::FILE* In, std::FILE* Text) { return List<Customer_Results, Write_Results_Line>(In, Text); }
+
+int32_t List_File_Or_Exit(const char* Binary, const char* Text_Name, Listing (*List)(std::FILE*, std::FILE*)) {
+  std::FILE* In = Open_Binary_Input(Binary);
+  if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", Binary);
+  Staged_File Text;
+  if (!Begin_Staged_File(&Text, Text_Name)) Main_Error(2, "  File: %s can not be opened for writing\n", Text_Name);
+  Listing L = List(In, Text.Out);
+  if (L.Write_Failed) Main_Error(3, "  fprintf failed to file: %s\n", Text_Name);
+  /* A read error is not the end of the file: a table cut short must not
+  ** be reported as the whole day. */
+  if (L.Read_Failed) Main_Error(1, "  File: %s can not be opened for reading\n", Binary);
+  std::fclose(In);
+  /* The lines go through a buffer, so a full disk may show only here;
+  ** the summary is printed once the table is known to be written. */
+  if (!Finish_Staged_File(&Text, Text_Name)) Main_Error(3, "  fprintf failed to file: %s\n", Text_Name);
+  return L.Records;
+}

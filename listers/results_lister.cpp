@@ -6,10 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "common/main_error.h"
 #include "common/program_arguments.h"
-#include "common/record_io.h"
-#include "common/staged_file.h"
 #include "common/zor_files.h"
 #include "common/zor_stations.h"
 #include "listers/record_listing.h"
@@ -27,8 +24,6 @@ const char Help[] =
     "whole: a failed or interrupted run leaves no partial one.\n"
     "Example: results_lister && less ZOR_Text_Out\n";
 
-[[noreturn]] void Text_Write_Failed() { Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_Out); }
-
 void Print_Results_Summary(int32_t Count) {
   std::printf("Number of customers: %d\n", Count);
   std::printf("The text file %s has been written\n", ZOR_Text_Out);
@@ -43,19 +38,6 @@ void Print_Results_Summary(int32_t Count) {
 
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "results_lister", Help);
-  std::FILE* In = Open_Binary_Input(ZOR_Binary_Out);
-  if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
-  /* The table is written under a temporary name and named when whole. */
-  Staged_File Text;
-  if (!Begin_Staged_File(&Text, ZOR_Text_Out)) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_Out);
-
-  Listing L = List_Results(In, Text.Out);
-  if (L.Write_Failed) Text_Write_Failed();
-  /* A read error is not the end of the file: a table cut short must not
-  ** be reported as the whole day. */
-  if (L.Read_Failed) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_Out);
-  std::fclose(In);
-  if (!Finish_Staged_File(&Text, ZOR_Text_Out)) Text_Write_Failed();
-  Print_Results_Summary(L.Records);
+  Print_Results_Summary(List_File_Or_Exit(ZOR_Binary_Out, ZOR_Text_Out, List_Results));
   return 0;
 }

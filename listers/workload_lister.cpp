@@ -6,10 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "common/main_error.h"
 #include "common/program_arguments.h"
-#include "common/record_io.h"
-#include "common/staged_file.h"
 #include "common/zor_files.h"
 #include "listers/record_listing.h"
 
@@ -25,8 +22,6 @@ const char Help[] =
     "created; 3, a line cannot be written. The table takes its name only when\n"
     "whole: a failed or interrupted run leaves no partial one.\n"
     "Example: workload_lister && less ZOR_Text_In\n";
-
-[[noreturn]] void Text_Write_Failed() { Main_Error(3, "  fprintf failed to file: %s\n", ZOR_Text_In); }
 
 void Print_Workload_Summary(int32_t Count) {
   std::printf("Number of customers: %d\n", Count);
@@ -47,21 +42,6 @@ void Print_Workload_Summary(int32_t Count) {
 
 int main(int Argc, char** Argv) {
   Take_No_Arguments(Argc, Argv, "workload_lister", Help);
-  std::FILE* In = Open_Binary_Input(ZOR_Binary_In);
-  if (In == nullptr) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
-  /* The table is written under a temporary name and named when whole. */
-  Staged_File Text;
-  if (!Begin_Staged_File(&Text, ZOR_Text_In)) Main_Error(2, "  File: %s can not be opened for writing\n", ZOR_Text_In);
-
-  Listing L = List_Parameters(In, Text.Out);
-  if (L.Write_Failed) Text_Write_Failed();
-  /* A read error is not the end of the file: a table cut short must not
-  ** be reported as the whole day. */
-  if (L.Read_Failed) Main_Error(1, "  File: %s can not be opened for reading\n", ZOR_Binary_In);
-  std::fclose(In);
-  /* The lines go through a buffer, so a full disk may show only here;
-  ** the summary is printed once the table is known to be written. */
-  if (!Finish_Staged_File(&Text, ZOR_Text_In)) Text_Write_Failed();
-  Print_Workload_Summary(L.Records);
+  Print_Workload_Summary(List_File_Or_Exit(ZOR_Binary_In, ZOR_Text_In, List_Parameters));
   return 0;
 }
