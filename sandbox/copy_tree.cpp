@@ -133,7 +133,7 @@ bool Copy_Inner_Folder(Copy_Walk* W, int From, int To, const std::string& Path, 
 bool Copy_Link(Copy_Walk* W, int From, int To, const std::string& Path, const char* Name) {
   char Target[4096];
   ssize_t Size = readlinkat(From, Name, Target, sizeof Target - 1);
-  if (Size < 0) return Fail(W, Path + " cannot be read");
+  if (Size < 0) return W->Asked->Policy == Copy_Leaving_Out || Fail(W, Path + " cannot be read");  // gone meanwhile
   if (W->Asked->Policy == Copy_Refusing && !Stays_Beneath(W->Asked->From, Path, &W->Problem)) return false;
   if (To < 0) return true;
   Target[Size] = '\0';
