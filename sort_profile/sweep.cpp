@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <unistd.h>
 
 #include "chart/svg_chart.h"
@@ -49,17 +50,21 @@ struct Pair_Run {
 };
 
 /* One sort of a pair in the worker, started, with the list laid out in
-** it, if need be. Past the budget is slow, whatever else it did; any
-** other end, or a list left wrong, is wrong. */
-void Time_Once(Sort_Worker* W, Laid_Out_List* L, const Sweep_Options& O, int32_t K, int32_t X, Pair_Run* P) {
+** it, if need be: a worker a pair ended (stopped by then) gives its
+** place to a new one, since a worker's record holds how its run ended. Past
+** the budget is slow, whatever else it did; any other end, or a list
+** left wrong, is wrong. */
+void Time_Once(std::unique_ptr<Sort_Worker>& W, Laid_Out_List* L, const Sweep_Options& O, int32_t K, int32_t X,
+               Pair_Run* P) {
   std::string Fault;
   if (W->Link < 0) {
-    if (!Start_Worker(W, false, size_t(O.Items), O.Limits, &Fault)) return void(P->Wrong = true);
+    W = std::make_unique<Sort_Worker>();
+    if (!Start_Worker(W.get(), false, size_t(O.Items), O.Limits, &Fault)) return void(P->Wrong = true);
     *L = Lay_Out_List_In(W->Block, Items_In_Order(Order_Random, O.Items, 1));
   }
   Sandbox_Limits Each = O.Limits;
   Each.Cpu_Seconds = O.Budget;
-  Judged_Sort J = Judge_Sort(W, *L, K, X, Each);
+  Judged_Sort J = Judge_Sort(W.get(), *L, K, X, Each);
   if (!J.Returned) {
     P->Slow = J.Fault.rfind("hit the time limit", 0) == 0 || J.Fault.rfind("did not return", 0) == 0;
     P->Wrong = !P->Slow;
@@ -76,7 +81,7 @@ void Time_Once(Sort_Worker* W, Laid_Out_List* L, const Sweep_Options& O, int32_t
 std::vector<Pair_Timing> Time_Pairs(const Sweep_Options& O) {
   size_t Columns = O.X.size();
   std::vector<Pair_Run> Runs(O.K.size() * Columns);
-  Sort_Worker W;
+  auto W = std::make_unique<Sort_Worker>();
   Laid_Out_List L{};
   Progress_Line P = Start_Progress_Line();
   for (int32_t Round = 0; Round < O.Repeats; Round++)
@@ -84,10 +89,10 @@ std::vector<Pair_Timing> Time_Pairs(const Sweep_Options& O) {
       if (Runs[C].Slow || Runs[C].Wrong) continue;
       int32_t K = O.K[C / Columns], X = O.X[C % Columns];
       Show_Progress_Line(&P, "sweeping: round %d of %d, K %d, X %d", Round + 1, O.Repeats, K, X);
-      Time_Once(&W, &L, O, K, X, &Runs[C]);
+      Time_Once(W, &L, O, K, X, &Runs[C]);
     }
   Clear_Progress_Line(&P);
-  Stop_Worker(&W);
+  Stop_Worker(W.get());
   std::vector<Pair_Timing> Cells;
   for (const Pair_Run& R : Runs) {
     Pair_Timing T = Timing_Of(R.Seconds);
