@@ -383,8 +383,8 @@ namespace {
 /* The class of a routine's worst growth, for ranking: one that could not
 ** be decided ranks after every decided one. */
 double Worst_Class(const Student_Grade& G) {
-  double Value = G.Worst_Order >= 0 && size_t(G.Worst_Order) < G.Growth.size() ? Growth_Value(G.Growth[size_t(G.Worst_Order)])
-                                                                              : static_cast<double>(NAN);
+  bool Known = G.Worst_Order >= 0 && size_t(G.Worst_Order) < G.Growth.size();
+  double Value = Known ? Growth_Value(G.Growth[size_t(G.Worst_Order)]) : static_cast<double>(NAN);
   return std::isnan(Value) ? Growth_Classes + 1 : Value;
 }
 
@@ -405,7 +405,8 @@ void Rank_By_Time(std::vector<Student_Grade>* Grades) {
     G.Rank = static_cast<int>(I + 1);
     if (I == 0) continue;
     const Student_Grade& Above = *Ranked[I - 1];
-    G.Tied_Above = Worst_Class(Above) == Worst_Class(G) && G.Ratio_Low <= Above.Ratio_High && Above.Ratio_Low <= G.Ratio_High;
+    bool Overlap = G.Ratio_Low <= Above.Ratio_High && Above.Ratio_Low <= G.Ratio_High;
+    G.Tied_Above = Worst_Class(Above) == Worst_Class(G) && Overlap;
   }
 }
 
