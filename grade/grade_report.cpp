@@ -15,6 +15,7 @@
 #include "common/shown_text.h"
 #include "common/staged_file.h"
 #include "grade/grade_files.h"
+#include "grade/sort_grading.h"
 #include "sort_profile/profile_lists.h"
 
 namespace {
@@ -36,7 +37,7 @@ const char Sorting_Script[] =
     "  head.setAttribute('data-order', up ? 'up' : 'down');\n"
     "  rows.sort(function (a, b) {\n"
     "    var x = a.cells[column].textContent, y = b.cells[column].textContent;\n"
-    "    var p = Number(x), q = Number(y);\n"
+    "    var p = Number(x.replace(/^\\u2248 /, '')), q = Number(y.replace(/^\\u2248 /, ''));\n"
     "    var c = (x !== '' && y !== '' && !isNaN(p) && !isNaN(q)) ? p - q : x.localeCompare(y);\n"
     "    return up ? c : -c;\n"
     "  });\n"
@@ -128,20 +129,34 @@ std::string Class_Row_Start(const Student_Grade& G) {
          std::to_string(G.Passed) + "</td><td class=\"n\">" + std::to_string(G.Run) + "</td><td>";
 }
 
-/* The sort routines' table: correctness, the growth on random lists, the
-** time against the merge sort and the rank. */
+/* A ratio to the merge sort's, or nothing where there is none. */
+std::string Ratio_Cell(double Ratio) { return "<td class=\"n\">" + (Ratio > 0 ? Fixed(Ratio, 3) : "") + "</td>"; }
+
+/* The sort routines' table: correctness, the growth and speed figure on
+** random lists and on the order where each routine grows worst, and the
+** rank, which weighs that worst order first. */
 std::string Sort_Class_Table(const std::vector<Student_Grade>& Grades) {
   const char* const Heads[] = {"student", "verdict", "score", "cases passed", "cases run", "growth on random lists",
-                               "time / merge sort's", "rank by time", "seconds", "reason"};
+                               "random: time / merge sort's", "worst order", "its growth", "its time / merge sort's",
+                               "rank", "seconds", "reason"};
   std::string Html = Class_Table_Head(Heads);
+  bool Any_Tie = false;
   for (const Student_Grade& G : Grades) {
-    Html += Class_Row_Start(G) +
-            Html_Text(G.Growth.empty() ? "" : G.Growth[0]) + "</td><td class=\"n\">" +
-            (G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 3) : "") + "</td><td class=\"n\">" +
-            (G.Rank > 0 ? std::to_string(G.Rank) : "") + "</td><td class=\"n\">" + Fixed(G.Seconds, 1) +
-            "</td><td>" + Html_Text(G.Reason) + "</td></tr>\n";
+    bool Worst = G.Worst_Order >= 0 && size_t(G.Worst_Order) < G.Growth.size();
+    Any_Tie = Any_Tie || (G.Rank > 0 && G.Tied_Above);
+    Html += Class_Row_Start(G) + Html_Text(G.Growth.empty() ? "" : G.Growth[0]) + "</td>" +
+            Ratio_Cell(G.Order_Ratio.empty() ? 0 : G.Order_Ratio[0]) + "<td>" +
+            (Worst ? Order_Name[G.Worst_Order] : "") + "</td><td>" +
+            Html_Text(Worst ? G.Growth[size_t(G.Worst_Order)] : "") + "</td>" + Ratio_Cell(Worst ? G.Time_Ratio : 0) +
+            "<td class=\"n\">" + (G.Rank > 0 ? (G.Tied_Above ? "\u2248 " : "") + std::to_string(G.Rank) : "") +
+            "</td><td class=\"n\">" + Fixed(G.Seconds, 1) + "</td><td>" + Html_Text(G.Reason) + "</td></tr>\n";
   }
-  return Html + "</tbody></table>\n";
+  Html += "</tbody></table>\n<p>Ranked by the growth on each routine's worst order first, then by its time there over "
+          "the merge sort's: the median of that ratio over every size timed.";
+  if (Any_Tie)
+    Html += " \u2248 before a rank: that routine is within the noise of the one ranked just above it (the middle "
+            "halves of their ratios over the sizes overlap), so another run may swap the two.";
+  return Html + "</p>\n";
 }
 
 /* How many students got each verdict, most first. */
@@ -186,21 +201,6 @@ std::string Battery_Table(const Report_Facts& F, const std::vector<Student_Grade
   return Html + "</tbody></table>\n";
 }
 
-/* Where a growth verdict lies among the classes, 1 (N) to 4 (N^3), a
-** verdict between two classes halfway; NaN for one that names none. */
-double Growth_Value(const std::string& Words) {
-  const char* const Classes[] = {"N", "N log N", "N^2", "N^3"};
-  auto Value_Of = [&Classes](const std::string& Name) {
-    for (size_t C = 0; C < std::size(Classes); C++)
-      if (Name == Classes[C]) return static_cast<double>(C + 1);
-    return static_cast<double>(NAN);
-  };
-  if (Words.rfind("between ", 0) != 0) return Value_Of(Words);
-  size_t And = Words.find(" and ");
-  if (And == std::string::npos) return static_cast<double>(NAN);
-  return (Value_Of(Words.substr(8, And - 8)) + Value_Of(Words.substr(And + 5))) / 2;
-}
-
 /* A routine's growth on each order of list, drawn here from the verdicts
 ** the grading holds. Never the picture its profiler left: the profiler
 ** is the student's own program, and an SVG it wrote could carry a script
@@ -230,8 +230,9 @@ std::string Student_Section(const Student_Grade& G, bool Sorts) {
                      ", " + Fixed(G.Score, 1) + "</h3>\n<pre>" + Html_Text(G.Feedback) + "</pre>\n";
   bool Timed = std::any_of(G.Growth.begin(), G.Growth.end(), [](const std::string& W) { return !W.empty(); });
   if (Sorts && Timed)
-    Html += "<p>The growth of its cost, against the kit's merge sort (N log N); its time at the largest size is " +
-            (G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 2) + " times the merge sort's" : std::string("not known")) +
+    Html += "<p>The growth of its cost, against the kit's merge sort (N log N); on its worst order its time is " +
+            (G.Time_Ratio > 0 ? Fixed(G.Time_Ratio, 2) + " times the merge sort's (the median over the sizes)"
+                              : std::string("not known")) +
             ":</p>\n<div>" + Growth_Chart(G) + "</div>\n";
   /* A simulator's picture is the kit's own, drawn by the plotter from the
   ** numbers of the failing day. */

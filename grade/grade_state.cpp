@@ -25,7 +25,7 @@ const char* const Rule_Key[Number_Of_Rules] = {"records",    "arrival", "route",
 
 namespace {
 
-constexpr char State_Header[] = "zor_grade state 2";
+constexpr char State_Header[] = "zor_grade state 3";
 
 std::string Escaped(const std::string& Value) {
   std::string Out;
@@ -40,6 +40,13 @@ std::string Unescaped(const std::string& Value) {
     else Out += Value[I];
   }
   return Out;
+}
+
+/* A number as text that reads back as the same number. */
+std::string Exact(double Value) {
+  char Text[64];
+  std::snprintf(Text, sizeof Text, "%.17g", Value);
+  return Text;
 }
 
 /* Every field by its key, as text, both ways. */
@@ -58,8 +65,11 @@ std::map<std::string, std::string> Fields_Of(const Student_Grade& G) {
   std::snprintf(Layout, sizeof Layout, "%.17g", G.Layout_Ratio);
   F["k"] = std::to_string(G.K), F["x"] = std::to_string(G.X), F["time_ratio"] = Ratio, F["layout_ratio"] = Layout;
   F["profiler_output"] = G.Profiler_Output;
-  for (int O = 0; O < Number_Of_Orders; O++)
+  F["worst_order"] = std::to_string(G.Worst_Order), F["ratio_low"] = Exact(G.Ratio_Low), F["ratio_high"] = Exact(G.Ratio_High);
+  for (int O = 0; O < Number_Of_Orders; O++) {
     F[std::string("growth_") + Order_Name[O]] = size_t(O) < G.Growth.size() ? G.Growth[size_t(O)] : "";
+    F[std::string("ratio_") + Order_Name[O]] = Exact(size_t(O) < G.Order_Ratio.size() ? G.Order_Ratio[size_t(O)] : 0);
+  }
   for (int R = 0; R < Number_Of_Rules; R++) F[std::string("rule_") + Rule_Key[R]] = std::to_string(G.Rule_Days[R]);
   for (int C = 0; C < Number_Of_Failure_Counts; C++) F[Failure_Count_Key[C]] = std::to_string(G.Failure_Days[C]);
   return F;
@@ -73,10 +83,15 @@ void Take_Fields(std::map<std::string, std::string>& F, Student_Grade* G) {
   G->K = Int("k"), G->X = Int("x");
   G->Time_Ratio = std::strtod(F["time_ratio"].c_str(), nullptr);
   G->Layout_Ratio = std::strtod(F["layout_ratio"].c_str(), nullptr);
-  G->Growth.clear();
-  for (int O = 0; O < Number_Of_Orders; O++) G->Growth.push_back(F[std::string("growth_") + Order_Name[O]]);
+  G->Worst_Order = Int("worst_order");
+  G->Ratio_Low = std::strtod(F["ratio_low"].c_str(), nullptr), G->Ratio_High = std::strtod(F["ratio_high"].c_str(), nullptr);
+  G->Growth.clear(), G->Order_Ratio.clear();
+  for (int O = 0; O < Number_Of_Orders; O++) {
+    G->Growth.push_back(F[std::string("growth_") + Order_Name[O]]);
+    G->Order_Ratio.push_back(std::strtod(F[std::string("ratio_") + Order_Name[O]].c_str(), nullptr));
+  }
   if (std::all_of(G->Growth.begin(), G->Growth.end(), [](const std::string& W) { return W.empty(); }))
-    G->Growth.clear();
+    G->Growth.clear(), G->Order_Ratio.clear();
   G->Score = std::strtod(F["score"].c_str(), nullptr), G->Seconds = std::strtod(F["seconds"].c_str(), nullptr);
   G->Passed = Int("passed"), G->Run = Int("run"), G->Shrunk_Size = Int("shrunk_size");
   G->Made_Up_Passed = Int("made_up_passed"), G->Made_Up_Run = Int("made_up_run");

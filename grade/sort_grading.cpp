@@ -30,6 +30,7 @@
 #include "common/statistics.h"
 #include "common/whole_file.h"
 #include "grade/build_command.h"
+#include "grade/grade_files.h"
 #include "grade/submission_copy.h"
 #include "sandbox/sandbox.h"
 #include "sort_bench/sl_list.h"
@@ -214,6 +215,17 @@ bool Read_Ratio(const std::string& Text, double* Ratio) {
   return End != Text.c_str() && *End == '\0' && std::isfinite(*Ratio) && *Ratio >= 0;
 }
 
+/* "MEDIAN LOW HIGH", three ratios in that order of size. */
+bool Read_Speed(const std::string& Text, Middle_Half* Speed) {
+  std::istringstream In(Text);
+  std::string Median, Low, High, Rest;
+  if (!(In >> Median >> Low >> High) || (In >> Rest)) return false;
+  Middle_Half S{};
+  if (!Read_Ratio(Median, &S.Median) || !Read_Ratio(Low, &S.Low) || !Read_Ratio(High, &S.High)) return false;
+  if (S.Low > S.Median || S.Median > S.High) return false;
+  return *Speed = S, true;
+}
+
 }  // namespace
 
 bool Read_Profile_Summary(const std::string& Text, Profile_Summary* S, std::string* Problem) {
@@ -234,11 +246,41 @@ bool Read_Profile_Summary(const std::string& Text, Profile_Summary* S, std::stri
     else if (Key == "fault_kind" && Known_Fault_Kind(Value)) S->Fault_Kind = Value;
     else if (Key == "growth" && O < Number_Of_Orders && Known_Growth_Words(After)) S->Growth[O] = After;
     else if (Key == "time_ratio" && O < Number_Of_Orders && Read_Ratio(After, &S->Time_Ratio[O])) continue;
+    else if (Key == "speed" && O < Number_Of_Orders && Read_Speed(After, &S->Speed[O])) continue;
     else if (Key == "layout" && Read_Ratio(Order, &S->Routine_Layout) && Read_Ratio(After, &S->Reference_Layout)) continue;
     else return *Problem = "an unknown line: " + Line, false;
   }
   if (!Judged) return *Problem = "no correctness line", false;
+  /* A judge older than the speed lines gave one size's ratio alone. */
+  for (int O = 0; O < Number_Of_Orders; O++)
+    if (S->Speed[O].Median == 0) S->Speed[O] = Middle_Half{S->Time_Ratio[O], S->Time_Ratio[O], S->Time_Ratio[O]};
   return true;
+}
+
+double Growth_Value(const std::string& Words) {
+  auto Value_Of = [](const std::string& Name) {
+    for (int C = 0; C < Growth_Classes; C++)
+      if (Name == Growth_Name[C]) return static_cast<double>(C + 1);
+    return static_cast<double>(NAN);
+  };
+  if (Words.rfind("between ", 0) != 0) return Value_Of(Words);
+  size_t And = Words.find(" and ");
+  if (And == std::string::npos) return static_cast<double>(NAN);
+  return (Value_Of(Words.substr(8, And - 8)) + Value_Of(Words.substr(And + 5))) / 2;
+}
+
+int Worst_Growth_Order(const std::vector<std::string>& Growth, const std::vector<double>& Order_Ratio) {
+  int Worst = -1;
+  double Worst_Value = 0, Worst_Ratio = 0;
+  for (size_t O = 0; O < Growth.size(); O++) {
+    if (Growth[O].empty()) continue;
+    double Value = Growth_Value(Growth[O]), Ratio = O < Order_Ratio.size() ? Order_Ratio[O] : 0;
+    /* Undecided below every class, so that it is the worst only alone. */
+    if (std::isnan(Value)) Value = 0;
+    if (Worst < 0 || Value > Worst_Value || (Value == Worst_Value && Ratio > Worst_Ratio))
+      Worst = static_cast<int>(O), Worst_Value = Value, Worst_Ratio = Ratio;
+  }
+  return Worst;
 }
 
 namespace {
@@ -317,28 +359,55 @@ Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings
 void Time_Sort_Routine(const Sort_Settings& Settings, Student_Grade* G) {
   Profile_Summary S;
   if (Run_Profiler(Settings, {"--timing-only", "--max-items", std::to_string(Settings.Max_Items)},
-                   60 * Settings.Time_Limit, &S, G)) {
-    std::vector<double> Ratios;
-    G->Growth.assign(std::begin(S.Growth), std::end(S.Growth));
-    for (double R : S.Time_Ratio)
-      if (R > 0) Ratios.push_back(R);
-    G->Time_Ratio = Median_Of(Ratios);
-    G->Layout_Ratio = S.Reference_Layout > 0 ? S.Routine_Layout / S.Reference_Layout : 0;
-    if (S.Timed) G->Verdict = "sorted";
-    else Take_Fault(S, "while timed: ", G);
-  }
+                   60 * Settings.Time_Limit, &S, G))
+    Take_Timing(S, G);
   G->Score = Sort_Score(*G, Settings.Points);
 }
+
+void Take_Timing(const Profile_Summary& S, Student_Grade* G) {
+  G->Growth.assign(std::begin(S.Growth), std::end(S.Growth));
+  G->Order_Ratio.clear();
+  for (const Middle_Half& Speed : S.Speed) G->Order_Ratio.push_back(Speed.Median);
+  G->Worst_Order = Worst_Growth_Order(G->Growth, G->Order_Ratio);
+  if (G->Worst_Order >= 0) {
+    const Middle_Half& Worst = S.Speed[G->Worst_Order];
+    G->Time_Ratio = Worst.Median, G->Ratio_Low = Worst.Low, G->Ratio_High = Worst.High;
+  }
+  G->Layout_Ratio = S.Reference_Layout > 0 ? S.Routine_Layout / S.Reference_Layout : 0;
+  if (S.Timed) G->Verdict = "sorted";
+  else Take_Fault(S, "while timed: ", G);
+}
+
+namespace {
+
+/* The class of a routine's worst growth, for ranking: one that could not
+** be decided ranks after every decided one. */
+double Worst_Class(const Student_Grade& G) {
+  bool Known = G.Worst_Order >= 0 && size_t(G.Worst_Order) < G.Growth.size();
+  double Value = Known ? Growth_Value(G.Growth[size_t(G.Worst_Order)]) : static_cast<double>(NAN);
+  return std::isnan(Value) ? Growth_Classes + 1 : Value;
+}
+
+}  // namespace
 
 void Rank_By_Time(std::vector<Student_Grade>* Grades) {
   std::vector<Student_Grade*> Ranked;
   for (Student_Grade& G : *Grades) {
-    G.Rank = 0;
+    G.Rank = 0, G.Tied_Above = false;
     if (G.Verdict == "sorted" && G.Time_Ratio > 0) Ranked.push_back(&G);
   }
-  std::stable_sort(Ranked.begin(), Ranked.end(),
-                   [](const Student_Grade* A, const Student_Grade* B) { return A->Time_Ratio < B->Time_Ratio; });
-  for (size_t I = 0; I < Ranked.size(); I++) Ranked[I]->Rank = static_cast<int>(I + 1);
+  std::stable_sort(Ranked.begin(), Ranked.end(), [](const Student_Grade* A, const Student_Grade* B) {
+    double Class_A = Worst_Class(*A), Class_B = Worst_Class(*B);
+    return Class_A != Class_B ? Class_A < Class_B : A->Time_Ratio < B->Time_Ratio;
+  });
+  for (size_t I = 0; I < Ranked.size(); I++) {
+    Student_Grade& G = *Ranked[I];
+    G.Rank = static_cast<int>(I + 1);
+    if (I == 0) continue;
+    const Student_Grade& Above = *Ranked[I - 1];
+    bool Overlap = G.Ratio_Low <= Above.Ratio_High && Above.Ratio_Low <= G.Ratio_High;
+    G.Tied_Above = Worst_Class(Above) == Worst_Class(G) && Overlap;
+  }
 }
 
 void Compose_Sort_Feedback(Student_Grade* G, const Sort_Settings& Settings, int Ranked) {
@@ -356,9 +425,18 @@ void Compose_Sort_Feedback(Student_Grade* G, const Sort_Settings& Settings, int 
   /* A profiler that left no summary: its reason is said nowhere else. */
   if (G->Run == 0 && !G->Reason.empty()) Text += "\nThe routine could not be profiled: " + G->Reason + ".\n";
   if (!G->Profiler_Output.empty()) Text += "\nWhat the profiler said:\n" + G->Profiler_Output + "\n";
-  if (G->Rank > 0)
-    Text += "\nRank by time among the " + std::to_string(Ranked) + " correct routines: " + std::to_string(G->Rank) +
-            " (1 is the fastest).\n";
+  if (G->Rank > 0) {
+    Text += "\nRank among the " + std::to_string(Ranked) + " correct routines: " + std::to_string(G->Rank) +
+            " (1 is the fastest; by the growth on the order of list where it grows worst, then by its time\n"
+            "there over the merge sort's, the median over every size timed).\n";
+    if (G->Worst_Order >= 0 && size_t(G->Worst_Order) < G->Growth.size())
+      Text += std::string("Its worst order: ") + Order_Name[G->Worst_Order] + ", " + G->Growth[size_t(G->Worst_Order)] +
+              ", " + Fixed(G->Time_Ratio, 2) + " times the merge sort's time (the middle half of the sizes " +
+              Fixed(G->Ratio_Low, 2) + " .. " + Fixed(G->Ratio_High, 2) + ").\n";
+    if (G->Tied_Above)
+      Text += "That is within the noise of the routine ranked " + std::to_string(G->Rank - 1) +
+              ": another run may swap the two.\n";
+  }
   Text += "\nTo rerun it by hand, build your routine into the kit's profiler (sort_profile(3)), in the folder of\n"
           "your sources (g++ for C++ sources), and run the correctness phase and the timing as they were graded:\n"
           "  gcc *.c $(pkg-config --cflags --libs sort_profile) -o my_sort_profile\n"

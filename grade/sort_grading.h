@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/statistics.h"
 #include "grade/build_command.h"
 #include "grade/class_list.h"
 #include "grade/student_grade.h"
@@ -43,9 +44,21 @@ Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings
 /* The timing phase of a routine that passed; sets the final verdict. */
 void Time_Sort_Routine(const Sort_Settings& Settings, Student_Grade* G);
 
-/* Ranks by the time over the merge sort's, fastest first, the routines
-** that are correct and were timed; the others get rank 0. */
+/* Ranks the routines that are correct and were timed, the others rank
+** 0: by the growth of their worst order first (an N^2 routine ranks after
+** every N log N one, however fast it is on random lists), then by their
+** speed figure; one whose figure's middle half overlaps that of the one
+** ranked just above it is marked Tied_Above. */
 void Rank_By_Time(std::vector<Student_Grade>* Grades);
+
+/* Where a growth verdict lies among the classes, 1 (N) to 4 (N^3), a
+** verdict between two classes halfway; NaN for one that names none. */
+double Growth_Value(const std::string& Words);
+
+/* The order of a routine's worst growth, the slowest by its ratio among
+** the orders that grow so; -1 when none was timed. Orders whose growth
+** could not be decided count only when none could. */
+int Worst_Growth_Order(const std::vector<std::string>& Growth, const std::vector<double>& Order_Ratio);
 
 /* The facts the profiler's --summary file gives (see sort_profile(3)). */
 struct Profile_Summary {
@@ -54,12 +67,18 @@ struct Profile_Summary {
   bool Timed = false;              // the timing phase ran to its end
   std::string Fault, Fault_Kind;   // the first failure, and "crashed", "time-limit" or "wrong-list"
   std::string Growth[Number_Of_Orders];   // per order, its verdict in words; empty where not timed
-  double Time_Ratio[Number_Of_Orders] = {};
+  double Time_Ratio[Number_Of_Orders] = {};  // at the largest size
+  Middle_Half Speed[Number_Of_Orders] = {};  // over every size; a judge that wrote none: Time_Ratio's
   double Routine_Layout = 0, Reference_Layout = 0;
 };
 
 /* False for a file that is not a summary, with what is wrong in Problem. */
 bool Read_Profile_Summary(const std::string& Text, Profile_Summary* S, std::string* Problem);
+
+/* What the timing phase's summary gives a grade: the growth and speed
+** figure of each order, the worst order and the figure it is ranked by,
+** the layout ratio, and the verdict "sorted" or the fault's. */
+void Take_Timing(const Profile_Summary& S, Student_Grade* G);
 
 /* The feedback of a routine that was built: the verdict, K and X, what
 ** the profiler said, its rank among the Ranked routines ranked, and how

@@ -54,9 +54,13 @@ struct Student_Grade {
   /* A sort routine's (Passed and Run count the correctness cases): */
   int32_t K = 0, X = 0;
   std::vector<std::string> Growth;  // per order of Order_Name, the verdict in words; empty where not timed
-  double Time_Ratio = 0;            // the median over the orders of its time at the largest size over the merge sort's
+  std::vector<double> Order_Ratio;  // per order, its time over the merge sort's, the median over the sizes; 0 not timed
+  int Worst_Order = -1;             // the order of its worst growth (the slowest of those); -1 when not timed
+  double Time_Ratio = 0;            // the speed figure it is ranked by: Order_Ratio of its worst order
+  double Ratio_Low = 0, Ratio_High = 0;  // the middle half of that order's ratios over the sizes
   double Layout_Ratio = 0;          // its layout ratio over the merge sort's; 0 when not timed
-  int Rank = 0;                     // by Time_Ratio among the routines correct and timed, from 1; 0 for none
+  int Rank = 0;                     // among the routines correct and timed, from 1; 0 for none (Rank_By_Time)
+  bool Tied_Above = false;          // within the noise of the routine ranked just above it; not saved
   std::string Profiler_Output;      // what its profiler printed
   std::string Work;                 // its build folder between the two phases; not saved
 };

@@ -383,6 +383,10 @@ std::string Child_Fault(const Sandbox_Result& R, const Sandbox_Limits& Limits) {
     std::snprintf(Text, sizeof Text, "crashed: ended %s before the list could be judged",
                   R.Status >= 0 ? ("with status " + std::to_string(R.Status)).c_str() : "by itself");
     Said = Text;
+  } else if (R.Ending == Sandbox_Killed && R.Signal == SIGSEGV) {
+    /* What a student meets most from a routine that is right on small
+    ** lists: each node a frame deeper, until the stack runs out. */
+    Said = "crashed: killed by signal 11 (SIGSEGV; a recursion too deep for the stack does this)";
   } else {
     Said = Sandbox_Verdict(R, Limits);
   }

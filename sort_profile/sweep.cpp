@@ -4,17 +4,22 @@
 ** pair, each sort judged and timed by the judge; a pair stops after a
 ** sort past the budget, and a sort that never returns is ended by that
 ** budget as its CPU time limit (the worker is started again for the next
-** pair).
+** pair). A pair is named best only when the repeats show it faster than
+** the rest beyond their noise: a routine that ignores K and X gets "no
+** measurable difference", not a pair that won by chance.
 */
 #include "sort_profile/sweep.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <unistd.h>
 
 #include "chart/svg_chart.h"
 #include "common/progress_line.h"
+#include "common/statistics.h"
+#include "sort_profile/correctness.h"
 #include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 
@@ -28,88 +33,197 @@ std::string Cell_Text(const Pair_Timing& T, double Budget) {
   return Text;
 }
 
-/* Two pairs tie when the middle halves of their sorts overlap: the
-** table's noise cannot order them. */
-bool Ties(const Pair_Timing& A, const Pair_Timing& B) { return A.Low <= B.High && B.Low <= A.High; }
-
-}  // namespace
-
-Pair_Timing Time_Pair(Sort_Worker* W, const Sweep_Options& O, int32_t K, int32_t X) {
-  std::vector<double> Times;
-  Sandbox_Limits Each = O.Limits;
-  Each.Cpu_Seconds = O.Budget;
-  Laid_Out_List L = Lay_Out_List_In(W->Block, Items_In_Order(Order_Random, O.Items, 1));
-  Pair_Timing T{0, 0, 0, false, false};
-  for (int32_t Sort = 0; Sort < O.Repeats; Sort++) {
-    Judged_Sort J = Judge_Sort(W, L, K, X, Each);
-    /* Past the budget is slow, whatever else it did; any other end, or
-    ** a list left wrong, is wrong. */
-    if (!J.Returned) {
-      T.Slow = J.Fault.rfind("hit the time limit", 0) == 0 || J.Fault.rfind("did not return", 0) == 0;
-      T.Wrong = !T.Slow;
-      return T;
-    }
-    if (!J.Fault.empty()) return T.Wrong = true, T;
-    Times.push_back(J.Seconds);
-    if (J.Seconds > O.Budget) return T.Slow = true, T;
-  }
-  std::sort(Times.begin(), Times.end());
-  T.Median = Times[Times.size() / 2];
-  T.Low = Times[(Times.size() - 1) / 4];
-  T.High = Times[Times.size() - 1 - (Times.size() - 1) / 4];
-  return T;
+/* Measurably slower: past the budget, or clear of the other's noise
+** (the middle halves apart, and its fastest sort past the other's
+** median) by a margin that chance does not give among a few dozen pairs:
+** a tenth, and Noise_Multiple times the width of a pair's middle half
+** (Noise, the median width of them all). */
+bool Measurably_Slower(const Pair_Timing& A, const Pair_Timing& Than, double Noise) {
+  double Margin = std::max(Least_Measurable * Than.Median, Noise_Multiple * Noise);
+  return A.Slow || (A.Low > Than.High && A.Least - Than.Median >= Margin);
 }
 
-Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
-  Progress_Line P = Start_Progress_Line();
-  Sweep_Result R{{}, false, 0};
-  Sort_Worker W;
+/* One pair's sorts while it is timed. */
+struct Pair_Run {
+  std::vector<double> Seconds;
+  bool Slow = false, Wrong = false;
+};
+
+/* One sort of a pair in the worker, started, with the list laid out in
+** it, if need be: a worker a pair ended (stopped by then) gives its
+** place to a new one, since a worker's record holds how its run ended. Past
+** the budget is slow, whatever else it did; any other end, or a list
+** left wrong, is wrong. */
+void Time_Once(std::unique_ptr<Sort_Worker>& W, Laid_Out_List* L, const Sweep_Options& O, int32_t K, int32_t X,
+               Pair_Run* P) {
   std::string Fault;
+  if (W->Link < 0) {
+    W = std::make_unique<Sort_Worker>();
+    if (!Start_Worker(W.get(), false, size_t(O.Items), O.Limits, &Fault)) return void(P->Wrong = true);
+    *L = Lay_Out_List_In(W->Block, Items_In_Order(Order_Random, O.Items, 1));
+  }
+  Sandbox_Limits Each = O.Limits;
+  Each.Cpu_Seconds = O.Budget;
+  Judged_Sort J = Judge_Sort(W.get(), *L, K, X, Each);
+  if (!J.Returned) {
+    P->Slow = J.Fault.rfind("hit the time limit", 0) == 0 || J.Fault.rfind("did not return", 0) == 0;
+    P->Wrong = !P->Slow;
+    return;
+  }
+  if (!J.Fault.empty()) return void(P->Wrong = true);
+  P->Seconds.push_back(J.Seconds);
+  P->Slow = J.Seconds > O.Budget;
+}
+
+/* Every pair's sorts, a round at a time: one sort of each pair still
+** going in each round, so that a spell of other work on the machine
+** falls on many pairs, not on all the sorts of one. */
+std::vector<Pair_Timing> Time_Pairs(const Sweep_Options& O) {
+  size_t Columns = O.X.size();
+  std::vector<Pair_Run> Runs(O.K.size() * Columns);
+  auto W = std::make_unique<Sort_Worker>();
+  Laid_Out_List L{};
+  Progress_Line P = Start_Progress_Line();
+  for (int32_t Round = 0; Round < O.Repeats; Round++)
+    for (size_t C = 0; C < Runs.size(); C++) {
+      if (Runs[C].Slow || Runs[C].Wrong) continue;
+      int32_t K = O.K[C / Columns], X = O.X[C % Columns];
+      Show_Progress_Line(&P, "sweeping: round %d of %d, K %d, X %d", Round + 1, O.Repeats, K, X);
+      Time_Once(W, &L, O, K, X, &Runs[C]);
+    }
+  Clear_Progress_Line(&P);
+  Stop_Worker(W.get());
+  std::vector<Pair_Timing> Cells;
+  for (const Pair_Run& R : Runs) {
+    Pair_Timing T = Timing_Of(R.Seconds);
+    T.Slow = R.Slow, T.Wrong = R.Wrong;
+    Cells.push_back(T);
+  }
+  return Cells;
+}
+
+void Print_Table(const Sweep_Options& O, const std::vector<Pair_Timing>& Cells, std::FILE* Out) {
   std::fprintf(Out, "Median CPU time (ms) of %d sort%s of %lld random items; rows K, columns X\n", O.Repeats,
                O.Repeats == 1 ? "" : "s", static_cast<long long>(O.Items));
   std::fprintf(Out, "   K");
   for (int32_t X : O.X) std::fprintf(Out, " %8d", X);
   std::fprintf(Out, "\n");
-  for (int32_t K : O.K) {
-    std::fprintf(Out, "%4d", K);
-    for (int32_t X : O.X) {
-      Show_Progress_Line(&P, "sweeping K %d, X %d", K, X);
-      Pair_Timing T{0, 0, 0, false, true};
-      if (W.Link >= 0 || Start_Worker(&W, false, size_t(O.Items), O.Limits, &Fault)) T = Time_Pair(&W, O, K, X);
-      Clear_Progress_Line(&P);
-      std::fprintf(Out, " %8s", Cell_Text(T, O.Budget).c_str());
-      std::fflush(Out);
-      if (!T.Wrong && !T.Slow && (!R.Any || T.Median < R.Cell[R.Best].Median)) R.Any = true, R.Best = R.Cell.size();
-      R.Cell.push_back(T);
-    }
+  for (size_t Row = 0; Row < O.K.size(); Row++) {
+    std::fprintf(Out, "%4d", O.K[Row]);
+    for (size_t Column = 0; Column < O.X.size(); Column++)
+      std::fprintf(Out, " %8s", Cell_Text(Cells[Row * O.X.size() + Column], O.Budget).c_str());
     std::fprintf(Out, "\n");
   }
-  Stop_Worker(&W);
-  if (!R.Any) {
-    std::fprintf(Out, "No K and X sorted the list within the budget.\n");
-    return R;
+}
+
+/* "K 3, X 16 (12.5 ms; the middle half of its sorts 12.1 .. 12.9 ms)" */
+std::string Pair_Text(const Sweep_Options& O, const std::vector<Pair_Timing>& Cells, size_t C, bool Spread) {
+  char Text[160];
+  const Pair_Timing& T = Cells[C];
+  int Length = std::snprintf(Text, sizeof Text, "K %d, X %d (%.1f ms", O.K[C / O.X.size()], O.X[C % O.X.size()],
+                             T.Median * 1000);
+  if (Spread) std::snprintf(Text + Length, sizeof Text - size_t(Length), "; the middle half of its sorts %.1f .. %.1f ms",
+                            T.Low * 1000, T.High * 1000);
+  return std::string(Text) + ")";
+}
+
+/* The pair to recommend, through the correctness phase first: the
+** fastest, or, if it fails there, the fastest of what is left; a few
+** tries at most, since each is a whole phase. */
+void Check_Recommended(const Sweep_Options& O, Sweep_Result* R, std::FILE* Out) {
+  constexpr int Most_Checked = 3;
+  for (int Tries = 0; Tries < Most_Checked; Tries++) {
+    R->Found = Decide_Sweep(R->Cell);
+    if (R->Found.Outcome == Sweep_None_Sorted || R->Found.Outcome == Sweep_No_Difference) return;
+    size_t C = R->Found.Fastest;
+    int32_t K = O.K[C / O.X.size()], X = O.X[C % O.X.size()];
+    std::fprintf(Out, "The fastest pair, K %d, X %d, through the correctness phase:\n", K, X);
+    Correctness_Options Check{K, X, O.Check_Items, O.Limits, O.Orders, ""};
+    if (Check_Correctness(Check, Out)) {
+      R->Any = true, R->Best = C;
+      return;
+    }
+    R->Cell[C].Wrong = true;
   }
-  const Pair_Timing& Best = R.Cell[R.Best];
-  size_t Columns = O.X.size();
-  std::fprintf(Out, "Best: K %d, X %d (%.1f ms; the middle half of its sorts %.1f .. %.1f ms)\n", O.K[R.Best / Columns],
-               O.X[R.Best % Columns], Best.Median * 1000, Best.Low * 1000, Best.High * 1000);
-  std::string Tied;
+  R->Found = Decide_Sweep(R->Cell);
+}
+
+void Print_Finding(const Sweep_Options& O, const Sweep_Result& R, std::FILE* Out) {
+  const Sweep_Finding& F = R.Found;
+  if (F.Outcome == Sweep_None_Sorted) return void(std::fprintf(Out, "No K and X sorted the list within the budget.\n"));
+  if (F.Outcome == Sweep_No_Difference) {
+    std::fprintf(Out, "K and X make no measurable difference: every pair that sorted is within the noise of the "
+                      "fastest, %s, or less than a tenth slower.\n", Pair_Text(O, R.Cell, F.Fastest, true).c_str());
+    return;
+  }
+  if (!R.Any) {
+    std::fprintf(Out, "No pair is recommended: the fastest failed the correctness phase.\n");
+    return;
+  }
+  if (F.Outcome == Sweep_Best) {
+    std::fprintf(Out, "Best: %s, measurably faster than every other pair (the middle halves of their sorts apart, and "
+                      "a tenth or more); it passed the correctness phase.\n", Pair_Text(O, R.Cell, R.Best, true).c_str());
+    return;
+  }
+  std::string Few;
+  for (size_t C : F.As_Fast) Few += (Few.empty() ? "" : "; ") + Pair_Text(O, R.Cell, C, false);
+  std::fprintf(Out, "No one pair is measurably the fastest. These %zu are as fast as each other, within the noise, and "
+                    "measurably faster than the rest: %s.\nRecommended: %s, the least median of them; it passed the "
+                    "correctness phase.\n", F.As_Fast.size(), Few.c_str(), Pair_Text(O, R.Cell, R.Best, true).c_str());
+}
+
+}  // namespace
+
+Pair_Timing Timing_Of(const std::vector<double>& Seconds) {
+  Middle_Half M = Middle_Half_Of(Seconds);
+  double Least = Seconds.empty() ? 0 : *std::min_element(Seconds.begin(), Seconds.end());
+  return Pair_Timing{M.Median, M.Low, M.High, Least, false, false};
+}
+
+Sweep_Finding Decide_Sweep(const std::vector<Pair_Timing>& Cells) {
+  Sweep_Finding F{Sweep_None_Sorted, 0, {}};
+  bool Found = false, Any_Slow = false;
+  size_t Sorted = 0;
+  for (size_t C = 0; C < Cells.size(); C++) {
+    if (Cells[C].Wrong) continue;
+    if (Cells[C].Slow) {
+      Any_Slow = true;
+      continue;
+    }
+    Sorted++;
+    if (!Found || Cells[C].Median < Cells[F.Fastest].Median) F.Fastest = C, Found = true;
+  }
+  if (!Found) return F;
+  std::vector<double> Widths;
+  for (const Pair_Timing& T : Cells)
+    if (!T.Wrong && !T.Slow) Widths.push_back(T.High - T.Low);
+  double Noise = Median_Of(Widths);
+  F.As_Fast.push_back(F.Fastest);
+  for (size_t C = 0; C < Cells.size(); C++)
+    if (C != F.Fastest && !Cells[C].Wrong && !Measurably_Slower(Cells[C], Cells[F.Fastest], Noise))
+      F.As_Fast.push_back(C);
+  F.Outcome = F.As_Fast.size() == Sorted && !Any_Slow ? Sweep_No_Difference
+              : F.As_Fast.size() == 1                 ? Sweep_Best
+                                                      : Sweep_Fastest_Few;
+  return F;
+}
+
+Sweep_Result Run_Sweep(const Sweep_Options& O, std::FILE* Out) {
+  Sweep_Result R{Time_Pairs(O), {Sweep_None_Sorted, 0, {}}, false, 0};
+  Print_Table(O, R.Cell, Out);
+  std::fflush(Out);
+  Check_Recommended(O, &R, Out);
+  Print_Finding(O, R, Out);
   double Widest = 0, Spread_Sum = 0;
   int Timed = 0;
-  for (size_t I = 0; I < R.Cell.size(); I++) {
-    const Pair_Timing& T = R.Cell[I];
+  for (const Pair_Timing& T : R.Cell) {
     if (T.Wrong || T.Slow) continue;
     double Spread = T.Median > 0 ? (T.High - T.Low) / T.Median : 0;
     Widest = std::max(Widest, Spread), Spread_Sum += Spread, Timed++;
-    if (I == R.Best || !Ties(T, Best)) continue;
-    char Pair[80];
-    std::snprintf(Pair, sizeof Pair, "%sK %d, X %d (%.1f ms)", Tied.empty() ? "" : "; ", O.K[I / Columns],
-                  O.X[I % Columns], T.Median * 1000);
-    Tied += Pair;
   }
-  if (!Tied.empty()) std::fprintf(Out, "Tied with it, within the noise (the middle halves of their sorts overlap): %s\n", Tied.c_str());
-  std::fprintf(Out, "Noise: the middle half of a pair's sorts spans %.0f%% of its median on average, %.0f%% at most.\n",
-               100 * Spread_Sum / Timed, 100 * Widest);
+  if (Timed > 0)
+    std::fprintf(Out, "Noise: the middle half of a pair's sorts spans %.0f%% of its median on average, %.0f%% at most.\n",
+                 100 * Spread_Sum / Timed, 100 * Widest);
   return R;
 }
 

@@ -38,6 +38,7 @@
 #include "sort_profile/growth_report.h"
 #include "sort_profile/growth_series.h"
 #include "sort_profile/growth_verdict.h"
+#include "sort_profile/judge_help.h"
 #include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 #include "sort_profile/profile_summary.h"
@@ -50,11 +51,12 @@ namespace {
 struct Profile_Options {
   int32_t K = 0, X = 0;
   int64_t Max_Items = 1000000;
+  int64_t Check_Items = 0;  // the correctness phase's largest list: Max_Items, or less with --quick
   double Budget = 0.1;
   std::string Sandbox = "auto";
   Sandbox_Limits Limits = Default_Sandbox_Limits();  // of each child; CPU and wall time as --time-limit says
   std::vector<std::string> Orders;
-  bool Check_Only = false, Timing_Only = false, Sweep = false, Table = false, Budget_Given = false;
+  bool Check_Only = false, Timing_Only = false, Sweep = false, Table = false, Budget_Given = false, Quick = false;
   std::vector<int32_t> Sweep_K = {0, Max_K};
   std::vector<int32_t> Sweep_X = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, Max_X};
   int32_t Sweep_Repeats = 5;
@@ -69,6 +71,12 @@ constexpr double Default_Time_Limit = 300;
 
 /* A sweep sorts the largest list for every pair, so its budget is larger. */
 constexpr double Sweep_Budget = 1;
+
+/* --quick: lists small enough for a verdict in seconds, in the orders
+** that tell a routine's worst growth most often (a first-node pivot's
+** N^2 shows on sorted lists either way). */
+constexpr int64_t Quick_Check_Items = 1000, Quick_Max_Items = 16384;
+const char* const Quick_Orders[] = {"random", "ascending", "descending"};
 
 /* The growth series needs three doublings from 1,024 items. */
 constexpr int64_t Smallest_Series_Top = First_Series_Size << static_cast<int>(Fewest_Doublings);
@@ -179,47 +187,15 @@ int Time_Growth(const Profile_Options& O, Staged_File& Chart, const Correctness_
 }
 
 int Sweep(const Profile_Options& O, Staged_File& Chart) {
-  Sweep_Options S{O.Max_Items, {}, O.Sweep_X, O.Sweep_Repeats, O.Budget_Given ? O.Budget : Sweep_Budget, O.Limits};
+  Sweep_Options S{O.Max_Items, {}, O.Sweep_X, O.Sweep_Repeats, O.Budget_Given ? O.Budget : Sweep_Budget, O.Limits,
+                  Chosen_Orders(O), O.Check_Items};
   for (int32_t K = O.Sweep_K[0]; K <= O.Sweep_K[1]; K++) S.K.push_back(K);
   Sweep_Result R = Run_Sweep(S, stdout);
   if (Chart.Out != nullptr) {
     Draw_Sweep(Chart.Out, O.Program + ": the sort's time for each K and X", S, R);
     if (!Finish_Chart(O, Chart)) return 1;
   }
-  return R.Any ? 0 : 1;
-}
-
-/* What --help says after the options: the table, the verdict, the
-** layout ratio, examples and exit status. */
-std::string Help_Footer(const std::string& Program) {
-  return "The table of every measurement: --benchmark_format=json writes it as JSON on standard output\n"
-         "(the report then goes to standard error); --benchmark_out=FILE writes it to FILE, as\n"
-         "--benchmark_out_format says (json, the default, or console). Google Benchmark's other\n"
-         "options are refused: the profiler times the sorts itself. Its note that the library was\n"
-         "built as DEBUG is about the distribution's build of it, not the sorts: one line says so.\n"
-         "The growth verdict: the median, over every pair of sizes, of the slope of\n"
-         "log2(time / merge sort's time) against log2(n) reads 0 for N log N, -0.1 to -0.4 for N,\n"
-         "+0.9 for N^2, +1.9 for N^3; the bands are " + Growth_Bands_Text() + ",\n"
-         "and between two bands the verdict says it cannot decide. The routine and\n"
-         "the merge sort take turns on each list; rounds of timing go on (four at most) until no\n"
-         "verdict could move with its slope 0.05 either way.\n"
-         "The layout ratio: on random items at the largest size timed, the time on nodes linked in a\n"
-         "random order of their addresses over the time on nodes in allocation order, for the routine\n"
-         "and for the merge sort; the report says when the routine's is 1.25 times the merge sort's or\n"
-         "more (it suffers more), or that much less. A default run of a merge sort takes about 10 s\n"
-         "on two quiet cores; an N^2 routine longer, mostly in the correctness phase.\n"
-         "Examples:\n"
-         "  " + Program + " --k 10 --x 32\n"
-         "  " + Program + " --max-items 100000 --orders random,descending --svg growth.svg\n"
-         "  " + Program + " --orders random --table\n"
-         "  " + Program + " --sweep --sweep-k 6,12 --sweep-x 0,16,32,64,128 --svg sweep.svg\n"
-         "The routine runs only in a worker, this program started again in a box: it sees only its\n"
-         "own folder writable, has no network, is one process (--process-limit), and runs under the\n"
-         "limits above (see sort_profile(3), SANDBOX); its static constructors run there too. The\n"
-         "lists are made, checked and timed by the kit's judge, zor_sort_judge, from outside it.\n"
-         "Exit status: 0 the routine passed (and was timed); 1 a case failed, the routine crashed,\n"
-         "looped or hit a limit while timed, no K and X sorted in a sweep, or a file could not be\n"
-         "written; 2 bad options, or a sandbox that cannot be had (--sandbox required) or start.";
+  return R.Any || R.Found.Outcome == Sweep_No_Difference ? 0 : 1;
 }
 
 /* The limits given in other units than the sandbox's, until parsed. */
@@ -255,6 +231,11 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.add_option("--orders", O.Orders, "only these orders, e.g. random,descending")
       ->delimiter(',')
       ->check(CLI::IsMember(std::vector<std::string>(std::begin(Order_Name), std::end(Order_Name))));
+  App.add_flag("--quick", O.Quick,
+               "a quick run for the edit-compile-run loop: lists up to " + std::to_string(Quick_Check_Items) +
+                   " items checked and up to " + std::to_string(Quick_Max_Items) + "\ntimed, orders " +
+                   Quick_Orders[0] + ", " + Quick_Orders[1] + " and " + Quick_Orders[2] +
+                   " unless --max-items or --orders say otherwise");
   App.add_flag("--check-only", O.Check_Only, "stop after the correctness phase");
   App.add_flag("--timing-only", O.Timing_Only,
                "skip the correctness phase, for a routine a run with --check-only has passed (a tool that\n"
@@ -280,7 +261,7 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.add_option("--svg", O.SVG, "also draw the growth (or, with --sweep, the K x X table) in this SVG file");
   App.add_flag("--table", O.Table, "after the report, every measurement as Google Benchmark's table");
   App.set_version_flag("--version", O.Program + " (ZOR kit) " ZOR_KIT_VERSION);
-  App.footer(Help_Footer(O.Program));
+  App.footer(Judge_Help_Footer(O.Program));
 }
 
 /* The sandbox's options: its mode and the limits of each child. */
@@ -327,6 +308,14 @@ void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Limit_Options& 
       ->group(Group);
 }
 
+/* What --quick changes, where the options do not say otherwise. */
+void Take_Quick(const CLI::App& App, Profile_Options& O) {
+  bool Max_Given = App.count("--max-items") > 0;
+  if (O.Quick && !Max_Given) O.Max_Items = Quick_Max_Items;
+  if (O.Quick && O.Orders.empty()) O.Orders.assign(std::begin(Quick_Orders), std::end(Quick_Orders));
+  O.Check_Items = O.Quick && !Max_Given ? Quick_Check_Items : O.Max_Items;
+}
+
 /* The options, checked together; a bad one ends the run with exit
 ** status 2, --help and --version with 0. */
 Profile_Options Take_Judge_Options(int Argc, char** Argv) {
@@ -339,16 +328,7 @@ Profile_Options Take_Judge_Options(int Argc, char** Argv) {
     if (Word == "--program-name") O.Program = Next;
     if (Word == "--program" && O.Program == "zor_sort_judge") O.Program = Next.substr(Next.rfind('/') + 1);
   }
-  CLI::App App{"Profiles the Sort_Singly_Linked_List linked into this program. First it sorts lists of\n"
-               "sizes 0 .. 100,000 in every order (random from 3 seeds, the last on scattered nodes,\n"
-               "ascending, descending, equal, few-distinct, organ-pipe, sawtooth, extremes), each in a\n"
-               "contained child under a limit of CPU time, and stops at the first list left wrong: crashed,\n"
-               "looping, a node lost, added or repeated, a cycle, out of order, not a permutation. Then\n"
-               "it times it on lists of 1,024 items x 1, 1.5, 2, 3, 4, 6, ... up to --max-items, one\n"
-               "series per order, in turn with the kit's own merge sort on the same lists, names the\n"
-               "growth of its cost, and compares its time on scattered nodes with that on nodes in\n"
-               "allocation order.",
-               O.Program};
+  CLI::App App{Judge_Description(), O.Program};
   Describe_Options(App, O);
   O.Limits.Cpu_Seconds = Default_Time_Limit;
   /* The worker's time is its one process's CPU clock: work done in
@@ -364,6 +344,7 @@ Profile_Options Take_Judge_Options(int Argc, char** Argv) {
       Take_Benchmark_Option(O, Extra);
     }
     O.Budget_Given = App.count("--budget") > 0;
+    Take_Quick(App, O);
     if (O.Sweep_K.size() != 2 || O.Sweep_K[0] > O.Sweep_K[1])
       throw CLI::ValidationError("--sweep-k", "give LOW,HIGH with LOW <= HIGH");
     if (O.Sweep_X.empty()) throw CLI::ValidationError("--sweep-x", "give at least one value");
@@ -413,12 +394,22 @@ void Open_Outputs(const Profile_Options& O, Staged_File* Chart) {
   Abandon_Staged_File(&Probe);
 }
 
+/* A quick run says so first, and what it leaves out. */
+void Say_Quick(const Profile_Options& O, std::FILE* Out) {
+  std::string Orders;
+  for (int Order : Chosen_Orders(O)) Orders += (Orders.empty() ? "" : ", ") + std::string(Order_Name[Order]);
+  std::fprintf(Out, "A quick run (--quick): lists up to %lld items checked and up to %lld timed, orders %s; a run "
+               "without --quick checks and times more.\n", static_cast<long long>(O.Check_Items),
+               static_cast<long long>(O.Max_Items), Orders.c_str());
+}
+
 /* The profile itself: correctness, then the timing or the sweep. */
 int Judge_Routine(const Profile_Options& O, Staged_File& Chart) {
   /* With JSON on standard output, the verdicts go beside it. */
   bool JSON = O.Benchmark_Format == "json";
-  Correctness_Options C{O.K, O.X, O.Max_Items, O.Limits, Chosen_Orders(O), O.Keep_Failing};
+  Correctness_Options C{O.K, O.X, O.Check_Items, O.Limits, Chosen_Orders(O), O.Keep_Failing};
   Correctness_Result Checked{true, 0, ""};
+  if (O.Quick) Say_Quick(O, JSON ? stderr : stdout);
   if (O.Timing_Only) return Time_Growth(O, Chart, Checked);
   if (!Check_Correctness(C, JSON ? stderr : stdout, &Checked)) {
     Drop_Chart(O, Chart);

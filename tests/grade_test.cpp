@@ -151,6 +151,7 @@ TEST_F(Grade_Pieces, AGradeSavedReadsBackAsItWas) {
   G.Feedback = "line one\nback\\slash \\n not a newline\n\n", G.Picture = "<svg>\n</svg>\n", G.Day_Marks = "+-+";
   G.K = 3, G.X = 7, G.Time_Ratio = 1.0625, G.Layout_Ratio = 0.875, G.Profiler_Output = "PASS: 120 cases\n";
   G.Growth = {"N log N", "", "N^2", "between N log N and N^2", "", "", "", "N"};
+  G.Order_Ratio = {1.0625, 0, 40.5, 3.25, 0, 0, 0, 0.5}, G.Worst_Order = 2, G.Ratio_Low = 0.1, G.Ratio_High = 41.125;
   ASSERT_TRUE(Save_Grade(At("ada"), G));
   Student_Grade Back;
   ASSERT_TRUE(Load_Grade(At("ada"), &Back));
@@ -158,6 +159,10 @@ TEST_F(Grade_Pieces, AGradeSavedReadsBackAsItWas) {
   EXPECT_EQ(Grades_Csv_Row(Back, "simulators"), Grades_Csv_Row(G, "simulators"));
   EXPECT_EQ(Grades_Csv_Row(Back, "sorts"), Grades_Csv_Row(G, "sorts"));
   EXPECT_EQ(Back.Growth, G.Growth);
+  EXPECT_EQ(Back.Order_Ratio, G.Order_Ratio);
+  EXPECT_EQ(Back.Worst_Order, G.Worst_Order);
+  EXPECT_EQ(Back.Ratio_Low, G.Ratio_Low);
+  EXPECT_EQ(Back.Ratio_High, G.Ratio_High);
   EXPECT_EQ(Back.Profiler_Output, G.Profiler_Output);
   EXPECT_EQ(Back.Score, G.Score);
   EXPECT_EQ(Back.Feedback, G.Feedback);
@@ -189,6 +194,9 @@ TEST(Grade_Sorts, TheProfilersSummaryReadsBack) {
   EXPECT_EQ(S.Growth[Order_Extremes], "between N and N log N");
   EXPECT_EQ(S.Growth[Order_Descending], "");
   EXPECT_DOUBLE_EQ(S.Time_Ratio[Order_Random], 1.05);
+  // A judge older than the speed lines: the one size's ratio stands for all.
+  EXPECT_DOUBLE_EQ(S.Speed[Order_Random].Median, 1.05);
+  EXPECT_DOUBLE_EQ(S.Speed[Order_Random].Low, 1.05);
   EXPECT_DOUBLE_EQ(S.Routine_Layout, 1.2);
   EXPECT_DOUBLE_EQ(S.Reference_Layout, 1.1);
   ASSERT_TRUE(Read_Profile_Summary("sort_profile summary 1\ncorrectness failed\ncases 21\nfault did not return "
@@ -201,10 +209,66 @@ TEST(Grade_Sorts, TheProfilersSummaryReadsBack) {
       {"sort_profile summary 2\ncorrectness passed\n", "not a summary"},
       {"sort_profile summary 1\ncases 3\n", "no correctness line"},
       {"sort_profile summary 1\ncorrectness passed\nverdict fine\n", "an unknown line: verdict fine"},
+      {"sort_profile summary 1\ncorrectness passed\nspeed random 1.0 1.1 1.2\n", "an unknown line: speed random 1.0 1.1 1.2"},
+      {"sort_profile summary 1\ncorrectness passed\nspeed random 1.0 0.9\n", "an unknown line: speed random 1.0 0.9"},
+      {"sort_profile summary 1\ncorrectness passed\nspeed random 1 0.9 nan\n", "an unknown line: speed random 1 0.9 nan"},
   };
   for (const auto& [Text, Why] : Refused) {
     EXPECT_FALSE(Read_Profile_Summary(Text, &S, &Problem)) << Text;
     EXPECT_EQ(Problem, Why);
+  }
+}
+
+// A class's timing summaries to ranks: the worst order's growth first,
+// so a quicksort that is N^2 on sorted lists ranks after every N log N
+// routine however fast it is on random ones; then the speed figure; a
+// figure within the noise of the one above it is marked.
+TEST(Grade_Sorts, TheWorstOrderRanksFirstAndTiesAreMarked) {
+  struct Routine {
+    const char* Id;
+    const char* Summary_Lines;  // after the head, "correctness passed" and "timing done"
+    int Rank;
+    bool Tied_Above;
+    const char* Worst;  // its worst order, "" for none
+    double Ratio;
+  } Class[] = {
+      {"quick", "growth random N log N\nspeed random 0.6000 0.5500 0.6500\ngrowth ascending N^2\n"
+                "speed ascending 40.0000 12.0000 90.0000\ngrowth descending N^2\nspeed descending 35.0000 10.0000 80.0000\n",
+       5, false, "ascending", 40},
+      {"merge", "growth random N log N\nspeed random 1.0000 0.9500 1.0500\ngrowth ascending N log N\n"
+                "speed ascending 0.8000 0.7500 0.8500\n",
+       3, false, "random", 1},
+      {"radix", "growth random N\nspeed random 0.5000 0.4500 0.5500\ngrowth ascending N\nspeed ascending 0.5500 0.5000 0.6000\n",
+       1, false, "ascending", 0.55},
+      {"merge2", "growth random N log N\nspeed random 1.0200 0.9800 1.0600\ngrowth ascending N log N\n"
+                 "speed ascending 0.7000 0.6500 0.7500\n",
+       4, true, "random", 1.02},
+      {"insertion", "growth random N^2\nspeed random 200.0000 60.0000 400.0000\n", 6, true, "random", 200},
+      {"natural", "growth random N log N\nspeed random 0.9000 0.8500 0.9200\ngrowth ascending N\n"
+                  "speed ascending 0.1000 0.0900 0.1100\n",
+       2, false, "random", 0.9},
+      {"noisy", "growth random too noisy to decide\nspeed random 0.3000 0.1000 0.9000\n", 7, false, "random", 0.3},
+      {"wrong", "", 0, false, "", 0},
+  };
+  std::vector<Student_Grade> Grades;
+  for (const Routine& R : Class) {
+    Profile_Summary S;
+    std::string Problem, Timed = *R.Summary_Lines ? "done" : "failed";
+    ASSERT_TRUE(Read_Profile_Summary(std::string("sort_profile summary 1\ncorrectness passed\ncases 9\ntiming ") + Timed +
+                                         "\n" + R.Summary_Lines, &S, &Problem))
+        << R.Id << ": " << Problem;
+    Student_Grade G;
+    G.Id = R.Id;
+    Take_Timing(S, &G);
+    Grades.push_back(G);
+  }
+  Rank_By_Time(&Grades);
+  for (size_t I = 0; I < std::size(Class); I++) {
+    SCOPED_TRACE(Class[I].Id);
+    EXPECT_EQ(Grades[I].Rank, Class[I].Rank);
+    EXPECT_EQ(Grades[I].Tied_Above, Class[I].Tied_Above);
+    EXPECT_EQ(Grades[I].Worst_Order < 0 ? "" : Order_Name[Grades[I].Worst_Order], std::string(Class[I].Worst));
+    EXPECT_DOUBLE_EQ(Grades[I].Time_Ratio, Class[I].Ratio);
   }
 }
 
@@ -466,6 +530,29 @@ TEST_F(Grade_Pieces, ASortRoutinesGrowthIsTheKitsOwnPicture) {
   for (const char* Words : {">N log N<", ">between N log N and N^2<", ">too noisy to decide<", ">not timed<",
                             ">&lt;script&gt;x<", "1.50 times the merge sort's"})
     EXPECT_NE(Html.find(Words), std::string::npos) << Words;
+}
+
+// The class table shows each routine's worst order beside random, and a
+// rank within the noise of the one above it is marked and explained.
+TEST_F(Grade_Pieces, TheSortClassTableShowsTheWorstOrderAndTies) {
+  Student_Grade A, B;
+  A.Id = "ana", A.Verdict = B.Verdict = "sorted", A.Run = A.Passed = B.Run = B.Passed = 10;
+  A.Growth = {"N log N", "N^2"}, A.Order_Ratio = {0.5, 30}, A.Worst_Order = 1, A.Time_Ratio = 30, A.Rank = 1;
+  B.Id = "bob", B.Growth = {"N log N"}, B.Order_Ratio = {0.75}, B.Worst_Order = 0, B.Time_Ratio = 0.75, B.Rank = 2;
+  B.Tied_Above = true;
+  Report_Facts F;
+  F.Sorts = true, F.Title = "ZOR sorts";
+  ASSERT_TRUE(Write_Report(At("report.html"), F, {A, B}));
+  std::string Html = Read_File(At("report.html"));
+  for (const char* Cells : {"<td>N log N</td><td class=\"n\">0.500</td><td>ascending</td><td>N^2</td><td class=\"n\">"
+                            "30.000</td><td class=\"n\">1</td>",
+                            "<td>N log N</td><td class=\"n\">0.750</td><td>random</td><td>N log N</td><td class=\"n\">"
+                            "0.750</td><td class=\"n\">\u2248 2</td>",
+                            "\u2248 before a rank: that routine is within the noise of the one ranked just above it"})
+    EXPECT_NE(Html.find(Cells), std::string::npos) << Cells;
+  // The page's own script, which reads a marked rank as its number, still runs.
+  std::string Dom = Dom_After_Scripts(Folder, At("report.html"));
+  EXPECT_NE(Dom.find("title=\"Click to sort by this column; again to reverse\""), std::string::npos);
 }
 
 // Whatever order the days end in, only the first failing day keeps what

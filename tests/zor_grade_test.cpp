@@ -722,7 +722,7 @@ const Routine_Kind Routines[] = {
 #ifdef ZOR_SANITIZE
 #define Crash_On_Empty "ended with status 1 before the list could be judged"
 #else
-#define Crash_On_Empty "killed by signal 11 (Segmentation fault)"
+#define Crash_On_Empty "killed by signal 11 (SIGSEGV; a recursion too deep for the stack does this)"
 #endif
 
 // The columns that depend on the machine emptied: the growth verdicts, the

@@ -80,6 +80,30 @@ plant staged-left-on-abandon common/staged_file.cpp \
   Finish_Unfinished_File(F->Temp);
 }'
 
+mistake sweep-by-median 'Sweep_Decision\.' \
+  "the sweep holds a pair's median, not its fastest sort, against the fastest pair's: a busy spell names a best pair"
+plant sweep-by-median sort_profile/sweep.cpp \
+  'A.Least - Than.Median >= Margin' \
+  'A.Median - Than.Median >= Margin'
+
+mistake sweep-no-noise-margin 'Sweep_Decision\.' \
+  "the sweep's margin a tenth alone, whatever the noise of the pairs' sorts"
+plant sweep-no-noise-margin sort_profile/sweep.cpp \
+  'std::max(Least_Measurable * Than.Median, Noise_Multiple * Noise)' \
+  'std::max(Least_Measurable * Than.Median, 0 * Noise)'
+
+mistake rank-ignores-worst-order 'Grade_Sorts\.TheWorstOrder' \
+  "routines ranked by their speed figure alone, an N^2 order weighing nothing"
+plant rank-ignores-worst-order grade/sort_grading.cpp \
+  'return Class_A != Class_B ? Class_A < Class_B : A->Time_Ratio < B->Time_Ratio;' \
+  'return Class_A != Class_B ? A->Time_Ratio < B->Time_Ratio : A->Time_Ratio < B->Time_Ratio;'
+
+mistake sweep-unchecked-pair 'Sort_Profile\.TheSweepRecommends' \
+  "the sweep recommends its fastest pair without the correctness phase"
+plant sweep-unchecked-pair sort_profile/sweep.cpp \
+  'if (Check_Correctness(Check, Out)) {' \
+  'if (true || Check_Correctness(Check, Out)) {'
+
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" = "--help" ]; then sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0; fi
 if [ "${1:-}" = "--list" ]; then
