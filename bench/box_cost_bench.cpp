@@ -1,6 +1,6 @@
 /*
 ** box_cost_bench.cpp
-** Where a boxed run's time goes. Two tables, each of medians over
+** Where a boxed run's time goes. Tables of medians over
 ** interleaved rounds (the machine is never quiet, so every figure is read
 ** against a baseline measured beside it):
 **
@@ -16,13 +16,17 @@
 **    bubblewrap makes (a user and a mount namespace, / bound whole),
 **    the floor of any box started per run. The bench reaps every process
 **    bubblewrap leaves, as the sandbox's reaper does, so that all count.
+** 3. A trial in a box kept for RUNS trials (its start and end shared by
+**    them), as one box per worker would run it: forked there, and forked
+**    into a user and pid namespace of its own.
 **
 ** Seen on the two-core machine shared with other work (load 5 to 11),
-** RelWithDebInfo build, 9 rounds: a run of cat 2.6 ms off and 22.0 ms
-** boxed (5.9 ms of CPU against 1.4, 4.2 times); bubblewrap as the
-** sandbox starts it 11.0 ms (4.2 ms of CPU) against 1.6 ms (0.8) for a
-** bare start; no part left out saved more than 0.7 ms of CPU (/dev);
-** the least box 7.5 ms (2.6 ms of CPU).
+** RelWithDebInfo build, 9 rounds: a run of cat 3.6 ms off and 42.7 ms
+** boxed (6.5 ms of CPU against 1.3, 4.9 times); bubblewrap as the
+** sandbox starts it 20.2 ms (4.9 ms of CPU) against 2.5 ms (0.8) for a
+** bare start; no part left out saved more than 1.2 ms of CPU (/dev);
+** the least box 10.5 ms (3.0 ms of CPU); a trial in a reused box 1.19
+** times a bare start (1.14 in CPU), in its own pid namespace 2.2 (2.1).
 **
 **   box_cost_bench [ROUNDS] [RUNS]     (default 9 rounds of 20 runs)
 */
@@ -118,7 +122,8 @@ struct Variant {
 
 /* The box's arguments as the kit gives them (sandbox_box.cpp), with the
 ** parts named in Without left out. */
-std::vector<std::string> Box_Words(const std::string& Bwrap, const std::string& Folder, const std::string& Without) {
+std::vector<std::string> Box_Words(const std::string& Bwrap, const std::string& Folder, const std::string& Without,
+                                   const std::vector<std::string>& Command = {"/bin/true"}) {
   auto Keep = [&](const char* Part) { return Without.find(Part) == std::string::npos; };
   if (Without == "least")
     return {Bwrap, "--unshare-user", "--bind", "/", "/", "--chdir", Folder, "--", "/bin/true"};
@@ -149,8 +154,41 @@ std::vector<std::string> Box_Words(const std::string& Bwrap, const std::string& 
   if (Keep("uid")) A.insert(A.end(), {"--uid", "65534", "--gid", "65534"});
   A.insert(A.end(), {"--bind", Folder, Folder});
   if (Keep("remount")) A.insert(A.end(), {"--remount-ro", "/"});
-  A.insert(A.end(), {"--chdir", Folder, "--", "/bin/true"});
+  A.insert(A.end(), {"--chdir", Folder, "--"});
+  A.insert(A.end(), Command.begin(), Command.end());
   return A;
+}
+
+/* One box kept for Runs trials, as a box per worker would be: a shell in
+** it runs Trial once per line it reads and answers with a line. The
+** box's start and end are shared by the Runs trials. */
+Cost Time_Reused_Box(std::vector<std::string> Words, int Runs) {
+  std::vector<char*> Argv;
+  for (std::string& W : Words) Argv.push_back(W.data());
+  Argv.push_back(nullptr);
+  int Ask[2], Answer[2];
+  if (pipe(Ask) != 0 || pipe(Answer) != 0) std::exit(1);
+  auto Start = Clock::now();
+  double Cpu_Start = Cpu_Seconds();
+  pid_t Child = fork();
+  if (Child == 0) {
+    dup2(Ask[0], 0), dup2(Answer[1], 1);
+    close(Ask[0]), close(Ask[1]), close(Answer[0]), close(Answer[1]);
+    execv(Argv[0], Argv.data());
+    _exit(127);
+  }
+  close(Ask[0]), close(Answer[1]);
+  for (int I = 0; I < Runs; I++) {
+    char Byte = '\n';
+    if (write(Ask[1], &Byte, 1) != 1 || read(Answer[0], &Byte, 1) != 1) {
+      std::fputs("box_cost_bench: the reused box stopped answering\n", stderr);
+      std::exit(1);
+    }
+  }
+  close(Ask[1]), close(Answer[0]);
+  while (wait(nullptr) > 0) {
+  }
+  return Cost{Seconds_Since(Start) / Runs, (Cpu_Seconds() - Cpu_Start) / Runs};
 }
 
 /* Medians of the wall and CPU seconds of many measurements. */
@@ -205,9 +243,22 @@ void Box_Parts(const std::string& Scratch, int Rounds, int Runs) {
       {"  without pid, IPC, UTS, cgroup namespaces", Box_Words(Bwrap, Folder, "pid ipc uts cgroup")},
       {"the least box (user, mount namespaces)", Box_Words(Bwrap, Folder, "least")},
   };
+  /* What a trial would cost in a box reused across trials: forked and
+  ** run there, and the same in a user and pid namespace of its own
+  ** (unshare's own exec counts too, so this is an upper bound). */
+  const std::string Plain = "while read Line; do /bin/true; echo; done";
+  const std::string Own_Pid = "while read Line; do unshare --user --pid --fork --kill-child /bin/true; echo; done";
+  std::vector<Variant> Reused = {
+      {"a trial in a reused box", Box_Words(Bwrap, Folder, "", {"/bin/sh", "-c", Plain})},
+      {"  in its own pid namespace", Box_Words(Bwrap, Folder, "", {"/bin/sh", "-c", Own_Pid})},
+  };
+  size_t First_Reused = Variants.size();
+  Variants.insert(Variants.end(), Reused.begin(), Reused.end());
   std::vector<std::vector<Cost>> Times(Variants.size());
   for (int Round = 0; Round < Rounds; Round++)
-    for (size_t V = 0; V < Variants.size(); V++) Times[V].push_back(Time_Command(Variants[V].Words, Runs));
+    for (size_t V = 0; V < Variants.size(); V++)
+      Times[V].push_back(V < First_Reused ? Time_Command(Variants[V].Words, Runs)
+                                          : Time_Reused_Box(Variants[V].Words, Runs));
   Cost Bare = Median_Cost(Times[0]), Kit = Median_Cost(Times[1]);
   std::puts("bubblewrap alone, started and waited for (a run's wall and CPU time; the change against the kit's box):");
   for (size_t V = 0; V < Variants.size(); V++) {
@@ -218,6 +269,11 @@ void Box_Parts(const std::string& Scratch, int Rounds, int Runs) {
   }
   std::printf("  the kit's box over a bare start: wall %.2f ms, CPU %.2f ms\n", (Kit.Wall - Bare.Wall) * 1e3,
               (Kit.Cpu - Bare.Cpu) * 1e3);
+  for (size_t V = First_Reused; V < Variants.size(); V++) {
+    Cost C = Median_Cost(Times[V]);
+    std::printf("  %s over a bare start: wall %.2f x, CPU %.2f x\n", Variants[V].Name, C.Wall / Bare.Wall,
+                C.Cpu / Bare.Cpu);
+  }
 }
 
 }  // namespace
