@@ -5,10 +5,11 @@
 # (off first in odd rounds, boxed first in even ones), so that both meet
 # the same load. Prints each pair's wall seconds and the median of the
 # ratios boxed / off. Goal: at most 2.
-# The judge starts a box per worker, not per list: one for the
-# correctness phase and two for each order's series (the routine's and
-# the kit's merge sort's), each sorting many lists, so the box's start
-# (a few ms) is paid a few dozen times in a run of many seconds.
+# The judge starts a box per worker, not per list: a default run starts
+# three (the tier's probe, the routine's worker for the correctness
+# phase and its worker for the timing; the kit's merge sort runs
+# unboxed, in the judge's own program), so the box's start (a few ms) is
+# paid three times in a run of many seconds.
 # Seen on the two-core machine shared with other work (load 5 to 11),
 # RelWithDebInfo build: pairs of 30.1 / 30.5 s and 32.4 / 19.8 s (the
 # load's swings, not the box, decide such a pair).
