@@ -143,7 +143,9 @@ std::string Tier_Words(const std::string& Cgroup_Missing) {
   std::string Words = "sandbox: each run in a box of its own (bubblewrap: its folder the only one writable, no network)";
   Words += S.Own_Users ? ", as a user id of its own" : ", as your user id";
   if (S.Cgroup) return Words + ", in a cgroup (memory, processes, CPU time)";
-  Words += "; " + Cgroup_Missing + ": memory and CPU time limited per process, ";
+  /* The mechanism is named, since a reader takes "memory" for the address
+  ** space, a limit under which a JVM would not start. */
+  Words += "; " + Cgroup_Missing + ": memory (by what it writes: RLIMIT_DATA) and CPU time limited per process, ";
   return Words + (S.Own_Users ? "processes by user id" : "processes not limited");
 }
 

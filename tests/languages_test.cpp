@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include "tests/process.h"
@@ -90,6 +91,94 @@ TEST_F(Languages, EachRunsUnderTheCheckerAsItsAuthorRunsIt) {
   }
   // Nothing a run wrote reached the folders it started from.
   for (const char* Where : {"java", "python", "go"}) EXPECT_FALSE(File_Exists(At(std::string(Where) + "/ZOR_Binary_Out")));
+}
+
+// A user id no account has, for a teacher who is not root: one of this
+// test's own, so that no other test's processes share it.
+uid_t Unused_Uid() {
+  uid_t Uid = 1000000000u + static_cast<uid_t>(getpid());
+  while (getpwuid(Uid) != nullptr) Uid++;
+  return Uid;
+}
+
+// A teacher who is not root grades a class with the default limits, as
+// most teachers will: bubblewrap makes the box in a user namespace, no
+// cgroup can be had, and memory is limited by each process's data
+// (RLIMIT_DATA), under which the JVM and javac must start and a Go build
+// must run. Five students, each building with their own build.sh: a
+// correct Java simulator, one that breaks the arrival rule, a Go one, and
+// two that show the limits their build and their run held (on a failed
+// build and a failed run, whose words the feedback quotes).
+TEST_F(Languages, ATeacherWhoIsNotRootGradesAJavaClassUnderTheDefaultLimits) {
+  if (geteuid() != 0) {
+    if (std::getenv("ZOR_SANDBOX_MUST_RUN") != nullptr) ADD_FAILURE() << "becoming another user needs root";
+    GTEST_SKIP() << "becoming another user needs root";
+  }
+  if (!Have(JAVAC_PATH) || !Have(GO_PATH)) GTEST_SKIP() << "no JDK or no Go here";
+  const std::string Java_Build = JAVAC_PATH " -d . Sim.java Day.java\n"
+                                 "printf '#!/bin/sh\\nexec java -cp \"$(dirname \"$0\")\" Sim\\n' > simulator\n"
+                                 "chmod +x simulator\n";
+  const std::string Show_Limits = "grep -E '^Max (data size|address space)' /proc/self/limits";
+  for (const char* Id : {"ada", "bob"}) {
+    Copy_Sources("java", std::string("teacher/class/") + Id);
+    Write_File(At("teacher/class/") + Id + "/build.sh", Java_Build);
+  }
+  std::string Wrong = Read_File(At("teacher/class/bob/Sim.java"));
+  const std::string Arrival = "out[c][1] = (int) arrived;";
+  ASSERT_NE(Wrong.find(Arrival), std::string::npos);
+  Write_File(At("teacher/class/bob/Sim.java"), Wrong.replace(Wrong.find(Arrival), Arrival.size(),
+                                                             "out[c][1] = (int) arrived + 1;"));
+  Copy_Sources("go", "teacher/class/gus");
+  Write_File(At("teacher/class/gus/build.sh"), GO_PATH " build -o simulator sim.go\n");
+  fs::create_directories(At("teacher/class/lim_build"));
+  Write_File(At("teacher/class/lim_build/build.sh"), Show_Limits + "\nexit 1\n");
+  fs::create_directories(At("teacher/class/lim_run"));
+  Write_File(At("teacher/class/lim_run/limits.sh"), "#!/bin/sh\n" + Show_Limits + " >&2\nexit 1\n");
+  Write_File(At("teacher/class/lim_run/build.sh"), "cp limits.sh simulator && chmod +x simulator\n");
+  // The teacher's own folder, which no one else may enter, holds the class
+  // and a copy of zor_grade, since the build tree may lie where the
+  // teacher cannot reach.
+  fs::copy_file(ZOR_GRADE_PATH, At("teacher/zor_grade"));
+  const std::string Teacher = std::to_string(Unused_Uid());
+  Shell("", "chown -R " + Teacher + ":" + Teacher + " teacher && chmod 700 teacher");
+  Run_Options Patient;
+  Patient.Wall_Seconds = 600;
+  Run_Result R = Run_Program("/usr/bin/setpriv", At("teacher"), "", Patient,
+                             {"--reuid=" + Teacher, "--regid=" + Teacher, "--clear-groups", "/usr/bin/env",
+                              "HOME=" + At("teacher"), At("teacher/zor_grade"), "simulators", "--days", "2",
+                              "--build", "sh build.sh", "-o", "out", "class"});
+  ASSERT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
+  const std::string Held =
+      "memory (by what it writes: RLIMIT_DATA) and CPU time limited per process, processes not limited";
+  EXPECT_EQ(R.Err.rfind("zor_grade: sandbox: each run in a box of its own (", 0), 0u) << R.Err;
+  EXPECT_NE(R.Err.find("as your user id; no cgroup"), std::string::npos) << R.Err;
+  EXPECT_NE(R.Err.find(Held), std::string::npos) << R.Err;
+  EXPECT_NE(Read_File(At("teacher/out/report.html")).find(Held), std::string::npos);
+  const std::string Grades = Read_File(At("teacher/out/grades.csv"));
+  // The limits the build and the run held: memory by its data alone
+  // (2 GiB for a build, 1 GiB for a run), never by the address space a
+  // JVM reserves.
+  const std::string Data = "Max data size             ", Unlimited_Space = "Max address space         unlimited";
+  const struct {
+    std::string Id;
+    std::string Row;                 // the start of the student's row in grades.csv
+    std::vector<std::string> Words;  // what their feedback says
+  } Cases[] = {
+      {"ada", "ada,simulators,followed,100.0,2,2,", {"followed the model on 2 of 2 days"}},
+      {"bob", "bob,simulators,broke-rule,0.0,0,2,0,2,arrival,",
+       {"broke the rule \"Time_Arrived_ZOR is the running sum of Interarrival_Time\""}},
+      {"gus", "gus,simulators,followed,100.0,2,2,", {"followed the model on 2 of 2 days"}},
+      {"lim_build", "lim_build,simulators,does-not-build,",
+       {Data + "2147483648           2147483648", Unlimited_Space}},
+      {"lim_run", "lim_run,simulators,bad-exit,", {Data + "1073741824           1073741824", Unlimited_Space}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Id);
+    EXPECT_NE(Grades.find("\r\n" + C.Row), std::string::npos) << Grades;
+    std::string Feedback = Read_File(At("teacher/out/feedback/") + C.Id + ".txt");
+    for (const std::string& Words : C.Words) EXPECT_NE(Feedback.find(Words), std::string::npos) << Feedback;
+    EXPECT_EQ(Feedback.find("Could not create the Java Virtual Machine"), std::string::npos) << Feedback;
+  }
 }
 
 // A class in every language, graded from a manifest, with one build

@@ -64,6 +64,12 @@ plant cpu-limit-ignored sandbox/sandbox_run.cpp \
   'if (State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)' \
   'if (false && State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)'
 
+mistake memory-as-address-space 'Languages\.ATeacherWhoIsNotRoot' \
+  "memory without a cgroup limited by the address space, under which no JVM starts"
+plant memory-as-address-space sandbox/sandbox_child.cpp \
+  'Add_Limit(P, RLIMIT_DATA, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));' \
+  'Add_Limit(P, RLIMIT_AS, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));'
+
 mistake staged-left-on-ending 'Interrupted_Run\.|Listers_Test\.|Simulator\.' \
   'an unfinished file forgotten, not removed, when a run fails or is stopped'
 plant staged-left-on-ending common/unfinished_file.cpp \
