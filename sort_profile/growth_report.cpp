@@ -52,14 +52,14 @@ double Per_Item_Shape(Growth_Class C, double N) {
 }  // namespace
 
 void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders) {
-  std::fprintf(Out, "\nGrowth of the CPU time per sort, against the kit's merge sort (N log N) on the same lists:\n"
-                    "the slope of log2(time / merge sort's time) per doubling of the list reads 0 for N log N,\n"
-                    "about -0.1 to -0.4 for N, about +0.9 for N^2, +1.9 for N^3 (see --help); the steps are\n"
-                    "that exponent from each size to the next, sizes 1,024 x 1, 1.5, 2, 3, 4, 6, ...; and the\n"
-                    "routine's time over the merge sort's at the largest size.\n");
+  std::fprintf(Out, "\nGrowth of the CPU time per sort, read on lists of 64 to 1,024 items, many sorted in a row,\n"
+                    "small enough to stay in the first caches, where a step costs the same at every size: the\n"
+                    "slope of log2(time per item) per doubling of the list reads about 0 for N, 0.2 for N log N,\n"
+                    "1 for N^2, 2 for N^3 (see --help); the steps are that exponent from each size to the next;\n"
+                    "and the routine's time over the kit's merge sort's on the same list at the largest size.\n");
   Growth_Summary S = Summarise_Growth(R);
   for (int Order : Orders) {
-    const std::vector<Growth_Point>& Points = R.Points[Order];
+    const std::vector<Growth_Point>& Points = R.In_Cache[Order].empty() ? R.Points[Order] : R.In_Cache[Order];
     const Growth_Verdict& V = S.Verdict[Order];
     std::fprintf(Out, "  %-13s %-26s", Order_Name[Order], Verdict_Words(V).c_str());
     if (Points.size() >= 2) {
@@ -85,14 +85,16 @@ void Print_Layout(std::FILE* Out, const Series_Result& R) {
 }
 
 void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& R, const std::vector<int>& Orders) {
-  double Least = 0, Most = 0, Widest = 2048;
-  for (int Order : Orders)
-    for (const Growth_Point& P : R.Points[Order]) {
-      double Per_Item = P.Sort_Seconds * 1e9 / double(P.N);
-      Least = Least == 0 ? Per_Item : std::min(Least, Per_Item);
-      Most = std::max(Most, Per_Item);
-      Widest = std::max(Widest, double(P.N));
-    }
+  double Least = 0, Most = 0, Widest = 2048, Narrowest = 1000;
+  auto Include = [&](double N, double Per_Item) {
+    Least = Least == 0 ? Per_Item : std::min(Least, Per_Item);
+    Most = std::max(Most, Per_Item);
+    Widest = std::max(Widest, N), Narrowest = std::min(Narrowest, N);
+  };
+  for (int Order : Orders) {
+    for (const Growth_Point& P : R.Points[Order]) Include(double(P.N), P.Sort_Seconds * 1e9 / double(P.N));
+    for (const Growth_Point& P : R.In_Cache[Order]) Include(double(P.N), P.Sort_Seconds * 1e9);
+  }
   /* Series that differ more than tenfold share a log scale of time. */
   bool Log_Time = Least > 0 && Most > 10 * Least;
   Chart_Axis Time = Log_Time ? Chart_Axis{Least / 1.5, Most * 1.5, Labels_Log, "CPU time per item (ns, log scale)"}
@@ -100,8 +102,8 @@ void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& 
   Svg_Begin(Out, 1200, 640);
   Svg_Text(Out, 30, 34, 20, "start", true, Title.c_str());
   Svg_Text(Out, 30, 58, 13, "start", false,
-           "each dot is one list size (1,024 x 1, 1.5, 2, 3, 4, ...), the median of its sorts; the faint dashed curve "
-           "is the growth named for it");
+           "each dot is one list size, the median of its sorts; up to 1,024 items, many lists sorted in a row stay in "
+           "the caches: the verdict reads those, and its class is the faint dashed curve");
   double Routine = Layout_Ratio(R.Layout.Sort), Reference = Layout_Ratio(R.Layout.Reference);
   if (R.Layout.N > 0 && Routine > 0 && Reference > 0) {
     char Line[300];
@@ -112,25 +114,37 @@ void Draw_Growth(std::FILE* Out, const std::string& Title, const Series_Result& 
     Svg_Text(Out, 30, 96, 13, "start", Routine > Reference * Layout_Difference,
              Layout_Words(Routine, Reference).c_str());
   }
-  Chart_Panel P{90, 120, 700, 440, Chart_Axis{1000, Widest * 1.2, Labels_Log_Size, "items in the list (log scale)"},
+  Chart_Panel P{90, 120, 700, 440, Chart_Axis{Narrowest / 1.2, Widest * 1.2, Labels_Log_Size, "items in the list (log scale)"},
                 Time};
   Draw_Panel(Out, P, "");
   std::vector<std::string> Labels;
   std::vector<const char*> Colours;
+  Growth_Summary S = Summarise_Growth(R);
   for (int Order : Orders) {
     const std::vector<Growth_Point>& Points = R.Points[Order];
-    if (Points.empty()) continue;
+    if (Points.empty() && R.In_Cache[Order].empty()) continue;
     std::vector<double> X, Y, Guide;
     for (const Growth_Point& G : Points) X.push_back(double(G.N)), Y.push_back(G.Sort_Seconds * 1e9 / double(G.N));
-    Growth_Verdict V = Judge_Growth(Points);
-    if (V.Decided) {
+    const Growth_Verdict& V = S.Verdict[Order];
+    if (!R.In_Cache[Order].empty()) {
+      /* The verdict's own sizes: its class is drawn through them. */
+      std::vector<double> Cache_X, Cache_Y;
+      for (const Growth_Point& G : R.In_Cache[Order]) Cache_X.push_back(double(G.N)), Cache_Y.push_back(G.Sort_Seconds * 1e9);
+      Draw_Line(Out, P, Cache_X.data(), Cache_Y.data(), Cache_X.size(), Order_Colour[Order], true);
+      if (V.Decided) {
+        size_t Middle = Cache_X.size() / 2;
+        double Scale = Cache_Y[Middle] / Per_Item_Shape(V.Class, Cache_X[Middle]);
+        for (double N : Cache_X) Guide.push_back(Scale * Per_Item_Shape(V.Class, N));
+        Draw_Guide(Out, P, Cache_X.data(), Guide.data(), Cache_X.size(), Order_Colour[Order]);
+      }
+    } else if (V.Decided && !X.empty()) {
       /* The class's shape, scaled through the series' middle point. */
       size_t Middle = X.size() / 2;
       double Scale = Y[Middle] / Per_Item_Shape(V.Class, X[Middle]);
       for (double N : X) Guide.push_back(Scale * Per_Item_Shape(V.Class, N));
       Draw_Guide(Out, P, X.data(), Guide.data(), X.size(), Order_Colour[Order]);
     }
-    Draw_Line(Out, P, X.data(), Y.data(), X.size(), Order_Colour[Order], true);
+    if (!X.empty()) Draw_Line(Out, P, X.data(), Y.data(), X.size(), Order_Colour[Order], true);
     Labels.push_back(std::string(Order_Name[Order]) + ": " + Verdict_Words(V));
     Colours.push_back(Order_Colour[Order]);
   }

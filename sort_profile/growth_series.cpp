@@ -141,10 +141,48 @@ double Layout_Ratio(const std::vector<double> (&Seconds)[Number_Of_Layouts]) {
   return Ordered > 0 && Scattered > 0 ? Scattered / Ordered : 0;
 }
 
+std::vector<int64_t> In_Cache_Sizes() {
+  std::vector<int64_t> Sizes;
+  for (int64_t N = 64; N <= 1024; N *= 2) {
+    Sizes.push_back(N);
+    if (N < 1024) Sizes.push_back(N / 2 * 3);
+  }
+  return Sizes;
+}
+
+bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Result& R) {
+  std::vector<int64_t> Sizes = In_Cache_Sizes();
+  Progress_Line P = Start_Progress_Line();
+  for (int Order : O.Orders) {
+    std::vector<std::vector<double>> Per_Item(Sizes.size());
+    size_t Timed = Sizes.size();
+    for (int Round = 0; Round < In_Cache_Rounds; Round++)
+      for (size_t I = 0; I < Timed; I++) {
+        Show_Progress_Line(&P, "timing in the caches: %s, %lld items", Order_Name[Order],
+                           static_cast<long long>(Sizes[I]));
+        int64_t Lists = std::max<int64_t>(1, In_Cache_Items / Sizes[I]);
+        Judged_Sort J = Sort(Order, Sizes[I], Lists, Round);
+        if (!J.Returned || !J.Fault.empty()) {
+          Clear_Progress_Line(&P);
+          R.Fault = J.Fault, R.Fault_Order = Order, R.Fault_Size = Sizes[I];
+          return false;
+        }
+        Per_Item[I].push_back(J.Seconds / double(Lists * Sizes[I]));
+        if (J.Seconds > O.Budget) Timed = I + 1;  // the larger sizes would take longer still
+      }
+    R.In_Cache[Order].clear();
+    for (size_t I = 0; I < Timed; I++)
+      R.In_Cache[Order].push_back(Growth_Point{Sizes[I], Median_Seconds(Per_Item[I]), 0});
+  }
+  Clear_Progress_Line(&P);
+  return true;
+}
+
 Growth_Summary Summarise_Growth(const Series_Result& R) {
   Growth_Summary S{};
   for (int Order = 0; Order < Number_Of_Orders; Order++) {
-    S.Verdict[Order] = Judge_Growth(R.Points[Order]);
+    S.Verdict[Order] = R.In_Cache[Order].empty() ? Judge_Growth(R.Points[Order])
+                                                 : Judge_Growth_Per_Item(R.In_Cache[Order]);
     if (R.Points[Order].empty()) continue;
     const Growth_Point& Top = R.Points[Order].back();
     S.Largest[Order] = Top.N;
@@ -157,7 +195,7 @@ Growth_Summary Summarise_Growth(const Series_Result& R) {
 }
 
 Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort) {
-  Series_Result R{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0};
+  Series_Result R{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
   std::vector<Order_Plan> Plans;
   for (int Order : O.Orders) Plans.push_back(Order_Plan{Order, {}});
   /* Scattered nodes matter most on random items, whose sort relinks
@@ -213,23 +251,47 @@ Judged_Sort Sort_In_Worker(Series_Lists& S, const Series_Options& O, bool Refere
   return J;
 }
 
+/* Lists of N items of Order laid out in a row at the start of the
+** routine's worker's memory, seeds drawn from Round, sorted in one call. */
+Judged_Sort Sort_Batch_In_Worker(Sort_Worker& W, const Series_Options& O, int Order, int64_t N, int64_t Lists,
+                                 int Round) {
+  std::vector<Laid_Out_List> Laid;
+  for (int64_t L = 0; L < Lists; L++)
+    Laid.push_back(Lay_Out_List_In(W.Block + L * N * int64_t(Node_Slot_Bytes),
+                                   Items_In_Order(Order, N, uint32_t(Round * Lists + L + 1))));
+  return Judge_Sorts(&W, Laid, O.K, O.X, O.Limits);
+}
+
 }  // namespace
 
 Series_Result Time_Series(const Series_Options& O) {
   std::vector<int64_t> Sizes = Series_Sizes(O.Max_Items);
-  size_t Slots = size_t(Sizes.empty() ? O.Max_Items : Sizes.back());
+  /* Room for the largest list of the series, and for the verdict's lists
+  ** in the caches below the table of their heads. */
+  size_t Slots = std::max(size_t(Sizes.empty() ? O.Max_Items : Sizes.back()),
+                          size_t(In_Cache_Items) + Batch_Table_Slots);
   Sort_Worker Routine, Reference;
   std::string Fault;
   if (!Start_Worker(&Reference, true, Slots, O.Limits, &Fault))
     Kit_Trouble("cannot start the reference merge sort's worker: " + Fault);
   if (!Start_Worker(&Routine, false, Slots, O.Limits, &Fault)) {
     Stop_Worker(&Reference);
-    return Series_Result{false, Fault, -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0};
+    return Series_Result{false, Fault, -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
+  }
+  Series_Result Cache{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
+  bool Cache_Done = Time_In_Cache(O, [&](int Order, int64_t N, int64_t Lists, int Round) {
+    return Sort_Batch_In_Worker(Routine, O, Order, N, Lists, Round);
+  }, Cache);
+  if (!Cache_Done) {
+    Stop_Worker(&Routine);
+    Stop_Worker(&Reference);
+    return Cache;
   }
   Series_Lists S{{&Routine, &Reference}, {}, {-1, -1}, {0, 0}, {-1, -1}};
   Series_Result R = Run_Series(O, [&](bool Is_Reference, int Order, int64_t N, Node_Layout Layout) {
     return Sort_In_Worker(S, O, Is_Reference, Order, N, Layout);
   });
+  for (int Order = 0; Order < Number_Of_Orders; Order++) R.In_Cache[Order] = Cache.In_Cache[Order];
   Stop_Worker(&Routine);
   Stop_Worker(&Reference);
   return R;

@@ -58,6 +58,10 @@ struct Series_Result {
   std::vector<Growth_Point> Points[Number_Of_Orders];  // the medians of each size's sorts
   Layout_Timing Layout;  // Layout.N is 0 when it was not timed
   int Rounds;            // rounds of timing the series took
+  /* Per order, the verdict's own evidence (Judge_Growth_Per_Item): the
+  ** median seconds per item at each size of In_Cache_Sizes, Sort_Seconds
+  ** only; empty when it was not timed. */
+  std::vector<Growth_Point> In_Cache[Number_Of_Orders];
 };
 
 Series_Result Time_Series(const Series_Options& O);
@@ -71,8 +75,28 @@ using Series_Sorter = std::function<Judged_Sort(bool Reference, int Order, int64
 ** the routine that fails ends the series with its fault. */
 Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort);
 
+/* The verdict's timing: at each size of In_Cache_Sizes, lists enough for
+** about In_Cache_Items items in all, sorted in one call of the worker
+** (Judge_Sorts) so that each list stays in the first caches and the call
+** is long beside the clock's grain; In_Cache_Rounds such calls a size, a
+** round visiting every size before the next so that a slow moment of the
+** machine spoils one timing of a size, not all. An order stops growing
+** once one call takes longer than the budget. */
+inline constexpr int64_t In_Cache_Items = 16384;
+inline constexpr int In_Cache_Rounds = 5;
+std::vector<int64_t> In_Cache_Sizes();
+
+/* One judged call that sorts Lists lists of N items of Order (the
+** random ones drawn from seeds of Round) with the routine. */
+using Batch_Sorter = std::function<Judged_Sort(int Order, int64_t N, int64_t Lists, int Round)>;
+
+/* Fills R.In_Cache for every order asked; false, with R's fault, when a
+** sort failed. */
+bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Result& R);
+
 /* What a phase comes to, for the report and for a program that grades
-** many routines: per order, the verdict and the routine's time over the
+** many routines: per order, the verdict (read per item in the caches
+** where that was timed, else against the reference) and the routine's time over the
 ** merge sort's at the largest size timed (0 for an order not timed); and
 ** the two layout ratios (0 when the layouts were not timed). */
 struct Growth_Summary {

@@ -29,9 +29,14 @@ struct Growth_Point {
 
 enum Growth_Class { Growth_N, Growth_N_Log_N, Growth_N2, Growth_N3, Growth_Classes };
 
+/* What a slope was read from: time over the reference's at growing
+** sizes, or time per item on lists that stay in the first caches. */
+enum Growth_Reading { Reading_Against_Reference, Reading_Per_Item, Growth_Readings };
+
 extern const char* const Growth_Name[Growth_Classes];
 
 struct Growth_Verdict {
+  Growth_Reading Reading;
   bool Decided;
   Growth_Class Class;       // when decided; else the lower of the two it lies between
   Growth_Class Upper;       // when undecided between two classes
@@ -55,6 +60,16 @@ std::vector<int64_t> Series_Sizes(int64_t Largest);
 
 Growth_Verdict Judge_Growth(const std::vector<Growth_Point>& Points);
 
+/* The same rule read per item: Points hold the routine's seconds per
+** item (Sort_Seconds) on lists small enough for the first caches, where
+** a step costs about the same at every size, so the slope of log2(time
+** per item) against log2(n) is the algorithm's own: N about 0, N log N
+** 1 / (ln 2 log2 n), about 0.2 at these sizes, N^2 about 1, N^3 about 2.
+** Across sizes that outgrow the caches the memory adds more than log n
+** does, differently for each routine (bench/growth_regimes shows it),
+** which is why the verdict is read here. */
+Growth_Verdict Judge_Growth_Per_Item(const std::vector<Growth_Point>& Points);
+
 /* Whether more timing could not change the verdict: the slope, moved
 ** Margin either way, stays in the same band (or between the same two),
 ** and the doublings' spread is Margin short of too noisy. A series with
@@ -66,4 +81,4 @@ bool Settled_With_Margin(const Growth_Verdict& V, double Margin);
 std::string Verdict_Words(const Growth_Verdict& V);
 
 /* The bands of the slope, for the help: "N below -0.2, N log N -0.1 .. 0.4, ...". */
-std::string Growth_Bands_Text();
+std::string Growth_Bands_Text(Growth_Reading Reading = Reading_Against_Reference);

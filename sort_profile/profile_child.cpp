@@ -335,8 +335,11 @@ bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Li
   }
   std::string Answer;
   Heard How = Share_Memory(W, Slots, Fault) ? Hear_Line(W, Limits, Cpu_Seconds(W), nullptr, &Answer) : Heard_End;
-  if (How == Heard_Line && Answer == "ready") return true;
+  if (How == Heard_Line && Answer == "ready batches") return true;
   if (How != Heard_Line) *Fault = Ended_Fault(W, How, Limits);
+  else if (Answer == "ready")
+    *Fault = "was linked with an older libsort_profile.a, whose worker cannot sort lists in batches: link the "
+             "program again with this kit's";
   else *Fault = "did not take the memory of its lists, and said something else than the kit's worker says";
   Stop_Worker(W);
   return false;
@@ -372,6 +375,36 @@ Judged_Sort Judge_Sort(Sort_Worker* W, Laid_Out_List& L, int32_t K, int32_t X, c
   }
   L.Head = reinterpret_cast<SL_Node*>(Head);
   std::string Fault = Check_List(L).Fault;
+  double After = Cpu_Seconds(W);
+  return Judged_Sort{true, After - Before, Fault};
+}
+
+Judged_Sort Judge_Sorts(Sort_Worker* W, std::vector<Laid_Out_List>& Lists, int32_t K, int32_t X,
+                        const Sandbox_Limits& Limits) {
+  char* Table_Bytes = W->Block + Batch_Table_Slot(W->Slots) * Node_Slot_Bytes;
+  ZOR_ASSERT(Lists.size() <= Batch_Table_Heads);
+  for (Laid_Out_List& L : Lists) {
+    ZOR_ASSERT(L.Block >= W->Block && L.Block + L.Nodes.size() * Node_Slot_Bytes <= Table_Bytes);
+    Reset_List(L);
+  }
+  for (size_t I = 0; I < Lists.size(); I++) std::memcpy(Table_Bytes + I * sizeof(SL_Node*), &Lists[I].Head, sizeof(SL_Node*));
+  char Ask[96];
+  std::snprintf(Ask, sizeof Ask, "sorts %" PRIxPTR " %zu %d %d\n", reinterpret_cast<uintptr_t>(Table_Bytes), Lists.size(),
+                K, X);
+  double Before = Cpu_Seconds(W);
+  std::string Answer;
+  Heard How = Send_Line(W, Ask, -1) ? Hear_Line(W, Limits, Before, nullptr, &Answer) : Heard_End;
+  if (How != Heard_Line) return Judged_Sort{false, 0, Ended_Fault(W, How, Limits)};
+  if (Answer != "sorted all") {
+    Stop_Worker(W);
+    return Judged_Sort{false, 0, "crashed: its worker answered what the kit's worker never says"};
+  }
+  /* Each head is read once: the worker may still write the table. */
+  std::string Fault;
+  for (size_t I = 0; I < Lists.size() && Fault.empty(); I++) {
+    std::memcpy(&Lists[I].Head, Table_Bytes + I * sizeof(SL_Node*), sizeof(SL_Node*));
+    Fault = Check_List(Lists[I]).Fault;
+  }
   double After = Cpu_Seconds(W);
   return Judged_Sort{true, After - Before, Fault};
 }

@@ -75,6 +75,16 @@ struct Judged_Sort {
 Judged_Sort Judge_Sort(Sort_Worker* W, Laid_Out_List& L, int32_t K, int32_t X, const Sandbox_Limits& Limits,
                        const std::function<void(double Seconds)>& Waiting = nullptr);
 
+/* Many small lists sorted in one call, each judged as Judge_Sort judges
+** one: Lists lie in W->Block below the table of heads the call passes
+** (Batch_Table_Slot), at most Batch_Table_Heads of them. Seconds is the
+** CPU time of the whole call; Fault is the first list's found wrong. */
+inline constexpr size_t Batch_Table_Heads = 1024;
+inline constexpr size_t Batch_Table_Slots = Batch_Table_Heads * sizeof(void*) / Node_Slot_Bytes;
+inline size_t Batch_Table_Slot(size_t Slots) { return Slots - Batch_Table_Slots; }
+Judged_Sort Judge_Sorts(Sort_Worker* W, std::vector<Laid_Out_List>& Lists, int32_t K, int32_t X,
+                        const Sandbox_Limits& Limits);
+
 /* What became of a worker that did not finish its work, in words that
 ** follow "it", naming the option that sets the limit it hit: "crashed:
 ** killed by signal 11 (Segmentation fault)", "hit the time limit: more

@@ -184,3 +184,107 @@ TEST(Growth_Whole_Path, AWrongListWhileTimedEndsTheSeriesWhereItHappened) {
 }
 
 }  // namespace
+
+// The verdict read per item, in the caches, where every class has its
+// own slope: what each gives, a fixed cost per call, noise, a sort that
+// fails there, and the whole path into the summary from known times.
+namespace {
+
+double Per_Item_Linear(double) { return 4e-9; }
+double Per_Item_Fixed_Cost(double N) { return 3e-9 + 65536 * 1e-9 / N; }  // a table cleared every call
+double Per_Item_N_Log_N(double N) { return 6e-9 * std::log2(N); }
+double Per_Item_N_Log_N_Plus_Walks(double N) { return 6e-9 * std::log2(N) + 10e-9; }
+double Per_Item_N_Squared(double N) { return 0.7e-9 * N; }
+double Per_Item_N_Cubed(double N) { return 1e-12 * N * N; }
+double Per_Item_N_To_The_0_6(double N) { return 1e-9 * std::pow(N, 0.6); }
+
+std::vector<Growth_Point> Per_Item(double (*Cost)(double), double Noise = 0, unsigned Seed = 1) {
+  std::mt19937 Pick(Seed);
+  std::uniform_real_distribution<double> Jitter(1 - Noise, 1 + Noise);
+  std::vector<Growth_Point> Points;
+  for (int64_t N : In_Cache_Sizes()) Points.push_back({N, Cost(double(N)) * Jitter(Pick), 0});
+  return Points;
+}
+
+TEST(Growth_Verdict_Per_Item, NamesEachClassAtTheSizesThatStayInTheCaches) {
+  EXPECT_EQ(In_Cache_Sizes(), (std::vector<int64_t>{64, 96, 128, 192, 256, 384, 512, 768, 1024}));
+  const struct {
+    const char* What;
+    std::vector<Growth_Point> Points;
+    const char* Words;
+  } Cases[] = {
+      {"linear", Per_Item(Per_Item_Linear), "N"},
+      {"linear, 10% noise", Per_Item(Per_Item_Linear, 0.1), "N"},
+      {"linear with a fixed cost per call", Per_Item(Per_Item_Fixed_Cost), "N"},
+      {"N log N", Per_Item(Per_Item_N_Log_N), "N log N"},
+      {"N log N, 10% noise", Per_Item(Per_Item_N_Log_N, 0.1, 3), "N log N"},
+      {"N log N with linear walks beside", Per_Item(Per_Item_N_Log_N_Plus_Walks), "N log N"},
+      {"N^2", Per_Item(Per_Item_N_Squared), "N^2"},
+      {"N^2, 20% noise", Per_Item(Per_Item_N_Squared, 0.2, 5), "N^2"},
+      {"N^3", Per_Item(Per_Item_N_Cubed), "N^3"},
+      {"N^1.6", Per_Item(Per_Item_N_To_The_0_6), "between N log N and N^2"},
+  };
+  for (const auto& C : Cases) {
+    Growth_Verdict V = Judge_Growth_Per_Item(C.Points);
+    EXPECT_EQ(Verdict_Words(V), C.Words) << C.What << ": slope " << V.Slope;
+    EXPECT_EQ(V.Reading, Reading_Per_Item) << C.What;
+  }
+  std::vector<Growth_Point> Three(Per_Item(Per_Item_N_Squared));
+  Three.resize(3);
+  EXPECT_EQ(Verdict_Words(Judge_Growth_Per_Item(Three)).substr(0, 13), "too few sizes");
+}
+
+// The verdict's timing through to the summary: a batch of lists costs
+// Lists x n x the cost per item, so the summary's verdict per order is
+// the one read in the caches, not the series' against the reference.
+TEST(Growth_Whole_Path, TheVerdictIsReadInTheCachesWhenTheyWereTimed) {
+  Series_Options O{0, 0, 65536, 0.5, Sandbox_Limits{}, {Order_Random, Order_Ascending, Order_Descending}};
+  double (*Cost[Number_Of_Orders])(double) = {};
+  Cost[Order_Random] = Per_Item_N_Log_N, Cost[Order_Ascending] = Per_Item_Linear,
+  Cost[Order_Descending] = Per_Item_N_Squared;
+  std::vector<int64_t> Asked_Items;
+  Series_Result R{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
+  ASSERT_TRUE(Time_In_Cache(O, [&](int Order, int64_t N, int64_t Lists, int) {
+    Asked_Items.push_back(N * Lists);
+    return Judged_Sort{true, double(Lists * N) * Cost[Order](double(N)), ""};
+  }, R));
+  // Every timing sorts about the same number of items, whatever the size.
+  for (int64_t Items : Asked_Items) EXPECT_TRUE(Items > In_Cache_Items - 1024 && Items <= In_Cache_Items) << Items;
+  EXPECT_EQ(Asked_Items.size(), 3 * In_Cache_Sizes().size() * In_Cache_Rounds);
+  // The series against the reference says N log N for all three orders;
+  // the summary must take the verdicts read in the caches instead.
+  std::vector<std::string> Series_Asked;
+  Series_Result Series = Time_Known_Series(N_Log_N, 0, &Series_Asked);
+  for (int Order = 0; Order < Number_Of_Orders; Order++) Series.In_Cache[Order] = R.In_Cache[Order];
+  Growth_Summary S = Summarise_Growth(Series);
+  EXPECT_EQ(Verdict_Words(S.Verdict[Order_Random]), "N log N");
+  EXPECT_EQ(Verdict_Words(S.Verdict[Order_Ascending]), "N");
+  EXPECT_EQ(Verdict_Words(S.Verdict[Order_Descending]), "N^2");
+  EXPECT_EQ(S.Time_Ratio[Order_Random], 1.0);  // the speed figure still comes from the series
+}
+
+// A batch whose call went past the budget stops that order's sizes there;
+// a list wrong in a batch ends the timing with its order and size.
+TEST(Growth_Whole_Path, TheCachesPhaseStopsAtTheBudgetAndAtAWrongList) {
+  Series_Options O{0, 0, 65536, 0.01, Sandbox_Limits{}, {Order_Random}};
+  Series_Result R{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
+  ASSERT_TRUE(Time_In_Cache(O, [&](int, int64_t N, int64_t Lists, int) {
+    return Judged_Sort{true, double(Lists * N) * Per_Item_N_Cubed(double(N)), ""};
+  }, R));
+  ASSERT_FALSE(R.In_Cache[Order_Random].empty());
+  // 16,384 items at 1e-12 n^2 s each pass 0.01 s first at 1,024 items.
+  EXPECT_EQ(R.In_Cache[Order_Random].back().N, 1024);
+  O.Budget = 0.001;
+  ASSERT_TRUE(Time_In_Cache(O, [&](int, int64_t N, int64_t Lists, int) {
+    return Judged_Sort{true, double(Lists * N) * Per_Item_N_Cubed(double(N)), ""};
+  }, R));
+  EXPECT_EQ(R.In_Cache[Order_Random].back().N, 256);  // 16,384 x 1e-12 x 256^2 = 0.00107 s
+  EXPECT_FALSE(Time_In_Cache(O, [&](int, int64_t N, int64_t, int) {
+    return Judged_Sort{true, 0, N == 192 ? "a node is missing" : ""};
+  }, R));
+  EXPECT_EQ(R.Fault, "a node is missing");
+  EXPECT_EQ(R.Fault_Order, Order_Random);
+  EXPECT_EQ(R.Fault_Size, 192);
+}
+
+}  // namespace
