@@ -172,6 +172,27 @@ void Make_Slot_Files(const std::string& Folder, const std::vector<std::pair<std:
   for (const auto& [Name, Bytes] : Files) Write_File(Folder + "/" + Name, Bytes);
 }
 
+// A slot's cgroup made ready for a run under these limits: the files its
+// process joins; none where that failed.
+std::vector<std::string> Prepared(int Slot, int64_t Memory_Bytes, int Processes, Cgroup_Marks* Marks) {
+  Sandbox_Limits Limits{};
+  Limits.Memory_Bytes = Memory_Bytes, Limits.Processes = Processes;
+  std::vector<std::string> Join;
+  if (!Cgroup_Prepare(Slot, Limits, Marks, &Join)) Join.clear();
+  return Join;
+}
+
+// A slot's run as its cgroup tells it: whether memory and a process were
+// refused, as expected, and its accounting.
+Sandbox_Result Results_Of(int Slot, const Cgroup_Marks& Marks, bool Out_Of_Memory, bool Refused) {
+  Sandbox_Result Result;
+  bool Told_Memory = !Out_Of_Memory, Told_Refused = !Refused;
+  Cgroup_Results(Slot, Marks, &Result, &Told_Memory, &Told_Refused);
+  EXPECT_EQ(Told_Memory, Out_Of_Memory);
+  EXPECT_EQ(Told_Refused, Refused);
+  return Result;
+}
+
 // A process that has not run: reaped at once, so its id names no
 // process (for a while) and the folders named for it are stale.
 pid_t Ended_Pid() {
@@ -210,12 +231,8 @@ TEST_F(Cgroup_Test, CgroupV2FilesAreWrittenAndReadAsTheKernelHasThem) {
             "memory by cgroup v2, processes by cgroup v2, CPU time by cgroup v2, every process of a run ended by "
             "cgroup v2");
 
-  Sandbox_Limits Limits{};
-  Limits.Memory_Bytes = 64 << 20, Limits.Processes = 5;
   Cgroup_Marks Marks;
-  std::vector<std::string> Join;
-  ASSERT_TRUE(Cgroup_Prepare(0, Limits, &Marks, &Join));
-  EXPECT_EQ(Join, std::vector<std::string>{Box + "/cgroup.procs"});
+  EXPECT_EQ(Prepared(0, 64 << 20, 5, &Marks), std::vector<std::string>{Box + "/cgroup.procs"});
   EXPECT_EQ(Read_File(Box + "/memory.max"), "67108864");
   EXPECT_EQ(Read_File(Box + "/memory.swap.max"), "0");
   EXPECT_EQ(Read_File(Box + "/pids.max"), "7");
@@ -228,25 +245,18 @@ TEST_F(Cgroup_Test, CgroupV2FilesAreWrittenAndReadAsTheKernelHasThem) {
   Write_File(Box + "/memory.events", "low 0\nmax 9\noom 2\noom_kill 2\n");
   Write_File(Box + "/memory.peak", "67100000\n");
   EXPECT_DOUBLE_EQ(Cgroup_Cpu_Seconds(0), 0.5);
-  Sandbox_Result Result;
-  bool Out_Of_Memory = false, Refused = true;
-  Cgroup_Results(0, Marks, &Result, &Out_Of_Memory, &Refused);
-  EXPECT_TRUE(Out_Of_Memory);
-  EXPECT_FALSE(Refused);
+  Sandbox_Result Result = Results_Of(0, Marks, true, false);
   EXPECT_EQ(Result.Peak_Memory_Bytes, 67100000);
   EXPECT_DOUBLE_EQ(Result.Cpu_Seconds, 0.5);
   Cgroup_Empty(0);
   EXPECT_EQ(Read_File(Box + "/cgroup.kill"), "1");
 
   // The next run of the slot: no limit of memory, processes refused.
-  Limits.Memory_Bytes = 0, Limits.Processes = 0;
-  ASSERT_TRUE(Cgroup_Prepare(0, Limits, &Marks, &Join));
+  EXPECT_EQ(Prepared(0, 0, 0, &Marks).size(), 1u);
   EXPECT_EQ(Read_File(Box + "/memory.max"), "max");
   EXPECT_EQ(Read_File(Box + "/pids.max"), "max");
   Write_File(Box + "/pids.events", "max 3\n");
-  Cgroup_Results(0, Marks, &Result, &Out_Of_Memory, &Refused);
-  EXPECT_FALSE(Out_Of_Memory);
-  EXPECT_TRUE(Refused);
+  Results_Of(0, Marks, false, true);
 }
 
 // cgroup v1 on a hybrid: the limits in v1's three hierarchies, as before,
@@ -273,12 +283,8 @@ TEST_F(Cgroup_Test, CgroupV1HoldsTheLimitsAndV2PlacesTheRunOnAHybrid) {
   EXPECT_EQ(Cgroup_Held_Words("", true),
             "memory by cgroup v1, processes by cgroup v1, CPU time by cgroup v1, every process of a run ended by "
             "cgroup v2");
-  Sandbox_Limits Limits{};
-  Limits.Memory_Bytes = 32 << 20, Limits.Processes = 10;
   Cgroup_Marks Marks;
-  std::vector<std::string> Join;
-  ASSERT_TRUE(Cgroup_Prepare(1, Limits, &Marks, &Join));
-  EXPECT_EQ(Join, (std::vector<std::string>{Memory + "/cgroup.procs", Pids + "/cgroup.procs",
+  EXPECT_EQ(Prepared(1, 32 << 20, 10, &Marks), (std::vector<std::string>{Memory + "/cgroup.procs", Pids + "/cgroup.procs",
                                             At("cpuacct/zor_sandbox.4242/box_1/cgroup.procs"),
                                             V2_Box + "/cgroup.procs"}));
   EXPECT_EQ(Read_File(Memory + "/memory.limit_in_bytes"), "33554432");
@@ -288,11 +294,7 @@ TEST_F(Cgroup_Test, CgroupV1HoldsTheLimitsAndV2PlacesTheRunOnAHybrid) {
   Write_File(Memory + "/memory.max_usage_in_bytes", "5000");
   Write_File(Memory + "/memory.oom_control", "under_oom 0\noom_kill 1\n");
   Write_File(At("cpuacct/zor_sandbox.4242/box_1/cpuacct.usage"), "250000000");
-  Sandbox_Result Result;
-  bool Out_Of_Memory = false, Refused = true;
-  Cgroup_Results(1, Marks, &Result, &Out_Of_Memory, &Refused);
-  EXPECT_TRUE(Out_Of_Memory);
-  EXPECT_FALSE(Refused);
+  Sandbox_Result Result = Results_Of(1, Marks, true, false);
   EXPECT_EQ(Result.Peak_Memory_Bytes, 5000);
   EXPECT_DOUBLE_EQ(Result.Cpu_Seconds, 0.25);
   Cgroup_Empty(1);
@@ -328,11 +330,9 @@ TEST_F(Cgroup_Test, AnEscapedGrandchildEndsWithItsSlot) {
   if (!Cgroup_Begin(&Why_Not) || Cgroup_Held_Words(Why_Not, true).find("ended by cgroup v2") == std::string::npos)
     GTEST_SKIP() << "no cgroup v2 with cgroup.kill here: " << Why_Not;
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  Sandbox_Limits Limits{};
-  Limits.Processes = 10;
   Cgroup_Marks Marks;
-  std::vector<std::string> Join;
-  ASSERT_TRUE(Cgroup_Prepare(5, Limits, &Marks, &Join));
+  std::vector<std::string> Join = Prepared(5, 0, 10, &Marks);
+  ASSERT_FALSE(Join.empty());
   std::string V2_Procs = Join.back();
   int Pipe[2];
   ASSERT_EQ(pipe(Pipe), 0);
