@@ -142,11 +142,7 @@ std::string Tier_Words(const std::string& Cgroup_Missing) {
   const Sandbox_State& S = Sandbox();
   std::string Words = "sandbox: each run in a box of its own (bubblewrap: its folder the only one writable, no network)";
   Words += S.Own_Users ? ", as a user id of its own" : ", as your user id";
-  if (S.Cgroup) return Words + ", in a cgroup (memory, processes, CPU time)";
-  /* The mechanism is named, since a reader takes "memory" for the address
-  ** space, a limit under which a JVM would not start. */
-  Words += "; " + Cgroup_Missing + ": memory (by what it writes: RLIMIT_DATA) and CPU time limited per process, ";
-  return Words + (S.Own_Users ? "processes by user id" : "processes not limited");
+  return Words + "; " + Cgroup_Held_Words(Cgroup_Missing, S.Own_Users);
 }
 
 }  // namespace
@@ -359,12 +355,12 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
   if (S.Own_Users) {
     Close_To_Others(Kit_Programs_A_Box_Masks());
     *Said = "sandbox: no box (" + Missing + "); each run as a fresh user id of its own (no capabilities, its " +
-            "folder the only one it owns, its own process group, limits" + (S.Cgroup ? ", a cgroup" : "") +
-            "), every process of that user ended after it; it sees the file system and network as any user does";
+            "folder the only one it owns, its own process group, limits), every process of that user ended after " +
+            "it; it sees the file system and network as any user does; " + Cgroup_Held_Words(Cgroup_Missing, true);
     return true;
   }
-  *Said = "sandbox: no box (" + Missing + "); programs run uncontained, with only " +
-          std::string(S.Cgroup ? "a cgroup, " : "") + "and the time, output and file limits";
+  *Said = "sandbox: no box (" + Missing + "); programs run uncontained, under the time, output and file limits; " +
+          Cgroup_Held_Words(Cgroup_Missing, false);
   return true;
 }
 

@@ -25,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "sandbox/sandbox_internal.h"
@@ -102,7 +103,16 @@ void Reset_Signals() {
   /* Without a box nothing else stops a set-user-id program (su, mount)
   ** from giving the run back what it just lost. */
   if (P.Uid != 0 && !Sandbox().Boxed && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
-  execve(P.Exec_Path.c_str(), P.Argv.data(), P.Envp.data());
+  /* Another thread's fork may still hold the copy of the program open
+  ** for writing, as it was being made, until that child execs in turn
+  ** (after its own cgroup joins): the kernel then refuses this exec
+  ** (ETXTBSY) for a moment. Tried again, for two seconds at most. */
+  for (int Try = 0; Try < 40; Try++) {
+    execve(P.Exec_Path.c_str(), P.Argv.data(), P.Envp.data());
+    if (errno != ETXTBSY) break;
+    timespec Pause{0, 50 * 1000 * 1000};
+    nanosleep(&Pause, nullptr);
+  }
   Fail_In_Child(P.Exec_Error);
 }
 

@@ -75,12 +75,43 @@ void Register_Child(int Slot, pid_t Child);
 int Slot_Network(int Slot);
 void Close_Slot_Networks();
 
-/* The cgroup of each slot (cgroup v1: memory, pids and cpuacct). */
+/* The cgroups of runs. Which hierarchy holds a run's limits is chosen
+** once, from what the tool sees of the machine (cgroup_choice.cpp): a
+** test points the choice at a fake tree. */
+enum Cgroup_Version { Cgroup_None, Cgroup_V1, Cgroup_V2 };
+enum Cgroup_Controller { Cgroup_Memory, Cgroup_Pids, Cgroup_Cpu, Cgroup_Controllers };
+struct Cgroup_Sight {
+  std::string Mountinfo;  // as /proc/self/mountinfo says it
+  std::string Own;        // as /proc/self/cgroup says it
+  uid_t Euid = 0;
+  pid_t Pid = 0;
+};
+Cgroup_Sight Machine_Cgroup_Sight();
+struct Cgroup_Choice {
+  Cgroup_Version Version = Cgroup_None;
+  pid_t Tool_Pid = 0;
+  std::string V1_Own[Cgroup_Controllers];  // cgroup v1: the tool's folder in each controller's hierarchy
+  std::string V2_Own;  // the tool's cgroup v2 folder: the limits' home with Cgroup_V2; with Cgroup_V1, where
+                       // runs are placed and ended only (it holds no controller); empty when unusable
+  bool Leave_For_Leaf = false;  // cgroup v2: the tool moves into a leaf of V2_Own first
+  bool Hand_Down = false;       // cgroup v2: V2_Own's cgroup.subtree_control must enable memory and pids
+  std::string Why_Not;          // with Cgroup_None: "no cgroup (why)"
+};
+Cgroup_Choice Choose_Cgroups(const Cgroup_Sight& Sight);
+
+/* The cgroup of each slot, in the chosen hierarchy. */
 struct Cgroup_Marks {
-  int64_t Oom_Kills = 0;     // memory.oom_control's oom_kill when the run began
+  int64_t Oom_Kills = 0;     // the oom_kill count when the run began
   int64_t Pids_Refused = 0;  // pids.events' max when the run began
 };
+/* Makes the tool's cgroups as the machine allows (Cgroup_Begin) or as
+** Choice says; false, with "no cgroup (why)", where there are none. */
 bool Cgroup_Begin(std::string* Why_Not);
+bool Cgroup_Begin_With(const Cgroup_Choice& Choice, std::string* Why_Not);
+/* Which limits hold and by what ("memory by cgroup v2, ..."), for the
+** sandbox's line; Why_Not is Cgroup_Begin's, Own_Users whether runs are
+** users of their own (whose processes RLIMIT_NPROC limits). */
+std::string Cgroup_Held_Words(const std::string& Why_Not, bool Own_Users);
 /* Makes the slot's cgroup if it is not there yet, sets its limits and
 ** resets its counts; the paths of its cgroup.procs files (for the child
 ** to join before exec) go into Join. */

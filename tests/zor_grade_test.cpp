@@ -50,6 +50,18 @@ const Student_Kind Class[] = {
     {"ivy", nullptr, nullptr},
 };
 
+// Whether the sandbox's words say by what memory and processes were held,
+// whichever of cgroup v1, v2 or the rlimits this machine gives.
+bool Says_Which_Limits_Held(const std::string& Words) {
+  bool Memory = false, Processes = false;
+  for (const char* Held : {"memory by cgroup v1, ", "memory by cgroup v2, ", "memory by RLIMIT_DATA (no cgroup), "})
+    Memory |= Words.find(Held) != std::string::npos;
+  for (const char* Held : {"processes by cgroup v1", "processes by cgroup v2", "processes by RLIMIT_NPROC (no cgroup)",
+                           "processes not limited (no cgroup, not root)"})
+    Processes |= Words.find(Held) != std::string::npos;
+  return Memory && Processes;
+}
+
 std::string Grades_Without_Seconds(const std::string& Csv) {
   std::istringstream In(Csv);
   std::string Out;
@@ -187,6 +199,10 @@ TEST_F(Zor_Grade, TheReportIsWellFormedAndShowsEveryStudent) {
     EXPECT_EQ(Count(std::string("<section id=\"s-") + K.Id + "\">"), 1u) << K.Id;
     EXPECT_EQ(Count(std::string("<tr><td><a href=\"#s-") + K.Id + "\">"), 1u) << K.Id;
   }
+  // How runs were contained, and by what memory and processes were held.
+  size_t Said = Html.find("How each run was contained: ");
+  ASSERT_NE(Said, std::string::npos);
+  EXPECT_TRUE(Says_Which_Limits_Held(Html.substr(Said, Html.find('<', Said) - Said))) << Html.substr(Said, 400);
   // The histogram, and one picture per student with a failing day.
   EXPECT_EQ(Count("<svg "), 1u + 6u);
   EXPECT_EQ(Count("Scores of the class"), 1u);
@@ -249,6 +265,7 @@ TEST_F(Zor_Grade, GradescopeGetsResultsJsonWithItsFields) {
       "(.execution_time | type) == \"number\" and .visibility == \"visible\" and .stdout_visibility == \"hidden\"",
       ".extra_data.verdict == \"broke-rule\" and .extra_data.days_run == 20",
       ".extra_data.sandbox | startswith(\"sandbox: each run in a box of its own\")",
+      ".extra_data.sandbox | test(\"; memory by (cgroup v1|cgroup v2|RLIMIT_DATA .no cgroup.), processes \")",
       ".output | startswith(\"ZOR simulator: ben\\nVerdict: broke-rule.\")",
       ".tests | length == 1 + 9 + 12",
       "[.tests[] | keys] | unique == [[\"max_score\", \"name\", \"number\", \"output\", \"score\", \"tags\", "
@@ -444,7 +461,10 @@ TEST_F(Zor_Grade_Alone, WithoutABoxEachRunIsAUserOfItsOwn) {
   EXPECT_NE(R.Err.find("\nzor_grade: warning: other users may reach class, "), std::string::npos) << R.Err;
   std::string Csv = Read_File(At("out/grades.csv"));
   EXPECT_NE(Csv.find("\r\nada,simulators,followed,100.0,3,3,"), std::string::npos) << Csv;
-  EXPECT_NE(Read_File(At("out/report.html")).find("How each run was contained: no box ("), std::string::npos);
+  std::string Html = Read_File(At("out/report.html"));
+  size_t Said = Html.find("How each run was contained: no box (");
+  ASSERT_NE(Said, std::string::npos);
+  EXPECT_TRUE(Says_Which_Limits_Held(Html.substr(Said, Html.find('<', Said) - Said))) << Html.substr(Said, 400);
   // It ran, as users that are neither root nor one another.
   std::vector<std::string> Ran, Left;
   for (const auto& Entry : fs::directory_iterator(At("drop"))) {

@@ -70,6 +70,23 @@ plant memory-as-address-space sandbox/sandbox_child.cpp \
   'Add_Limit(P, RLIMIT_DATA, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));' \
   'Add_Limit(P, RLIMIT_AS, rlim_t(L.Memory_Bytes), rlim_t(L.Memory_Bytes));'
 
+
+mistake cgroup-v2-counts-from-zero 'Cgroup_Test\.' \
+  "a cgroup v2 run's CPU time counted from the slot's making, not from the run's start"
+plant cgroup-v2-counts-from-zero sandbox/sandbox_cgroup.cpp \
+  'Keyed(Stat, "usage_usec") - Cpu_Base[Slot]' \
+  'Keyed(Stat, "usage_usec") - 0'
+mistake cgroup-v2-no-leaf 'Cgroup_Test\.' \
+  "the tool hands cgroup v2's controllers down without leaving its own cgroup for a leaf"
+plant cgroup-v2-no-leaf sandbox/cgroup_choice.cpp \
+  'Choice->Leave_For_Leaf = !Handed_Down && !Hierarchy_Root;' \
+  'Choice->Leave_For_Leaf = false;'
+mistake cgroup-v2-kill-skipped 'Cgroup_Test\.' \
+  "a slot's cgroup v2 not ended: what escaped the run's process group lives on"
+plant cgroup-v2-kill-skipped sandbox/sandbox_cgroup.cpp \
+  '    if (V2_Kill) Write_Small(V2_Slot(Slot) + "/cgroup.kill", "1");
+    Kill_Listed(V2_Slot(Slot) + "/cgroup.procs");' \
+  ''
 mistake staged-left-on-ending 'Interrupted_Run\.|Listers_Test\.|Simulator\.' \
   'an unfinished file forgotten, not removed, when a run fails or is stopped'
 plant staged-left-on-ending common/unfinished_file.cpp \
