@@ -42,9 +42,13 @@ TEST_F(Sort_Profile, ExampleRoutinesPassEveryCase) {
     std::string Out;
   };
   const Case Cases[] = {
-      {PROFILE_MERGE_SORT, {"--check-only"}, "PASS: 150 cases (" + Orders + "; " + Seeds + "; sizes 0 .. 100000; K 0, X 0)\n"},
-      {PROFILE_RADIX_SORT, {"--check-only"}, "PASS: 150 cases (" + Orders + "; " + Seeds + "; sizes 0 .. 100000; K 0, X 0)\n"},
-      {PROFILE_RADIX_SORT, {"--check-only", "--k", "10", "--x", "32"}, "PASS: 150 cases (" + Orders + "; " + Seeds + "; sizes 0 .. 100000; K 10, X 32)\n"},
+      // Every order and seed up to 10,000 items (14 sizes x 10 cases);
+      // past it one random list, the sorted and the reversed one.
+      {PROFILE_MERGE_SORT, {"--check-only"}, "PASS: 143 cases (" + Orders + "; " + Seeds + "; sizes 0 .. 10000, and 100000 for fewer orders; K 0, X 0)\n"},
+      {PROFILE_RADIX_SORT, {"--check-only"}, "PASS: 143 cases (" + Orders + "; " + Seeds + "; sizes 0 .. 10000, and 100000 for fewer orders; K 0, X 0)\n"},
+      {PROFILE_RADIX_SORT, {"--check-only", "--k", "10", "--x", "32"}, "PASS: 143 cases (" + Orders + "; " + Seeds + "; sizes 0 .. 10000, and 100000 for fewer orders; K 10, X 32)\n"},
+      // None of those three asked for: the first order asked, alone, past 10,000.
+      {PROFILE_MERGE_SORT, {"--check-only", "--orders", "equal,few-distinct"}, "PASS: 29 cases (orders: equal few-distinct; " + Seeds + "; sizes 0 .. 10000, and 100000 for fewer orders; K 0, X 0)\n"},
       {PROFILE_RADIX_SORT, {"--check-only", "--k", "1", "--x", "500", "--max-items", "1000"}, "PASS: 130 cases (" + Orders + "; " + Seeds + "; sizes 0 .. 1000; K 1, X 500)\n"},
   };
   for (const Case& C : Cases) {
@@ -263,7 +267,8 @@ TEST_F(Sort_Profile, TheSummaryNamesWhatTheProfileCameTo) {
        "sort_profile summary 1\ncorrectness failed\ncases 75\nfault items do not ascend at position 2: 3 after "
        "4\nfault_kind wrong-list\ntiming not-run\n"},
       {PROFILE_CRASHES_PAST_100000, {"--orders", "random", "--max-items", "262144", "--budget", "86400"},
-       "sort_profile summary 1\ncorrectness passed\ncases 45\nfault crashed: killed by signal 6 (Aborted)\n"
+       // 14 sizes x 3 seeds up to 10,000 items, one random list of 100,000.
+       "sort_profile summary 1\ncorrectness passed\ncases 43\nfault crashed: killed by signal 6 (Aborted)\n"
        "fault_kind crashed\ntiming failed\n"},
       {PROFILE_MERGE_SORT, {"--orders", "random,descending", "--max-items", "16384"},
        "sort_profile summary 1\ncorrectness passed\ncases 56\ntiming done\n"},
