@@ -79,7 +79,11 @@ Growth_Verdict Judge_Slope(Growth_Reading Reading, const std::vector<double>& X,
     for (size_t J = I + 1; J < X.size(); J++) Slopes.push_back((Y[J] - Y[I]) / (X[J] - X[I]));
   V.Slope = Median_Of(Slopes);
   V.Spread = Doubling_Spread(X, Y);
-  if (V.Spread > Noisiest_Spread) {
+  /* Time per item that falls hides no growth, however unevenly it falls
+  ** (a large fixed cost per call, paid off over more items, makes it
+  ** fall steeply at first, then level). */
+  bool Falls = Reading == Reading_Per_Item && V.Slope < 0;
+  if (V.Spread > Noisiest_Spread && !Falls) {
     V.Why = "too noisy to decide (the doublings' middle half spans " + std::to_string(V.Spread).substr(0, 4) + ")";
     return V;
   }

@@ -192,6 +192,7 @@ namespace {
 
 double Per_Item_Linear(double) { return 4e-9; }
 double Per_Item_Fixed_Cost(double N) { return 3e-9 + 65536 * 1e-9 / N; }  // a table cleared every call
+double Per_Item_Large_Fixed_Cost(double N) { return 100e-9 + 200e-6 / N; }  // 65,536 buckets a pass
 double Per_Item_N_Log_N(double N) { return 6e-9 * std::log2(N); }
 double Per_Item_N_Log_N_Plus_Walks(double N) { return 6e-9 * std::log2(N) + 10e-9; }
 double Per_Item_N_Squared(double N) { return 0.7e-9 * N; }
@@ -206,6 +207,14 @@ std::vector<Growth_Point> Per_Item(double (*Cost)(double), double Noise = 0, uns
   return Points;
 }
 
+// Timings that jump about from size to size (x1.8, x1, x0.45 in turn):
+// too noisy for a verdict against growth, not for one of time that falls.
+std::vector<Growth_Point> Uneven(std::vector<Growth_Point> Points) {
+  const double Jump[] = {1.8, 1, 0.45};
+  for (size_t I = 0; I < Points.size(); I++) Points[I].Sort_Seconds *= Jump[I % 3];
+  return Points;
+}
+
 TEST(Growth_Verdict_Per_Item, NamesEachClassAtTheSizesThatStayInTheCaches) {
   EXPECT_EQ(In_Cache_Sizes(), (std::vector<int64_t>{64, 96, 128, 192, 256, 384, 512, 768, 1024}));
   const struct {
@@ -216,6 +225,7 @@ TEST(Growth_Verdict_Per_Item, NamesEachClassAtTheSizesThatStayInTheCaches) {
       {"linear", Per_Item(Per_Item_Linear), "N"},
       {"linear, 10% noise", Per_Item(Per_Item_Linear, 0.1), "N"},
       {"linear with a fixed cost per call", Per_Item(Per_Item_Fixed_Cost), "N"},
+      {"linear with a large fixed cost, timed unevenly", Uneven(Per_Item(Per_Item_Large_Fixed_Cost)), "N"},
       {"N log N", Per_Item(Per_Item_N_Log_N), "N log N"},
       {"N log N, 10% noise", Per_Item(Per_Item_N_Log_N, 0.1, 3), "N log N"},
       {"N log N with linear walks beside", Per_Item(Per_Item_N_Log_N_Plus_Walks), "N log N"},
@@ -229,6 +239,8 @@ TEST(Growth_Verdict_Per_Item, NamesEachClassAtTheSizesThatStayInTheCaches) {
     EXPECT_EQ(Verdict_Words(V), C.Words) << C.What << ": slope " << V.Slope;
     EXPECT_EQ(V.Reading, Reading_Per_Item) << C.What;
   }
+  EXPECT_EQ(Verdict_Words(Judge_Growth_Per_Item(Uneven(Per_Item(Per_Item_N_Log_N)))).substr(0, 19),
+            "too noisy to decide");
   std::vector<Growth_Point> Three(Per_Item(Per_Item_N_Squared));
   Three.resize(3);
   EXPECT_EQ(Verdict_Words(Judge_Growth_Per_Item(Three)).substr(0, 13), "too few sizes");
