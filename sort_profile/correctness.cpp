@@ -43,7 +43,7 @@ Case_Result Run_Case(Sort_Worker* W, int Order, int64_t Size, uint32_t Seed, int
   Laid_Out_List L = Lay_Out_List_In(W->Block, Items_In_Order(Order, Size, Seed),
                                     Scattered ? Layout_Scattered : Layout_Allocation, Seed);
   Judged_Sort J = Judge_Sort(W, L, K, X, Limits, Waiting);
-  return Case_Result{J.Returned && J.Fault.empty(), J.Fault};
+  return Case_Result{J.Returned && J.Fault.empty(), J.Fault, J.Kind};
 }
 
 bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness_Result* Result) {
@@ -56,9 +56,10 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
         for (uint32_t Seed : Random_Seeds) Total += Tried(O.Orders, Order, Seed, Size);
   Sort_Worker W;
   std::string Fault;
+  Fault_Kind Kind = Fault_Crashed;
   if (!Start_Worker(&W, false, size_t(std::min<int64_t>(O.Max_Items, Case_Sizes[std::size(Case_Sizes) - 1])), O.Limits,
-                    &Fault)) {
-    *Result = Correctness_Result{false, 0, Fault};
+                    &Fault, &Kind)) {
+    *Result = Correctness_Result{false, 0, Fault, Kind};
     std::fprintf(Out, "FAIL: before the first list, K %d, X %d\n  %s\n", O.K, O.X, Fault.c_str());
     return false;
   }
@@ -79,7 +80,7 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
         Clear_Progress_Line(&P);
         if (!R.Passed) {
           Stop_Worker(&W);
-          *Result = Correctness_Result{false, Cases + 1, R.Fault};
+          *Result = Correctness_Result{false, Cases + 1, R.Fault, R.Kind};
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);
           if (Order == Order_Random)
             std::fprintf(Out, " (seed %u%s)", Seed, Seed == Scattered_Seed ? ", scattered nodes" : "");

@@ -18,6 +18,7 @@
 struct Case_Result {
   bool Passed;
   std::string Fault;  // what is wrong and where, when it did not pass
+  Fault_Kind Kind = Fault_Wrong_List;
 };
 
 /* Sorts a list of Size items in Order (Seed for the random ones) with
@@ -48,6 +49,7 @@ struct Correctness_Result {
   bool Passed;
   int Cases;
   std::string Fault;
+  Fault_Kind Kind = Fault_Wrong_List;  // when not passed
 };
 
 /* Every case, smallest lists first, every order at each size; prints

@@ -56,7 +56,7 @@ bool Time_Size(const Series_Options& O, const Series_Sorter& Sort, int Order, in
   if (At == Sizes.end()) At = Sizes.insert(Sizes.end(), Size_Timing{N, {}, {}});
   for (int Pair = 0; Pair < Most_Pairs && (Pair == 0 || (Spent < Size_Share && First <= O.Budget)); Pair++) {
     Judged_Sort Routine = Sort(false, Order, N, Layout_Allocation);
-    if (!Routine.Returned || !Routine.Fault.empty()) return R.Fault = Routine.Fault, false;
+    if (!Routine.Returned || !Routine.Fault.empty()) return R.Fault = Routine.Fault, R.Kind = Routine.Kind, false;
     Judged_Sort Reference = Sort(true, Order, N, Layout_Allocation);
     if (Pair == 0) First = Routine.Seconds;
     Spent += Routine.Seconds + Reference.Seconds;
@@ -74,7 +74,7 @@ bool Time_Layouts(const Series_Sorter& Sort, int Order, int64_t N, Series_Result
   for (int Set = 0; Set < Most_Layout_Sets && (Set < Fewest_Layout_Sets || Spent < Layout_Share); Set++)
     for (int Layout = 0; Layout < Number_Of_Layouts; Layout++) {
       Judged_Sort Routine = Sort(false, Order, N, Node_Layout(Layout));
-      if (!Routine.Returned || !Routine.Fault.empty()) return R.Fault = Routine.Fault, false;
+      if (!Routine.Returned || !Routine.Fault.empty()) return R.Fault = Routine.Fault, R.Kind = Routine.Kind, false;
       Judged_Sort Reference = Sort(true, Order, N, Node_Layout(Layout));
       Spent += Routine.Seconds + Reference.Seconds;
       R.Layout.Sort[Layout].push_back(Routine.Seconds), R.Layout.Reference[Layout].push_back(Reference.Seconds);
@@ -164,7 +164,7 @@ bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Res
         Judged_Sort J = Sort(Order, Sizes[I], Lists, Round);
         if (!J.Returned || !J.Fault.empty()) {
           Clear_Progress_Line(&P);
-          R.Fault = J.Fault, R.Fault_Order = Order, R.Fault_Size = Sizes[I];
+          R.Fault = J.Fault, R.Kind = J.Kind, R.Fault_Order = Order, R.Fault_Size = Sizes[I];
           return false;
         }
         Per_Item[I].push_back(J.Seconds / double(Lists * Sizes[I]));
@@ -274,9 +274,10 @@ Series_Result Time_Series(const Series_Options& O) {
   std::string Fault;
   if (!Start_Worker(&Reference, true, Slots, O.Limits, &Fault))
     Kit_Trouble("cannot start the reference merge sort's worker: " + Fault);
-  if (!Start_Worker(&Routine, false, Slots, O.Limits, &Fault)) {
+  Fault_Kind Kind = Fault_Crashed;
+  if (!Start_Worker(&Routine, false, Slots, O.Limits, &Fault, &Kind)) {
     Stop_Worker(&Reference);
-    return Series_Result{false, Fault, -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
+    return Series_Result{false, Fault, -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}, Kind};
   }
   Series_Result Cache{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
   bool Cache_Done = Time_In_Cache(O, [&](int Order, int64_t N, int64_t Lists, int Round) {

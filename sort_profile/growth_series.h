@@ -62,6 +62,7 @@ struct Series_Result {
   ** median seconds per item at each size of In_Cache_Sizes, Sort_Seconds
   ** only; empty when it was not timed. */
   std::vector<Growth_Point> In_Cache[Number_Of_Orders];
+  Fault_Kind Kind = Fault_Wrong_List;  // of the fault, when not finished
 };
 
 Series_Result Time_Series(const Series_Options& O);

@@ -172,16 +172,16 @@ Heard Hear_Line(Sort_Worker* W, const Sandbox_Limits& Limits, double Cpu_Before,
 }
 
 /* After a wait that did not end in a line: the worker ended, and why. */
-std::string Ended_Fault(Sort_Worker* W, Heard How, const Sandbox_Limits& Limits) {
+Judged_Sort Ended_Fault(Sort_Worker* W, Heard How, const Sandbox_Limits& Limits) {
   End_Now(W);
   Sandbox_Result R = W->Result;
   Sandbox_Limits Hit = Limits;
   if (How == Over_Cpu) R.Ending = Sandbox_Cpu_Limit;
   if (How == Over_Wall) R.Ending = Sandbox_Wall_Limit;
   if (How == Heard_End && R.Ending == Sandbox_Exited && R.Status == 0) R.Status = -1;
-  std::string Fault = Child_Fault(R, Hit);
+  Judged_Sort Ended{false, 0, Child_Fault(R, Hit), Kind_Of_Ending(R.Ending)};
   Stop_Worker(W);
-  return Fault;
+  return Ended;
 }
 
 bool Send_Line(Sort_Worker* W, const char* Text, int Descriptor) {
@@ -312,11 +312,13 @@ void Finish_Children() {
   Sandbox_Finish();
 }
 
-bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Limits& Limits, std::string* Fault) {
+bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Limits& Limits, std::string* Fault,
+                  Fault_Kind* Kind) {
   Children& C = The_Children;
   W->Reference = Reference;
   W->Folder = C.Scratch + "/worker_" + std::to_string(C.Made++);
   int Listener = mkdir(W->Folder.c_str(), 0700) == 0 ? Listen_In(W->Folder) : -1;
+  if (Kind != nullptr) *Kind = Fault_Crashed;
   if (Listener < 0) return *Fault = "cannot make a worker's folder in " + C.Scratch + ": " + std::strerror(errno), false;
   bool Started = true;
   if (Reference) Started = Start_Reference_Run(W, Fault);
@@ -329,15 +331,26 @@ bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Li
       clock_getcpuclockid(Peer.pid, &W->Clock) == 0)
     W->Pid = Peer.pid;
   if (W->Pid <= 0) {
-    if (Started) *Fault = Worker_Has_Ended(W) ? (End_Now(W), Child_Fault(W->Result, Limits)) : Ended_Fault(W, Over_Wall, Limits);
+    if (Started && Worker_Has_Ended(W)) {
+      End_Now(W);
+      *Fault = Child_Fault(W->Result, Limits);
+      if (Kind != nullptr) *Kind = Kind_Of_Ending(W->Result.Ending);
+    } else if (Started) {
+      Judged_Sort Ended = Ended_Fault(W, Over_Wall, Limits);
+      *Fault = Ended.Fault;
+      if (Kind != nullptr) *Kind = Ended.Kind;
+    }
     Stop_Worker(W);
     return false;
   }
   std::string Answer;
   Heard How = Share_Memory(W, Slots, Fault) ? Hear_Line(W, Limits, Cpu_Seconds(W), nullptr, &Answer) : Heard_End;
   if (How == Heard_Line && Answer == "ready batches") return true;
-  if (How != Heard_Line) *Fault = Ended_Fault(W, How, Limits);
-  else if (Answer == "ready")
+  if (How != Heard_Line) {
+    Judged_Sort Ended = Ended_Fault(W, How, Limits);
+    *Fault = Ended.Fault;
+    if (Kind != nullptr) *Kind = Ended.Kind;
+  } else if (Answer == "ready")
     *Fault = "was linked with an older libsort_profile.a, whose worker cannot sort lists in batches: link the "
              "program again with this kit's";
   else *Fault = "did not take the memory of its lists, and said something else than the kit's worker says";
@@ -366,12 +379,12 @@ Judged_Sort Judge_Sort(Sort_Worker* W, Laid_Out_List& L, int32_t K, int32_t X, c
   double Before = Cpu_Seconds(W);
   std::string Answer;
   Heard How = Send_Line(W, Ask, -1) ? Hear_Line(W, Limits, Before, Waiting, &Answer) : Heard_End;
-  if (How != Heard_Line) return Judged_Sort{false, 0, Ended_Fault(W, How, Limits)};
+  if (How != Heard_Line) return Ended_Fault(W, How, Limits);
   uintptr_t Head = 0;
   char End = 0;
   if (std::sscanf(Answer.c_str(), "sorted %" SCNxPTR "%c", &Head, &End) != 1) {
     Stop_Worker(W);
-    return Judged_Sort{false, 0, "crashed: its worker answered what the kit's worker never says"};
+    return Judged_Sort{false, 0, "crashed: its worker answered what the kit's worker never says", Fault_Crashed};
   }
   L.Head = reinterpret_cast<SL_Node*>(Head);
   std::string Fault = Check_List(L).Fault;
@@ -394,10 +407,10 @@ Judged_Sort Judge_Sorts(Sort_Worker* W, std::vector<Laid_Out_List>& Lists, int32
   double Before = Cpu_Seconds(W);
   std::string Answer;
   Heard How = Send_Line(W, Ask, -1) ? Hear_Line(W, Limits, Before, nullptr, &Answer) : Heard_End;
-  if (How != Heard_Line) return Judged_Sort{false, 0, Ended_Fault(W, How, Limits)};
+  if (How != Heard_Line) return Ended_Fault(W, How, Limits);
   if (Answer != "sorted all") {
     Stop_Worker(W);
-    return Judged_Sort{false, 0, "crashed: its worker answered what the kit's worker never says"};
+    return Judged_Sort{false, 0, "crashed: its worker answered what the kit's worker never says", Fault_Crashed};
   }
   /* Each head is read once: the worker may still write the table. */
   std::string Fault;
@@ -407,6 +420,24 @@ Judged_Sort Judge_Sorts(Sort_Worker* W, std::vector<Laid_Out_List>& Lists, int32
   }
   double After = Cpu_Seconds(W);
   return Judged_Sort{true, After - Before, Fault};
+}
+
+const char* const Fault_Kind_Name[Fault_Kinds] = {"wrong-list",   "crashed",       "time-limit",     "memory-limit",
+                                                   "output-limit", "process-limit", "reached-outside"};
+
+Fault_Kind Kind_Of_Ending(Sandbox_Ending Ending) {
+  switch (Ending) {
+    case Sandbox_Cpu_Limit:
+    case Sandbox_Wall_Limit:
+    case Sandbox_Silence_Limit:
+    case Sandbox_Waiting_For_Input: return Fault_Time_Limit;
+    case Sandbox_Memory_Limit: return Fault_Memory_Limit;
+    case Sandbox_Output_Limit:
+    case Sandbox_File_Limit: return Fault_Output_Limit;
+    case Sandbox_Process_Limit: return Fault_Process_Limit;
+    case Sandbox_Reached_Outside: return Fault_Reached_Outside;
+    default: return Fault_Crashed;  // exited, killed, or never started
+  }
 }
 
 std::string Child_Fault(const Sandbox_Result& R, const Sandbox_Limits& Limits) {

@@ -35,6 +35,18 @@ bool Start_Children(const std::string& Program, const std::string& Routine, Sand
 /* Removes the workers' folder and what the sandbox made. */
 void Finish_Children();
 
+/* What kind of fault ended a sort: a list left wrong, or how its worker
+** ended. The summary names it for programs that grade; the words of the
+** fault are for people. */
+enum Fault_Kind {
+  Fault_Wrong_List, Fault_Crashed, Fault_Time_Limit, Fault_Memory_Limit, Fault_Output_Limit, Fault_Process_Limit,
+  Fault_Reached_Outside, Fault_Kinds
+};
+extern const char* const Fault_Kind_Name[Fault_Kinds];  // "wrong-list", "crashed", "time-limit", ...
+
+/* The kind of a worker's ending. */
+Fault_Kind Kind_Of_Ending(Sandbox_Ending Ending);
+
 /* A worker, as the judge holds it. */
 struct Sort_Worker {
   bool Reference = false;
@@ -55,7 +67,8 @@ struct Sort_Worker {
 ** (the CPU time limit holds for each sort, the wall-time limit for each
 ** sort and for the start). False, with Fault, when it did not come up;
 ** the worker is stopped then. */
-bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Limits& Limits, std::string* Fault);
+bool Start_Worker(Sort_Worker* W, bool Reference, size_t Slots, const Sandbox_Limits& Limits, std::string* Fault,
+                  Fault_Kind* Kind = nullptr);
 
 /* Ends the worker and gives back what it held. */
 void Stop_Worker(Sort_Worker* W);
@@ -71,6 +84,7 @@ struct Judged_Sort {
   bool Returned;
   double Seconds;
   std::string Fault;
+  Fault_Kind Kind = Fault_Wrong_List;  // when Fault is not empty
 };
 Judged_Sort Judge_Sort(Sort_Worker* W, Laid_Out_List& L, int32_t K, int32_t X, const Sandbox_Limits& Limits,
                        const std::function<void(double Seconds)>& Waiting = nullptr);

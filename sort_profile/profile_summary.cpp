@@ -8,25 +8,6 @@
 
 #include "common/staged_file.h"
 
-const char* Fault_Kind(const std::string& Fault) {
-  /* How a child's faults begin (the sandbox's verdicts); any other fault
-  ** is the list's own. */
-  static const struct {
-    const char* Begins;
-    const char* Kind;
-  } Kinds[] = {{"crashed", "crashed"},
-               {"hit the time limit", "time-limit"},
-               {"hit the wall-time limit", "time-limit"},
-               {"did not return within", "time-limit"},
-               {"hit the memory limit", "memory-limit"},
-               {"hit the output limit", "output-limit"},
-               {"hit the process limit", "process-limit"},
-               {"tried to reach outside", "reached-outside"}};
-  for (const auto& K : Kinds)
-    if (Fault.rfind(K.Begins, 0) == 0) return K.Kind;
-  return "wrong-list";
-}
-
 Middle_Half Speed_Figure(const std::vector<Growth_Point>& Points) {
   std::vector<double> Ratios;
   for (const Growth_Point& P : Points)
@@ -39,10 +20,11 @@ bool Write_Profile_Summary(const std::string& Path, const Correctness_Result& C,
   if (!Begin_Staged_File(&F, Path.c_str())) return false;
   std::fprintf(F.Out, "sort_profile summary 1\ncorrectness %s\ncases %d\n", C.Passed ? "passed" : "failed", C.Cases);
   std::string Fault = !C.Passed ? C.Fault : Timing != nullptr && !Timing->Finished ? Timing->Fault : "";
+  Fault_Kind Kind = !C.Passed ? C.Kind : Timing != nullptr ? Timing->Kind : Fault_Wrong_List;
   /* Its first line: the verdict. What the child printed last, under it,
   ** is in the report, not in a line a program reads. */
   Fault = Fault.substr(0, Fault.find_first_of("\r\n"));
-  if (!Fault.empty()) std::fprintf(F.Out, "fault %s\nfault_kind %s\n", Fault.c_str(), Fault_Kind(Fault));
+  if (!Fault.empty()) std::fprintf(F.Out, "fault %s\nfault_kind %s\n", Fault.c_str(), Fault_Kind_Name[Kind]);
   std::fprintf(F.Out, "timing %s\n", Timing == nullptr ? "not-run" : Timing->Finished ? "done" : "failed");
   if (Timing != nullptr && Timing->Finished) {
     Growth_Summary S = Summarise_Growth(*Timing);

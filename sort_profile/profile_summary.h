@@ -34,5 +34,3 @@ bool Write_Profile_Summary(const std::string& Path, const Correctness_Result& C,
 ** routines can be ranked by, and its spread says when they cannot. */
 Middle_Half Speed_Figure(const std::vector<Growth_Point>& Points);
 
-/* What kind of failure a case's or a series' fault is. */
-const char* Fault_Kind(const std::string& Fault);

@@ -66,7 +66,7 @@ void Time_Once(std::unique_ptr<Sort_Worker>& W, Laid_Out_List* L, const Sweep_Op
   Each.Cpu_Seconds = O.Budget;
   Judged_Sort J = Judge_Sort(W.get(), *L, K, X, Each);
   if (!J.Returned) {
-    P->Slow = J.Fault.rfind("hit the time limit", 0) == 0 || J.Fault.rfind("did not return", 0) == 0;
+    P->Slow = J.Kind == Fault_Time_Limit;
     P->Wrong = !P->Slow;
     return;
   }

@@ -300,3 +300,31 @@ TEST(Growth_Whole_Path, TheCachesPhaseStopsAtTheBudgetAndAtAWrongList) {
 }
 
 }  // namespace
+
+// The summary names a fault's kind as the sort reported it, whatever its
+// words say: the words are for people.
+TEST(Growth_Whole_Path, TheFaultsKindTravelsAsAValue) {
+  const struct {
+    Judged_Sort Failed;
+    const char* Line;
+  } Cases[] = {
+      {{false, 0, "still sorting after 60 s", Fault_Time_Limit}, "fault_kind time-limit\n"},
+      {{false, 0, "crashed-looking words of a list", Fault_Wrong_List}, "fault_kind wrong-list\n"},
+      {{false, 0, "wanted more than it may have", Fault_Memory_Limit}, "fault_kind memory-limit\n"},
+      {{false, 0, "opened /etc/shadow", Fault_Reached_Outside}, "fault_kind reached-outside\n"},
+  };
+  std::string Folder = Make_Scratch_Folder();
+  for (const auto& C : Cases) {
+    Series_Options O{0, 0, 8192, 1e9, Sandbox_Limits{}, {Order_Random}};
+    Series_Result R = Run_Series(O, [&](bool Reference, int, int64_t N, Node_Layout) {
+      return !Reference && N == 2048 ? C.Failed : Judged_Sort{true, N_Log_N(double(N)), ""};
+    });
+    ASSERT_FALSE(R.Finished) << C.Line;
+    ASSERT_TRUE(Write_Profile_Summary(Folder + "/summary", Correctness_Result{true, 140, ""}, &R));
+    EXPECT_NE(Read_File(Folder + "/summary").find(C.Line), std::string::npos) << Read_File(Folder + "/summary");
+  }
+  Correctness_Result Failed{false, 3, "crashed: killed by signal 9", Fault_Memory_Limit};
+  ASSERT_TRUE(Write_Profile_Summary(Folder + "/summary", Failed, nullptr));
+  EXPECT_NE(Read_File(Folder + "/summary").find("fault_kind memory-limit\n"), std::string::npos);
+  Remove_Folder(Folder);
+}
