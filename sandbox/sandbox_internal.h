@@ -1,12 +1,13 @@
 /*
 ** sandbox_internal.h
 ** What the sandbox's files share and no caller needs: the module's state,
-** the slots that concurrent runs take, the cgroup of a slot, and the
-** making of bubblewrap's arguments.
+** the slots that concurrent runs take, the watch of one run, the cgroup
+** of a slot, and the making of bubblewrap's arguments.
 */
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -64,11 +65,51 @@ struct Child_Plan {
 [[noreturn]] void Become_Child(const Child_Plan& P, pid_t Parent);
 
 /* Takes a free slot (-1 if none is free, or the module is stopping) and
-** gives it back. */
+** gives it back (sandbox_slots.cpp). */
 int Take_Slot();
 void Give_Back_Slot(int Slot);
 /* The running child of a slot, for Sandbox_Stop_All; 0 when none. */
 void Register_Child(int Slot, pid_t Child);
+/* Takes the slot's child off the register under the lock a stop holds
+** while it signals: the child is reaped only after this. */
+void Take_Child_Off(int Slot);
+/* Ends a run's child: a box, or a run as a user of its own, through its
+** reaper (SIGTERM) unless Hard; a plain child, or Hard, with SIGKILL to
+** it and its process group. */
+void End_Child(pid_t Child, bool Hard);
+
+/* A run's pipes, as the tool holds them: our ends. */
+struct Pipes {
+  int In = -1, Out = -1, Err = -1, Exec_Error = -1;
+};
+
+/* Closes Fd if it is open and marks it closed (-1). */
+void Close(int& Fd);
+
+/* The state of a run being watched (sandbox_watch.cpp) and then finished
+** (sandbox_run.cpp). */
+struct Watch {
+  const Sandbox_Request* Request = nullptr;
+  int Slot = -1;
+  pid_t Child = 0;
+  int Exited = -1;  // a pidfd of the child, readable once it has ended; -1 where there is none
+  Pipes P;
+  ino_t Input_Pipe = 0;
+  size_t Input_Written = 0;
+  int64_t Output_Total = 0;
+  /* Last_Heard: the last byte on standard output. */
+  std::chrono::steady_clock::time_point Started, Last_Heard, Last_Waiting;
+  Sandbox_Result Result;
+  bool Ended_By_Us = false;
+};
+
+/* Watches the run until it ends or is ended (a limit reached: Result's
+** Ending is set and Ended_By_Us). */
+void Watch_Run(Watch& W);
+/* After the child has ended: what is still in the pipes, until every
+** writer is gone or for a moment at most; then what is kept of standard
+** output and error cut to the request's sizes. */
+void Drain(Watch& W);
 
 /* The slot's empty network namespace, made at its first run: a descriptor
 ** for the child to enter before exec; -1 if it cannot be made. */

@@ -60,9 +60,9 @@ plant cpu-limit-ignored sandbox/sandbox_child.cpp \
     rlim_t Seconds' \
   '  if (false && L.Cpu_Seconds > 0) {
     rlim_t Seconds'
-plant cpu-limit-ignored sandbox/sandbox_run.cpp \
-  'if (State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)' \
-  'if (false && State.Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)'
+plant cpu-limit-ignored sandbox/sandbox_watch.cpp \
+  'if (Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)' \
+  'if (false && Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)'
 
 mistake memory-as-address-space 'Languages\.ATeacherWhoIsNotRoot' \
   "memory without a cgroup limited by the address space, under which no JVM starts"
