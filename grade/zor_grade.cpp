@@ -39,6 +39,7 @@
 #include "simulator_checker/battery.h"
 #include "simulator_checker/trial.h"
 #include "sort_bench/sl_list.h"
+#include "tool_options/sandbox_options.h"
 
 namespace {
 
@@ -66,40 +67,6 @@ struct Options {
   std::map<std::string, std::string> Platform_Ids;
   Sandbox_Limits Build = Build_Limits(120);  // of every build; CPU time from --build-time-limit
 };
-
-/* Limits given in MiB on the command line, until they are taken as bytes. */
-struct Mib_Limits {
-  int64_t Memory, File, Output;
-};
-
-Mib_Limits Mib_Of(const Sandbox_Limits& L) { return {L.Memory_Bytes >> 20, L.File_Bytes >> 20, L.Output_Bytes >> 20}; }
-
-void Take_Mib(Sandbox_Limits* L, const Mib_Limits& M) {
-  L->Memory_Bytes = M.Memory << 20, L->File_Bytes = M.File << 20, L->Output_Bytes = M.Output << 20;
-}
-
-/* The limits a run takes as simulator_checker's do, under Prefix
-** ("--" for a day's run, "--build-" for a build); memory only for a
-** build, whose --memory-limit is not the day's. */
-void Add_Limit_Options(CLI::App* Sub, const std::string& Prefix, const std::string& Whose, Sandbox_Limits* L,
-                       Mib_Limits* M) {
-  if (Prefix != "--")
-    Sub->add_option(Prefix + "memory-limit", M->Memory, "MiB of memory " + Whose + " may use")
-        ->capture_default_str()
-        ->check(CLI::Range(16, 1 << 20));
-  Sub->add_option(Prefix + "process-limit", L->Processes, "processes and threads " + Whose + " may have at once")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 100000));
-  Sub->add_option(Prefix + "file-size-limit", M->File, "MiB any one file " + Whose + " writes may reach")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1 << 20));
-  Sub->add_option(Prefix + "open-file-limit", L->Open_Files, "files a process of " + Whose + " may have open at once")
-      ->capture_default_str()
-      ->check(CLI::Range(16, 65536));
-  Sub->add_option(Prefix + "output-limit", M->Output, "MiB " + Whose + " may write on standard output and error")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1 << 20));
-}
 
 [[noreturn]] void Trouble(const std::string& Message) { Refuse_And_Exit("zor_grade", Message.c_str()); }
 
@@ -177,15 +144,21 @@ void Add_Common_Options(CLI::App* Sub, Options* O, const char* Submission, const
       ->check(CLI::IsMember({"ID", "SIS User ID", "SIS Login ID"}));
   Sub->add_flag("--gradescope", O->Gradescope, "grade the one submission CLASS into OUT/results.json, as\n"
                 "Gradescope's run_autograder wants it");
-  Sub->add_option("--sandbox", O->Sandbox,
-                  "auto: contain every build and run of a student's code as far as this machine allows, and\n"
-                  "say what is missing; required: refuse to run (exit 2) unless every run is boxed; off: plain\n"
-                  "processes")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"auto", "required", "off"}));
+  Add_Sandbox_Mode_Option(Sub,
+                          "auto: contain every build and run of a student's code as far as this machine allows, and\n"
+                          "say what is missing; required: refuse to run (exit 2) unless every run is boxed; off: plain\n"
+                          "processes",
+                          "", &O->Sandbox);
 }
 
-void Add_Simulator_Options(CLI::App* Sub, Options* O, Mib_Limits* Run_Mib, Mib_Limits* Build_Mib) {
+/* A build's limits, under --build-: its CPU time is --build-time-limit's. */
+void Add_Build_Limit_Options(CLI::App* Sub, const std::string& Whose, Given_Sandbox_Limits* Build) {
+  Sandbox_Option_Words Words;
+  Words.Prefix = "--build-", Words.Whose = Whose;
+  Add_Sandbox_Limit_Options(Sub, Words, Build);
+}
+
+void Add_Simulator_Options(CLI::App* Sub, Options* O, Given_Sandbox_Limits* Run, Given_Sandbox_Limits* Build) {
   Simulator_Settings& S = O->Simulators;
   Add_Common_Options(Sub, O, "submission's folder", "days run at once (default: twice the cores)");
   CLI::Option* File = Sub->add_option("--secret-file", O->Secret_File,
@@ -201,23 +174,21 @@ void Add_Simulator_Options(CLI::App* Sub, Options* O, Mib_Limits* Run_Mib, Mib_L
   Sub->add_option("--days", S.Days, "days of the battery, 1 .. 100000; the made-up days first")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
-  Sub->add_option("--time-limit", S.Limits.Cpu_Seconds, "seconds of CPU time a simulator may take on one day\n"
-                  "(and three times as long by the clock, at least a minute)")
-      ->capture_default_str()
-      ->check(CLI::Range(0.1, 3600.0));
-  Sub->add_option("--memory-limit", Run_Mib->Memory, "MiB of memory a simulator may use")
-      ->capture_default_str()
-      ->check(CLI::Range(16, 1 << 20));
-  Add_Limit_Options(Sub, "--", "a simulator's run", &S.Limits, Run_Mib);
+  Sandbox_Option_Words Words;
+  Words.Whose = "a simulator's run";
+  Words.Time_Help = "seconds of CPU time a simulator may take on one day\n"
+                    "(and three times as long by the clock, at least a minute)";
+  Run->Limits = S.Limits;
+  Add_Sandbox_Limit_Options(Sub, Words, Run);
   Sub->add_option("--build", S.Build, "a shell command that builds each submission in a copy of its folder,\n"
                   "e.g. 'make' or 'cc -O2 -o simulator *.c'; it must leave an executable named simulator");
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds a build may take")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 3600.0));
-  Add_Limit_Options(Sub, "--build-", "a build", &O->Build, Build_Mib);
+  Add_Build_Limit_Options(Sub, "a build", Build);
 }
 
-void Add_Sort_Options(CLI::App* Sub, Options* O, Mib_Limits* Build_Mib) {
+void Add_Sort_Options(CLI::App* Sub, Options* O, Given_Sandbox_Limits* Build) {
   Sort_Settings& S = O->Sorts;
   Add_Common_Options(Sub, O, "routine's folder", "routines built and checked at once (default: every core)");
   Sub->add_option("--k", S.K, "K for every routine whose folder holds no file sort_parameters")
@@ -240,7 +211,7 @@ void Add_Sort_Options(CLI::App* Sub, Options* O, Mib_Limits* Build_Mib) {
   Sub->add_option("--build-time-limit", S.Build_Time_Limit, "seconds compiling and linking a routine may take")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 3600.0));
-  Add_Limit_Options(Sub, "--build-", "compiling and linking a routine", &O->Build, Build_Mib);
+  Add_Build_Limit_Options(Sub, "compiling and linking a routine", Build);
   Sub->add_option("--library", S.Library, "the profiler library to link with (default: the kit's libsort_profile.a)");
   Sub->add_option("--include", S.Include, "the folder of sort_bench.h (default: the kit's)");
 }
@@ -255,10 +226,11 @@ Options Take_Grade_Options(int Argc, char** Argv) {
   CLI::App App{Grade_Description, "zor_grade"};
   App.require_subcommand(1, 1);
   CLI::App* Simulators = App.add_subcommand("simulators", "grade simulators of the ZOR day");
-  Mib_Limits Run_Mib = Mib_Of(O.Simulators.Limits), Build_Mib = Mib_Of(O.Build);
-  Add_Simulator_Options(Simulators, &O, &Run_Mib, &Build_Mib);
+  Given_Sandbox_Limits Run, Build;
+  Build.Limits = O.Build;
+  Add_Simulator_Options(Simulators, &O, &Run, &Build);
   CLI::App* Sorts = App.add_subcommand("sorts", "grade routines that sort a singly linked list");
-  Add_Sort_Options(Sorts, &O, &Build_Mib);
+  Add_Sort_Options(Sorts, &O, &Build);
   App.set_version_flag("--version", "zor_grade (ZOR kit) " ZOR_KIT_VERSION);
   App.footer(Grade_Footer);
   try {
@@ -270,9 +242,9 @@ Options Take_Grade_Options(int Argc, char** Argv) {
   }
   O.Sorting = Sorts->parsed();
   if (!O.Sorting) Take_Secret(&O, Argc, Argv);
+  O.Simulators.Limits = Sandbox_Limits_Of(Run);
   O.Simulators.Limits.Wall_Seconds = std::max(3 * O.Simulators.Limits.Cpu_Seconds, Least_Wall_Seconds);
-  Take_Mib(&O.Simulators.Limits, Run_Mib);
-  Take_Mib(&O.Build, Build_Mib);
+  O.Build = Sandbox_Limits_Of(Build);
   double Build_Seconds = O.Sorting ? O.Sorts.Build_Time_Limit : O.Simulators.Build_Time_Limit;
   O.Build.Cpu_Seconds = Build_Seconds, O.Build.Wall_Seconds = 2 * Build_Seconds;
   O.Simulators.Build_Run_Limits = O.Sorts.Build_Run_Limits = O.Build;

@@ -30,6 +30,7 @@
 #include "simulator_checker/shrink.h"
 #include "sandbox/sandbox.h"
 #include "simulator_checker/trial.h"
+#include "tool_options/sandbox_options.h"
 
 namespace {
 
@@ -101,45 +102,21 @@ int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Li
 }
 
 /* The sandbox's options: its mode and each limit, with its default. */
-void Take_Sandbox_Options(CLI::App& App, Options& O, double* Wall, int64_t* Memory_Mib, int64_t* File_Mib,
-                          int64_t* Output_Mib) {
+void Take_Sandbox_Options(CLI::App& App, Options& O, Given_Sandbox_Limits* Given) {
   const char* Group = "Sandbox: each run contained (man simulator_checker, SANDBOX)";
-  App.add_option("--sandbox", O.Sandbox,
-                 "auto: contain each run as far as this machine allows, and say what is missing;\n"
-                 "required: refuse to run (exit 2) unless every run is boxed; off: plain child processes")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"auto", "required", "off"}))
-      ->group(Group);
+  Add_Sandbox_Mode_Option(&App,
+                          "auto: contain each run as far as this machine allows, and say what is missing;\n"
+                          "required: refuse to run (exit 2) unless every run is boxed; off: plain child processes",
+                          Group, &O.Sandbox);
   App.add_flag("--sandbox-tier", O.Tier_Only,
                "say which sandbox this machine gives, on standard output, and exit: 0 with a box, 1 without")
       ->group(Group);
-  App.add_option("--time-limit", O.Limits.Cpu_Seconds, "seconds of CPU time a run may take (the time limit)")
-      ->capture_default_str()
-      ->check(CLI::Range(0.1, 3600.0))
-      ->group(Group);
-  App.add_option("--wall-time-limit", *Wall, "seconds a run may last, asleep or blocked (default: 3 x --time-limit)")
-      ->check(CLI::Range(0.1, 10800.0))
-      ->group(Group);
-  App.add_option("--memory-limit", *Memory_Mib, "MiB of memory a run may use")
-      ->capture_default_str()
-      ->check(CLI::Range(16, 1 << 20))
-      ->group(Group);
-  App.add_option("--process-limit", O.Limits.Processes, "processes and threads a run may have at once")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 100000))
-      ->group(Group);
-  App.add_option("--file-size-limit", *File_Mib, "MiB any one file a run writes may reach")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1 << 20))
-      ->group(Group);
-  App.add_option("--open-file-limit", O.Limits.Open_Files, "files a process of a run may have open at once")
-      ->capture_default_str()
-      ->check(CLI::Range(16, 65536))
-      ->group(Group);
-  App.add_option("--output-limit", *Output_Mib, "MiB a run may write on standard output and error together")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1 << 20))
-      ->group(Group);
+  Sandbox_Option_Words Words;
+  Words.Whose = "a run", Words.Group = Group;
+  Words.Time_Help = "seconds of CPU time a run may take (the time limit)";
+  Words.Wall_Help = "seconds a run may last, asleep or blocked (default: 3 x --time-limit)";
+  Given->Limits = O.Limits;
+  Add_Sandbox_Limit_Options(&App, Words, Given);
 }
 
 /* The options; a bad one ends the run with exit status 2, --help and
@@ -168,10 +145,8 @@ Options Take_Checker_Options(int Argc, char** Argv) {
                  "on a failure, keep the smallest failing day in this folder (made then, if missing):\n"
                  "ZOR_Binary_In, entries, the program's ZOR_Binary_Out and ZOR_Debug_Out, the reference's\n"
                  "Reference_Binary_Out and Reference_Debug_Out, listings and Verdict; and say how to rerun it");
-  double Wall = 0;
-  int64_t Memory_Mib = O.Limits.Memory_Bytes >> 20, File_Mib = O.Limits.File_Bytes >> 20,
-          Output_Mib = O.Limits.Output_Bytes >> 20;
-  Take_Sandbox_Options(App, O, &Wall, &Memory_Mib, &File_Mib, &Output_Mib);
+  Given_Sandbox_Limits Given;
+  Take_Sandbox_Options(App, O, &Given);
   App.set_version_flag("--version", "simulator_checker (ZOR kit) " ZOR_KIT_VERSION);
   App.footer("Examples:\n"
              "  simulator_checker ./my_simulator\n"
@@ -191,9 +166,7 @@ Options Take_Checker_Options(int Argc, char** Argv) {
   } catch (const CLI::ParseError& Error) {
     Trouble(std::string(Error.what()) + " (see --help)");
   }
-  O.Limits.Wall_Seconds = Wall > 0 ? Wall : 3 * O.Limits.Cpu_Seconds;
-  O.Limits.Memory_Bytes = Memory_Mib << 20, O.Limits.File_Bytes = File_Mib << 20;
-  O.Limits.Output_Bytes = Output_Mib << 20;
+  O.Limits = Sandbox_Limits_Of(Given);
   return O;
 }
 

@@ -45,6 +45,7 @@
 #include "sort_profile/reference_merge_sort.h"
 #include "sort_profile/sort_worker.h"
 #include "sort_profile/sweep.h"
+#include "tool_options/sandbox_options.h"
 
 namespace {
 
@@ -198,12 +199,6 @@ int Sweep(const Profile_Options& O, Staged_File& Chart) {
   return R.Any || R.Found.Outcome == Sweep_No_Difference ? 0 : 1;
 }
 
-/* The limits given in other units than the sandbox's, until parsed. */
-struct Limit_Options {
-  double Wall = 0;  // 0: three times the time limit
-  int64_t Memory_Mib, File_Mib, Output_Mib;
-};
-
 /* Every option, with its range and its help. */
 void Describe_Options(CLI::App& App, Profile_Options& O) {
   App.allow_extras();
@@ -265,47 +260,23 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
 }
 
 /* The sandbox's options: its mode and the limits of each child. */
-void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Limit_Options& L) {
+void Describe_Sandbox_Options(CLI::App& App, Profile_Options& O, Given_Sandbox_Limits* Given) {
   const char* Group = "Sandbox: the routine's worker contained (man sort_profile, SANDBOX)";
-  App.add_option("--sandbox", O.Sandbox,
-                 "auto: contain the routine's worker as far as this machine allows, and say what is missing;\n"
-                 "required: refuse to run (exit 2) unless it is boxed; off: a plain child process")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"auto", "required", "off"}))
-      ->group(Group);
-  App.add_option("--time-limit", O.Limits.Cpu_Seconds,
-                 "seconds of CPU time one sort may take (a correctness case, or one sort while timing)\n"
-                 "before it counts as an endless loop (the time limit)")
-      ->capture_default_str()
-      ->check(CLI::Range(0.1, 86400.0))
-      ->group(Group);
-  App.add_option("--wall-time-limit", L.Wall,
-                 "seconds of wall-clock time a correctness case may last, or one sort while timing or\n"
-                 "sweeping, asleep or blocked (default: 3 x --time-limit)")
-      ->check(CLI::Range(0.1, 259200.0))
-      ->group(Group);
-  App.add_option("--memory-limit", L.Memory_Mib, "MiB of memory the routine's worker may use")
-      ->capture_default_str()
-      ->check(CLI::Range(16, 1 << 20))
-      ->group(Group);
-  App.add_option("--process-limit", O.Limits.Processes,
-                 "processes and threads the routine's worker may have at once (threads are timed, other\n"
-                 "processes are not)")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 100000))
-      ->group(Group);
-  App.add_option("--file-size-limit", L.File_Mib, "MiB any one file the routine's worker writes may reach")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1 << 20))
-      ->group(Group);
-  App.add_option("--open-file-limit", O.Limits.Open_Files, "files the routine's worker may have open at once")
-      ->capture_default_str()
-      ->check(CLI::Range(16, 65536))
-      ->group(Group);
-  App.add_option("--output-limit", L.Output_Mib, "MiB the routine's worker may write on standard output and error together")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 1 << 20))
-      ->group(Group);
+  Add_Sandbox_Mode_Option(&App,
+                          "auto: contain the routine's worker as far as this machine allows, and say what is missing;\n"
+                          "required: refuse to run (exit 2) unless it is boxed; off: a plain child process",
+                          Group, &O.Sandbox);
+  Sandbox_Option_Words Words;
+  Words.Whose = "the routine's worker", Words.Group = Group;
+  Words.Time_Help = "seconds of CPU time one sort may take (a correctness case, or one sort while timing)\n"
+                    "before it counts as an endless loop (the time limit)";
+  Words.Most_Time = 86400;
+  Words.Wall_Help = "seconds of wall-clock time a correctness case may last, or one sort while timing or\n"
+                    "sweeping, asleep or blocked (default: 3 x --time-limit)";
+  Words.Most_Wall = 259200;
+  Words.Process_Note = "(threads are timed, other processes are not)";
+  Given->Limits = O.Limits;
+  Add_Sandbox_Limit_Options(&App, Words, Given);
 }
 
 /* What --quick changes, where the options do not say otherwise. */
@@ -334,8 +305,8 @@ Profile_Options Take_Judge_Options(int Argc, char** Argv) {
   /* The worker's time is its one process's CPU clock: work done in
   ** another process would go untimed, so by default there is none. */
   O.Limits.Processes = 1;
-  Limit_Options L{0, O.Limits.Memory_Bytes >> 20, O.Limits.File_Bytes >> 20, O.Limits.Output_Bytes >> 20};
-  Describe_Sandbox_Options(App, O, L);
+  Given_Sandbox_Limits Given;
+  Describe_Sandbox_Options(App, O, &Given);
   try {
     App.parse(Argc, Argv);
     if (App.count("--program-name") == 0) O.Program = O.Routine.substr(O.Routine.rfind('/') + 1);
@@ -360,10 +331,7 @@ Profile_Options Take_Judge_Options(int Argc, char** Argv) {
   } catch (const CLI::ParseError& Error) {
     Refuse(O, Error.what());
   }
-  /* Far above the CPU time, for a machine shared with other work. */
-  O.Limits.Wall_Seconds = L.Wall > 0 ? L.Wall : 3 * O.Limits.Cpu_Seconds;
-  O.Limits.Memory_Bytes = L.Memory_Mib << 20, O.Limits.File_Bytes = L.File_Mib << 20;
-  O.Limits.Output_Bytes = L.Output_Mib << 20;
+  O.Limits = Sandbox_Limits_Of(Given);
   return O;
 }
 

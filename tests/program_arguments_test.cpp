@@ -1,6 +1,7 @@
 // Every program of the kit and its tools, asked for help, for its
 // version, and given an argument it does not take: the answer, the
-// status, and not one file touched.
+// status, and not one file touched. The tools that run a user's code
+// take the sandbox's options alike: one range and one refusal each.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -57,6 +58,50 @@ TEST_F(Program_Arguments, HelpVersionAndRefusalTouchNoFile) {
   for ([[maybe_unused]] const auto& Entry : std::filesystem::directory_iterator(Folder)) Count++;
   EXPECT_EQ(Count, std::size(Files));
   for (const char* Name : Files) EXPECT_EQ(Read_File(At(Name)), std::string("old ") + Name);
+}
+
+// The same bad limit is refused by each tool that runs a user's code, in
+// the same words, before any work: a run's limits in simulator_checker,
+// zor_sort_judge and zor_grade's simulators, a build's in zor_grade.
+TEST_F(Program_Arguments, EveryToolRefusesABadSandboxLimitAlike) {
+  const std::string Judge = "true";  // the judge goes by its routine's program's name
+  struct Case {
+    const char* Path;
+    std::vector<std::string> Arguments;
+    std::string Err;
+  } Cases[] = {
+      {SIMULATOR_CHECKER_PATH, {"--file-size-limit", "0", "prog"},
+       "simulator_checker: --file-size-limit: Value 0 not in range 1 to 1048576 (see --help)\n"},
+      {ZOR_SORT_JUDGE_PATH, {"--program", "/bin/true", "--file-size-limit", "0"},
+       Judge + ": --file-size-limit: Value 0 not in range 1 to 1048576 (see --help)\n"},
+      {ZOR_GRADE_PATH, {"simulators", "--file-size-limit", "0", "class"},
+       "zor_grade: --file-size-limit: Value 0 not in range 1 to 1048576 (see --help)\n"},
+      {ZOR_GRADE_PATH, {"sorts", "--build-file-size-limit", "0", "class"},
+       "zor_grade: --build-file-size-limit: Value 0 not in range 1 to 1048576 (see --help)\n"},
+      {SIMULATOR_CHECKER_PATH, {"--memory-limit", "15", "prog"},
+       "simulator_checker: --memory-limit: Value 15 not in range 16 to 1048576 (see --help)\n"},
+      {ZOR_SORT_JUDGE_PATH, {"--program", "/bin/true", "--open-file-limit", "65537"},
+       Judge + ": --open-file-limit: Value 65537 not in range 16 to 65536 (see --help)\n"},
+      {ZOR_GRADE_PATH, {"simulators", "--process-limit", "0", "class"},
+       "zor_grade: --process-limit: Value 0 not in range 1 to 100000 (see --help)\n"},
+      {ZOR_GRADE_PATH, {"simulators", "--build-output-limit", "0", "class"},
+       "zor_grade: --build-output-limit: Value 0 not in range 1 to 1048576 (see --help)\n"},
+      {SIMULATOR_CHECKER_PATH, {"--sandbox", "maybe", "prog"},
+       "simulator_checker: --sandbox: maybe not in {auto,required,off} (see --help)\n"},
+      {ZOR_SORT_JUDGE_PATH, {"--program", "/bin/true", "--sandbox", "maybe"},
+       Judge + ": --sandbox: maybe not in {auto,required,off} (see --help)\n"},
+      {ZOR_GRADE_PATH, {"sorts", "--sandbox", "maybe", "class"},
+       "zor_grade: --sandbox: maybe not in {auto,required,off} (see --help)\n"},
+  };
+  for (const Case& C : Cases) {
+    Run_Result R = Run_Program(C.Path, Folder, "", {}, C.Arguments);
+    EXPECT_EQ(R.Exit_Status, 2) << C.Err;
+    EXPECT_EQ(R.Out, "") << C.Err;
+    EXPECT_EQ(R.Err, C.Err);
+  }
+  size_t Count = 0;
+  for ([[maybe_unused]] const auto& Entry : std::filesystem::directory_iterator(Folder)) Count++;
+  EXPECT_EQ(Count, 0u);
 }
 
 }  // namespace

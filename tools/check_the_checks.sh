@@ -64,6 +64,12 @@ plant cpu-limit-ignored sandbox/sandbox_watch.cpp \
   'if (Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)' \
   'if (false && Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)'
 
+mistake limit-in-kib 'Sandbox_Options\.' \
+  "a tool's --output-limit taken as KiB rather than MiB, in every tool that runs a user's code"
+plant limit-in-kib tool_options/sandbox_options.cpp \
+  'L.Output_Bytes = Given.Output_Mib << 20;' \
+  'L.Output_Bytes = Given.Output_Mib << 10;'
+
 mistake memory-as-address-space 'Languages\.ATeacherWhoIsNotRoot' \
   "memory without a cgroup limited by the address space, under which no JVM starts"
 plant memory-as-address-space sandbox/sandbox_child.cpp \
