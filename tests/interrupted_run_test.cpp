@@ -231,6 +231,12 @@ TEST_F(Interrupted_Run, SigtermLeavesNoStagedFile) {
       {"zor_grade while a day runs",
        {ZOR_GRADE_PATH, "simulators", "--sandbox", "required", "--days", "2", "--jobs", "1", "-o", "out", "class"},
        Sleeping_Program("class/ann"), true, "trial_"},
+      // The chart is begun before any worker starts; the summary's folder
+      // is tried then too, and the summary written only at the end.
+      {"zor_sort_judge with a chart and a summary, while the routine sleeps",
+       {PROFILE_HOSTILE_SLEEPS_FOREVER, "--sandbox", "required", "--wall-time-limit", "600", "--svg", "growth.svg",
+        "--summary", "summary"},
+       Nothing, true, "worker_"},
   };
   for (const Stop_Case& C : Cases) {
     SCOPED_TRACE(C.What);
