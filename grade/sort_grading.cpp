@@ -18,6 +18,8 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -116,6 +118,18 @@ std::string File_End(const std::string& Path, size_t Most) {
   return Bytes.size() > Most ? Bytes.substr(Bytes.size() - Most) : Bytes;
 }
 
+/* The judges running now, for Stop_Judges. A judge leaves the set, under
+** the lock, once it has ended and before it is reaped, so a stop never
+** signals an id the system may since have given to another process. */
+std::mutex Judges_Lock;
+std::set<pid_t> Judges_Running;
+
+/* Whether Judge has ended (it is left for waitpid to reap). */
+bool Judge_Ended(pid_t Judge) {
+  siginfo_t Info{};
+  return waitid(P_PID, static_cast<id_t>(Judge), &Info, WEXITED | WNOHANG | WNOWAIT) == 0 && Info.si_pid != 0;
+}
+
 /* Runs the judge, a program of the kit's own, as a plain child: it boxes
 ** the student's program itself. Its output goes to files in Private;
 ** past Seconds it is told to stop, and then ended. */
@@ -137,13 +151,23 @@ Judge_Run Run_Judge(const std::vector<std::string>& Command, const std::string& 
     _exit(127);
   }
   if (Judge < 0) return J.Err = std::string("cannot start a process: ") + std::strerror(errno), J;
+  {
+    std::lock_guard<std::mutex> Hold(Judges_Lock);
+    Judges_Running.insert(Judge);
+  }
   auto Began = std::chrono::steady_clock::now();
-  int Status = 0;
-  for (int Told = 0; waitpid(Judge, &Status, WNOHANG) == 0;) {
+  for (int Told = 0; !Judge_Ended(Judge);) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     double Took = std::chrono::duration<double>(std::chrono::steady_clock::now() - Began).count();
     if (Took > Seconds && Told == 0) J.Timed_Out = true, Told = 1, kill(Judge, SIGTERM);
     if (Took > Seconds + 10) kill(Judge, SIGKILL);
+  }
+  {
+    std::lock_guard<std::mutex> Hold(Judges_Lock);
+    Judges_Running.erase(Judge);
+  }
+  int Status = 0;
+  while (waitpid(Judge, &Status, 0) < 0 && errno == EINTR) {
   }
   J.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
   J.Out = File_End(Out, 8000), J.Err += File_End(Err, 2000);
@@ -329,6 +353,20 @@ bool Build_Profiler(const Student& S, const Sort_Settings& Settings, Student_Gra
 }
 
 }  // namespace
+
+void Stop_Judges() {
+  for (int Round = 0; Round < 1000; Round++) {
+    {
+      std::lock_guard<std::mutex> Hold(Judges_Lock);
+      if (Judges_Running.empty()) return;
+      /* Told once, each judge ends its workers and removes its folders;
+      ** one that has not done so in five seconds is ended. */
+      if (Round == 0 || Round == 500)
+        for (pid_t Judge : Judges_Running) kill(Judge, Round == 0 ? SIGTERM : SIGKILL);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
 
 Student_Grade Check_Sort_Routine(const Student& S, const Sort_Settings& Settings) {
   std::error_code Error;

@@ -36,6 +36,11 @@ struct Sort_Settings {
   std::string Link_Flags;           // what that library needs besides (a sanitizer build's runtimes)
 };
 
+/* For a grader told to stop: tells every judge running now to stop, and
+** returns once each has ended (and so removed its folders), ending one
+** that has not within five seconds. */
+void Stop_Judges();
+
 /* Builds the profiler and runs its correctness phase. A grade that needs
 ** the timing phase still has the verdict "correct"; its profiler stays in
 ** the scratch folder. */

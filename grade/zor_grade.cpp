@@ -35,6 +35,7 @@
 #include "grade/platform_download.h"
 #include "grade/report_words.h"
 #include "grade/simulator_grading.h"
+#include "grade/sort_grading.h"
 #include "sandbox/sandbox.h"
 #include "simulator_checker/battery.h"
 #include "simulator_checker/trial.h"
@@ -505,10 +506,11 @@ int main(int Argc, char** Argv) {
   if (!O.Gradescope) Read_Whole_Class(O, &Students);
   std::string State_Folder = O.Gradescope ? "" : Prepare_Output(O);
   if (O.Gradescope) Make_Folder(O.Out);
-  /* Stopped, the tool ends the runs and removes its scratch folder before
-  ** the signal ends it. */
+  /* Stopped, the tool ends the runs and the judges (each removes its own
+  ** folders) and removes its scratch folder before the signal ends it. */
   Sandbox_Stop_On_Signals([Scratch = O.Simulators.Scratch]() {
     Stop_Trials();
+    Stop_Judges();
     Remove_Tree(Scratch);
   });
   Start_Sandbox(&O, O.Simulators.Scratch);

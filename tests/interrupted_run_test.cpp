@@ -214,6 +214,14 @@ TEST_F(Interrupted_Run, SigtermLeavesNoStagedFile) {
       return -1;
     };
   };
+  // A student whose routine sleeps, as zor_grade sorts takes a class.
+  auto Sleeping_Routine = [this](const std::string& Where) {
+    return [this, Where]() {
+      std::filesystem::create_directories(At(Where));
+      Write_File(At(Where + "/sleeps.c"), Read_File(KIT_SOURCE_DIR "/tests/hostile_profiled_routines/sleeps_forever.c"));
+      return -1;
+    };
+  };
   const Stop_Case Cases[] = {
       {"workload_maker at its prompt", {WORKLOAD_MAKER_PATH}, Nothing, false,
        "ZOR_Binary_In."},
@@ -237,6 +245,10 @@ TEST_F(Interrupted_Run, SigtermLeavesNoStagedFile) {
        {PROFILE_HOSTILE_SLEEPS_FOREVER, "--sandbox", "required", "--wall-time-limit", "600", "--svg", "growth.svg",
         "--summary", "summary"},
        Nothing, true, "worker_"},
+      {"zor_grade sorts while a routine's worker sleeps",
+       {ZOR_GRADE_PATH, "sorts", "--sandbox", "required", "--jobs", "1", "--library", PROFILE_LIBRARY, "--include",
+        KIT_SOURCE_DIR "/sort_bench", "-o", "out", "class"},
+       Sleeping_Routine("class/ann"), true, "worker_"},
   };
   for (const Stop_Case& C : Cases) {
     SCOPED_TRACE(C.What);
