@@ -30,12 +30,19 @@
 #include <vector>
 
 #include "common/statistics.h"
+#include "sort_profile/growth_verdict.h"
 #include "sort_profile/profile_lists.h"
 
 extern "C" void Bench_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
 extern "C" void Bench_Radix_Sort(SL_Node** Head, int32_t K, int32_t X);
 extern "C" void Bench_Insertion_Sort(SL_Node** Head, int32_t K, int32_t X);
 extern "C" void Bench_First_Pivot_Quicksort(SL_Node** Head, int32_t K, int32_t X);
+extern "C" void Bench_Bubble_Sort(SL_Node** Head, int32_t K, int32_t X);
+extern "C" void Bench_Bottom_Up_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
+extern "C" void Bench_Std_Sort(SL_Node** Head, int32_t K, int32_t X);
+extern "C" void Bench_Counting_Sort(SL_Node** Head, int32_t K, int32_t X);
+extern "C" void Bench_Shell_Sort(SL_Node** Head, int32_t K, int32_t X);
+extern "C" void Bench_Median_Quicksort(SL_Node** Head, int32_t K, int32_t X);
 
 namespace {
 
@@ -94,10 +101,15 @@ struct Candidate {
 const Candidate Candidates[] = {
     {"merge", Bench_Merge_Sort, 1 << 30},       {"radix", Bench_Radix_Sort, 1 << 30},
     {"natural", Natural_Merge_Sort, 1 << 30},   {"insertion", Bench_Insertion_Sort, 16384},
-    {"quick-first", Bench_First_Pivot_Quicksort, 16384}, {"walk", Walk, 1 << 30},
+    {"quick-first", Bench_First_Pivot_Quicksort, 16384}, {"bubble", Bench_Bubble_Sort, 16384},
+    {"bottom-up", Bench_Bottom_Up_Merge_Sort, 1 << 30}, {"std-sort", Bench_Std_Sort, 1 << 30},
+    {"counting", Bench_Counting_Sort, 1 << 30}, {"shell", Bench_Shell_Sort, 1 << 30},
+    {"median-3", Bench_Median_Quicksort, 1 << 30}, {"walk", Walk, 1 << 30},
 };
 constexpr int Number_Of_Candidates = sizeof Candidates / sizeof Candidates[0];
 constexpr int Merge = 0, Walk_At = Number_Of_Candidates - 1;
+
+bool Fence = false;
 
 double Cpu_Now() {
   timespec T;
@@ -115,7 +127,10 @@ double Per_Item(const Candidate& C, int Order, int64_t N, int64_t Lists, int Rou
       Laid[size_t(L)] = Lay_Out_List_In(Block + L * N * int64_t(Node_Slot_Bytes),
                                         Items_In_Order(Order, N, uint32_t(Round * Lists + L + 1)));
     double Start = Cpu_Now();
-    for (Laid_Out_List& L : Laid) C.Sort(&L.Head, 10, 32);
+    for (Laid_Out_List& L : Laid) {
+      C.Sort(&L.Head, 10, 32);
+      if (Fence) __builtin_ia32_lfence();
+    }
     Samples.push_back((Cpu_Now() - Start) / double(N * Lists) * 1e9);
   }
   return Median_Of(Samples);
@@ -170,11 +185,45 @@ void Regime(const char* Title, const std::vector<int64_t>& Sizes, int64_t Items_
   }
 }
 
+/* The verdict's own slope (Judge_Growth_Per_Item) of every candidate on
+** every order in the caches, Repeats times with the lists sorted back to
+** back and as many times with a fence between them, and the range each
+** came to: the numbers the bands are drawn from. */
+void Bands(int Rounds, int Repeats, char* Block) {
+  std::vector<int64_t> Sizes;
+  for (int64_t N = 64; N <= 1024; N *= 2) Sizes.push_back(N), Sizes.push_back(N * 3 / 2);
+  Sizes.pop_back();
+  double Low[2][Number_Of_Candidates][Number_Of_Orders], High[2][Number_Of_Candidates][Number_Of_Orders];
+  for (int F = 0; F < 2; F++)
+    for (int C = 0; C < Number_Of_Candidates; C++)
+      for (int O = 0; O < Number_Of_Orders; O++) Low[F][C][O] = 1e9, High[F][C][O] = -1e9;
+  for (int Repeat = 0; Repeat < Repeats; Repeat++)
+    for (int F = 0; F < 2; F++) {
+      Fence = F == 1;
+      for (int C = 0; C < Number_Of_Candidates; C++)
+        for (int O = 0; O < Number_Of_Orders; O++) {
+          std::vector<Growth_Point> Points;
+          for (int64_t N : Sizes)
+            Points.push_back({N, Per_Item(Candidates[C], O, N, std::max<int64_t>(1, 16384 / N), Rounds, Block), 0});
+          double Slope_Read = Judge_Growth_Per_Item(Points).Slope;
+          Low[F][C][O] = std::min(Low[F][C][O], Slope_Read), High[F][C][O] = std::max(High[F][C][O], Slope_Read);
+        }
+      std::fprintf(stderr, "repeat %d of %d, %s\n", Repeat + 1, Repeats, Fence ? "fenced" : "back to back");
+    }
+  std::printf("The verdict's slope in the caches, lowest .. highest of %d repeats: back to back | fenced\n", Repeats);
+  for (int C = 0; C < Number_Of_Candidates; C++)
+    for (int O = 0; O < Number_Of_Orders; O++)
+      std::printf("%-12s %-13s %6.3f .. %6.3f | %6.3f .. %6.3f\n", Candidates[C].Name, Order_Name[O], Low[0][C][O],
+                  High[0][C][O], Low[1][C][O], High[1][C][O]);
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
   int64_t Largest = Argc > 1 ? std::atoll(Argv[1]) : 1048576;
   int Rounds = Argc > 2 ? std::atoi(Argv[2]) : 5;
+  Fence = Argc > 3 && std::string(Argv[3]) == "fence";
+  int Repeats = Argc > 4 ? std::atoi(Argv[4]) : 0;
   if (Largest < 8192 || Rounds < 1) {
     std::fprintf(stderr, "usage: growth_regimes [LARGEST >= 8192] [ROUNDS >= 1]\n");
     return 2;
@@ -185,6 +234,10 @@ int main(int Argc, char** Argv) {
   In_Cache.pop_back();
   const int64_t In_Cache_Items = 16384;
   std::vector<char> Block(size_t(std::max(Largest, In_Cache_Items + 1024)) * Node_Slot_Bytes);
+  if (Repeats > 0) {
+    Bands(Rounds, Repeats, Block.data());
+    return 0;
+  }
   std::printf("Slopes of log2(ns per item) against log2(n): N about 0, N log N about 0.15 .. 0.2, N^2 about 1.\n");
   Regime("in cache", In_Cache, In_Cache_Items, Rounds, Block.data());
   Regime("series", Series, 0, Rounds, Block.data());

@@ -173,6 +173,10 @@ bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Res
     R.In_Cache[Order].clear();
     for (size_t I = 0; I < Timed; I++)
       R.In_Cache[Order].push_back(Growth_Point{Sizes[I], Median_Seconds(Per_Item[I]), 0});
+    if (O.Verdict_Read) {
+      Clear_Progress_Line(&P);
+      O.Verdict_Read(R, Order);
+    }
   }
   Clear_Progress_Line(&P);
   return true;

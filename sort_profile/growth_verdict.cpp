@@ -22,12 +22,18 @@ struct Band {
 };
 const Band Bands_Of[Growth_Readings][Growth_Classes] = {
     {{-1e9, -0.2}, {-0.1, 0.4}, {0.6, 1.45}, {1.65, 1e9}},
-    /* Per item, in the caches, on a busy two-core machine: linear
-    ** routines measured -0.95 .. 0.11 (a fixed cost per call makes the
-    ** time per item fall), N log N ones 0.13 .. 0.27 (0.13 a merge sort
-    ** on lists whose comparisons the branch predictor learns), N^2 ones
-    ** 0.83 .. 1.14. */
-    {{-1e9, 0.11}, {0.13, 0.5}, {0.7, 1.45}, {1.65, 1e9}},
+    /* Per item, in the caches, the lists sorted one after another with a
+    ** fence between them (sort_worker.cpp), on a busy two-core machine,
+    ** twelve routines on every order (bench/growth_regimes, its bands
+    ** mode): linear ones -0.54 .. 0.06 (a fixed cost per call makes the
+    ** time per item fall); N log N ones from 0.10 (a merge sort on few
+    ** distinct items, whose comparisons the branch predictor learns) to
+    ** 0.53 (a natural merge sort on runs of 16); N^2 ones from 0.68 (a
+    ** bubble sort on random items) to 1.29; a first-node-pivot quicksort,
+    ** N^2 on few distinct items, 0.48 .. 0.72. An N log N routine whose
+    ** linear part dwarfs its log n (a std::sort between two walks, on
+    ** sorted items) reads as flat as a linear one: at these sizes it is. */
+    {{-1e9, 0.07}, {0.09, 0.55}, {0.6, 1.45}, {1.65, 1e9}},
 };
 
 /* Doublings that disagree wildly leave no slope to trust. Each size is

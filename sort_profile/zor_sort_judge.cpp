@@ -157,11 +157,15 @@ bool Write_Summary(const Profile_Options& O, const Correctness_Result& Checked, 
 int Time_Growth(const Profile_Options& O, Staged_File& Chart, const Correctness_Result& Checked) {
   bool JSON = O.Benchmark_Format == "json";
   std::vector<int> Orders = Chosen_Orders(O);
-  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Limits, Orders};
+  std::FILE* Said = JSON ? stderr : stdout;
+  /* Each verdict is shown as soon as it is read, seconds into the run; the
+  ** series that gives the speed figure takes longer. */
+  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Limits, Orders,
+                   [Said](const Series_Result& Read, int Order) { Print_Verdict_Line(Said, Read, Order); }};
   double Correctness_Seconds = Seconds_Since(O.Started);
+  Print_Growth_Heading(Said);
   Series_Result R = Time_Series(S);
   bool Summarised = Write_Summary(O, Checked, &R);
-  std::FILE* Said = JSON ? stderr : stdout;
   if (!R.Finished) {
     std::fprintf(Said, "FAIL while timing");
     if (R.Fault_Order >= 0)
@@ -170,7 +174,7 @@ int Time_Growth(const Profile_Options& O, Staged_File& Chart, const Correctness_
     Drop_Chart(O, Chart);
     return 1;
   }
-  Print_Growth(Said, R, Orders);
+  Print_Speed(Said, R, Orders);
   Print_Layout(Said, R);
   double Seconds = Seconds_Since(O.Started);
   std::fprintf(Said, "\nThe run took %.1f s: correctness %.1f s, timing %.1f s in %d round%s.\n", Seconds,
