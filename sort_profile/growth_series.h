@@ -70,7 +70,13 @@ struct Series_Result {
   Fault_Kind Kind = Fault_Wrong_List;  // of the fault, when not finished
 };
 
-Series_Result Time_Series(const Series_Options& O);
+/* The verdict's timing alone (Time_In_Cache), in a routine's worker of
+** its own, so that a run can show it before the slower phases: Finished,
+** with R.In_Cache for every order asked, or R's fault. */
+Series_Result Read_Verdicts(const Series_Options& O);
+
+/* The series, with the verdicts' timing carried over from Read_Verdicts. */
+Series_Result Time_Series(const Series_Options& O, const Series_Result& Verdicts);
 
 /* One judged sort of the routine (Reference false) or of the reference,
 ** on the list of N items of Order (seed 1) laid out in Layout. */
