@@ -47,18 +47,15 @@
 #include "sort_profile/growth_verdict.h"
 #include "sort_profile/profile_lists.h"
 
-extern "C" void Bench_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Radix_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Insertion_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_First_Pivot_Quicksort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Bubble_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Bottom_Up_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Std_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Counting_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Shell_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Median_Quicksort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Natural_Merge_Sort(SL_Node** Head, int32_t K, int32_t X);
-extern "C" void Bench_Selection_Sort(SL_Node** Head, int32_t K, int32_t X);
+/* The routines, each compiled under a name of its own (CMakeLists.txt). */
+extern "C" {
+void Bench_Merge_Sort(SL_Node**, int32_t, int32_t), Bench_Radix_Sort(SL_Node**, int32_t, int32_t),
+    Bench_Insertion_Sort(SL_Node**, int32_t, int32_t), Bench_First_Pivot_Quicksort(SL_Node**, int32_t, int32_t),
+    Bench_Bubble_Sort(SL_Node**, int32_t, int32_t), Bench_Bottom_Up_Merge_Sort(SL_Node**, int32_t, int32_t),
+    Bench_Std_Sort(SL_Node**, int32_t, int32_t), Bench_Counting_Sort(SL_Node**, int32_t, int32_t),
+    Bench_Shell_Sort(SL_Node**, int32_t, int32_t), Bench_Median_Quicksort(SL_Node**, int32_t, int32_t),
+    Bench_Natural_Merge_Sort(SL_Node**, int32_t, int32_t), Bench_Selection_Sort(SL_Node**, int32_t, int32_t);
+}
 
 namespace {
 
