@@ -8,6 +8,7 @@
 #include "sort_profile/correctness.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "common/item_file.h"
 #include "common/progress_line.h"
@@ -46,6 +47,35 @@ Case_Result Run_Case(Sort_Worker* W, int Order, int64_t Size, uint32_t Seed, int
   return Case_Result{J.Returned && J.Fault.empty(), J.Fault, J.Kind};
 }
 
+namespace {
+
+/* The worker the cases run in; false, with the FAIL said, when it did not
+** come up. */
+bool Start_Case_Worker(const Correctness_Options& O, Sort_Worker* W, std::FILE* Out, int Cases,
+                       Correctness_Result* Result) {
+  std::string Fault;
+  Fault_Kind Kind = Fault_Crashed;
+  if (Start_Worker(W, false, size_t(std::min<int64_t>(O.Max_Items, Case_Sizes[std::size(Case_Sizes) - 1])), O.Limits,
+                   &Fault, &Kind))
+    return true;
+  *Result = Correctness_Result{false, Cases, Fault, Kind};
+  std::fprintf(Out, "FAIL: before the %s list, K %d, X %d\n  %s\n", Cases == 0 ? "first" : "next", O.K, O.X,
+               Fault.c_str());
+  return false;
+}
+
+/* What O.Before_Largest does runs a worker of its own, and a box holds
+** one routine's worker at a time: the cases' worker waits ended. */
+bool Tell_Before_Largest(const Correctness_Options& O, std::unique_ptr<Sort_Worker>& W, std::FILE* Out, int Cases,
+                         Correctness_Result* Result) {
+  Stop_Worker(W.get());
+  O.Before_Largest();
+  W = std::make_unique<Sort_Worker>();
+  return Start_Case_Worker(O, W.get(), Out, Cases, Result);
+}
+
+}  // namespace
+
 bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness_Result* Result) {
   Correctness_Result Ignored;
   if (Result == nullptr) Result = &Ignored;
@@ -54,18 +84,13 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
     if (Size <= O.Max_Items)
       for (int Order : O.Orders)
         for (uint32_t Seed : Random_Seeds) Total += Tried(O.Orders, Order, Seed, Size);
-  Sort_Worker W;
-  std::string Fault;
-  Fault_Kind Kind = Fault_Crashed;
-  if (!Start_Worker(&W, false, size_t(std::min<int64_t>(O.Max_Items, Case_Sizes[std::size(Case_Sizes) - 1])), O.Limits,
-                    &Fault, &Kind)) {
-    *Result = Correctness_Result{false, 0, Fault, Kind};
-    std::fprintf(Out, "FAIL: before the first list, K %d, X %d\n  %s\n", O.K, O.X, Fault.c_str());
-    return false;
-  }
+  auto W = std::make_unique<Sort_Worker>();
+  if (!Start_Case_Worker(O, W.get(), Out, 0, Result)) return false;
   Progress_Line P = Start_Progress_Line();
+  bool Told = !O.Before_Largest;
   for (int64_t Size : Case_Sizes) {
     if (Size > O.Max_Items) break;
+    if (Size > Every_Order_Up_To && !Told && !(Told = Tell_Before_Largest(O, W, Out, Cases, Result))) return false;
     for (int Order : O.Orders)
       for (uint32_t Seed : Random_Seeds) {
         if (!Tried(O.Orders, Order, Seed, Size)) continue;
@@ -76,10 +101,10 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
                              static_cast<long long>(Size), Took);
         };
         Show(0);
-        Case_Result R = Run_Case(&W, Order, Size, Seed, O.K, O.X, O.Limits, Show);
+        Case_Result R = Run_Case(W.get(), Order, Size, Seed, O.K, O.X, O.Limits, Show);
         Clear_Progress_Line(&P);
         if (!R.Passed) {
-          Stop_Worker(&W);
+          Stop_Worker(W.get());
           *Result = Correctness_Result{false, Cases + 1, R.Fault, R.Kind};
           std::fprintf(Out, "FAIL: order %s", Order_Name[Order]);
           if (Order == Order_Random)
@@ -98,7 +123,8 @@ bool Check_Correctness(const Correctness_Options& O, std::FILE* Out, Correctness
         Cases++;
       }
   }
-  Stop_Worker(&W);
+  Stop_Worker(W.get());
+  if (!Told) O.Before_Largest();
   *Result = Correctness_Result{true, Cases, ""};
   std::fprintf(Out, "PASS: %d cases (orders:", Cases);
   for (int Order : O.Orders) std::fprintf(Out, " %s", Order_Name[Order]);

@@ -41,6 +41,10 @@ struct Correctness_Options {
   Sandbox_Limits Limits;  // of each case
   std::vector<int> Orders;
   std::string Keep_Failing;  // write the failing list's items here as a Raw file; empty for none
+  /* Called once every case of up to 10,000 items has passed, before the
+  ** larger ones (an N^2 routine's minute) or, when there are none, before
+  ** the PASS line: where a run shows what it can tell in seconds. */
+  std::function<void()> Before_Largest = nullptr;
 };
 
 /* What the phase came to: the cases run (a failing one included) and

@@ -51,25 +51,36 @@ double Per_Item_Shape(Growth_Class C, double N) {
 
 }  // namespace
 
-void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders) {
+void Print_Growth_Heading(std::FILE* Out) {
   std::fprintf(Out, "\nGrowth of the CPU time per sort, read on lists of 64 to 1,024 items, many sorted in a row,\n"
                     "small enough to stay in the first caches, where a step costs the same at every size: the\n"
                     "slope of log2(time per item) per doubling of the list reads about 0 for N, 0.2 for N log N,\n"
-                    "1 for N^2, 2 for N^3 (see --help); the steps are that exponent from each size to the next;\n"
-                    "and the routine's time over the kit's merge sort's on the same list at the largest size.\n");
-  Growth_Summary S = Summarise_Growth(R);
-  for (int Order : Orders) {
-    const std::vector<Growth_Point>& Points = R.In_Cache[Order].empty() ? R.Points[Order] : R.In_Cache[Order];
-    const Growth_Verdict& V = S.Verdict[Order];
-    std::fprintf(Out, "  %-13s %-26s", Order_Name[Order], Verdict_Words(V).c_str());
-    if (Points.size() >= 2) {
-      if (V.Step.size() + 1 >= Fewest_Sizes) std::fprintf(Out, " slope %5.2f;", V.Slope);
-      std::fprintf(Out, " %.2f x merge sort at %s; steps", S.Time_Ratio[Order], Size_Text(S.Largest[Order]).c_str());
-      for (double Step : V.Step) std::fprintf(Out, " %.2f", Step);
-      std::fprintf(Out, " (%s .. %s items)", Size_Text(Points.front().N).c_str(), Size_Text(Points.back().N).c_str());
-    }
-    std::fprintf(Out, "\n");
+                    "1 for N^2, 2 for N^3 (see --help); the steps are that exponent from each size to the next.\n");
+  std::fflush(Out);
+}
+
+void Print_Verdict_Line(std::FILE* Out, const Series_Result& R, int Order) {
+  const std::vector<Growth_Point>& Points = R.In_Cache[Order].empty() ? R.Points[Order] : R.In_Cache[Order];
+  Growth_Verdict V = R.In_Cache[Order].empty() ? Judge_Growth(Points) : Judge_Growth_Per_Item(Points);
+  std::fprintf(Out, "  %-13s %-26s", Order_Name[Order], Verdict_Words(V).c_str());
+  if (Points.size() >= 2) {
+    if (V.Step.size() + 1 >= Fewest_Sizes) std::fprintf(Out, " slope %5.2f;", V.Slope);
+    std::fprintf(Out, " steps");
+    for (double Step : V.Step) std::fprintf(Out, " %.2f", Step);
+    std::fprintf(Out, " (%s .. %s items)", Size_Text(Points.front().N).c_str(), Size_Text(Points.back().N).c_str());
   }
+  std::fprintf(Out, "\n");
+  std::fflush(Out);
+}
+
+void Print_Speed(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders) {
+  std::fprintf(Out, "\nSpeed: the routine's CPU time over the kit's merge sort's on the same list, at the largest\n"
+                    "size timed:\n");
+  Growth_Summary S = Summarise_Growth(R);
+  for (int Order : Orders)
+    if (S.Largest[Order] > 0)
+      std::fprintf(Out, "  %-13s %.2f x merge sort at %s\n", Order_Name[Order], S.Time_Ratio[Order],
+                   Size_Text(S.Largest[Order]).c_str());
 }
 
 void Print_Layout(std::FILE* Out, const Series_Result& R) {

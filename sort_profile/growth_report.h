@@ -9,9 +9,16 @@
 
 #include "sort_profile/growth_series.h"
 
-/* One line per order: the class (or why it cannot be decided), the slope
-** against the reference, and the exponent of each doubling. */
-void Print_Growth(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders);
+/* What the verdict lines below it read, printed before the timing starts. */
+void Print_Growth_Heading(std::FILE* Out);
+
+/* An order's verdict line, printed as soon as it is read: the class (or
+** why it cannot be decided), the slope, and the exponent of each doubling. */
+void Print_Verdict_Line(std::FILE* Out, const Series_Result& R, int Order);
+
+/* Per order, the routine's time over the merge sort's at the largest size
+** of its series: the speed figure. */
+void Print_Speed(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders);
 
 /* The layout ratios of the routine and of the reference, and in plain
 ** words whether the routine suffers more from scattered nodes. */

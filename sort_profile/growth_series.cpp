@@ -173,6 +173,10 @@ bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Res
     R.In_Cache[Order].clear();
     for (size_t I = 0; I < Timed; I++)
       R.In_Cache[Order].push_back(Growth_Point{Sizes[I], Median_Seconds(Per_Item[I]), 0});
+    if (O.Verdict_Read) {
+      Clear_Progress_Line(&P);
+      O.Verdict_Read(R, Order);
+    }
   }
   Clear_Progress_Line(&P);
   return true;
@@ -264,12 +268,25 @@ Judged_Sort Sort_Batch_In_Worker(Sort_Worker& W, const Series_Options& O, int Or
 
 }  // namespace
 
-Series_Result Time_Series(const Series_Options& O) {
+Series_Result Read_Verdicts(const Series_Options& O) {
+  Series_Result R{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
+  Sort_Worker Routine;
+  Fault_Kind Kind = Fault_Crashed;
+  /* Room for the verdict's lists below the table of their heads. */
+  if (!Start_Worker(&Routine, false, size_t(In_Cache_Items) + Batch_Table_Slots, O.Limits, &R.Fault, &Kind)) {
+    R.Kind = Kind;
+    return R;
+  }
+  R.Finished = Time_In_Cache(O, [&](int Order, int64_t N, int64_t Lists, int Round) {
+    return Sort_Batch_In_Worker(Routine, O, Order, N, Lists, Round);
+  }, R);
+  Stop_Worker(&Routine);
+  return R;
+}
+
+Series_Result Time_Series(const Series_Options& O, const Series_Result& Verdicts) {
   std::vector<int64_t> Sizes = Series_Sizes(O.Max_Items);
-  /* Room for the largest list of the series, and for the verdict's lists
-  ** in the caches below the table of their heads. */
-  size_t Slots = std::max(size_t(Sizes.empty() ? O.Max_Items : Sizes.back()),
-                          size_t(In_Cache_Items) + Batch_Table_Slots);
+  size_t Slots = size_t(Sizes.empty() ? O.Max_Items : Sizes.back());
   Sort_Worker Routine, Reference;
   std::string Fault;
   if (!Start_Worker(&Reference, true, Slots, O.Limits, &Fault))
@@ -279,20 +296,11 @@ Series_Result Time_Series(const Series_Options& O) {
     Stop_Worker(&Reference);
     return Series_Result{false, Fault, -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}, Kind};
   }
-  Series_Result Cache{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
-  bool Cache_Done = Time_In_Cache(O, [&](int Order, int64_t N, int64_t Lists, int Round) {
-    return Sort_Batch_In_Worker(Routine, O, Order, N, Lists, Round);
-  }, Cache);
-  if (!Cache_Done) {
-    Stop_Worker(&Routine);
-    Stop_Worker(&Reference);
-    return Cache;
-  }
   Series_Lists S{{&Routine, &Reference}, {}, {-1, -1}, {0, 0}, {-1, -1}};
   Series_Result R = Run_Series(O, [&](bool Is_Reference, int Order, int64_t N, Node_Layout Layout) {
     return Sort_In_Worker(S, O, Is_Reference, Order, N, Layout);
   });
-  for (int Order = 0; Order < Number_Of_Orders; Order++) R.In_Cache[Order] = Cache.In_Cache[Order];
+  for (int Order = 0; Order < Number_Of_Orders; Order++) R.In_Cache[Order] = Verdicts.In_Cache[Order];
   Stop_Worker(&Routine);
   Stop_Worker(&Reference);
   return R;

@@ -25,12 +25,17 @@
 #include "sort_profile/profile_child.h"
 #include "sort_profile/profile_lists.h"
 
+struct Series_Result;
+
 struct Series_Options {
   int32_t K, X;
   int64_t Max_Items;
   double Budget;          // a series stops growing once one sort of the routine takes longer
   Sandbox_Limits Limits;  // its CPU and wall-time limits hold for each sort
   std::vector<int> Orders;
+  /* Called as soon as an order's verdict has been read in the caches, so
+  ** that it can be shown before the slower series. */
+  std::function<void(const Series_Result& R, int Order)> Verdict_Read = nullptr;
 };
 
 /* The CPU seconds of every sort at one size: the routine's and the
@@ -65,7 +70,13 @@ struct Series_Result {
   Fault_Kind Kind = Fault_Wrong_List;  // of the fault, when not finished
 };
 
-Series_Result Time_Series(const Series_Options& O);
+/* The verdict's timing alone (Time_In_Cache), in a routine's worker of
+** its own, so that a run can show it before the slower phases: Finished,
+** with R.In_Cache for every order asked, or R's fault. */
+Series_Result Read_Verdicts(const Series_Options& O);
+
+/* The series, with the verdicts' timing carried over from Read_Verdicts. */
+Series_Result Time_Series(const Series_Options& O, const Series_Result& Verdicts);
 
 /* One judged sort of the routine (Reference false) or of the reference,
 ** on the list of N items of Order (seed 1) laid out in Layout. */
@@ -91,8 +102,8 @@ std::vector<int64_t> In_Cache_Sizes();
 ** random ones drawn from seeds of Round) with the routine. */
 using Batch_Sorter = std::function<Judged_Sort(int Order, int64_t N, int64_t Lists, int Round)>;
 
-/* Fills R.In_Cache for every order asked; false, with R's fault, when a
-** sort failed. */
+/* Fills R.In_Cache for every order asked, telling O.Verdict_Read of each
+** as it is done; false, with R's fault, when a sort failed. */
 bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Result& R);
 
 /* What a phase comes to, for the report and for a program that grades

@@ -59,6 +59,20 @@ bool Take_Line(int Link, char (&Line)[Longest_Line], int* Descriptor) {
   return false;
 }
 
+/* Lets no instruction of the next list's sort start before the last
+** one's are done. Sorted back to back, the start of one list overlaps,
+** out of order, with the end of the one before, the more so the shorter
+** the lists: a linear routine then seems to cost more per item as its
+** lists grow (a natural merge sort on sorted lists rose by a tenth to a
+** fifth a doubling), close to what a log n factor adds. */
+inline void Fence_Between_Sorts() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_lfence();
+#elif defined(__aarch64__)
+  asm volatile("dsb sy\n\tisb" ::: "memory");
+#endif
+}
+
 void Answer(int Link, const char* Text) {
   size_t Length = std::strlen(Text);
   for (size_t Done = 0; Done < Length;) {
@@ -101,7 +115,10 @@ int Connect(const char* Socket_Path) {
     if (!Take_Line(Link, Line, nullptr)) _exit(0);
     if (std::sscanf(Line, "sorts %llx %llu %d %d", &Head, &Count, &K, &X) == 4) {
       SL_Node** Table = reinterpret_cast<SL_Node**>(Head);
-      for (unsigned long long I = 0; I < Count; I++) Sort(&Table[I], K, X);
+      for (unsigned long long I = 0; I < Count; I++) {
+        Sort(&Table[I], K, X);
+        Fence_Between_Sorts();
+      }
       Answer(Link, "sorted all\n");
       continue;
     }

@@ -6,9 +6,10 @@
 ** either way the judge runs the user's program only as its worker, in a
 ** box, and makes, checks and times every list itself. This file holds
 ** the options and the run's outline: first correctness (correctness.cpp),
-** then the growth of the cost (growth_series.cpp, growth_verdict.cpp,
-** growth_report.cpp, benchmark_table.cpp), or, with --sweep, the best K
-** and X (sweep.cpp). Started with Worker_Argument, it is instead the
+** with the growth verdicts read once its small cases have passed, then
+** the rest of the growth of the cost (growth_series.cpp,
+** growth_verdict.cpp, growth_report.cpp, benchmark_table.cpp), or, with
+** --sweep, the best K and X (sweep.cpp). Started with Worker_Argument, it is instead the
 ** worker of the kit's reference merge sort (sort_worker.h).
 */
 #include <algorithm>
@@ -154,15 +155,51 @@ bool Write_Summary(const Profile_Options& O, const Correctness_Result& Checked, 
   return false;
 }
 
-/* The timing phase: the series, the verdicts, the chart. */
-int Time_Growth(const Profile_Options& O, Staged_File& Chart, const Correctness_Result& Checked) {
+/* What the timing phases take from the options. */
+Series_Options Timing_Options(const Profile_Options& O) {
+  return Series_Options{O.K, O.X, O.Max_Items, O.Budget, O.Limits, Chosen_Orders(O)};
+}
+
+/* The verdicts, each shown as soon as it is read, a second or so into
+** the run: after the correctness cases of up to 10,000 items and before
+** the larger ones, which take an N^2 routine a minute, and before the
+** series. The heading comes with the first. */
+Series_Result Read_Growth_Verdicts(const Profile_Options& O, std::FILE* Said) {
+  Series_Options S = Timing_Options(O);
+  bool Headed = false;
+  S.Verdict_Read = [&](const Series_Result& Read, int Order) {
+    if (!Headed) Print_Growth_Heading(Said), Headed = true;
+    Print_Verdict_Line(Said, Read, Order);
+  };
+  Series_Result R = Read_Verdicts(S);
+  /* The correctness phase's line follows them. */
+  if (Headed && !O.Timing_Only) std::fputc('\n', Said);
+  return R;
+}
+
+/* The verdicts, timed (Took seconds) where the correctness phase asks for
+** them, or at once with --timing-only. */
+void Read_Verdicts_When_Due(const Profile_Options& O, std::FILE* Said, Correctness_Options& C, Series_Result& Verdicts,
+                            double& Took) {
+  auto Read = [&O, Said, &Verdicts, &Took]() {
+    double From = Seconds_Since(O.Started);
+    Verdicts = Read_Growth_Verdicts(O, Said);
+    Took = Seconds_Since(O.Started) - From;
+  };
+  if (O.Timing_Only) Read();
+  else C.Before_Largest = Read;
+}
+
+/* The timing phase, after the verdicts and the correctness phase (which
+** took Checking seconds): the series, the speed figure, the layout, the
+** chart. A fault met while the verdicts were read ends it here. */
+int Time_Growth(const Profile_Options& O, Staged_File& Chart, const Correctness_Result& Checked,
+                const Series_Result& Verdicts, double Checking) {
   bool JSON = O.Benchmark_Format == "json";
   std::vector<int> Orders = Chosen_Orders(O);
-  Series_Options S{O.K, O.X, O.Max_Items, O.Budget, O.Limits, Orders};
-  double Correctness_Seconds = Seconds_Since(O.Started);
-  Series_Result R = Time_Series(S);
-  bool Summarised = Write_Summary(O, Checked, &R);
   std::FILE* Said = JSON ? stderr : stdout;
+  Series_Result R = Verdicts.Finished ? Time_Series(Timing_Options(O), Verdicts) : Verdicts;
+  bool Summarised = Write_Summary(O, Checked, &R);
   if (!R.Finished) {
     std::fprintf(Said, "FAIL while timing");
     if (R.Fault_Order >= 0)
@@ -171,11 +208,11 @@ int Time_Growth(const Profile_Options& O, Staged_File& Chart, const Correctness_
     Drop_Chart(O, Chart);
     return 1;
   }
-  Print_Growth(Said, R, Orders);
+  Print_Speed(Said, R, Orders);
   Print_Layout(Said, R);
   double Seconds = Seconds_Since(O.Started);
   std::fprintf(Said, "\nThe run took %.1f s: correctness %.1f s, timing %.1f s in %d round%s.\n", Seconds,
-               Correctness_Seconds, Seconds - Correctness_Seconds, R.Rounds, R.Rounds == 1 ? "" : "s");
+               Checking, Seconds - Checking, R.Rounds, R.Rounds == 1 ? "" : "s");
   std::fflush(Said);
   bool Written = Write_Tables(O, R, Orders);
   Written = Written && Summarised;
@@ -371,22 +408,29 @@ void Say_Quick(const Profile_Options& O, std::FILE* Out) {
                static_cast<long long>(O.Max_Items), Orders.c_str());
 }
 
-/* The profile itself: correctness, then the timing or the sweep. */
+/* The profile itself: correctness, then the timing or the sweep; the
+** verdicts are read within the correctness phase. */
 int Judge_Routine(const Profile_Options& O, Staged_File& Chart) {
   /* With JSON on standard output, the verdicts go beside it. */
-  bool JSON = O.Benchmark_Format == "json";
+  std::FILE* Said = O.Benchmark_Format == "json" ? stderr : stdout;
   Correctness_Options C{O.K, O.X, O.Check_Items, O.Limits, Chosen_Orders(O), O.Keep_Failing};
   Correctness_Result Checked{true, 0, ""};
-  if (O.Quick) Say_Quick(O, JSON ? stderr : stdout);
-  if (O.Timing_Only) return Time_Growth(O, Chart, Checked);
-  if (!Check_Correctness(C, JSON ? stderr : stdout, &Checked)) {
-    Drop_Chart(O, Chart);
-    Write_Summary(O, Checked, nullptr);
-    return 1;
+  if (O.Quick) Say_Quick(O, Said);
+  Series_Result Verdicts{};
+  double Reading = 0, Checking = 0;
+  if (!O.Check_Only && !O.Sweep) Read_Verdicts_When_Due(O, Said, C, Verdicts, Reading);
+  if (!O.Timing_Only) {
+    double Checked_From = Seconds_Since(O.Started);
+    if (!Check_Correctness(C, Said, &Checked)) {
+      Drop_Chart(O, Chart);
+      Write_Summary(O, Checked, nullptr);
+      return 1;
+    }
+    Checking = Seconds_Since(O.Started) - Checked_From - Reading;
   }
   if (O.Check_Only) return Write_Summary(O, Checked, nullptr) ? 0 : 1;
   if (O.Sweep) return Sweep(O, Chart);
-  return Time_Growth(O, Chart, Checked);
+  return Time_Growth(O, Chart, Checked, Verdicts, Checking);
 }
 
 /* The reference's worker sorts with the kit's merge sort, which takes no

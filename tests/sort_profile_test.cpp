@@ -155,12 +155,41 @@ TEST_F(Sort_Profile, AQuadraticRoutineIsTimedAsSlowerThanTheReference) {
   EXPECT_GT(Ratio, 4.0) << Summary;
 }
 
-// The sections in the order a student reads them, each with its evidence.
-TEST_F(Sort_Profile, ReportLeadsWithCorrectnessVerdictsLayoutAndTime) {
+// Routines written apart from the kit's examples, on orders where their
+// growth lies far from every band's edge (measured on a busy two-core
+// machine, in one process and through the judge: the counting sort
+// -0.61 .. -0.22, the bubble sort -0.06 .. -0.02 on sorted lists and
+// 0.95 .. 1.09 on reversed ones, the bottom-up merge sort 0.16 .. 0.24 on
+// random items), so that the verdict must hold on any machine, however
+// busy.
+TEST_F(Sort_Profile, RoutinesWrittenApartReadTheirGrowth) {
+  struct Case {
+    const char* Program;
+    const char* Orders;
+    std::vector<std::string> Lines;
+  };
+  const Case Cases[] = {
+      {PROFILE_COUNTING_SORT, "random,descending", {"growth random N\n", "growth descending N\n"}},
+      {PROFILE_BUBBLE_SORT_EARLY_EXIT, "ascending,descending", {"growth ascending N\n", "growth descending N^2\n"}},
+      {PROFILE_BOTTOM_UP_MERGE_SORT, "random", {"growth random N log N\n"}},
+  };
+  for (const Case& C : Cases) {
+    Run_Result R = Profile(Folder, C.Program, {"--orders", C.Orders, "--max-items", "8192", "--summary", "summary"});
+    ASSERT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
+    std::string Summary = Read_File(At("summary"));
+    for (const std::string& Line : C.Lines) EXPECT_NE(Summary.find(Line), std::string::npos) << Line << Summary << R.Out;
+  }
+}
+
+// The sections in the order a student reads them, each with its evidence:
+// the verdicts first, shown as soon as they are read.
+TEST_F(Sort_Profile, ReportLeadsWithVerdictsThenCorrectnessSpeedLayoutAndTime) {
   Run_Result R = Profile(Folder, PROFILE_MERGE_SORT, {"--orders", "random,descending", "--max-items", "16384",
                                                       "--budget", "86400", "--svg", "growth.svg"});
   ASSERT_EQ(R.Exit_Status, 0) << R.Out << R.Err;
-  const char* const Sections[] = {"PASS: 56 cases", "\nGrowth of the CPU time per sort, read on lists of 64 to 1,024 items",
+  const char* const Sections[] = {"\nGrowth of the CPU time per sort, read on lists of 64 to 1,024 items", "\nPASS: 56 cases",
+                                  "\nSpeed: the routine's CPU time over the kit's merge sort's on the same list",
+                                  " x merge sort at 16Ki\n",
                                   "\nNode layout, random order, 16Ki items: the time on nodes linked in a random order",
                                   "\nThe run took "};
   size_t Before = 0;
@@ -176,7 +205,6 @@ TEST_F(Sort_Profile, ReportLeadsWithCorrectnessVerdictsLayoutAndTime) {
     std::string Text = R.Out.substr(Line + 1, R.Out.find('\n', Line + 1) - Line - 1);
     EXPECT_NE(Text.find(" slope "), std::string::npos) << Text;
     EXPECT_NE(Text.find(" (64 .. 1Ki items)"), std::string::npos) << Text;  // the verdict's own sizes
-    EXPECT_NE(Text.find(" x merge sort at 16Ki; steps "), std::string::npos) << Text;
     // Nine sizes, 64, 96, 128, 192, ... 1Ki: eight steps between them.
     size_t First = Text.find("; steps ") + 8;
     std::string Steps = Text.substr(First, Text.find(" (") - First);
@@ -326,21 +354,24 @@ TEST_F(Sort_Profile, AQuickRunSaysSoAndKeepsToSmallLists) {
     const char* Program;
     std::vector<std::string> Options;
     int Status;
-    const char* Begins;
+    const char* Begins;   // the quick run's line; the verdicts, if any, follow it
+    const char* Checked;  // the correctness phase's line, after them
     std::vector<const char*> Orders_Timed;
   } Cases[] = {
       {PROFILE_MERGE_SORT, {"--quick"}, 0,
        "A quick run (--quick): lists up to 1000 items checked and up to 16384 timed, orders random, ascending, "
-       "descending; a run without --quick checks and times more.\nPASS: 65 cases (orders: random ascending descending; "
-       "random from 3 seeds, the last on scattered nodes; sizes 0 .. 1000; K 0, X 0)\n",
+       "descending; a run without --quick checks and times more.\n",
+       "\nPASS: 65 cases (orders: random ascending descending; random from 3 seeds, the last on scattered nodes; sizes "
+       "0 .. 1000; K 0, X 0)\n",
        {"random", "ascending", "descending"}},
       {PROFILE_MERGE_SORT, {"--quick", "--orders", "equal", "--max-items", "8192"}, 0,
        "A quick run (--quick): lists up to 8192 items checked and up to 8192 timed, orders equal; a run without "
-       "--quick checks and times more.\nPASS: 13 cases (orders: equal;",
+       "--quick checks and times more.\n", "\nPASS: 13 cases (orders: equal;",
        {"equal"}},
       {PROFILE_LOSES_NODE_AT_FIVE, {"--quick"}, 1,
        "A quick run (--quick): lists up to 1000 items checked and up to 16384 timed, orders random, ascending, "
-       "descending; a run without --quick checks and times more.\nFAIL: order random (seed 1), size 5, K 0, X 0\n",
+       "descending; a run without --quick checks and times more.\n",
+       "\nFAIL: order random (seed 1), size 5, K 0, X 0\n",
        {}},
   };
   for (const Case& C : Cases) {
@@ -348,6 +379,7 @@ TEST_F(Sort_Profile, AQuickRunSaysSoAndKeepsToSmallLists) {
     Run_Result R = Profile(Folder, C.Program, C.Options);
     EXPECT_EQ(R.Exit_Status, C.Status) << R.Err;
     EXPECT_EQ(R.Out.rfind(C.Begins, 0), 0u) << R.Out;
+    EXPECT_NE(R.Out.find(C.Checked), std::string::npos) << R.Out;
     for (const char* Order :
          {"random", "ascending", "descending", "equal", "few-distinct", "organ-pipe", "sawtooth", "extremes"}) {
       bool Timed = std::find_if(C.Orders_Timed.begin(), C.Orders_Timed.end(),
@@ -410,7 +442,7 @@ TEST_F(Sort_Profile, FreesOnlyWhatItLaidOut) {
   Run_Result R = Profile(Folder, PROFILE_MERGE_SORT,
                          {"--sandbox", "off", "--orders", "random,extremes", "--max-items", "8192"}, Checked);
   EXPECT_EQ(R.Exit_Status, 0) << R.Err;
-  EXPECT_EQ(R.Out.rfind("PASS: 52 cases", 0), 0u) << R.Out;
+  EXPECT_NE(R.Out.find("\nPASS: 52 cases"), std::string::npos) << R.Out;
 }
 
 }  // namespace

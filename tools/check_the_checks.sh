@@ -41,6 +41,15 @@ plant growth-swap sort_profile/growth_series.cpp \
   'At->Sort.push_back(Routine.Seconds), At->Reference.push_back(Reference.Seconds);' \
   'At->Sort.push_back(Reference.Seconds), At->Reference.push_back(Routine.Seconds);'
 
+# The growth verdict's bands in the caches as they were before the fence:
+# an N log N routine whose log n is a small part of its cost reads
+# "between", an N^2 one whose branches learn, too.
+mistake old-growth-bands 'Growth_Verdict_Per_Item\.' \
+  'the bands of the slope per item put back where they were before the lists were fenced'
+plant old-growth-bands sort_profile/growth_verdict.cpp \
+  '{{-1e9, 0.075}, {0.085, 0.55}, {0.6, 1.45}, {1.65, 1e9}}' \
+  '{{-1e9, 0.11}, {0.13, 0.5}, {0.7, 1.45}, {1.65, 1e9}}'
+
 mistake model-off-by-one 'Results_Checker\.' \
   "a model rule one off: a server numbered one past the station's last passes"
 plant model-off-by-one model_rules/station_rules.cpp \
