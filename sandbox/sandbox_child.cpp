@@ -21,8 +21,10 @@
 #include <grp.h>
 #include <linux/keyctl.h>
 #include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -32,15 +34,15 @@
 
 extern char** environ;
 
-namespace {
-
-int Networks[Sandbox_Slots];  // each slot's network namespace, once made; 0 before
-
 void Point_At(std::vector<std::string>& Words, std::vector<char*>& Pointers) {
   Pointers.clear();
   for (std::string& W : Words) Pointers.push_back(W.data());
   Pointers.push_back(nullptr);
 }
+
+namespace {
+
+int Networks[Sandbox_Slots];  // each slot's network namespace, once made; 0 before
 
 /* Writes the calling process's id in decimal to Path, the way a process
 ** joins a cgroup; system calls only. */
@@ -70,6 +72,59 @@ void Reset_Signals() {
     if (Signal != SIGKILL && Signal != SIGSTOP) signal(Signal, SIG_DFL);
 }
 
+/* A run in a kept box: the child enters the box's namespaces (it is the
+** box's user already, who owns them; the slot's network, which is the
+** tool's, it entered before it gave up root), takes a mount and an IPC namespace
+** of its own, so that what one run leaves in /dev/shm or in System V
+** IPC is gone for the next and /dev stays as the box made it, and forks
+** the program into the box's process namespace, which only a child can
+** join. It then waits and ends as the program did, as bubblewrap would:
+** by its status, or by 128 + the signal that killed it. */
+[[noreturn]] void Run_In_Kept_Box(const Child_Plan& P) {
+  const Kept_Entry& K = *P.Kept;
+  if (setns(K.Outer_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  for (int Namespace : K.Namespace)
+    if (Namespace >= 0 && setns(Namespace, 0) != 0) Fail_In_Child(P.Exec_Error);
+  struct statvfs Dev;
+  if (unshare(CLONE_NEWNS | CLONE_NEWIPC) != 0 || statvfs("/dev", &Dev) != 0 ||
+      mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0 ||
+      mount(nullptr, "/dev", nullptr,
+            MS_REMOUNT | MS_BIND | MS_RDONLY | ((Dev.f_flag & ST_NOSUID) != 0 ? MS_NOSUID : 0) |
+                ((Dev.f_flag & ST_NODEV) != 0 ? MS_NODEV : 0) | ((Dev.f_flag & ST_NOEXEC) != 0 ? MS_NOEXEC : 0),
+            nullptr) != 0)
+    Fail_In_Child(P.Exec_Error);
+  if (K.Inner_User >= 0 && setns(K.Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error);
+  pid_t Program = fork();
+  if (Program == 0) {
+    setsid();
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    /* Nothing the box's user may run gives it more than it has. */
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
+    for (int Capability = 0; Capability < 64; Capability++) prctl(PR_CAPBSET_DROP, Capability, 0, 0, 0);
+    int Why = ENOENT;
+    for (char* Path : K.Exec_Pointers) {
+      if (Path == nullptr) break;
+      for (int Try = 0; Try < 40; Try++) {
+        execve(Path, P.Argv.data(), P.Envp.data());
+        if (errno != ETXTBSY) break;
+        timespec Pause{0, 50 * 1000 * 1000};
+        nanosleep(&Pause, nullptr);
+      }
+      if (errno != ENOENT && errno != ENOTDIR) Why = errno;
+    }
+    errno = Why;
+    Fail_In_Child(P.Exec_Error);
+  }
+  if (Program < 0) Fail_In_Child(P.Exec_Error);
+  /* The program's output and input are its own to close. */
+  close(0), close(1), close(2), close(P.Exec_Error);
+  int Status = 0;
+  while (waitpid(Program, &Status, 0) < 0 && errno == EINTR) {
+  }
+  _exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status));
+}
+
 }  // namespace
 
 [[noreturn]] void Become_Child(const Child_Plan& P, pid_t Parent) {
@@ -83,6 +138,7 @@ void Reset_Signals() {
   /* A descriptor some other part of the tool opened without close-on-exec
   ** must not reach the program. */
   syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+  if (P.Info >= 0 && (P.Info == 3 ? fcntl(3, F_SETFD, 0) : dup2(P.Info, 3)) < 0) Fail_In_Child(P.Exec_Error);
   for (const std::string& Path : P.Join)
     if (!Join_Cgroup(Path.c_str())) Fail_In_Child(P.Exec_Error);
   for (int L = 0; L < P.Limit_Count; L++) {
@@ -100,6 +156,7 @@ void Reset_Signals() {
   ** run's own. A kernel without keys has nothing to share. */
   if (P.New_Keyring && syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, nullptr) < 0 && errno != ENOSYS)
     Fail_In_Child(P.Exec_Error);
+  if (P.Kept != nullptr) Run_In_Kept_Box(P);
   /* Without a box nothing else stops a set-user-id program (su, mount)
   ** from giving the run back what it just lost. */
   if (P.Uid != 0 && !Sandbox().Boxed && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
@@ -218,6 +275,20 @@ void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
 /* The ends of one run's pipes that the parent keeps. */
 }  // namespace
 
+bool Plan_Box_Copies(const Sandbox_Request& R, uid_t Uid, std::vector<std::pair<std::string, std::string>>* Copies,
+                     std::string* Problem) {
+  std::vector<std::string> Readable = R.Readable;
+  if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
+  for (const std::string& Path : Readable) {
+    std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
+    if (Asked.size() > 1 && Asked.back() == '/') Asked.pop_back();
+    std::string Copy = Readable_Copy(Asked, Uid, Problem);
+    if (!Problem->empty()) return false;
+    if (!Copy.empty()) Copies->push_back({Copy, Asked});
+  }
+  return true;
+}
+
 bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& Marks, std::string* Problem) {
   bool Contained = Sandbox().Mode != Sandbox_Off;
   P.Folder = R.Folder;
@@ -236,19 +307,13 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
   if (!R.Start_With.empty() && !Copy_Tree(R.Start_With, R.Folder, P.Uid, R.Start_Without, Problem)) return false;
   if (Sandbox().Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
     return *Problem = std::string("cannot set up the run's cgroup: ") + std::strerror(errno), false;
-  if (Sandbox().Boxed && Sandbox().Slot_Networks && (P.Network = Slot_Network(Slot)) < 0)
+  if (Sandbox().Boxed && Sandbox().Slot_Networks && R.Kept_Box < 0 && (P.Network = Slot_Network(Slot)) < 0)
     return *Problem = std::string("cannot make a network namespace: ") + std::strerror(errno), false;
-  if (Sandbox().Boxed) {
+  if (R.Kept_Box >= 0) {
+    if (!Plan_Kept_Run(R, P, Problem)) return false;
+  } else if (Sandbox().Boxed) {
     std::vector<std::pair<std::string, std::string>> Copies;
-    std::vector<std::string> Readable = R.Readable;
-    if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
-    for (const std::string& Path : Readable) {
-      std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
-      if (Asked.size() > 1 && Asked.back() == '/') Asked.pop_back();
-      std::string Copy = Readable_Copy(Asked, P.Uid, Problem);
-      if (!Problem->empty()) return false;
-      if (!Copy.empty()) Copies.push_back({Copy, Asked});
-    }
+    if (!Plan_Box_Copies(R, P.Uid, &Copies, Problem)) return false;
     P.Words = Box_Arguments(R, P.Uid, Copies);
     P.Exec_Path = Sandbox().Bwrap;
     P.Environment = {"PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
