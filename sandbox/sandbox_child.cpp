@@ -72,57 +72,94 @@ void Reset_Signals() {
     if (Signal != SIGKILL && Signal != SIGSTOP) signal(Signal, SIG_DFL);
 }
 
+/* The mounts a run in a kept box has of its own: a fresh /dev/shm, and
+** /dev read-only (it is the box's, and stays as the box made it). */
+bool Mount_Own_Dev() {
+  struct statvfs Dev;
+  return statvfs("/dev", &Dev) == 0 && mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") == 0 &&
+         mount(nullptr, "/dev", nullptr,
+               MS_REMOUNT | MS_BIND | MS_RDONLY | ((Dev.f_flag & ST_NOSUID) != 0 ? MS_NOSUID : 0) |
+                   ((Dev.f_flag & ST_NODEV) != 0 ? MS_NODEV : 0) | ((Dev.f_flag & ST_NOEXEC) != 0 ? MS_NOEXEC : 0),
+               nullptr) == 0;
+}
+
+/* The program, in the box's inner user namespace, with nothing that could
+** give it more than the box's user has. */
+[[noreturn]] void Exec_In_Kept_Box(const Child_Plan& P) {
+  const Kept_Entry& K = *P.Kept;
+  if (K.Inner_User >= 0 && setns(K.Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  setsid();
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
+  for (int Capability = 0; Capability < 64; Capability++) prctl(PR_CAPBSET_DROP, Capability, 0, 0, 0);
+  int Why = ENOENT;
+  for (char* Path : K.Exec_Pointers) {
+    if (Path == nullptr) break;
+    for (int Try = 0; Try < 40; Try++) {
+      execve(Path, P.Argv.data(), P.Envp.data());
+      if (errno != ETXTBSY) break;
+      timespec Pause{0, 50 * 1000 * 1000};
+      nanosleep(&Pause, nullptr);
+    }
+    if (errno != ENOENT && errno != ENOTDIR) Why = errno;
+  }
+  errno = Why;
+  Fail_In_Child(P.Exec_Error);
+}
+
+/* Waits for Child and ends as it did, as bubblewrap passes a program's
+** ending on: its status, or 128 + the signal that killed it. With
+** Any, reaps every child meanwhile (the first process of a process
+** namespace inherits the orphans of its own). */
+[[noreturn]] void End_As(pid_t Child, bool Any) {
+  int Status = 0;
+  for (pid_t Reaped; (Reaped = waitpid(Any ? -1 : Child, &Status, 0)) != Child;)
+    if (Reaped < 0 && errno != EINTR) _exit(127);
+  _exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status));
+}
+
+/* The first process of a run's own process namespace, in a kept box: a
+** copy of the tool, the program's parent, and visible to it. So it
+** first makes itself one the program's user may not attach to or read
+** (not dumpable) and blanks the tool's command line and environment in
+** its memory (a grader's command line may hold a secret). It mounts the
+** namespace's own /proc, starts the program and, when the program ends,
+** ends too, and with it whatever the program left in the namespace. */
+[[noreturn]] void Be_First_Of_Run(const Child_Plan& P) {
+  prctl(PR_SET_DUMPABLE, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const Kept_Entry& K = *P.Kept;
+  for (const auto& [From, To] : {std::pair{K.Arguments_From, K.Arguments_To}, std::pair{K.Environment_From,
+                                                                                          K.Environment_To}})
+    if (From != 0 && To > From) std::memset(reinterpret_cast<void*>(From), 0, To - From);
+  if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) Fail_In_Child(P.Exec_Error);
+  pid_t Program = fork();
+  if (Program == 0) Exec_In_Kept_Box(P);
+  if (Program < 0) Fail_In_Child(P.Exec_Error);
+  close(0), close(1), close(2), close(P.Exec_Error);
+  End_As(Program, true);
+}
+
 /* A run in a kept box: the child enters the box's namespaces (it is the
 ** box's user already, who owns them; the slot's network, which is the
-** tool's, it entered before it gave up root), takes a mount and an IPC namespace
-** of its own, so that what one run leaves in /dev/shm or in System V
-** IPC is gone for the next and /dev stays as the box made it, and forks
-** the program into the box's process namespace, which only a child can
-** join. It then waits and ends as the program did, as bubblewrap would:
-** by its status, or by 128 + the signal that killed it. */
+** tool's, it entered before it gave up root), but for its processes:
+** the run has a process namespace of its own, in which the box's own
+** processes, which outlive runs, are not there to be signalled or
+** attached to; and a mount and an IPC namespace of its own, so that what
+** one run leaves in /dev/shm or in System V IPC is gone for the next.
+** The child then waits for the run, and ends as it did. */
 [[noreturn]] void Run_In_Kept_Box(const Child_Plan& P) {
   const Kept_Entry& K = *P.Kept;
   if (setns(K.Outer_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
   for (int Namespace : K.Namespace)
     if (Namespace >= 0 && setns(Namespace, 0) != 0) Fail_In_Child(P.Exec_Error);
-  struct statvfs Dev;
-  if (unshare(CLONE_NEWNS | CLONE_NEWIPC) != 0 || statvfs("/dev", &Dev) != 0 ||
-      mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0 ||
-      mount(nullptr, "/dev", nullptr,
-            MS_REMOUNT | MS_BIND | MS_RDONLY | ((Dev.f_flag & ST_NOSUID) != 0 ? MS_NOSUID : 0) |
-                ((Dev.f_flag & ST_NODEV) != 0 ? MS_NODEV : 0) | ((Dev.f_flag & ST_NOEXEC) != 0 ? MS_NOEXEC : 0),
-            nullptr) != 0)
+  if (unshare(CLONE_NEWNS | CLONE_NEWIPC | CLONE_NEWPID) != 0 || !Mount_Own_Dev() || chdir(P.Folder.c_str()) != 0)
     Fail_In_Child(P.Exec_Error);
-  if (K.Inner_User >= 0 && setns(K.Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
-  if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error);
-  pid_t Program = fork();
-  if (Program == 0) {
-    setsid();
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    /* Nothing the box's user may run gives it more than it has. */
-    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
-    for (int Capability = 0; Capability < 64; Capability++) prctl(PR_CAPBSET_DROP, Capability, 0, 0, 0);
-    int Why = ENOENT;
-    for (char* Path : K.Exec_Pointers) {
-      if (Path == nullptr) break;
-      for (int Try = 0; Try < 40; Try++) {
-        execve(Path, P.Argv.data(), P.Envp.data());
-        if (errno != ETXTBSY) break;
-        timespec Pause{0, 50 * 1000 * 1000};
-        nanosleep(&Pause, nullptr);
-      }
-      if (errno != ENOENT && errno != ENOTDIR) Why = errno;
-    }
-    errno = Why;
-    Fail_In_Child(P.Exec_Error);
-  }
-  if (Program < 0) Fail_In_Child(P.Exec_Error);
-  /* The program's output and input are its own to close. */
+  pid_t First = fork();
+  if (First == 0) Be_First_Of_Run(P);
+  if (First < 0) Fail_In_Child(P.Exec_Error);
   close(0), close(1), close(2), close(P.Exec_Error);
-  int Status = 0;
-  while (waitpid(Program, &Status, 0) < 0 && errno == EINTR) {
-  }
-  _exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status));
+  End_As(First, false);
 }
 
 }  // namespace

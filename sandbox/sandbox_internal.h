@@ -49,10 +49,13 @@ struct Limit_Of {
 ** second user namespace in the one that owns the others: the run joins
 ** the outer one to enter them, then the inner one, where the box's
 ** processes live. */
-enum Kept_Namespace { Kept_Ipc, Kept_Uts, Kept_Net, Kept_Cgroup, Kept_Mnt, Kept_Pid, Kept_Namespaces };
+enum Kept_Namespace { Kept_Ipc, Kept_Uts, Kept_Net, Kept_Cgroup, Kept_Mnt, Kept_Namespaces };
 struct Kept_Entry {
   int Outer_User = -1, Inner_User = -1;  // Inner_User -1 where bubblewrap made one user namespace only
-  int Namespace[Kept_Namespaces] = {-1, -1, -1, -1, -1, -1};  // -1: not entered (the slot's network)
+  int Namespace[Kept_Namespaces] = {-1, -1, -1, -1, -1};  // -1: not entered (the slot's network)
+  /* Where the tool's command line and environment lie in its memory, which
+  ** a run's first process (a copy of the tool) blanks in its own; 0 if unknown. */
+  uintptr_t Arguments_From = 0, Arguments_To = 0, Environment_From = 0, Environment_To = 0;
   std::vector<std::string> Exec_Paths;  // where the program may be, in the box: its path, or PATH's folders
   std::vector<char*> Exec_Pointers;
 };

@@ -44,7 +44,21 @@ struct Kept_Box {
 Kept_Box Boxes[Sandbox_Slots];
 std::mutex Boxes_Lock;
 
-const char* const Namespace_Names[Kept_Namespaces] = {"ipc", "uts", "net", "cgroup", "mnt", "pid"};
+const char* const Namespace_Names[Kept_Namespaces] = {"ipc", "uts", "net", "cgroup", "mnt"};
+
+/* Fields 48 to 51 of /proc/self/stat: where the command line and the
+** environment lie. */
+void Note_Tool_Memory(Kept_Entry& E) {
+  std::string Stat = Read_Small("/proc/self/stat");
+  size_t At = Stat.rfind(')');
+  if (At == std::string::npos) return;
+  std::istringstream Fields(Stat.substr(At + 2));
+  std::string Field;
+  unsigned long long Value[4] = {0, 0, 0, 0};
+  for (int Number = 3; Number <= 51 && Fields >> Field; Number++)
+    if (Number >= 48) Value[Number - 48] = std::strtoull(Field.c_str(), nullptr, 10);
+  E.Arguments_From = Value[0], E.Arguments_To = Value[1], E.Environment_From = Value[2], E.Environment_To = Value[3];
+}
 
 void Close_Entry(Kept_Entry& E) {
   for (int* Fd : {&E.Outer_User, &E.Inner_User})
@@ -152,6 +166,7 @@ bool Start_Box(int Slot, Kept_Box& B, std::string* Problem) {
   const char* Pid_At = Ok ? std::strstr(Info.c_str(), "\"child-pid\":") : nullptr;
   pid_t Inside = Pid_At != nullptr ? static_cast<pid_t>(std::atol(Pid_At + 12)) : 0;
   Ok = Ok && Inside > 0 && Open_Namespaces(Inside, B.Entry);
+  if (Ok) Note_Tool_Memory(B.Entry);
   if (!Ok) {
     int Errno = errno;
     End_Box(B);
