@@ -28,6 +28,7 @@
 #include "simulator_checker/shrink.h"
 #include "sandbox/sandbox.h"
 #include "simulator_checker/trial.h"
+#include "simulator_checker/trial_workers.h"
 
 namespace {
 
@@ -222,35 +223,26 @@ namespace {
 std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                              const Day_Progress& Show, double* Slowest_Held) {
   std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(Settings.Days));
-  std::atomic<int> Next{0}, Done{0};
   std::atomic<bool> Timed_Out{false};
   std::atomic<double> Slowest{0};
   std::mutex Keeping;
   size_t Kept = Outcomes.size();
-  auto Worker = [&]() {
-    for (int I; (I = Next.fetch_add(1)) < Settings.Days; Done.fetch_add(1)) {
-      Trial_Day T = Battery_Day(I, Settings.Battery);
-      Program_Under_Test P = Program;
-      if (Timed_Out.load()) P.Limits = Shorter_Limits(P.Limits, Slowest.load());
-      Trial_Outcome O = Run_Trial(P, T.Day, T.Servers);
-      if (Of_Time(O)) Timed_Out.store(true);
-      /* By its CPU time where measured: a box takes a while to set up,
-      ** which is no part of what the program needs. */
-      double Took = O.Cpu_Seconds >= 0 ? O.Cpu_Seconds : O.Seconds;
-      if (O.Kind == Outcome_Held)
-        for (double S = Slowest.load(); Took > S && !Slowest.compare_exchange_weak(S, Took);) {
-        }
-      std::lock_guard<std::mutex> Hold(Keeping);
-      Keep_Day_Outcome(&Outcomes, static_cast<size_t>(I), std::move(O), &Kept);
-    }
+  auto Each = [&](int I, const Trial_Box& Box) {
+    Trial_Day T = Battery_Day(I, Settings.Battery);
+    Program_Under_Test P = Program;
+    if (Timed_Out.load()) P.Limits = Shorter_Limits(P.Limits, Slowest.load());
+    Trial_Outcome O = Run_Trial(P, T.Day, T.Servers, &Box);
+    if (Of_Time(O)) Timed_Out.store(true);
+    /* By its CPU time where measured: a box takes a while to set up,
+    ** which is no part of what the program needs. */
+    double Took = O.Cpu_Seconds >= 0 ? O.Cpu_Seconds : O.Seconds;
+    if (O.Kind == Outcome_Held)
+      for (double S = Slowest.load(); Took > S && !Slowest.compare_exchange_weak(S, Took);) {
+      }
+    std::lock_guard<std::mutex> Hold(Keeping);
+    Keep_Day_Outcome(&Outcomes, static_cast<size_t>(I), std::move(O), &Kept);
   };
-  std::vector<std::thread> Pool;
-  for (int J = 0; J < std::max(1, Settings.Jobs); J++) Pool.emplace_back(Worker);
-  while (Done.load() < Settings.Days) {
-    Show(Done.load(), Settings.Days);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  for (std::thread& T : Pool) T.join();
+  Run_On_Workers(Program, Settings.Days, Settings.Jobs, Each, [&](int Done) { Show(Done, Settings.Days); });
   *Slowest_Held = Slowest.load();
   return Outcomes;
 }

@@ -84,6 +84,10 @@ struct Sandbox_Request {
   ** that called Run_Contained, while it watches the run. */
   std::function<void(const char* Bytes, size_t Count)> Hear_Out;
   std::function<void(double Seconds)> Waiting;
+  /* A box kept for many runs (Sandbox_Keep_Box), or -1 for a box of the
+  ** run's own. In a kept box, Folder must lie directly in the box's
+  ** folder, and Command[0] and Readable are the box's. */
+  int Kept_Box = -1;
 };
 
 enum Sandbox_Ending {
@@ -165,6 +169,22 @@ void Sandbox_Finish();
 /* Runs Request's program and returns what became of it. Safe to call
 ** from several threads at once. */
 Sandbox_Result Run_Contained(const Sandbox_Request& Request);
+
+/* A box kept for many runs of one program, one after another, for a tool
+** that runs it hundreds of times (a checker's trials): bubblewrap makes
+** the box's namespaces and view once, and each run then enters them in a
+** fresh process of the box's user, under the run's own limits and
+** cgroup, in a folder of its own made in Like.Folder (which the box shows
+** as the runs' parent, writable by none of them), with a /dev/shm and
+** System V IPC of its own; whatever the run left running is killed when
+** it ends, as in a box of its own. Like gives the program (Command[0]),
+** its Readable files and Start_With, which every run of the box shares.
+** Kept boxes need a box and a cgroup (which alone ends and counts what a
+** run left behind); elsewhere, and if the box cannot be made, -1, with
+** the reason in Why_Not, and runs then take a box each. One thread uses
+** a kept box at a time; it holds a slot until dropped. */
+int Sandbox_Keep_Box(const Sandbox_Request& Like, std::string* Why_Not);
+void Sandbox_Drop_Box(int Box);
 
 /* What ended a run that did not exit with status 0, in words that follow
 ** "it": "hit the time limit (2 s of CPU time)", "was killed by signal 11

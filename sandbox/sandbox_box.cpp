@@ -33,13 +33,14 @@
 
 namespace fs = std::filesystem;
 
+const char* const Box_Path = "/usr/local/bin:/usr/bin:/bin";
+
 namespace {
 
 /* /etc is bound whole: it holds what every user of the machine may read
 ** (the loader's cache, the alternatives' links, interpreters' settings,
 ** the time zone), and one mount costs far less than one per file. */
 const char* const Beside_Usr[] = {"bin", "sbin", "lib", "lib32", "lib64", "libx32"};
-const char* const Box_Path = "/usr/local/bin:/usr/bin:/bin";
 
 std::mutex Copies_Lock;
 std::map<std::pair<std::string, uid_t>, std::string> Copies;  // asked path and the run's user -> copy
@@ -374,6 +375,7 @@ Sandbox_Tier Sandbox_Current_Tier() {
 
 void Sandbox_Finish() {
   Sandbox_State& S = Sandbox();
+  Drop_Kept_Boxes();
   Cgroup_End();
   Close_Slot_Networks();
   Reopen_To_Others();

@@ -21,8 +21,10 @@
 #include <grp.h>
 #include <linux/keyctl.h>
 #include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -32,15 +34,15 @@
 
 extern char** environ;
 
-namespace {
-
-int Networks[Sandbox_Slots];  // each slot's network namespace, once made; 0 before
-
 void Point_At(std::vector<std::string>& Words, std::vector<char*>& Pointers) {
   Pointers.clear();
   for (std::string& W : Words) Pointers.push_back(W.data());
   Pointers.push_back(nullptr);
 }
+
+namespace {
+
+int Networks[Sandbox_Slots];  // each slot's network namespace, once made; 0 before
 
 /* Writes the calling process's id in decimal to Path, the way a process
 ** joins a cgroup; system calls only. */
@@ -70,6 +72,96 @@ void Reset_Signals() {
     if (Signal != SIGKILL && Signal != SIGSTOP) signal(Signal, SIG_DFL);
 }
 
+/* The mounts a run in a kept box has of its own: a fresh /dev/shm, and
+** /dev read-only (it is the box's, and stays as the box made it). */
+bool Mount_Own_Dev() {
+  struct statvfs Dev;
+  return statvfs("/dev", &Dev) == 0 && mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") == 0 &&
+         mount(nullptr, "/dev", nullptr,
+               MS_REMOUNT | MS_BIND | MS_RDONLY | ((Dev.f_flag & ST_NOSUID) != 0 ? MS_NOSUID : 0) |
+                   ((Dev.f_flag & ST_NODEV) != 0 ? MS_NODEV : 0) | ((Dev.f_flag & ST_NOEXEC) != 0 ? MS_NOEXEC : 0),
+               nullptr) == 0;
+}
+
+/* The program, in the box's inner user namespace, with nothing that could
+** give it more than the box's user has. */
+[[noreturn]] void Exec_In_Kept_Box(const Child_Plan& P) {
+  const Kept_Entry& K = *P.Kept;
+  if (K.Inner_User >= 0 && setns(K.Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  setsid();
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
+  for (int Capability = 0; Capability < 64; Capability++) prctl(PR_CAPBSET_DROP, Capability, 0, 0, 0);
+  int Why = ENOENT;
+  for (char* Path : K.Exec_Pointers) {
+    if (Path == nullptr) break;
+    for (int Try = 0; Try < 40; Try++) {
+      execve(Path, P.Argv.data(), P.Envp.data());
+      if (errno != ETXTBSY) break;
+      timespec Pause{0, 50 * 1000 * 1000};
+      nanosleep(&Pause, nullptr);
+    }
+    if (errno != ENOENT && errno != ENOTDIR) Why = errno;
+  }
+  errno = Why;
+  Fail_In_Child(P.Exec_Error);
+}
+
+/* Waits for Child and ends as it did, as bubblewrap passes a program's
+** ending on: its status, or 128 + the signal that killed it. With
+** Any, reaps every child meanwhile (the first process of a process
+** namespace inherits the orphans of its own). */
+[[noreturn]] void End_As(pid_t Child, bool Any) {
+  int Status = 0;
+  for (pid_t Reaped; (Reaped = waitpid(Any ? -1 : Child, &Status, 0)) != Child;)
+    if (Reaped < 0 && errno != EINTR) _exit(127);
+  _exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status));
+}
+
+/* The first process of a run's own process namespace, in a kept box: a
+** copy of the tool, the program's parent, and visible to it. So it
+** first makes itself one the program's user may not attach to or read
+** (not dumpable) and blanks the tool's command line and environment in
+** its memory (a grader's command line may hold a secret). It mounts the
+** namespace's own /proc, starts the program and, when the program ends,
+** ends too, and with it whatever the program left in the namespace. */
+[[noreturn]] void Be_First_Of_Run(const Child_Plan& P) {
+  prctl(PR_SET_DUMPABLE, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const Kept_Entry& K = *P.Kept;
+  for (const auto& [From, To] : {std::pair{K.Arguments_From, K.Arguments_To}, std::pair{K.Environment_From,
+                                                                                          K.Environment_To}})
+    if (From != 0 && To > From) std::memset(reinterpret_cast<void*>(From), 0, To - From);
+  if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) Fail_In_Child(P.Exec_Error);
+  pid_t Program = fork();
+  if (Program == 0) Exec_In_Kept_Box(P);
+  if (Program < 0) Fail_In_Child(P.Exec_Error);
+  close(0), close(1), close(2), close(P.Exec_Error);
+  End_As(Program, true);
+}
+
+/* A run in a kept box: the child enters the box's namespaces (it is the
+** box's user already, who owns them; the slot's network, which is the
+** tool's, it entered before it gave up root), but for its processes:
+** the run has a process namespace of its own, in which the box's own
+** processes, which outlive runs, are not there to be signalled or
+** attached to; and a mount and an IPC namespace of its own, so that what
+** one run leaves in /dev/shm or in System V IPC is gone for the next.
+** The child then waits for the run, and ends as it did. */
+[[noreturn]] void Run_In_Kept_Box(const Child_Plan& P) {
+  const Kept_Entry& K = *P.Kept;
+  if (setns(K.Outer_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  for (int Namespace : K.Namespace)
+    if (Namespace >= 0 && setns(Namespace, 0) != 0) Fail_In_Child(P.Exec_Error);
+  if (unshare(CLONE_NEWNS | CLONE_NEWIPC | CLONE_NEWPID) != 0 || !Mount_Own_Dev() || chdir(P.Folder.c_str()) != 0)
+    Fail_In_Child(P.Exec_Error);
+  pid_t First = fork();
+  if (First == 0) Be_First_Of_Run(P);
+  if (First < 0) Fail_In_Child(P.Exec_Error);
+  close(0), close(1), close(2), close(P.Exec_Error);
+  End_As(First, false);
+}
+
 }  // namespace
 
 [[noreturn]] void Become_Child(const Child_Plan& P, pid_t Parent) {
@@ -83,6 +175,7 @@ void Reset_Signals() {
   /* A descriptor some other part of the tool opened without close-on-exec
   ** must not reach the program. */
   syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+  if (P.Info >= 0 && (P.Info == 3 ? fcntl(3, F_SETFD, 0) : dup2(P.Info, 3)) < 0) Fail_In_Child(P.Exec_Error);
   for (const std::string& Path : P.Join)
     if (!Join_Cgroup(Path.c_str())) Fail_In_Child(P.Exec_Error);
   for (int L = 0; L < P.Limit_Count; L++) {
@@ -100,6 +193,7 @@ void Reset_Signals() {
   ** run's own. A kernel without keys has nothing to share. */
   if (P.New_Keyring && syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, nullptr) < 0 && errno != ENOSYS)
     Fail_In_Child(P.Exec_Error);
+  if (P.Kept != nullptr) Run_In_Kept_Box(P);
   /* Without a box nothing else stops a set-user-id program (su, mount)
   ** from giving the run back what it just lost. */
   if (P.Uid != 0 && !Sandbox().Boxed && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
@@ -218,6 +312,20 @@ void Plan_Limits(Child_Plan& P, const Sandbox_Limits& L, bool Contained) {
 /* The ends of one run's pipes that the parent keeps. */
 }  // namespace
 
+bool Plan_Box_Copies(const Sandbox_Request& R, uid_t Uid, std::vector<std::pair<std::string, std::string>>* Copies,
+                     std::string* Problem) {
+  std::vector<std::string> Readable = R.Readable;
+  if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
+  for (const std::string& Path : Readable) {
+    std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
+    if (Asked.size() > 1 && Asked.back() == '/') Asked.pop_back();
+    std::string Copy = Readable_Copy(Asked, Uid, Problem);
+    if (!Problem->empty()) return false;
+    if (!Copy.empty()) Copies->push_back({Copy, Asked});
+  }
+  return true;
+}
+
 bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& Marks, std::string* Problem) {
   bool Contained = Sandbox().Mode != Sandbox_Off;
   P.Folder = R.Folder;
@@ -236,19 +344,13 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
   if (!R.Start_With.empty() && !Copy_Tree(R.Start_With, R.Folder, P.Uid, R.Start_Without, Problem)) return false;
   if (Sandbox().Cgroup && !Cgroup_Prepare(Slot, R.Limits, &Marks, &P.Join))
     return *Problem = std::string("cannot set up the run's cgroup: ") + std::strerror(errno), false;
-  if (Sandbox().Boxed && Sandbox().Slot_Networks && (P.Network = Slot_Network(Slot)) < 0)
+  if (Sandbox().Boxed && Sandbox().Slot_Networks && R.Kept_Box < 0 && (P.Network = Slot_Network(Slot)) < 0)
     return *Problem = std::string("cannot make a network namespace: ") + std::strerror(errno), false;
-  if (Sandbox().Boxed) {
+  if (R.Kept_Box >= 0) {
+    if (!Plan_Kept_Run(R, P, Problem)) return false;
+  } else if (Sandbox().Boxed) {
     std::vector<std::pair<std::string, std::string>> Copies;
-    std::vector<std::string> Readable = R.Readable;
-    if (R.Command[0].find('/') != std::string::npos) Readable.insert(Readable.begin(), R.Command[0]);
-    for (const std::string& Path : Readable) {
-      std::string Asked = std::filesystem::absolute(Path).lexically_normal().string();
-      if (Asked.size() > 1 && Asked.back() == '/') Asked.pop_back();
-      std::string Copy = Readable_Copy(Asked, P.Uid, Problem);
-      if (!Problem->empty()) return false;
-      if (!Copy.empty()) Copies.push_back({Copy, Asked});
-    }
+    if (!Plan_Box_Copies(R, P.Uid, &Copies, Problem)) return false;
     P.Words = Box_Arguments(R, P.Uid, Copies);
     P.Exec_Path = Sandbox().Bwrap;
     P.Environment = {"PATH=/usr/bin:/bin", "LANG=C.UTF-8"};

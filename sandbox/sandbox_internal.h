@@ -44,6 +44,22 @@ struct Limit_Of {
   unsigned long Value_Soft, Value_Hard;
 };
 
+/* What a run enters to be in a kept box: the box's namespaces, as
+** descriptors the tool opened when the box was made. bubblewrap nests a
+** second user namespace in the one that owns the others: the run joins
+** the outer one to enter them, then the inner one, where the box's
+** processes live. */
+enum Kept_Namespace { Kept_Ipc, Kept_Uts, Kept_Net, Kept_Cgroup, Kept_Mnt, Kept_Namespaces };
+struct Kept_Entry {
+  int Outer_User = -1, Inner_User = -1;  // Inner_User -1 where bubblewrap made one user namespace only
+  int Namespace[Kept_Namespaces] = {-1, -1, -1, -1, -1};  // -1: not entered (the slot's network)
+  /* Where the tool's command line and environment lie in its memory, which
+  ** a run's first process (a copy of the tool) blanks in its own; 0 if unknown. */
+  uintptr_t Arguments_From = 0, Arguments_To = 0, Environment_From = 0, Environment_To = 0;
+  std::vector<std::string> Exec_Paths;  // where the program may be, in the box: its path, or PATH's folders
+  std::vector<char*> Exec_Pointers;
+};
+
 /* Everything the child does between fork and exec, decided before the fork. */
 struct Child_Plan {
   std::string Exec_Path, Folder;
@@ -58,7 +74,12 @@ struct Child_Plan {
   bool Ignore_File_Size_Signal = false;
   pid_t Parent = 0;
   int In = -1, Out = -1, Err = -1, Exec_Error = -1;  // the child's ends
+  int Info = -1;                    // kept open across exec as descriptor 3 (bubblewrap's --info-fd)
+  const Kept_Entry* Kept = nullptr;  // a run in a kept box enters it rather than exec bubblewrap
 };
+
+/* Pointers to Words' characters, for exec, ending in a null. */
+void Point_At(std::vector<std::string>& Words, std::vector<char*>& Pointers);
 
 /* The child after fork: a box's reaper, or the run itself (which execs). */
 [[noreturn]] void Become_Reaper(const Child_Plan& P);
@@ -110,6 +131,20 @@ void Watch_Run(Watch& W);
 ** writer is gone or for a moment at most; then what is kept of standard
 ** output and error cut to the request's sizes. */
 void Drain(Watch& W);
+
+/* A kept box's side of a run (sandbox_kept.cpp): its slot, and, before the
+** fork, the box made again if a run ended it, the folder checked to lie
+** in the box's own, and what the child enters. */
+int Kept_Slot(int Box);
+bool Plan_Kept_Run(const Sandbox_Request& R, Child_Plan& P, std::string* Problem);
+/* Drops every kept box, for Sandbox_Finish. */
+void Drop_Kept_Boxes();
+/* Copies of the readable files a box binds (the program among them), as
+** (copy, path asked) pairs. */
+bool Plan_Box_Copies(const Sandbox_Request& R, uid_t Uid, std::vector<std::pair<std::string, std::string>>* Copies,
+                     std::string* Problem);
+/* The box's PATH, which a bare program name is found on. */
+extern const char* const Box_Path;
 
 /* The slot's empty network namespace, made at its first run: a descriptor
 ** for the child to enter before exec; -1 if it cannot be made. */

@@ -153,9 +153,13 @@ void Finish_Run(Watch& W, int* Status, bool* Out_Of_Memory, bool* Refused_Proces
 
 Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   Sandbox_Result Refused;
-  int Slot = R.Command.empty() ? -1 : Take_Slot();
+  bool Kept = R.Kept_Box >= 0;
+  int Slot = R.Command.empty() || (Kept && Sandbox_Stopping()) ? -1 : Kept ? Kept_Slot(R.Kept_Box) : Take_Slot();
   if (Slot < 0) {
-    Refused.Detail = R.Command.empty() ? "nothing to run" : Sandbox_Stopping() ? "the tool is stopping" : "too many runs at once";
+    Refused.Detail = R.Command.empty() ? "nothing to run"
+                     : Sandbox_Stopping() ? "the tool is stopping"
+                     : Kept            ? "no such kept box"
+                                       : "too many runs at once";
     return Refused;
   }
   Watch W;
@@ -165,7 +169,7 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   std::string Problem;
   if (!Plan_Run(R, Slot, P, Marks, &Problem) || !Make_Pipes(W.P, P, &Problem)) {
     if (!P.Copies_Folder.empty()) Remove_Tree(P.Copies_Folder);
-    Give_Back_Slot(Slot);
+    if (!Kept) Give_Back_Slot(Slot);
     Refused.Detail = Problem;
     return Refused;
   }
@@ -209,6 +213,6 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   if (!Sandbox().Boxed && P.Uid != 0) End_Processes_Of(P.Uid);
   if (!P.Copies_Folder.empty()) Remove_Tree(P.Copies_Folder);
   pthread_sigmask(SIG_SETMASK, &Before, nullptr);
-  Give_Back_Slot(Slot);
+  if (!Kept) Give_Back_Slot(Slot);
   return W.Result;
 }

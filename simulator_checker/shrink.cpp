@@ -34,6 +34,7 @@ struct Search {
   const Trial_Outcome& Failure;
   Shrunk_Day Best;
   int Budget;
+  const Trial_Box* Box;
 
   /* Fewer servers mean longer waits: a day near the clock may then run
   ** past it, and the kit would refuse it, so it is no candidate. */
@@ -42,7 +43,7 @@ struct Search {
     if (Budget <= 0 || Simulate_Day(Day.data(), static_cast<int32_t>(Day.size()), Servers, nullptr, &Summary).Customer)
       return false;
     Budget--, Best.Trials++;
-    Trial_Outcome O = Run_Trial(Program, Day, Servers);
+    Trial_Outcome O = Run_Trial(Program, Day, Servers, Box);
     if (!Same_Failure(O, Failure)) return false;
     Best.Day = Day;
     std::copy(Servers, Servers + Number_Of_Stations, Best.Servers);
@@ -82,12 +83,15 @@ struct Search {
 
 Shrunk_Day Shrink_Day(const Program_Under_Test& Program, const std::vector<Customer_Parameters>& Day,
                       const int32_t Servers[Number_Of_Stations], const Trial_Outcome& Failure) {
-  Search S{Program, Failure, Shrunk_Day{Day, {}, Failure, 0, false}, Failure.Kind == Outcome_Limit ? 24 : 5000};
+  /* Shrinking runs trials one after another: one box kept for them all. */
+  Trial_Box Box = Keep_Trial_Box(Program);
+  Search S{Program, Failure, Shrunk_Day{Day, {}, Failure, 0, false}, Failure.Kind == Outcome_Limit ? 24 : 5000, &Box};
   std::copy(Servers, Servers + Number_Of_Stations, S.Best.Servers);
   bool Progress = true;
   while (Progress && S.Budget > 0) {
     Progress = S.Lower_Servers();
     Progress |= S.Drop_Customers();
   }
+  Drop_Trial_Box(&Box);
   return S.Best;
 }

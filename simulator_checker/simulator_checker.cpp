@@ -30,6 +30,7 @@
 #include "simulator_checker/shrink.h"
 #include "sandbox/sandbox.h"
 #include "simulator_checker/trial.h"
+#include "simulator_checker/trial_workers.h"
 #include "tool_options/sandbox_options.h"
 
 namespace {
@@ -63,36 +64,31 @@ std::string Resolve_Program(const std::string& Name) {
   return std::filesystem::absolute(Found).lexically_normal().string();
 }
 
-/* Runs the battery on Jobs threads and returns the first failing trial in
-** battery order (-1 when every trial held), whatever the number of
-** threads: no trial past a known failure is started. */
+/* Runs the battery and returns the first failing trial in battery order
+** (-1 when every trial held), whatever the number of threads: no trial
+** past a known failure is started. */
 int Run_Battery(const Program_Under_Test& Program, const Options& O, Progress_Line& P, Trial_Outcome* First_Failure,
                 double* Slowest_Held) {
-  std::atomic<int> Next{0}, Done{0}, Failing{O.Trials};
+  std::atomic<int> Failing{O.Trials};
   std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(O.Trials));
   std::atomic<double> Slowest{0};
-  auto Worker = [&]() {
-    for (int I; (I = Next.fetch_add(1)) < O.Trials; Done.fetch_add(1)) {
-      if (I > Failing.load()) continue;
-      Trial_Day T = Battery_Day(I, Public_Battery(O.Seed));
-      Trial_Outcome Outcome = Run_Trial(Program, T.Day, T.Servers);
-      if (Outcome.Kind != Outcome_Held) {
-        for (int Known = Failing.load(); I < Known && !Failing.compare_exchange_weak(Known, I);) {
-        }
-      } else {
-        for (double S = Slowest.load(); Outcome.Seconds > S && !Slowest.compare_exchange_weak(S, Outcome.Seconds);) {
-        }
+  auto Each = [&](int I, const Trial_Box& Box) {
+    if (I > Failing.load()) return;
+    Trial_Day T = Battery_Day(I, Public_Battery(O.Seed));
+    Trial_Outcome Outcome = Run_Trial(Program, T.Day, T.Servers, &Box);
+    if (Outcome.Kind != Outcome_Held) {
+      for (int Known = Failing.load(); I < Known && !Failing.compare_exchange_weak(Known, I);) {
       }
-      Outcomes[static_cast<size_t>(I)] = std::move(Outcome);
+    } else {
+      for (double S = Slowest.load(); Outcome.Seconds > S && !Slowest.compare_exchange_weak(S, Outcome.Seconds);) {
+      }
     }
+    Outcomes[static_cast<size_t>(I)] = std::move(Outcome);
   };
-  std::vector<std::thread> Pool;
-  for (int J = 0; J < O.Jobs; J++) Pool.emplace_back(Worker);
-  while (P.Shown && Done.load() < O.Trials) {
-    Show_Progress_Line(&P, "simulator_checker: day %d of %d", std::min(Done.load() + 1, O.Trials), O.Trials);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  for (std::thread& T : Pool) T.join();
+  auto Show = [&](int Done) {
+    Show_Progress_Line(&P, "simulator_checker: day %d of %d", std::min(Done + 1, O.Trials), O.Trials);
+  };
+  Run_On_Workers(Program, O.Trials, O.Jobs, Each, P.Shown ? std::function<void(int)>(Show) : nullptr);
   Clear_Progress_Line(&P);
   *Slowest_Held = Slowest.load();
   int First = Failing.load();

@@ -25,6 +25,7 @@
 namespace {
 
 std::atomic<uint64_t> Trials_Begun{0};
+std::atomic<uint64_t> Boxes_Kept{0};
 /* For Stop_Trials: a trial counts itself in before it looks at Stopping,
 ** so once Stopping is set and In_Progress is 0, no trial can still make
 ** or fill a folder. */
@@ -151,8 +152,31 @@ std::string Entries_Of(const int32_t Servers[Number_Of_Stations]) {
          "\n";
 }
 
+Trial_Box Keep_Trial_Box(const Program_Under_Test& Program) {
+  Trial_Box B;
+  B.Folder = Program.Scratch + "/worker_" + std::to_string(Boxes_Kept.fetch_add(1));
+  if (mkdir(B.Folder.c_str(), 0711) != 0) {
+    B.Folder.clear();
+    return B;
+  }
+  Sandbox_Request Like;
+  Like.Command = {Program.Path};
+  Like.Command.insert(Like.Command.end(), Program.Arguments.begin(), Program.Arguments.end());
+  Like.Folder = B.Folder;
+  Like.Readable = Program.Readable;
+  std::string Why_Not;
+  B.Box = Sandbox_Keep_Box(Like, &Why_Not);
+  return B;
+}
+
+void Drop_Trial_Box(Trial_Box* B) {
+  if (B->Box >= 0) Sandbox_Drop_Box(B->Box);
+  if (!B->Folder.empty()) Remove_Tree(B->Folder);
+  *B = Trial_Box{};
+}
+
 Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Customer_Parameters>& Day,
-                        const int32_t Servers[Number_Of_Stations]) {
+                        const int32_t Servers[Number_Of_Stations], const Trial_Box* Box) {
   Trial_Outcome O;
   In_Progress.fetch_add(1);
   if (Stopping.load()) {
@@ -160,7 +184,8 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
     O.Problem = "stopped";
     return O;
   }
-  std::string Folder = Program.Scratch + "/trial_" + std::to_string(Trials_Begun.fetch_add(1));
+  bool Kept = Box != nullptr && Box->Box >= 0;
+  std::string Folder = (Kept ? Box->Folder : Program.Scratch) + "/trial_" + std::to_string(Trials_Begun.fetch_add(1));
   if (mkdir(Folder.c_str(), 0700) != 0 || !Write_Whole_File(Folder + "/ZOR_Binary_In", Records_Image(Day))) {
     O.Problem = "cannot make a trial folder in " + Program.Scratch;
     Remove_Tree(Folder);
@@ -180,6 +205,7 @@ Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Cus
   Request.Kept_Out = 0;
   Request.Kept_Err = 4096;
   Request.Limits = Program.Limits;
+  Request.Kept_Box = Kept ? Box->Box : -1;
   Sandbox_Result R = Run_Contained(Request);
   /* bubblewrap failing to make the box (its own one line, before the
   ** program ran) is the machine's trouble, not the program's: once more. */

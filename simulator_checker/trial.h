@@ -61,9 +61,20 @@ struct Trial_Outcome {
   double Cpu_Seconds = -1;         // CPU time of the run, -1 where not measured
 };
 
-/* Runs the program on Day with Servers and judges what it left. */
+/* A box kept for one worker's trials (Sandbox_Keep_Box), and the folder
+** in Program.Scratch where its trials' folders are made. Where no box can
+** be kept (no box, or no cgroup), Box is -1 and each trial boxes itself. */
+struct Trial_Box {
+  int Box = -1;
+  std::string Folder;
+};
+Trial_Box Keep_Trial_Box(const Program_Under_Test& Program);
+void Drop_Trial_Box(Trial_Box* Box);
+
+/* Runs the program on Day with Servers and judges what it left; in Box,
+** if one is given. */
 Trial_Outcome Run_Trial(const Program_Under_Test& Program, const std::vector<Customer_Parameters>& Day,
-                        const int32_t Servers[Number_Of_Stations]);
+                        const int32_t Servers[Number_Of_Stations], const Trial_Box* Box = nullptr);
 
 /* Whether two failures are the same fault: the same kind and, for a rule,
 ** the same rule; for a limit, the same limit, with the two limits of time
