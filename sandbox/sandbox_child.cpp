@@ -72,57 +72,85 @@ void Reset_Signals() {
     if (Signal != SIGKILL && Signal != SIGSTOP) signal(Signal, SIG_DFL);
 }
 
+/* The exit status that tells how Status ended, as bubblewrap passes it
+** on: its own, or 128 + the signal that killed it. */
+int Status_Passed_On(int Status) { return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status); }
+
+/* The program of a run in a kept box, under no_new_privs and without a
+** bounding set: nothing the box's user may run gives it more than it has. */
+[[noreturn]] void Exec_Kept_Program(const Child_Plan& P) {
+  setsid();
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
+  for (int Capability = 0; Capability < 64; Capability++) prctl(PR_CAPBSET_DROP, Capability, 0, 0, 0);
+  int Why = ENOENT;
+  for (char* Path : P.Kept->Exec_Pointers) {
+    if (Path == nullptr) break;
+    for (int Try = 0; Try < 40; Try++) {
+      execve(Path, P.Argv.data(), P.Envp.data());
+      if (errno != ETXTBSY) break;
+      timespec Pause{0, 50 * 1000 * 1000};
+      nanosleep(&Pause, nullptr);
+    }
+    if (errno != ENOENT && errno != ENOTDIR) Why = errno;
+  }
+  errno = Why;
+  Fail_In_Child(P.Exec_Error);
+}
+
+/* Process 1 of the run's own process namespace: a fresh /proc that shows
+** the run's processes alone, then the program forked as the box's user,
+** every orphan of it reaped, and its ending passed on. Being the tool's
+** own process (not dumpable) and the namespace's first, the program can
+** neither trace nor signal it; its end ends every process of the run. */
+[[noreturn]] void Be_Kept_Run_Init(const Child_Plan& P) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0)
+    Fail_In_Child(P.Exec_Error);
+  if (P.Kept->Inner_User >= 0 && setns(P.Kept->Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  pid_t Program = fork();
+  if (Program == 0) Exec_Kept_Program(P);
+  if (Program < 0) Fail_In_Child(P.Exec_Error);
+  /* The program's output and input are its own to close. */
+  close(0), close(1), close(2), close(P.Exec_Error);
+  int Status = 0;
+  for (pid_t Reaped; (Reaped = waitpid(-1, &Status, 0)) != Program;)
+    if (Reaped < 0 && errno != EINTR) _exit(127);
+  _exit(Status_Passed_On(Status));
+}
+
 /* A run in a kept box: the child enters the box's namespaces (it is the
 ** box's user already, who owns them; the slot's network, which is the
-** tool's, it entered before it gave up root), takes a mount and an IPC namespace
-** of its own, so that what one run leaves in /dev/shm or in System V
-** IPC is gone for the next and /dev stays as the box made it, and forks
-** the program into the box's process namespace, which only a child can
-** join. It then waits and ends as the program did, as bubblewrap would:
-** by its status, or by 128 + the signal that killed it. */
+** tool's, it entered before it gave up root) and takes a mount, an IPC
+** and a process namespace of its own, so that what one run leaves in
+** /dev/shm or in System V IPC is gone for the next and /dev stays as the
+** box made it. Not the box's process namespace: there bubblewrap's
+** process and the one that holds the box live from run to run, outside
+** every run's cgroup, and a run that could trace one (they are its
+** user's) could make it run anything past the run's limits and end. It
+** then waits and ends as the run's first process did. */
 [[noreturn]] void Run_In_Kept_Box(const Child_Plan& P) {
   const Kept_Entry& K = *P.Kept;
   if (setns(K.Outer_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
   for (int Namespace : K.Namespace)
     if (Namespace >= 0 && setns(Namespace, 0) != 0) Fail_In_Child(P.Exec_Error);
   struct statvfs Dev;
-  if (unshare(CLONE_NEWNS | CLONE_NEWIPC) != 0 || statvfs("/dev", &Dev) != 0 ||
+  if (unshare(CLONE_NEWNS | CLONE_NEWIPC | CLONE_NEWPID) != 0 || statvfs("/dev", &Dev) != 0 ||
       mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0 ||
       mount(nullptr, "/dev", nullptr,
             MS_REMOUNT | MS_BIND | MS_RDONLY | ((Dev.f_flag & ST_NOSUID) != 0 ? MS_NOSUID : 0) |
                 ((Dev.f_flag & ST_NODEV) != 0 ? MS_NODEV : 0) | ((Dev.f_flag & ST_NOEXEC) != 0 ? MS_NOEXEC : 0),
             nullptr) != 0)
     Fail_In_Child(P.Exec_Error);
-  if (K.Inner_User >= 0 && setns(K.Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
   if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error);
-  pid_t Program = fork();
-  if (Program == 0) {
-    setsid();
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    /* Nothing the box's user may run gives it more than it has. */
-    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
-    for (int Capability = 0; Capability < 64; Capability++) prctl(PR_CAPBSET_DROP, Capability, 0, 0, 0);
-    int Why = ENOENT;
-    for (char* Path : K.Exec_Pointers) {
-      if (Path == nullptr) break;
-      for (int Try = 0; Try < 40; Try++) {
-        execve(Path, P.Argv.data(), P.Envp.data());
-        if (errno != ETXTBSY) break;
-        timespec Pause{0, 50 * 1000 * 1000};
-        nanosleep(&Pause, nullptr);
-      }
-      if (errno != ENOENT && errno != ENOTDIR) Why = errno;
-    }
-    errno = Why;
-    Fail_In_Child(P.Exec_Error);
-  }
-  if (Program < 0) Fail_In_Child(P.Exec_Error);
-  /* The program's output and input are its own to close. */
+  pid_t Init = fork();
+  if (Init == 0) Be_Kept_Run_Init(P);
+  if (Init < 0) Fail_In_Child(P.Exec_Error);
   close(0), close(1), close(2), close(P.Exec_Error);
   int Status = 0;
-  while (waitpid(Program, &Status, 0) < 0 && errno == EINTR) {
+  while (waitpid(Init, &Status, 0) < 0 && errno == EINTR) {
   }
-  _exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status));
+  _exit(Status_Passed_On(Status));
 }
 
 }  // namespace

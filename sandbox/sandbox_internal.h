@@ -48,11 +48,12 @@ struct Limit_Of {
 ** descriptors the tool opened when the box was made. bubblewrap nests a
 ** second user namespace in the one that owns the others: the run joins
 ** the outer one to enter them, then the inner one, where the box's
-** processes live. */
-enum Kept_Namespace { Kept_Ipc, Kept_Uts, Kept_Net, Kept_Cgroup, Kept_Mnt, Kept_Pid, Kept_Namespaces };
+** processes live. Not its process namespace: each run has one of its own
+** (Run_In_Kept_Box, sandbox_child.cpp). */
+enum Kept_Namespace { Kept_Ipc, Kept_Uts, Kept_Net, Kept_Cgroup, Kept_Mnt, Kept_Namespaces };
 struct Kept_Entry {
   int Outer_User = -1, Inner_User = -1;  // Inner_User -1 where bubblewrap made one user namespace only
-  int Namespace[Kept_Namespaces] = {-1, -1, -1, -1, -1, -1};  // -1: not entered (the slot's network)
+  int Namespace[Kept_Namespaces] = {-1, -1, -1, -1, -1};  // -1: not entered (the slot's network)
   std::vector<std::string> Exec_Paths;  // where the program may be, in the box: its path, or PATH's folders
   std::vector<char*> Exec_Pointers;
 };

@@ -44,7 +44,7 @@ struct Kept_Box {
 Kept_Box Boxes[Sandbox_Slots];
 std::mutex Boxes_Lock;
 
-const char* const Namespace_Names[Kept_Namespaces] = {"ipc", "uts", "net", "cgroup", "mnt", "pid"};
+const char* const Namespace_Names[Kept_Namespaces] = {"ipc", "uts", "net", "cgroup", "mnt"};
 
 void Close_Entry(Kept_Entry& E) {
   for (int* Fd : {&E.Outer_User, &E.Inner_User})
