@@ -95,8 +95,11 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
   int Signal = WIFSIGNALED(Status) ? WTERMSIG(Status) : 0, Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : 0;
   if (Sandbox().Boxed && Signal == 0) {
     /* bubblewrap's own failures are one line of its own, status 1; it
-    ** passes on a program's death by signal N as the shell does, 128 + N. */
-    if (Code == 1 && R.Err.rfind("bwrap: ", 0) == 0) {
+    ** passes on a program's death by signal N as the shell does, 128 + N.
+    ** A kept box was made before the run, which fails to enter it through
+    ** Exec_Error alone: what such a run says is the program's own, and a
+    ** program that says bubblewrap's words has failed, not the box. */
+    if (Code == 1 && W.Request->Kept_Box < 0 && R.Err.rfind("bwrap: ", 0) == 0) {
       R.Ending = Sandbox_Not_Started;
       R.Detail = First_Line_Of(R.Err);
       return;

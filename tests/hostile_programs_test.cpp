@@ -175,6 +175,10 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
       // outside every trial's cgroup: a trial must not reach them.
       {"ptraces the box's own processes", {HOSTILE_PTRACES_THE_BOX}, Quick, "exited with status 3, not 0",
        "held no process but its own"},
+      // In a kept box what a run says is all its own: bubblewrap's words
+      // there are the program's failure, not the sandbox's.
+      {"says the box failed", {Hostile + "says_the_box_failed.sh"}, Quick, "exited with status 1, not 0",
+       "bwrap: Can't mount proc"},
   };
   for (const Hostile_Case& C : Cases) {
     SCOPED_TRACE(C.Name);
