@@ -72,7 +72,9 @@ struct Child_Plan {
   bool Ignore_File_Size_Signal = false;
   pid_t Parent = 0;
   int In = -1, Out = -1, Err = -1, Exec_Error = -1;  // the child's ends
-  int Info = -1;                    // kept open across exec as descriptor 3 (bubblewrap's --info-fd)
+  int Info = -1;                    // kept open across exec as descriptor 3 (bubblewrap's --info-fd or
+                                    // --json-status-fd)
+  bool Box_Status = false;          // Words ask bubblewrap for --json-status-fd 3: Make_Pipes fills Info
   const Kept_Entry* Kept = nullptr;  // a run in a kept box enters it rather than exec bubblewrap
 };
 
@@ -100,6 +102,7 @@ void End_Child(pid_t Child, bool Hard);
 /* A run's pipes, as the tool holds them: our ends. */
 struct Pipes {
   int In = -1, Out = -1, Err = -1, Exec_Error = -1;
+  int Status = -1;  // bubblewrap's --json-status-fd, for a box of the run's own
 };
 
 /* Closes Fd if it is open and marks it closed (-1). */

@@ -121,6 +121,7 @@ TEST_F(Kept_Box_Test, EveryEndingIsNamedAsInABoxOfItsOwn) {
       {"reads past its input", "read a; read b", Sandbox_Waiting_For_Input, 0, "1\n", true},
       {"reads its input", "read a; exit $a", Sandbox_Exited, 7, "7\n", true},
       {"writes outside", "echo > /tmp/x", Sandbox_Reached_Outside, 0},
+      {"says bubblewrap's words", "echo 'bwrap: Can'\\''t mount proc' >&2; exit 1", Sandbox_Exited, 1},
       {"exit 0 after all that", "exit 0", Sandbox_Exited, 0},
   };
   for (const Ending_Case& C : Cases) {

@@ -64,6 +64,18 @@ plant cpu-limit-ignored sandbox/sandbox_watch.cpp \
   'if (Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)' \
   'if (false && Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)'
 
+mistake kept-run-in-box-pids 'Kept_Box_Test\.|Hostile_Programs\.EachIsContained' \
+  "a run in a kept box without process numbers of its own, where bubblewrap's process is in reach"
+plant kept-run-in-box-pids sandbox/sandbox_child.cpp \
+  'if (unshare(CLONE_NEWNS | CLONE_NEWIPC | CLONE_NEWPID) != 0' \
+  'if (unshare(CLONE_NEWNS | CLONE_NEWIPC) != 0'
+
+mistake program-says-bwrap 'Sandbox_Test\.EveryEnding|Kept_Box_Test\.EveryEnding|Hostile_Programs\.EachIsContained' \
+  "a program that fails with bubblewrap's words taken for the sandbox's trouble"
+plant program-says-bwrap sandbox/sandbox_run.cpp \
+  'if (Code == 1 && !Program_Ran(W) && ' \
+  'if (Code == 1 && '
+
 mistake limit-in-kib 'Sandbox_Options\.' \
   "a tool's --output-limit taken as KiB rather than MiB, in every tool that runs a user's code"
 plant limit-in-kib tool_options/sandbox_options.cpp \
