@@ -175,9 +175,10 @@ Sandbox_Result Run_Contained(const Sandbox_Request& Request);
 ** the box's namespaces and view once, and each run then enters them in a
 ** fresh process of the box's user, under the run's own limits and
 ** cgroup, in a folder of its own made in Like.Folder (which the box shows
-** as the runs' parent, writable by none of them), with a /dev/shm and
-** System V IPC of its own; whatever the run left running is killed when
-** it ends, as in a box of its own. Like gives the program (Command[0]),
+** as the runs' parent, writable by none of them), with a /dev/shm,
+** System V IPC, process numbers and /proc of its own (the processes that
+** keep the box between runs are out of its sight and reach); whatever the
+** run left running is killed when it ends, as in a box of its own. Like gives the program (Command[0]),
 ** its Readable files and Start_With, which every run of the box shares.
 ** Kept boxes need a box and a cgroup (which alone ends and counts what a
 ** run left behind); elsewhere, and if the box cannot be made, -1, with

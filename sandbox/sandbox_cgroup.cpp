@@ -142,7 +142,8 @@ bool Prepare_V1(int Slot, const Sandbox_Limits& Limits, Cgroup_Marks* Marks) {
     Memory_Set[Slot] = Limits.Memory_Bytes;
   }
   /* Two more than the program's own: bubblewrap's process and the box's
-  ** first process count too. */
+  ** first process count too (in a kept box, the run's waiter and its
+  ** process 1). */
   std::string Most = Limits.Processes > 0 ? std::to_string(Limits.Processes + 2) : "max";
   if (!Write_Small(Pids_Folder + "/pids.max", Most)) return false;
   Write_Small(Memory_Folder + "/memory.max_usage_in_bytes", "0");

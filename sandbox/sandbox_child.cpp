@@ -352,6 +352,10 @@ bool Plan_Run(const Sandbox_Request& R, int Slot, Child_Plan& P, Cgroup_Marks& M
     std::vector<std::pair<std::string, std::string>> Copies;
     if (!Plan_Box_Copies(R, P.Uid, &Copies, Problem)) return false;
     P.Words = Box_Arguments(R, P.Uid, Copies);
+    /* Whether the program ran, for telling bubblewrap's failure from the
+    ** program's (Program_Ran, sandbox_run.cpp). */
+    P.Words.insert(P.Words.end() - static_cast<long>(R.Command.size()) - 1, {"--json-status-fd", "3"});
+    P.Box_Status = true;
     P.Exec_Path = Sandbox().Bwrap;
     P.Environment = {"PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
   } else {

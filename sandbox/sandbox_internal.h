@@ -48,7 +48,8 @@ struct Limit_Of {
 ** descriptors the tool opened when the box was made. bubblewrap nests a
 ** second user namespace in the one that owns the others: the run joins
 ** the outer one to enter them, then the inner one, where the box's
-** processes live. */
+** processes live. Not its process namespace: each run has one of its own
+** (Run_In_Kept_Box, sandbox_child.cpp). */
 enum Kept_Namespace { Kept_Ipc, Kept_Uts, Kept_Net, Kept_Cgroup, Kept_Mnt, Kept_Namespaces };
 struct Kept_Entry {
   int Outer_User = -1, Inner_User = -1;  // Inner_User -1 where bubblewrap made one user namespace only
@@ -74,7 +75,9 @@ struct Child_Plan {
   bool Ignore_File_Size_Signal = false;
   pid_t Parent = 0;
   int In = -1, Out = -1, Err = -1, Exec_Error = -1;  // the child's ends
-  int Info = -1;                    // kept open across exec as descriptor 3 (bubblewrap's --info-fd)
+  int Info = -1;                    // kept open across exec as descriptor 3 (bubblewrap's --info-fd or
+                                    // --json-status-fd)
+  bool Box_Status = false;          // Words ask bubblewrap for --json-status-fd 3: Make_Pipes fills Info
   const Kept_Entry* Kept = nullptr;  // a run in a kept box enters it rather than exec bubblewrap
 };
 
@@ -102,6 +105,7 @@ void End_Child(pid_t Child, bool Hard);
 /* A run's pipes, as the tool holds them: our ends. */
 struct Pipes {
   int In = -1, Out = -1, Err = -1, Exec_Error = -1;
+  int Status = -1;  // bubblewrap's --json-status-fd, for a box of the run's own
 };
 
 /* Closes Fd if it is open and marks it closed (-1). */

@@ -37,24 +37,25 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 bool Make_Pipes(Pipes& Mine, Child_Plan& Theirs, std::string* Problem) {
-  int Ends[4][2];
+  int Ends[5][2];
   int Made = 0;
-  for (; Made < 4; Made++)
+  for (; Made < 5; Made++)
     if (pipe2(Ends[Made], O_CLOEXEC) != 0) break;
-  if (Made < 4) {
+  if (Made < 5) {
     *Problem = std::string("cannot make a pipe: ") + std::strerror(errno);
     for (int I = 0; I < Made; I++) close(Ends[I][0]), close(Ends[I][1]);
     return false;
   }
   /* A tool started with its standard input, output or error closed gets
-  ** pipes there; moved above them, no end is the very descriptor the
-  ** child's dup2 must fill (which would then keep close-on-exec). */
+  ** pipes there; moved above them and bubblewrap's status descriptor (3),
+  ** no end is the very descriptor the child's dup2 must fill (which would
+  ** then keep close-on-exec, or lose what it held). */
   std::vector<int> Low;
   bool Moved = true;
   for (auto& Pair : Ends)
     for (int& End : Pair)
-      if (End < 3) {
-        Low.push_back(End), End = fcntl(End, F_DUPFD_CLOEXEC, 3);
+      if (End <= 3) {
+        Low.push_back(End), End = fcntl(End, F_DUPFD_CLOEXEC, 4);
         Moved = Moved && End >= 0;
       }
   for (int End : Low) close(End);
@@ -65,13 +66,33 @@ bool Make_Pipes(Pipes& Mine, Child_Plan& Theirs, std::string* Problem) {
         if (End >= 0) close(End);
     return false;
   }
-  Mine = Pipes{Ends[0][1], Ends[1][0], Ends[2][0], Ends[3][0]};
+  Mine = Pipes{Ends[0][1], Ends[1][0], Ends[2][0], Ends[3][0], Ends[4][0]};
   Theirs.In = Ends[0][0], Theirs.Out = Ends[1][1], Theirs.Err = Ends[2][1], Theirs.Exec_Error = Ends[3][1];
-  for (int Fd : {Mine.In, Mine.Out, Mine.Err}) fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK);
+  /* Only bubblewrap is given the status pipe; elsewhere it is closed unused. */
+  if (Theirs.Box_Status) Theirs.Info = Ends[4][1];
+  else close(Ends[4][1]);
+  for (int Fd : {Mine.In, Mine.Out, Mine.Err, Mine.Status}) fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK);
   return true;
 }
 
 std::string First_Line_Of(const std::string& Text) { return Text.substr(0, Text.find('\n')); }
+
+/* Whether bubblewrap said that the program it started has ended: it says
+** so only of a program it ran, never when it failed to make the box or
+** to start the program. What a run said on standard error is then the
+** program's, whatever its words. A run in a kept box entered a box made
+** before it, and fails to enter it through Exec_Error alone. */
+bool Program_Ran(const Watch& W) {
+  if (W.Request->Kept_Box >= 0) return true;
+  std::string Status;
+  char Buffer[512];
+  for (ssize_t Got; Status.size() < 65536 && (Got = read(W.P.Status, Buffer, sizeof Buffer)) != 0;) {
+    if (Got < 0 && errno == EINTR) continue;
+    if (Got < 0) break;
+    Status.append(Buffer, static_cast<size_t>(Got));
+  }
+  return Status.find("\"exit-code\"") != std::string::npos;
+}
 
 /* Without a cgroup nothing counts a run's memory: a program refused
 ** memory by its data limit fails, and says so in its runtime's words. */
@@ -94,9 +115,11 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
   if (W.Ended_By_Us) return;
   int Signal = WIFSIGNALED(Status) ? WTERMSIG(Status) : 0, Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : 0;
   if (Sandbox().Boxed && Signal == 0) {
-    /* bubblewrap's own failures are one line of its own, status 1; it
-    ** passes on a program's death by signal N as the shell does, 128 + N. */
-    if (Code == 1 && R.Err.rfind("bwrap: ", 0) == 0) {
+    /* bubblewrap's own failures are one line of its own, status 1, before
+    ** any program ran: a program that says its words has failed, not the
+    ** box. It passes on a program's death by signal N as the shell does,
+    ** 128 + N. */
+    if (Code == 1 && !Program_Ran(W) && R.Err.rfind("bwrap: ", 0) == 0) {
       R.Ending = Sandbox_Not_Started;
       R.Detail = First_Line_Of(R.Err);
       return;
@@ -192,7 +215,8 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
     Become_Child(P, P.Parent);
   }
   int Fork_Errno = errno;
-  for (int Fd : {P.In, P.Out, P.Err, P.Exec_Error}) close(Fd);
+  for (int Fd : {P.In, P.Out, P.Err, P.Exec_Error, P.Info})
+    if (Fd >= 0) close(Fd);
   int Status = 0, Exec_Errno = 0;
   bool Out_Of_Memory = false, Refused_Processes = false;
   if (Child > 0) {
@@ -207,7 +231,7 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   } else {
     W.Result.Detail = std::string("cannot start a process: ") + std::strerror(Fork_Errno);
   }
-  for (int* Fd : {&W.P.In, &W.P.Out, &W.P.Err, &W.P.Exec_Error, &W.Exited}) Close(*Fd);
+  for (int* Fd : {&W.P.In, &W.P.Out, &W.P.Err, &W.P.Exec_Error, &W.P.Status, &W.Exited}) Close(*Fd);
   /* Without a box, the reaper ended the user's processes; this holds
   ** even where the reaper itself was killed. */
   if (!Sandbox().Boxed && P.Uid != 0) End_Processes_Of(P.Uid);

@@ -171,9 +171,14 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
       {"ZOR_Binary_Out a FIFO", {Hostile + "binary_out_fifo.sh"}, Quick,
        "left ZOR_Binary_Out as a FIFO (named pipe), not a regular file"},
       {"locks its folder", {Hostile + "locks_its_folder.sh"}, Quick, "exited with status 0 but wrote no ZOR_Binary_Out"},
-      // The box's own processes, which outlive a run in a box kept for many,
-      // cannot be taken over.
-      {"attaches to the box's processes", {HOSTILE_PTRACES_THE_BOX}, Quick, "exited with status 4, not 0"},
+      // The box kept for the checker's trials keeps processes between them,
+      // outside every trial's cgroup: a trial must not reach them.
+      {"ptraces the box's own processes", {HOSTILE_PTRACES_THE_BOX}, Quick, "exited with status 3, not 0",
+       "held no process but its own"},
+      // In a kept box what a run says is all its own: bubblewrap's words
+      // there are the program's failure, not the sandbox's.
+      {"says the box failed", {Hostile + "says_the_box_failed.sh"}, Quick, "exited with status 1, not 0",
+       "bwrap: Can't mount proc"},
   };
   for (const Hostile_Case& C : Cases) {
     SCOPED_TRACE(C.Name);

@@ -156,6 +156,8 @@ TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
       {"reads past its input", {"/bin/sh", "-c", "read a; read b"}, Sandbox_Waiting_For_Input, 0, "1\n", true},
       {"reads its input", {"/bin/sh", "-c", "read a; exit $a"}, Sandbox_Exited, 7, "7\n", true},
       {"writes outside", {"/bin/sh", "-c", "echo > /tmp/x"}, Sandbox_Reached_Outside, 0},
+      {"says bubblewrap's words", {"/bin/sh", "-c", "echo 'bwrap: Can'\\''t mount proc' >&2; exit 1"},
+       Sandbox_Exited, 1},
       {"cannot be run", {"/bin/no_such_program"}, Sandbox_Not_Started, 0},
   };
   for (const Ending_Case& C : Cases) {

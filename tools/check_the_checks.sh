@@ -73,11 +73,17 @@ plant cpu-limit-ignored sandbox/sandbox_watch.cpp \
   'if (Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)' \
   'if (false && Sandbox().Cgroup && L.Cpu_Seconds > 0 && Cgroup_Cpu_Seconds(W.Slot) >= L.Cpu_Seconds)'
 
-mistake kept-box-shares-processes 'Kept_Box_Test\.|Hostile_Programs\.EachIsContainedAndNamed' \
-  "a run in a kept box left in the box's process namespace, where it may signal or attach to the box's own processes"
-plant kept-box-shares-processes sandbox/sandbox_child.cpp \
+mistake kept-run-in-box-pids 'Kept_Box_Test\.|Hostile_Programs\.EachIsContained' \
+  "a run in a kept box without process numbers of its own, where bubblewrap's process is in reach"
+plant kept-run-in-box-pids sandbox/sandbox_child.cpp \
   'if (unshare(CLONE_NEWNS | CLONE_NEWIPC | CLONE_NEWPID) != 0' \
   'if (unshare(CLONE_NEWNS | CLONE_NEWIPC) != 0'
+
+mistake program-says-bwrap 'Sandbox_Test\.EveryEnding' \
+  "bubblewrap's status misread, so that a program that fails with bubblewrap's words passes for the sandbox's trouble"
+plant program-says-bwrap sandbox/sandbox_run.cpp \
+  'return Status.find("\"exit-code\"") != std::string::npos;' \
+  'return Status.find("\"exit_code\"") != std::string::npos;'
 
 mistake limit-in-kib 'Sandbox_Options\.' \
   "a tool's --output-limit taken as KiB rather than MiB, in every tool that runs a user's code"
