@@ -74,12 +74,14 @@ void Print_Verdict_Line(std::FILE* Out, const Series_Result& R, int Order) {
 }
 
 void Print_Speed(std::FILE* Out, const Series_Result& R, const std::vector<int>& Orders) {
-  std::fprintf(Out, "\nSpeed: the routine's CPU time over the kit's merge sort's on the same list, at the largest\n"
-                    "size timed:\n");
+  std::fprintf(Out, "\nSpeed: the routine's CPU time over the kit's merge sort's on the same list, the median\n"
+                    "over the sizes timed and, in brackets, the middle half of them; then at the largest size:\n");
   Growth_Summary S = Summarise_Growth(R);
   for (int Order : Orders)
     if (S.Largest[Order] > 0)
-      std::fprintf(Out, "  %-13s %.2f x merge sort at %s\n", Order_Name[Order], S.Time_Ratio[Order],
+      std::fprintf(Out, "  %-13s %.2f x merge sort (%.2f .. %.2f) over %s .. %s; %.2f x at %s\n", Order_Name[Order],
+                   S.Speed[Order].Median, S.Speed[Order].Low, S.Speed[Order].High,
+                   Size_Text(S.Smallest[Order]).c_str(), Size_Text(S.Largest[Order]).c_str(), S.Time_Ratio[Order],
                    Size_Text(S.Largest[Order]).c_str());
 }
 

@@ -37,6 +37,12 @@ constexpr int Most_Rounds = 4;
 ** layout), at least two of them. */
 constexpr double Layout_Share = 0.3;
 constexpr int Fewest_Layout_Sets = 2, Most_Layout_Sets = 9;
+/* The layouts are timed at the series' largest size up to this: 8 MiB of
+** nodes, past the second cache of the machines the kit runs on, where
+** scattered nodes already cost what they cost; the larger sizes would
+** make this the slowest part of the run (a scattered sort is about three
+** times slower) and change little. */
+constexpr int64_t Largest_Layout_Size = int64_t(1) << 18;
 
 /* What a round asks of one order: grow its sizes (round one), or time
 ** again the sizes it already has. */
@@ -46,8 +52,9 @@ struct Order_Plan {
 };
 
 /* Times pairs at one size until its share is spent; false when the
-** routine's first sort there took longer than the budget, or a sort
-** failed (R.Fault says how). */
+** next size should not be timed: its sort, at least twice as long as
+** this one's first, would take longer than the budget; or a sort failed
+** (R.Fault says how). */
 bool Time_Size(const Series_Options& O, const Series_Sorter& Sort, int Order, int64_t N, Series_Result& R) {
   double Spent = 0, First = 0;
   R.Fault_Order = Order, R.Fault_Size = N;
@@ -62,7 +69,7 @@ bool Time_Size(const Series_Options& O, const Series_Sorter& Sort, int Order, in
     Spent += Routine.Seconds + Reference.Seconds;
     At->Sort.push_back(Routine.Seconds), At->Reference.push_back(Reference.Seconds);
   }
-  return First <= O.Budget;
+  return 2 * First <= O.Budget;
 }
 
 /* The same items in both layouts, four sorts a set, in alternation;
@@ -90,7 +97,7 @@ bool Run_Round(const Series_Options& O, const Series_Sorter& Sort, const std::ve
   for (const Order_Plan& P : Plans) {
     std::vector<int64_t> Sizes = P.Sizes.empty() ? Series_Sizes(O.Max_Items) : P.Sizes;
     for (int64_t N : Sizes) {
-      if (P.Order == Layout_Order) Layout_Size = N;
+      if (P.Order == Layout_Order && N <= Largest_Layout_Size) Layout_Size = N;
       Showing(P.Order, N);
       bool Within = Time_Size(O, Sort, P.Order, N, R);
       if (!R.Fault.empty()) return false;
@@ -115,10 +122,12 @@ void Take_Medians(Series_Result& R) {
 }
 
 /* The orders the next round times again: those whose verdict more
-** timing could still change. */
-std::vector<Order_Plan> Still_Open(const Series_Result& R, const std::vector<int>& Orders) {
+** timing could still change. An order whose verdict was read in the
+** caches has it already; its series is timed once. */
+std::vector<Order_Plan> Still_Open(const Series_Result& R, const std::vector<int>& Orders, const Series_Result* Verdicts) {
   std::vector<Order_Plan> Plans;
   for (int Order : Orders) {
+    if (Verdicts != nullptr && !Verdicts->In_Cache[Order].empty()) continue;
     if (Settled_With_Margin(Judge_Growth(R.Points[Order]), Verdict_Margin)) continue;
     Order_Plan P{Order, {}};
     for (const Size_Timing& S : R.Timings[Order]) P.Sizes.push_back(S.N);
@@ -182,6 +191,13 @@ bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Res
   return true;
 }
 
+Middle_Half Speed_Figure(const std::vector<Growth_Point>& Points) {
+  std::vector<double> Ratios;
+  for (const Growth_Point& P : Points)
+    if (P.Reference_Seconds > 0) Ratios.push_back(P.Sort_Seconds / P.Reference_Seconds);
+  return Middle_Half_Of(Ratios);
+}
+
 Growth_Summary Summarise_Growth(const Series_Result& R) {
   Growth_Summary S{};
   for (int Order = 0; Order < Number_Of_Orders; Order++) {
@@ -189,7 +205,8 @@ Growth_Summary Summarise_Growth(const Series_Result& R) {
                                                  : Judge_Growth_Per_Item(R.In_Cache[Order]);
     if (R.Points[Order].empty()) continue;
     const Growth_Point& Top = R.Points[Order].back();
-    S.Largest[Order] = Top.N;
+    S.Smallest[Order] = R.Points[Order].front().N, S.Largest[Order] = Top.N;
+    S.Speed[Order] = Speed_Figure(R.Points[Order]);
     double Ratio = Top.Reference_Seconds > 0 ? Top.Sort_Seconds / Top.Reference_Seconds : 0;
     S.Time_Ratio[Order] = std::isfinite(Ratio) && Ratio > 0 ? Ratio : 0;
   }
@@ -198,7 +215,7 @@ Growth_Summary Summarise_Growth(const Series_Result& R) {
   return S;
 }
 
-Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort) {
+Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort, const Series_Result* Verdicts) {
   Series_Result R{false, "", -1, 0, {}, {}, Layout_Timing{-1, 0, {}, {}}, 0, {}};
   std::vector<Order_Plan> Plans;
   for (int Order : O.Orders) Plans.push_back(Order_Plan{Order, {}});
@@ -216,7 +233,7 @@ Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort) {
     Clear_Progress_Line(&P);
     if (!Done) return R;
     Take_Medians(R);
-    Plans = Still_Open(R, O.Orders);
+    Plans = Still_Open(R, O.Orders, Verdicts);
   }
   R.Finished = true;
   R.Fault_Order = -1;
@@ -299,7 +316,7 @@ Series_Result Time_Series(const Series_Options& O, const Series_Result& Verdicts
   Series_Lists S{{&Routine, &Reference}, {}, {-1, -1}, {0, 0}, {-1, -1}};
   Series_Result R = Run_Series(O, [&](bool Is_Reference, int Order, int64_t N, Node_Layout Layout) {
     return Sort_In_Worker(S, O, Is_Reference, Order, N, Layout);
-  });
+  }, &Verdicts);
   for (int Order = 0; Order < Number_Of_Orders; Order++) R.In_Cache[Order] = Verdicts.In_Cache[Order];
   Stop_Worker(&Routine);
   Stop_Worker(&Reference);

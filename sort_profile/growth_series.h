@@ -1,8 +1,8 @@
 /*
 ** growth_series.h
 ** The timing phase: the routine and the reference merge sort timed in
-** alternation on the same lists, sizes growing from 1,024 until one sort
-** takes longer than the budget, one series per order; then, on one order,
+** alternation on the same lists, sizes doubling from 1,024 until the next
+** sort would take longer than the budget, one series per order; then, on one order,
 ** the same lists with their nodes scattered in memory. Each sort runs in
 ** a worker (profile_child.h): the routine's contained, the reference's of
 ** the kit's own; each is timed by the worker's CPU clock read from the
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/statistics.h"
 #include "sandbox/sandbox.h"
 #include "sort_profile/growth_verdict.h"
 #include "sort_profile/profile_child.h"
@@ -30,7 +31,8 @@ struct Series_Result;
 struct Series_Options {
   int32_t K, X;
   int64_t Max_Items;
-  double Budget;          // a series stops growing once one sort of the routine takes longer
+  double Budget;          // a series stops growing before a size whose sort of the routine would take
+                          // longer: twice the last one's, at least
   Sandbox_Limits Limits;  // its CPU and wall-time limits hold for each sort
   std::vector<int> Orders;
   /* Called as soon as an order's verdict has been read in the caches, so
@@ -84,8 +86,9 @@ using Series_Sorter = std::function<Judged_Sort(bool Reference, int Order, int64
 
 /* The rounds of timing and their verdicts, whatever does the sorts:
 ** Time_Series with its workers, or a test with times it knows. A sort of
-** the routine that fails ends the series with its fault. */
-Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort);
+** the routine that fails ends the series with its fault. Orders whose
+** verdict Verdicts read in the caches are timed in one round. */
+Series_Result Run_Series(const Series_Options& O, const Series_Sorter& Sort, const Series_Result* Verdicts = nullptr);
 
 /* The verdict's timing: at each size of In_Cache_Sizes, lists enough for
 ** about In_Cache_Items items in all, sorted in one call of the worker
@@ -106,15 +109,23 @@ using Batch_Sorter = std::function<Judged_Sort(int Order, int64_t N, int64_t Lis
 ** as it is done; false, with R's fault, when a sort failed. */
 bool Time_In_Cache(const Series_Options& O, const Batch_Sorter& Sort, Series_Result& R);
 
+/* The speed figure of one order: the routine's time over the merge
+** sort's at each size timed, as its median and middle half. One size is
+** one draw of the machine's noise; every size together is a figure two
+** routines can be ranked by, and its spread says when they cannot. */
+Middle_Half Speed_Figure(const std::vector<Growth_Point>& Points);
+
 /* What a phase comes to, for the report and for a program that grades
 ** many routines: per order, the verdict (read per item in the caches
-** where that was timed, else against the reference) and the routine's time over the
-** merge sort's at the largest size timed (0 for an order not timed); and
-** the two layout ratios (0 when the layouts were not timed). */
+** where that was timed, else against the reference), the routine's time over the
+** merge sort's at the largest size timed (0 for an order not timed) and
+** at every size (Speed); and the two layout ratios (0 when the layouts
+** were not timed). */
 struct Growth_Summary {
   Growth_Verdict Verdict[Number_Of_Orders];
-  int64_t Largest[Number_Of_Orders];
+  int64_t Smallest[Number_Of_Orders], Largest[Number_Of_Orders];
   double Time_Ratio[Number_Of_Orders];
+  Middle_Half Speed[Number_Of_Orders];
   double Routine_Layout_Ratio, Reference_Layout_Ratio;
 };
 

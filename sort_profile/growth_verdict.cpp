@@ -65,10 +65,7 @@ double Doubling_Spread(const std::vector<double>& X, const std::vector<double>& 
 
 std::vector<int64_t> Series_Sizes(int64_t Largest) {
   std::vector<int64_t> Sizes;
-  for (int64_t N = First_Series_Size; N <= Largest; N *= 2) {
-    Sizes.push_back(N);
-    if (N / 2 * 3 <= Largest) Sizes.push_back(N / 2 * 3);
-  }
+  for (int64_t N = First_Series_Size; N <= Largest; N *= 2) Sizes.push_back(N);
   return Sizes;
 }
 

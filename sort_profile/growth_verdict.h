@@ -47,14 +47,14 @@ struct Growth_Verdict {
 };
 
 /* A verdict needs at least this many sizes, spanning at least this many
-** doublings (the largest eight times the smallest): sizes between the
-** powers of two add evidence, never range. */
+** doublings (the largest eight times the smallest). */
 inline constexpr size_t Fewest_Sizes = 4;
 inline constexpr double Fewest_Doublings = 3;
 
-/* The sizes of a series up to Largest: 1,024 doubling, and half way
-** between each power of two and the next (1.5 x 2^k), so that a step in
-** the cost just above a power of two shows. */
+/* The sizes of a series up to Largest: 1,024 doubling. The verdict is
+** read in the caches (Judge_Growth_Per_Item), so the series gives the
+** speed figure and the chart; sizes between the powers of two would
+** add half again to its time and nothing to either. */
 inline constexpr int64_t First_Series_Size = 1024;
 std::vector<int64_t> Series_Sizes(int64_t Largest);
 

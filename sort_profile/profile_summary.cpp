@@ -8,13 +8,6 @@
 
 #include "common/staged_file.h"
 
-Middle_Half Speed_Figure(const std::vector<Growth_Point>& Points) {
-  std::vector<double> Ratios;
-  for (const Growth_Point& P : Points)
-    if (P.Reference_Seconds > 0) Ratios.push_back(P.Sort_Seconds / P.Reference_Seconds);
-  return Middle_Half_Of(Ratios);
-}
-
 bool Write_Profile_Summary(const std::string& Path, const Correctness_Result& C, const Series_Result* Timing) {
   Staged_File F;
   if (!Begin_Staged_File(&F, Path.c_str())) return false;
@@ -34,7 +27,7 @@ bool Write_Profile_Summary(const std::string& Path, const Correctness_Result& C,
                    Verdict_Words(S.Verdict[Order]).c_str(), Order_Name[Order], S.Time_Ratio[Order]);
       /* A line of its own after the older ones, so that a reader that
       ** knows only those still finds them where they were. */
-      Middle_Half Speed = Speed_Figure(Timing->Points[Order]);
+      const Middle_Half& Speed = S.Speed[Order];
       std::fprintf(F.Out, "speed %s %.4f %.4f %.4f\n", Order_Name[Order], Speed.Median, Speed.Low, Speed.High);
     }
     std::fprintf(F.Out, "layout %.4f %.4f\n", S.Routine_Layout_Ratio, S.Reference_Layout_Ratio);

@@ -20,17 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "common/statistics.h"
 #include "sort_profile/correctness.h"
 #include "sort_profile/growth_series.h"
 
 /* Timing is null when the timing phase did not run. False if the file
 ** cannot be written. */
 bool Write_Profile_Summary(const std::string& Path, const Correctness_Result& C, const Series_Result* Timing);
-
-/* The speed figure of one order: the routine's time over the merge
-** sort's at each size timed, as its median and middle half. One size is
-** one draw of the machine's noise; every size together is a figure two
-** routines can be ranked by, and its spread says when they cannot. */
-Middle_Half Speed_Figure(const std::vector<Growth_Point>& Points);
 

@@ -256,8 +256,9 @@ void Describe_Options(CLI::App& App, Profile_Options& O) {
       ->capture_default_str()
       ->check(CLI::Range(int64_t{1}, int64_t{100000000}));
   App.add_option("--budget", O.Budget,
-                 "seconds: a series stops growing once one sort of the routine takes longer; in a sweep,\n"
-                 "a pair whose sort takes longer is stopped (default 1 there)")
+                 "seconds: a series stops growing before a size where one sort of the routine would take\n"
+                 "longer (twice the last size's, at least); in a sweep, a pair whose sort takes longer is\n"
+                 "stopped (default 1 there)")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
   App.add_option("--orders", O.Orders, "only these orders, e.g. random,descending")

@@ -301,6 +301,25 @@ TEST_F(Hostile_Programs, ARoutineWrongOnlyWhenTimedFailsThere) {
   EXPECT_EQ(Summary.find("growth "), std::string::npos) << Summary;
 }
 
+// Wrong only from its 300th call in a process: the verdict's batches call
+// it that often, the correctness phase's worker never does. The fault is
+// named where the verdicts are read, none of them is shown, and the
+// summary says the timing failed.
+TEST_F(Hostile_Programs, ARoutineWrongOnlyWhileItsVerdictsAreReadFailsThere) {
+  Run_Result R = Check({"--sandbox", "required", "--max-items", "16384", "--orders", "random,descending", "--summary",
+                        "summary"},
+                       PROFILE_HOSTILE_WRONG_WHEN_CALLED_OFTEN);
+  EXPECT_EQ(R.Exit_Status, 1) << R.Out << R.Err;
+  EXPECT_EQ(R.Out.rfind("PASS: ", 0), 0u) << R.Out;
+  // 256 lists of 64 items in the first call, then lists of 96.
+  EXPECT_NE(R.Out.find("\nFAIL while timing: order random, size 96, K 0, X 0\n  "), std::string::npos) << R.Out;
+  EXPECT_EQ(R.Out.find("Growth of the CPU time"), std::string::npos) << R.Out;
+  std::string Summary = Read_File(At("summary"));
+  for (const char* Line : {"correctness passed\n", "timing failed\n", "fault_kind wrong-list\n"})
+    EXPECT_NE(Summary.find(Line), std::string::npos) << Line << Summary;
+  EXPECT_EQ(Summary.find("growth "), std::string::npos) << Summary;
+}
+
 // The same checks, with the sandbox off, see the escapes: they can fail.
 TEST_F(Hostile_Programs, WithTheSandboxOffTheEscapesShow) {
   Run_Result Copied = Check({"--sandbox", "off", "--trials", "3", HOSTILE_EXECS_REFERENCE});
