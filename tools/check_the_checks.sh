@@ -50,6 +50,20 @@ plant old-growth-bands sort_profile/growth_verdict.cpp \
   '{{-1e9, 0.075}, {0.085, 0.55}, {0.6, 1.45}, {1.65, 1e9}}' \
   '{{-1e9, 0.11}, {0.13, 0.5}, {0.7, 1.45}, {1.65, 1e9}}'
 
+# The series' stop and rounds, which make most of a default run's time:
+# a size timed whose sort the budget cannot hold, and rounds spent on
+# orders whose verdict was already read in the caches.
+mistake series-past-budget 'Growth_Whole_Path\.TheSeriesStops' \
+  "the series times the next size whatever the budget says of it (a size past the budget)"
+plant series-past-budget sort_profile/growth_series.cpp \
+  'return 2 * First <= O.Budget;' \
+  'return First <= O.Budget;'
+mistake series-rounds-again 'Growth_Whole_Path\.TheSeriesStops' \
+  "the series timed in rounds again for orders whose verdict was read in the caches"
+plant series-rounds-again sort_profile/growth_series.cpp \
+  'if (Verdicts != nullptr && !Verdicts->In_Cache[Order].empty()) continue;' \
+  'if (Verdicts != nullptr && Verdicts->In_Cache[Order].empty()) continue;'
+
 mistake model-off-by-one 'Results_Checker\.' \
   "a model rule one off: a server numbered one past the station's last passes"
 plant model-off-by-one model_rules/station_rules.cpp \
