@@ -500,6 +500,12 @@ TEST_F(Zor_Grade_Alone, WithNeitherBoxNorRootGradingRefuses) {
   if (geteuid() != 0) GTEST_SKIP() << "becoming another user needs root";
   fs::permissions(Folder, fs::perms::all);
   fs::create_directories(At("class/ivy"));
+  // A copy of zor_grade the other user can reach: the build tree may lie
+  // in a folder only its owner may enter (a clone in `mktemp -d`).
+  const std::string Grade = At("zor_grade");
+  fs::copy_file(ZOR_GRADE_PATH, Grade);
+  fs::permissions(Grade, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
+                             fs::perms::group_read | fs::perms::others_read);
   const struct {
     const char* Sandbox;
     int Status;
@@ -514,7 +520,7 @@ TEST_F(Zor_Grade_Alone, WithNeitherBoxNorRootGradingRefuses) {
     SCOPED_TRACE(C.Sandbox);
     Run_Result R = Run_Program("/usr/bin/setpriv", Folder, "", {},
                                {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
-                                Path_With_Failing_Bwrap(Folder), ZOR_GRADE_PATH, "simulators", "--sandbox", C.Sandbox,
+                                Path_With_Failing_Bwrap(Folder), Grade, "simulators", "--sandbox", C.Sandbox,
                                 "--days", "3", "-o", std::string("out_") + C.Sandbox, "class"});
     EXPECT_EQ(R.Exit_Status, C.Status) << R.Err;
     EXPECT_EQ(R.Err.rfind(C.Err_Starts, 0), 0u) << R.Err;
@@ -523,7 +529,7 @@ TEST_F(Zor_Grade_Alone, WithNeitherBoxNorRootGradingRefuses) {
   }
   EXPECT_NE(Run_Program("/usr/bin/setpriv", Folder, "", {},
                         {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
-                         Path_With_Failing_Bwrap(Folder), ZOR_GRADE_PATH, "simulators", "--days", "3", "-o", "out_x",
+                         Path_With_Failing_Bwrap(Folder), Grade, "simulators", "--days", "3", "-o", "out_x",
                          "class"})
                 .Err.find("give --sandbox off to run it uncontained"),
             std::string::npos);
