@@ -821,9 +821,13 @@ class Zor_Grade_Sorts : public ::testing::Test {
       std::string Folder = At("class/") + K.Id;
       fs::create_directories(Folder);
       if (K.Source != nullptr) {
-        fs::copy_file(KIT_SOURCE_DIR "/" + std::string(K.Source), Folder + "/" + fs::path(K.Source).filename().string());
-        if (std::string(K.Source).find("tests/routines") == 0 && std::string(K.Source).find("quicksort") == std::string::npos)
-          fs::copy_file(KIT_SOURCE_DIR "/tests/routines/insertion_sort.h", Folder + "/insertion_sort.h");
+        fs::path Source = fs::path(KIT_SOURCE_DIR) / K.Source;
+        fs::copy_file(Source, Folder + "/" + Source.filename().string());
+        // The headers its folder shares among its routines, as a student
+        // hands in a header with the source.
+        if (std::string(K.Source).rfind("tests/", 0) == 0)
+          for (const auto& Entry : fs::directory_iterator(Source.parent_path()))
+            if (Entry.path().extension() == ".h") fs::copy_file(Entry.path(), Folder + "/" + Entry.path().filename().string());
       }
       if (K.Extra != nullptr) Write_File(Folder + "/extra.c", "#define OUTSIDE \"" + At("outside/planted") + "\"\n" + K.Extra);
     }
