@@ -22,7 +22,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "sandbox/sandbox.h"
+#include "sandbox/sandbox_internal.h"
 
 namespace {
 
@@ -169,6 +169,16 @@ bool Read_Beneath(const std::string& Folder, const std::string& Name, int64_t Mo
   if (Read && static_cast<int64_t>(Bytes->size()) > Most)
     Read = false, *Reason = Name + " grew past " + In_Size(Most) + " while it was read";
   return Read;
+}
+
+int Open_Folder_Beneath(int Folder, const std::string& Name) {
+  open_how How{};
+  How.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  How.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  long Got;
+  do Got = syscall(SYS_openat2, Folder, Name.c_str(), &How, sizeof How);
+  while (Got < 0 && errno == EAGAIN);
+  return static_cast<int>(Got);
 }
 
 bool Stays_Beneath(int Folder, const std::string& Name, std::string* Reason) {
