@@ -169,8 +169,8 @@ TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
        Sandbox_Exited, 1},
       {"cannot be run", {"/bin/no_such_program"}, Sandbox_Not_Started, 0},
       // Last: what they leave in the folder stays for the rows after.
-      {"many names, then asleep", {"/bin/sh", "-c", Many_Names + "sleep 30"}, Sandbox_Folder_Limit, 0},
-      {"files under the file limit, then asleep", {"/bin/sh", "-c", Big_Files + "sleep 30"}, Sandbox_Folder_Limit, 0},
+      {"many names, then asleep", {"/bin/sh", "-c", Many_Names + "sleep 90"}, Sandbox_Folder_Limit, 0},
+      {"files under the file limit, then asleep", {"/bin/sh", "-c", Big_Files + "sleep 90"}, Sandbox_Folder_Limit, 0},
       {"a full folder, then exit 0", {"/bin/sh", "-c", "exit 0"}, Sandbox_Folder_Limit, 0},
   };
   for (const Ending_Case& C : Cases) {
@@ -200,7 +200,7 @@ TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
       {"reads past its input", {"/bin/sh", "-c", "read a; read b"}, Sandbox_Waiting_For_Input, 0, "1\n", true},
       {"writes outside, allowed", {"/bin/sh", "-c", "echo > " + At("outside")}, Sandbox_Exited, 0},
       {"cannot be run", {"/bin/no_such_program"}, Sandbox_Not_Started, 0},
-      {"many names, then asleep", {"/bin/sh", "-c", Many_Names + "sleep 30"}, Sandbox_Folder_Limit, 0},
+      {"many names, then asleep", {"/bin/sh", "-c", Many_Names + "sleep 90"}, Sandbox_Folder_Limit, 0},
   };
   for (const Ending_Case& C : Cases) {
     SCOPED_TRACE(C.Name);
