@@ -437,6 +437,15 @@ TEST_F(Sandbox_Test, WithoutABoxEachRunIsAFreshUserThatLeavesNothing) {
     EXPECT_TRUE(kill(Left, 0) != 0 && errno == ESRCH) << "the process left behind still runs";
   }
   EXPECT_NE(Uids[0], Uids[1]);
+  // Its folder, closed to other users, is capped as a box's is.
+  fs::create_directories(At("filled"));
+  Sandbox_Request Filling;
+  Filling.Command = {"/bin/sh", "-c", Many_Names + "sleep 90"};
+  Filling.Folder = At("filled");
+  Filling.Limits = Default_Sandbox_Limits();
+  Filling.Limits.Folder_Entries = 200;
+  Sandbox_Result Filled = Run_Contained(Filling);
+  EXPECT_EQ(Filled.Ending, Sandbox_Folder_Limit) << Sandbox_Verdict(Filled, Filling.Limits);
 }
 
 // Without a box, the kit's programs a box would mask are closed to other
