@@ -131,6 +131,7 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
     if (Code > 128 && Code < 128 + NSIG) Signal = Code - 128, Code = 0;
   }
   R.Signal = Signal, R.Status = Code;
+  R.Processes_Refused = Refused_Processes;
   /* A run that filled its folder between two looks and ended is judged
   ** on what it left, however it ended: whatever it did next followed from
   ** the disk it took. */
@@ -139,7 +140,6 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
     R.Ending = Sandbox_Folder_Limit, R.Detail = Folder_Past_Words(Past, L);
     return;
   }
-  R.Processes_Refused = Refused_Processes;
   bool Failed = Signal != 0 || Code != 0;
   bool Cpu_Spent = R.Cpu_Seconds >= 0 ? R.Cpu_Seconds >= L.Cpu_Seconds : R.Wall_Seconds >= std::ceil(L.Cpu_Seconds);
   std::string Outside = Failed && Sandbox().Boxed ? Line_Reaching_Outside(R.Err, W.Request->Folder) : "";

@@ -4,9 +4,10 @@
 ** error drained and counted (and standard output passed on as it comes,
 ** for a run that reports as it works), the wall clock, the silence, the
 ** cgroup's CPU time, what its folder holds, and a reader waiting for
-** input that will never come; a run over a limit is ended from here. Once the child has ended, what
-** is still in its pipes is drained. Runs happen on several threads at
-** once: nothing here is shared between two runs.
+** input that will never come; a run over a limit is ended from here.
+** Once the child has ended, what is still in its pipes is drained. Runs
+** happen on several threads at once: nothing here is shared between two
+** runs.
 */
 #include <algorithm>
 #include <cerrno>
