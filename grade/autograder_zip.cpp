@@ -86,7 +86,7 @@ bool Write_Autograder_Zip(const std::string& Zip, const std::string& Scratch, co
   Sandbox_Request R;
   R.Command = {"zip", "-q", "-r", "-X", Partial, "."};
   R.Folder = Folder;
-  R.Limits = Sandbox_Limits{300, 600, 0, 0, int64_t(1) << 30, 256, int64_t(1) << 20, 0};
+  R.Limits = Sandbox_Limits{300, 600, 0, 0, int64_t(1) << 30, 256, int64_t(1) << 20, 0, 0, 0};  // the tool's own files
   R.Kept_Err = 400;
   Sandbox_Result Zipped = Run_Contained(R);
   if (Zipped.Ending != Sandbox_Exited || Zipped.Status != 0) {

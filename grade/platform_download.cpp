@@ -147,7 +147,9 @@ Sandbox_Result Run_Unzip(const std::vector<std::string>& Arguments, const std::s
   R.Command = {"unzip"};
   R.Command.insert(R.Command.end(), Arguments.begin(), Arguments.end());
   R.Folder = Folder;
-  R.Limits = Sandbox_Limits{120, 600, 0, 0, Most_Bytes, 256, int64_t(64) << 20, 0};
+  /* The folder's caps stand behind the listing's word on what the zip
+  ** holds: a class's files, their folders, and blocks on disk beside. */
+  R.Limits = Sandbox_Limits{120, 600, 0, 0, Most_Bytes, 256, int64_t(64) << 20, 0, 2 * Most_Bytes, 2 * Most_Files};
   R.Kept_Err = 2000;
   return Run_Contained(R);
 }

@@ -53,6 +53,7 @@ const Kind_Of_Day Kinds[] = {
     {Outcome_Limit, Sandbox_Memory_Limit, "memory-limit", Count_Memory_Limit},
     {Outcome_Limit, Sandbox_Output_Limit, "output-limit", Count_Output_Limit},
     {Outcome_Limit, Sandbox_File_Limit, "output-limit", Count_Output_Limit},
+    {Outcome_Limit, Sandbox_Folder_Limit, "output-limit", Count_Output_Limit},
     {Outcome_Limit, Sandbox_Process_Limit, "process-limit", Count_Process_Limit},
     {Outcome_Asked_More, Sandbox_Exited, "asked-for-input", Count_Asked_For_Input},
     {Outcome_Reached_Outside, Sandbox_Exited, "reached-outside", Count_Reached_Outside},

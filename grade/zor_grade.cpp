@@ -261,10 +261,12 @@ Options Take_Grade_Options(int Argc, char** Argv) {
 
 /* What a grade depends on besides the submission: a change regrades all. */
 std::string Limits_Text(const char* Whose, const Sandbox_Limits& L) {
-  char Text[200];
-  std::snprintf(Text, sizeof Text, "%s cpu=%g wall=%g memory=%lld processes=%d file=%lld open=%d output=%lld\n", Whose,
-                L.Cpu_Seconds, L.Wall_Seconds, static_cast<long long>(L.Memory_Bytes), L.Processes,
-                static_cast<long long>(L.File_Bytes), L.Open_Files, static_cast<long long>(L.Output_Bytes));
+  char Text[300];
+  std::snprintf(Text, sizeof Text,
+                "%s cpu=%g wall=%g memory=%lld processes=%d file=%lld open=%d output=%lld folder=%lld entries=%lld\n",
+                Whose, L.Cpu_Seconds, L.Wall_Seconds, static_cast<long long>(L.Memory_Bytes), L.Processes,
+                static_cast<long long>(L.File_Bytes), L.Open_Files, static_cast<long long>(L.Output_Bytes),
+                static_cast<long long>(L.Folder_Bytes), static_cast<long long>(L.Folder_Entries));
   return Text;
 }
 

@@ -13,6 +13,7 @@
 */
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -22,19 +23,20 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "sandbox/sandbox.h"
+#include "sandbox/sandbox_internal.h"
 
 namespace {
 
-int Open_Path_Beneath(int Folder, const std::string& Name) {
+int Open_How_Beneath(int Folder, const std::string& Name, uint64_t Flags, uint64_t Resolve) {
   open_how How{};
-  How.flags = O_PATH | O_CLOEXEC;
-  How.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  How.flags = Flags, How.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | Resolve;
   long Got;
   do Got = syscall(SYS_openat2, Folder, Name.c_str(), &How, sizeof How);
   while (Got < 0 && errno == EAGAIN);
   return static_cast<int>(Got);
 }
+
+int Open_Path_Beneath(int Folder, const std::string& Name) { return Open_How_Beneath(Folder, Name, O_PATH | O_CLOEXEC, 0); }
 
 /* A link's target as a reason may show it: control bytes would end the
 ** line of a feedback file, and a long target says nothing more. */
@@ -169,6 +171,10 @@ bool Read_Beneath(const std::string& Folder, const std::string& Name, int64_t Mo
   if (Read && static_cast<int64_t>(Bytes->size()) > Most)
     Read = false, *Reason = Name + " grew past " + In_Size(Most) + " while it was read";
   return Read;
+}
+
+int Open_Folder_Beneath(int Folder, const std::string& Name) {
+  return Open_How_Beneath(Folder, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, RESOLVE_NO_SYMLINKS);
 }
 
 bool Stays_Beneath(int Folder, const std::string& Name, std::string* Reason) {

@@ -42,18 +42,20 @@ int Open_Folder(int Parent, const char* Name) {
 using Visitor = std::function<void(int Folder, const char* Name, const struct stat& Status)>;
 using Folder_Step = std::function<void(int Folder, const char* Name)>;
 
-/* The next entry of Folder that is a folder and not among Done, after
-** Visit has been given each other entry; empty when none is left. */
-std::string Next_Folder(int Folder, const Visitor& Visit, const std::vector<std::string>& Done) {
+/* Folders of Folder not among Done, Most_Queued at most, into Queue,
+** after Visit has been given each other entry. A folder of many folders
+** is listed once per Most_Queued of them, not once per folder in it. */
+constexpr size_t Most_Queued = 4096;
+void Queue_Folders(int Folder, const Visitor& Visit, const std::vector<std::string>& Done,
+                   std::vector<std::string>* Queue) {
   int Copy = dup(Folder);
   DIR* Listing = Copy < 0 ? nullptr : fdopendir(Copy);
   if (Listing == nullptr) {
     if (Copy >= 0) close(Copy);
-    return "";
+    return;
   }
   rewinddir(Listing);
-  std::string Found;
-  for (dirent* Entry; Found.empty() && (Entry = readdir(Listing)) != nullptr;) {
+  for (dirent* Entry; Queue->size() < Most_Queued && (Entry = readdir(Listing)) != nullptr;) {
     std::string Name = Entry->d_name;
     if (Name == "." || Name == "..") continue;
     struct stat Status;
@@ -63,11 +65,10 @@ std::string Next_Folder(int Folder, const Visitor& Visit, const std::vector<std:
     } else {
       bool Seen = false;
       for (const std::string& D : Done) Seen = Seen || D == Name;
-      if (!Seen) Found = Name;
+      if (!Seen) Queue->push_back(Name);
     }
   }
   closedir(Listing);
-  return Found;
 }
 
 /* Walks the tree under Parent/Name depth first. Visit is given each entry
@@ -81,12 +82,15 @@ bool Walk_Tree(int Parent, const std::string& Name, const Visitor& Visit, const 
   if (Folder < 0) return false;
   std::vector<Level> Path;
   std::vector<std::vector<std::string>> Done(1);  // per level, the folders finished and kept
+  std::vector<std::vector<std::string>> Queued(1);  // per level, the folders listed and not yet entered
   struct stat Top;
   fstat(Folder, &Top);
   Path.push_back({Name, Top.st_dev, Top.st_ino});
   for (long Step = 0; Step < Most_Steps; Step++) {
-    std::string Inner = Next_Folder(Folder, Visit, Done.back());
-    if (!Inner.empty()) {
+    if (Queued.back().empty()) Queue_Folders(Folder, Visit, Done.back(), &Queued.back());
+    if (!Queued.back().empty()) {
+      std::string Inner = Queued.back().back();
+      Queued.back().pop_back();
       Enter(Folder, Inner.c_str());
       int Below = Open_Folder(Folder, Inner.c_str());
       struct stat Status;
@@ -99,12 +103,14 @@ bool Walk_Tree(int Parent, const std::string& Name, const Visitor& Visit, const 
       Folder = Below;
       Path.push_back({Inner, Status.st_dev, Status.st_ino});
       Done.emplace_back();
+      Queued.emplace_back();
       continue;
     }
     /* This folder is done: up to the one above, and leave it there. */
     Level Here = Path.back();
     Path.pop_back();
     Done.pop_back();
+    Queued.pop_back();
     int Above = Path.empty() ? dup(Parent) : Open_Folder(Folder, "..");
     close(Folder);
     struct stat Status;

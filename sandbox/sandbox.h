@@ -52,6 +52,9 @@ struct Sandbox_Limits {
   int64_t Output_Bytes;   // bytes on standard output and standard error together
   double Silence_Seconds; // wall-clock time without a byte on standard output, for a run that
                           // reports as it works (a quiet one has not returned)
+  int64_t Folder_Bytes;   // what its folder may hold in all, in blocks on disk (a file of many
+                          // names once); looked at while it runs and once it has ended
+  int64_t Folder_Entries; // files, folders and links its folder may hold, each name once
 };
 
 /* The limits a user's program gets unless told otherwise. */
@@ -99,6 +102,8 @@ enum Sandbox_Ending {
   Sandbox_Memory_Limit,
   Sandbox_Output_Limit,      // standard output and error together
   Sandbox_File_Limit,        // a file past File_Bytes (named an output limit too)
+  Sandbox_Folder_Limit,      // its folder past Folder_Bytes or Folder_Entries (an output limit too;
+                             // Detail says which, in the verdict's words)
   Sandbox_Process_Limit,     // "too many processes"
   Sandbox_Waiting_For_Input, // blocked reading standard input with nothing left there
   Sandbox_Reached_Outside,   // failed at something outside its folder, and said so

@@ -139,11 +139,14 @@ std::string Probe_Box() {
   return Why_Refused(R.Detail.empty() ? R.Err : R.Detail);
 }
 
+/* No kernel counts what a folder holds: the watch looks. */
+const char* const Folder_Held_Words = "; a run's folder (its bytes and entries) by looks while it runs and at its end";
+
 std::string Tier_Words(const std::string& Cgroup_Missing) {
   const Sandbox_State& S = Sandbox();
   std::string Words = "sandbox: each run in a box of its own (bubblewrap: its folder the only one writable, no network)";
   Words += S.Own_Users ? ", as a user id of its own" : ", as your user id";
-  return Words + "; " + Cgroup_Held_Words(Cgroup_Missing, S.Own_Users);
+  return Words + "; " + Cgroup_Held_Words(Cgroup_Missing, S.Own_Users) + Folder_Held_Words;
 }
 
 }  // namespace
@@ -315,7 +318,7 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
   S = Sandbox_State{};
   S.Mode = Mode;
   if (Mode == Sandbox_Off) {
-    *Said = "sandbox off: programs run as plain child processes, under the time, output and file limits only";
+    *Said = "sandbox off: programs run as plain child processes, under the time, output, file and folder limits only";
     return true;
   }
   std::string Private = (fs::temp_directory_path() / "zor_sandbox.XXXXXX").string();
@@ -357,11 +360,12 @@ bool Sandbox_Start(Sandbox_Mode Mode, std::string* Said, std::string* Refusal) {
     Close_To_Others(Kit_Programs_A_Box_Masks());
     *Said = "sandbox: no box (" + Missing + "); each run as a fresh user id of its own (no capabilities, its " +
             "folder the only one it owns, its own process group, limits), every process of that user ended after " +
-            "it; it sees the file system and network as any user does; " + Cgroup_Held_Words(Cgroup_Missing, true);
+            "it; it sees the file system and network as any user does; " + Cgroup_Held_Words(Cgroup_Missing, true) +
+            Folder_Held_Words;
     return true;
   }
-  *Said = "sandbox: no box (" + Missing + "); programs run uncontained, under the time, output and file limits; " +
-          Cgroup_Held_Words(Cgroup_Missing, false);
+  *Said = "sandbox: no box (" + Missing + "); programs run uncontained, under the time, output, file and folder "
+          "limits; " + Cgroup_Held_Words(Cgroup_Missing, false) + Folder_Held_Words;
   return true;
 }
 

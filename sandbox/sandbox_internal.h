@@ -122,8 +122,9 @@ struct Watch {
   ino_t Input_Pipe = 0;
   size_t Input_Written = 0;
   int64_t Output_Total = 0;
-  /* Last_Heard: the last byte on standard output. */
-  std::chrono::steady_clock::time_point Started, Last_Heard, Last_Waiting;
+  /* Last_Heard: the last byte on standard output; Next_Folder_Look: when
+  ** its folder is measured next. */
+  std::chrono::steady_clock::time_point Started, Last_Heard, Last_Waiting, Next_Folder_Look;
   Sandbox_Result Result;
   bool Ended_By_Us = false;
 };
@@ -261,3 +262,28 @@ void End_Processes_Of(uid_t Uid);
 /* The line of a failed run's standard error that shows it reached for
 ** something outside its folder, if one does. */
 std::string Line_Reaching_Outside(const std::string& Errors, const std::string& Folder);
+
+/* Opens the folder Name, a path relative to Folder, for listing: no link
+** is followed on the way, not even one that stays inside, and nothing
+** outside Folder is reached; -1 with errno otherwise. */
+int Open_Folder_Beneath(int Folder, const std::string& Name);
+
+/* What a run's folder holds, as its caps count it (folder_use.cpp). Bytes
+** are allocated blocks (st_blocks), so a sparse file costs what it holds
+** and a file with many hard links costs once; Entries count every name
+** beneath the folder, so each hard link and empty file is one. */
+constexpr int Most_Run_Folder_Depth = 64;  // deeper than any build or program needs
+enum Folder_Past { Folder_Within, Folder_Past_Bytes, Folder_Past_Entries, Folder_Too_Deep, Folder_Unreadable };
+struct Folder_Use {
+  int64_t Bytes = 0;
+  int64_t Entries = 0;
+  Folder_Past Past = Folder_Within;  // Folder_Unreadable: a folder in it cannot be listed, so its use is unknown
+};
+/* Measures Folder under the caps of Limits (0: that cap is off), never
+** following a link; stops as soon as a cap is passed, so that a look
+** costs at most the caps' entries. */
+Folder_Use Measure_Run_Folder(const std::string& Folder, const Sandbox_Limits& Limits);
+/* What a run's folder went past, in the words of its verdict after "its folder ". */
+std::string Folder_Past_Words(Folder_Past Past, const Sandbox_Limits& Limits);
+/* Whether Limits cap a run's folder at all. */
+inline bool Folder_Capped(const Sandbox_Limits& L) { return L.Folder_Bytes > 0 || L.Folder_Entries > 0; }

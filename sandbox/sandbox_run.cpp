@@ -27,9 +27,13 @@
 #include "sandbox/sandbox_internal.h"
 
 /* The file-size limit holds the results (92 bytes a customer) and the
-** trace of the largest day a simulator takes, 1,000,000 customers. */
+** trace of the largest day a simulator takes, 1,000,000 customers; the
+** folder holds both, beside the copy of the program's folder (at most
+** 64 MiB and 2,000 entries), and a build's output: a Go build cache is
+** a few hundred files, a Java build a class file per class. */
 Sandbox_Limits Default_Sandbox_Limits() {
-  return Sandbox_Limits{10, 30, int64_t(1) << 30, 64, int64_t(512) << 20, 256, int64_t(16) << 20, 0};
+  return Sandbox_Limits{10, 30, int64_t(1) << 30, 64, int64_t(512) << 20, 256, int64_t(16) << 20, 0,
+                        int64_t(1) << 30, 20000};
 }
 
 namespace {
@@ -128,6 +132,14 @@ void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Ref
   }
   R.Signal = Signal, R.Status = Code;
   R.Processes_Refused = Refused_Processes;
+  /* A run that filled its folder between two looks and ended is judged
+  ** on what it left, however it ended: whatever it did next followed from
+  ** the disk it took. */
+  Folder_Past Past = Folder_Capped(L) ? Measure_Run_Folder(W.Request->Folder, L).Past : Folder_Within;
+  if (Past != Folder_Within) {
+    R.Ending = Sandbox_Folder_Limit, R.Detail = Folder_Past_Words(Past, L);
+    return;
+  }
   bool Failed = Signal != 0 || Code != 0;
   bool Cpu_Spent = R.Cpu_Seconds >= 0 ? R.Cpu_Seconds >= L.Cpu_Seconds : R.Wall_Seconds >= std::ceil(L.Cpu_Seconds);
   std::string Outside = Failed && Sandbox().Boxed ? Line_Reaching_Outside(R.Err, W.Request->Folder) : "";

@@ -75,6 +75,20 @@ std::string Line_Reaching_Outside(const std::string& Errors, const std::string& 
   return "";
 }
 
+std::string Folder_Past_Words(Folder_Past Past, const Sandbox_Limits& L) {
+  switch (Past) {
+    case Folder_Within: break;
+    case Folder_Past_Bytes:
+      return "grew past the folder limit of " + Bytes_Text(L.Folder_Bytes) +
+             " (its files, folders and links together, in blocks on disk)";
+    case Folder_Past_Entries:
+      return "grew past the folder limit of " + std::to_string(L.Folder_Entries) + " files, folders and links";
+    case Folder_Too_Deep: return "grew past " + std::to_string(Most_Run_Folder_Depth) + " folders deep";
+    case Folder_Unreadable: return "holds a folder closed to the sandbox, so what it holds cannot be counted";
+  }
+  return "";
+}
+
 std::string Sandbox_Verdict(const Sandbox_Result& R, const Sandbox_Limits& L) {
   char Text[400];
   switch (R.Ending) {
@@ -97,6 +111,11 @@ std::string Sandbox_Verdict(const Sandbox_Result& R, const Sandbox_Limits& L) {
     case Sandbox_Output_Limit:
       return "hit the output limit: more than " + Bytes_Text(L.Output_Bytes) + " on standard output and error";
     case Sandbox_File_Limit: return "hit the output limit: a file grew past the file-size limit of " + Bytes_Text(L.File_Bytes);
+    case Sandbox_Folder_Limit:
+      return "hit the output limit: its folder " +
+             (R.Detail.empty() ? "grew past the folder limit of " + Bytes_Text(L.Folder_Bytes) + " or " +
+                                     std::to_string(L.Folder_Entries) + " files, folders and links"
+                               : R.Detail);
     case Sandbox_Process_Limit:
       std::snprintf(Text, sizeof Text, "hit the process limit: too many processes (more than %d at once)", L.Processes);
       break;

@@ -3,10 +3,11 @@
 ** Watching one run until it ends: standard input fed, standard output and
 ** error drained and counted (and standard output passed on as it comes,
 ** for a run that reports as it works), the wall clock, the silence, the
-** cgroup's CPU time, and a reader waiting for input that will never come;
-** a run over a limit is ended from here. Once the child has ended, what
-** is still in its pipes is drained. Runs happen on several threads at
-** once: nothing here is shared between two runs.
+** cgroup's CPU time, what its folder holds, and a reader waiting for
+** input that will never come; a run over a limit is ended from here.
+** Once the child has ended, what is still in its pipes is drained. Runs
+** happen on several threads at once: nothing here is shared between two
+** runs.
 */
 #include <algorithm>
 #include <cerrno>
@@ -36,6 +37,10 @@ using Clock = std::chrono::steady_clock;
 ** caller's progress. */
 constexpr int Tick_Milliseconds = 25;
 constexpr auto Waiting_Every = std::chrono::seconds(1);
+/* A look at the folder of a run that filled it takes time of the tool's:
+** the next look waits this many times as long, so that the watch spends
+** about a tenth of its time looking. */
+constexpr int Folder_Look_Spacing = 10;
 /* A program is not taken for waiting on its input before this. */
 constexpr auto Settle = std::chrono::milliseconds(50);
 
@@ -138,6 +143,21 @@ void End_Early(Watch& W, Sandbox_Ending Ending) {
   End_Child(W.Child, false);
 }
 
+/* Measures the run's folder when its time has come; true if the run was
+** ended for what the folder holds. */
+bool Look_At_Folder(Watch& W, Clock::time_point Now) {
+  const Sandbox_Limits& L = W.Request->Limits;
+  if (!Folder_Capped(L) || Now < W.Next_Folder_Look) return false;
+  Folder_Use Use = Measure_Run_Folder(W.Request->Folder, L);
+  auto Took = Clock::now() - Now;
+  W.Next_Folder_Look = Now + std::max<Clock::duration>(std::chrono::milliseconds(Tick_Milliseconds),
+                                                      Folder_Look_Spacing * Took);
+  if (Use.Past == Folder_Within) return false;
+  W.Result.Detail = Folder_Past_Words(Use.Past, L);
+  End_Early(W, Sandbox_Folder_Limit);
+  return true;
+}
+
 /* Looks at the run: its clocks each time round, and when nothing
 ** happened on its pipes for a while (Idle), what costs a read or two. */
 void Look_At(Watch& W, bool Idle) {
@@ -147,6 +167,9 @@ void Look_At(Watch& W, bool Idle) {
     return End_Early(W, Sandbox_Wall_Limit);
   if (L.Silence_Seconds > 0 && Now - W.Last_Heard >= std::chrono::duration<double>(L.Silence_Seconds))
     return End_Early(W, Sandbox_Silence_Limit);
+  /* Whether or not its pipes are busy: a program that writes files and
+  ** prints all the while must not keep its folder from being looked at. */
+  if (Look_At_Folder(W, Now)) return;
   if (W.Request->Waiting && Now - W.Last_Waiting >= Waiting_Every) {
     W.Last_Waiting = Now;
     W.Request->Waiting(std::chrono::duration<double>(Now - W.Started).count());
@@ -178,7 +201,8 @@ int Poll_Timeout(const Watch& W) {
     auto Left = W.Started + std::chrono::duration<double>(L.Wall_Seconds) - Clock::now();
     Wait = std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(Left).count() + 1);
   }
-  if (Sandbox().Cgroup || W.Request->Input_Stays_Open || L.Silence_Seconds > 0 || W.Request->Waiting || W.Exited < 0)
+  if (Sandbox().Cgroup || W.Request->Input_Stays_Open || L.Silence_Seconds > 0 || W.Request->Waiting || W.Exited < 0 ||
+      Folder_Capped(L))
     Wait = std::min<long long>(Wait, Tick_Milliseconds);
   return static_cast<int>(Wait);
 }

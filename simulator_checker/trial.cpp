@@ -132,7 +132,7 @@ void Take_Ending(Trial_Outcome& O, const Sandbox_Result& R, const Program_Under_
       O.Kind = Outcome_Not_Run;
       O.Problem = "cannot run " + Program.Path + ": " + Sandbox_Verdict(R, Program.Limits);
       return;
-    default: O.Kind = Outcome_Limit, O.Ending = R.Ending; return;
+    default: O.Kind = Outcome_Limit, O.Ending = R.Ending, O.Problem = R.Detail; return;
   }
 }
 
@@ -256,7 +256,7 @@ std::string Failure_Summary(const Trial_Outcome& O, const Sandbox_Limits& Limits
       std::snprintf(Text, sizeof Text, "crashed: killed by signal %d (%s)", O.Code, strsignal(O.Code));
       return Text;
     case Outcome_Limit:
-      Ended.Ending = O.Ending;
+      Ended.Ending = O.Ending, Ended.Detail = O.Problem;
       return Sandbox_Verdict(Ended, Limits);
     case Outcome_Asked_More: return "asked for more than the three entries (the server counts) and waited for another";
     case Outcome_Reached_Outside: return "tried to reach outside its folder: " + Visible_Text(O.Problem);

@@ -56,7 +56,8 @@ struct Trial_Outcome {
                                    // at most a little over the reference's trace
   bool Wrote_Trace = false;
   std::string Their_Errors;        // the end of what it wrote on standard error
-  std::string Problem;             // why, with Outcome_Not_Run, Outcome_Reached_Outside and Outcome_Not_A_File
+  std::string Problem;             // why, with Outcome_Not_Run, Outcome_Reached_Outside and Outcome_Not_A_File;
+                                   // with Outcome_Limit, the sandbox's detail (which cap its folder passed)
   double Seconds = 0;              // wall time of the run
   double Cpu_Seconds = -1;         // CPU time of the run, -1 where not measured
 };

@@ -273,6 +273,7 @@ const char* Option_Setting(Sandbox_Ending Ending) {
     case Sandbox_Memory_Limit: return "--memory-limit";
     case Sandbox_Output_Limit: return "--output-limit";
     case Sandbox_File_Limit: return "--file-size-limit";
+    case Sandbox_Folder_Limit: return "--folder-limit or --folder-entry-limit";
     case Sandbox_Process_Limit: return "--process-limit";
     default: return nullptr;
   }
@@ -433,7 +434,8 @@ Fault_Kind Kind_Of_Ending(Sandbox_Ending Ending) {
     case Sandbox_Waiting_For_Input: return Fault_Time_Limit;
     case Sandbox_Memory_Limit: return Fault_Memory_Limit;
     case Sandbox_Output_Limit:
-    case Sandbox_File_Limit: return Fault_Output_Limit;
+    case Sandbox_File_Limit:
+    case Sandbox_Folder_Limit: return Fault_Output_Limit;
     case Sandbox_Process_Limit: return Fault_Process_Limit;
     case Sandbox_Reached_Outside: return Fault_Reached_Outside;
     default: return Fault_Crashed;  // exited, killed, or never started

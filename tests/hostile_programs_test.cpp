@@ -156,6 +156,16 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
        "hit the memory limit of 256 MiB"},
       {"writes a 2 GiB file", {HOSTILE_WRITES_2_GIB_FILE}, {"--file-size-limit", "16", "--wall-time-limit", "60"},
        "hit the output limit: a file grew past the file-size limit of 16 MiB"},
+      // Files each under the file-size limit, many or large, until the
+      // folder as a whole is past its cap: ended while it sleeps, and its
+      // folder (the marker in it) removed with the checker's.
+      {"fills its folder with files and links", {HOSTILE_FILLS_FOLDER_WITH_FILES, Marker},
+       {"--folder-entry-limit", "1000", "--wall-time-limit", "60"},
+       "hit the output limit: its folder grew past the folder limit of 1000 files, folders and links"},
+      {"fills its folder with big files", {HOSTILE_FILLS_FOLDER_WITH_BIG_FILES, Marker},
+       {"--folder-limit", "16", "--file-size-limit", "16", "--wall-time-limit", "60"},
+       "hit the output limit: its folder grew past the folder limit of 16 MiB (its files, folders and links "
+       "together, in blocks on disk)"},
       {"prints 1 GiB", {HOSTILE_PRINTS_1_GIB}, {"--output-limit", "1", "--wall-time-limit", "60"},
        "hit the output limit: more than 1 MiB on standard output and error"},
       {"sleeps for ever", {HOSTILE_SLEEPS_FOREVER}, {"--wall-time-limit", "1"},
@@ -194,6 +204,7 @@ TEST_F(Hostile_Programs, EachIsContainedAndNamed) {
     EXPECT_EQ(Descendants_Named("zor_hostile_kid"), 0);
     EXPECT_TRUE(fs::is_empty(Temporary)) << "the checker left a temporary folder";
     EXPECT_FALSE(File_Exists(At("kept/ZOR_Binary_Out"))) << "--keep copied what is not a file";
+    EXPECT_FALSE(File_Exists(At("kept/" + Marker))) << "--keep copied what the run left beside its output";
     EXPECT_EQ(R.Out.find("teacher's answers"), std::string::npos);
     std::error_code Error;
     for (const auto& Kept : fs::directory_iterator(At("kept"), Error))

@@ -102,7 +102,7 @@ const Hostile_Case Cases[] = {
      "refused", "the folder cannot be copied to build it: pipe is a FIFO (named pipe), not a regular file"},
     {"a build that leaves a chain of folders 2000 deep", Build,
      [](const std::string&, const std::string& F) { Copy_In(Hostile + "deep_chain.sh", F + "/build.sh"); },
-     "does-not-build", "the build command exited with status 1"},
+     "does-not-build", "the build command hit the output limit: its folder grew past 64 folders deep"},
     {"a build that shows who may read its copy", Build,
      [](const std::string&, const std::string& F) { Copy_In(Hostile + "shows_permissions.sh", F + "/build.sh"); },
      "does-not-build", "the build command exited with status 1"},

@@ -104,6 +104,7 @@ TEST_F(Kept_Box_Test, EveryEndingIsNamedAsInABoxOfItsOwn) {
   Sandbox_Limits Limits = Default_Sandbox_Limits();
   Limits.Cpu_Seconds = 1, Limits.Wall_Seconds = 60, Limits.Memory_Bytes = 64 << 20, Limits.Processes = 20;
   Limits.Output_Bytes = 1 << 20, Limits.File_Bytes = 1 << 20;
+  Limits.Folder_Bytes = 4 << 20, Limits.Folder_Entries = 200;
   struct Ending_Case {
     std::string Name, Script;
     Sandbox_Ending Ending;
@@ -123,6 +124,10 @@ TEST_F(Kept_Box_Test, EveryEndingIsNamedAsInABoxOfItsOwn) {
       {"reads its input", "read a; exit $a", Sandbox_Exited, 7, "7\n", true},
       {"writes outside", "echo > /tmp/x", Sandbox_Reached_Outside, 0},
       {"says bubblewrap's words", "echo 'bwrap: Can'\\''t mount proc' >&2; exit 1", Sandbox_Exited, 1},
+      {"many names, then asleep", "for i in $(seq 300); do : > n$i; done; sleep 90", Sandbox_Folder_Limit, 0},
+      {"files under the file limit, then asleep",
+       "for i in 1 2 3 4 5 6; do head -c 1000000 /dev/zero > b$i; done; sleep 90", Sandbox_Folder_Limit, 0},
+      {"many names, then exit 0", "for i in $(seq 300); do : > n$i; done", Sandbox_Folder_Limit, 0},
       {"exit 0 after all that", "exit 0", Sandbox_Exited, 0},
   };
   for (const Ending_Case& C : Cases) {

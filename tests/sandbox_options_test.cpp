@@ -60,18 +60,20 @@ TEST(Sandbox_Options, GivenLimitsBecomeBytesAndSeconds) {
     std::vector<std::string> Arguments;
     bool Build;
     Sandbox_Limits Defaults;
-    Sandbox_Limits Expected;  // Cpu, Wall, Memory, Processes, File, Open, Output, Silence
+    Sandbox_Limits Expected;  // Cpu, Wall, Memory, Processes, File, Open, Output, Silence, Folder, Entries
     const char* Mode;
   } Cases[] = {
-      {{}, false, Defaults, {10, 30, 1024 * Mib, 64, 512 * Mib, 256, 16 * Mib, 0}, "auto"},
-      {{}, false, Judge, {2, 6, 100 * Mib, 1, 512 * Mib, 256, 16 * Mib, 7}, "auto"},
+      {{}, false, Defaults, {10, 30, 1024 * Mib, 64, 512 * Mib, 256, 16 * Mib, 0, 1024 * Mib, 20000}, "auto"},
+      {{}, false, Judge, {2, 6, 100 * Mib, 1, 512 * Mib, 256, 16 * Mib, 7, 1024 * Mib, 20000}, "auto"},
       {{"--time-limit", "1.5", "--memory-limit", "256", "--process-limit", "7", "--file-size-limit", "2",
-        "--open-file-limit", "20", "--output-limit", "3", "--sandbox", "off"},
-       false, Defaults, {1.5, 4.5, 256 * Mib, 7, 2 * Mib, 20, 3 * Mib, 0}, "off"},
+        "--open-file-limit", "20", "--output-limit", "3", "--folder-limit", "40", "--folder-entry-limit", "500",
+        "--sandbox", "off"},
+       false, Defaults, {1.5, 4.5, 256 * Mib, 7, 2 * Mib, 20, 3 * Mib, 0, 40 * Mib, 500}, "off"},
       {{"--time-limit", "2", "--wall-time-limit", "1", "--sandbox=required"}, false, Judge,
-       {2, 1, 100 * Mib, 1, 512 * Mib, 256, 16 * Mib, 7}, "required"},
-      {{"--build-memory-limit", "64", "--build-output-limit", "1", "--build-process-limit", "300"}, true, Defaults,
-       {10, 30, 64 * Mib, 300, 512 * Mib, 256, 1 * Mib, 0}, "auto"},
+       {2, 1, 100 * Mib, 1, 512 * Mib, 256, 16 * Mib, 7, 1024 * Mib, 20000}, "required"},
+      {{"--build-memory-limit", "64", "--build-output-limit", "1", "--build-process-limit", "300",
+        "--build-folder-limit", "2048", "--build-folder-entry-limit", "16"},
+       true, Defaults, {10, 30, 64 * Mib, 300, 512 * Mib, 256, 1 * Mib, 0, 2048 * Mib, 16}, "auto"},
   };
   for (const Case& C : Cases) {
     std::string Named = C.Arguments.empty() ? "(none)" : C.Arguments[0];
@@ -87,6 +89,8 @@ TEST(Sandbox_Options, GivenLimitsBecomeBytesAndSeconds) {
     EXPECT_EQ(L.Open_Files, E.Open_Files) << Named;
     EXPECT_EQ(L.Output_Bytes, E.Output_Bytes) << Named;
     EXPECT_EQ(L.Silence_Seconds, E.Silence_Seconds) << Named;
+    EXPECT_EQ(L.Folder_Bytes, E.Folder_Bytes) << Named;
+    EXPECT_EQ(L.Folder_Entries, E.Folder_Entries) << Named;
   }
 }
 
@@ -102,6 +106,10 @@ TEST(Sandbox_Options, BadValuesAreRefusedByName) {
       {{"--file-size-limit", "lots"}, false, "--file-size-limit"},
       {{"--open-file-limit", "65537"}, false, "--open-file-limit"},
       {{"--output-limit", "0"}, false, "--output-limit"},
+      {{"--folder-limit", "0"}, false, "--folder-limit"},
+      {{"--folder-entry-limit", "15"}, false, "--folder-entry-limit"},
+      {{"--folder-entry-limit", "1000001"}, false, "--folder-entry-limit"},
+      {{"--build-folder-limit", "1048577"}, true, "--build-folder-limit"},
       {{"--time-limit", "0.05"}, false, "--time-limit"},
       {{"--time-limit", "3601"}, false, "--time-limit"},
       {{"--wall-time-limit", "10801"}, false, "--wall-time-limit"},

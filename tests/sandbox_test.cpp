@@ -3,13 +3,15 @@
 // taken for, the removal of a folder a run locked, the reading of a reach
 // outside from what a program said, and the refusals, each with what to
 // change; the tier without a box, where each run is a fresh user of its
-// own; the keys no run may reach; and the user ids runs take.
+// own; the keys no run may reach; the user ids runs take; and what a
+// run's folder holds, as its caps count it.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "sandbox/sandbox.h"
@@ -118,6 +121,11 @@ TEST_F(Sandbox_Test, ABoxShowsItsFolderAndTheSystemOnly) {
   EXPECT_EQ(Read_File(Run_Folder + "/mine"), "written\n");
 }
 
+/* Scripts that fill their folder, each file under a file limit of 1 MiB:
+** past 200 names, and past 4 MiB. */
+const std::string Many_Names = "for i in $(seq 300); do : > n$i; done; ";
+const std::string Big_Files = "for i in 1 2 3 4 5 6; do head -c 1000000 /dev/zero > b$i; done; ";
+
 struct Ending_Case {
   std::string Name;
   std::vector<std::string> Command;
@@ -144,6 +152,7 @@ TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
   Sandbox_Limits Limits = Default_Sandbox_Limits();
   Limits.Cpu_Seconds = 1, Limits.Wall_Seconds = 60, Limits.Memory_Bytes = 64 << 20, Limits.Processes = 20;
   Limits.Output_Bytes = 1 << 20, Limits.File_Bytes = 1 << 20;
+  Limits.Folder_Bytes = 4 << 20, Limits.Folder_Entries = 200;
   const Ending_Case Cases[] = {
       {"exit 3", {"/bin/sh", "-c", "exit 3"}, Sandbox_Exited, 3},
       {"segfault", {"/bin/sh", "-c", "kill -SEGV $$"}, Sandbox_Killed, SIGSEGV},
@@ -159,6 +168,10 @@ TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
       {"says bubblewrap's words", {"/bin/sh", "-c", "echo 'bwrap: Can'\\''t mount proc' >&2; exit 1"},
        Sandbox_Exited, 1},
       {"cannot be run", {"/bin/no_such_program"}, Sandbox_Not_Started, 0},
+      // Last: what they leave in the folder stays for the rows after.
+      {"many names, then asleep", {"/bin/sh", "-c", Many_Names + "sleep 90"}, Sandbox_Folder_Limit, 0},
+      {"files under the file limit, then asleep", {"/bin/sh", "-c", Big_Files + "sleep 90"}, Sandbox_Folder_Limit, 0},
+      {"a full folder, then exit 0", {"/bin/sh", "-c", "exit 0"}, Sandbox_Folder_Limit, 0},
   };
   for (const Ending_Case& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -177,7 +190,7 @@ TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
 // Off, as the tests' runner uses it: the plain limits only, the exact
 // status, and input and output of any size.
 TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
-  Sandbox_Limits Limits{1, 60, 0, 0, 1 << 20, 64, 4 << 20, 0};
+  Sandbox_Limits Limits{1, 60, 0, 0, 1 << 20, 64, 4 << 20, 0, 4 << 20, 200};
   const Ending_Case Cases[] = {
       {"exit 139 is an exit", {"/bin/sh", "-c", "exit 139"}, Sandbox_Exited, 139},
       {"abort", {"/bin/sh", "-c", "kill -ABRT $$"}, Sandbox_Killed, SIGABRT},
@@ -187,11 +200,14 @@ TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
       {"reads past its input", {"/bin/sh", "-c", "read a; read b"}, Sandbox_Waiting_For_Input, 0, "1\n", true},
       {"writes outside, allowed", {"/bin/sh", "-c", "echo > " + At("outside")}, Sandbox_Exited, 0},
       {"cannot be run", {"/bin/no_such_program"}, Sandbox_Not_Started, 0},
+      {"many names, then asleep", {"/bin/sh", "-c", Many_Names + "sleep 90"}, Sandbox_Folder_Limit, 0},
   };
   for (const Ending_Case& C : Cases) {
     SCOPED_TRACE(C.Name);
     Expect_Ending(C, Run(C.Command, Limits, C.Input, C.Stays_Open), Limits);
   }
+  Remove_Tree(Run_Folder);
+  fs::create_directory(Run_Folder);
   std::string Big(3 << 20, 'z');
   Big[12345] = '\n';
   Sandbox_Result Copied = Run({"/bin/cat"}, Limits, Big);
@@ -421,6 +437,15 @@ TEST_F(Sandbox_Test, WithoutABoxEachRunIsAFreshUserThatLeavesNothing) {
     EXPECT_TRUE(kill(Left, 0) != 0 && errno == ESRCH) << "the process left behind still runs";
   }
   EXPECT_NE(Uids[0], Uids[1]);
+  // Its folder, closed to other users, is capped as a box's is.
+  fs::create_directories(At("filled"));
+  Sandbox_Request Filling;
+  Filling.Command = {"/bin/sh", "-c", Many_Names + "sleep 90"};
+  Filling.Folder = At("filled");
+  Filling.Limits = Default_Sandbox_Limits();
+  Filling.Limits.Folder_Entries = 200;
+  Sandbox_Result Filled = Run_Contained(Filling);
+  EXPECT_EQ(Filled.Ending, Sandbox_Folder_Limit) << Sandbox_Verdict(Filled, Filling.Limits);
 }
 
 // Without a box, the kit's programs a box would mask are closed to other
@@ -649,6 +674,90 @@ TEST_F(Sandbox_Test, AFolderTooLargeForARunIsRefused) {
       EXPECT_NE(Why.find("more than a program's folder would"), std::string::npos) << Why;
     }
   }
+}
+
+// What a run's folder holds, as its caps count it: blocks on disk (a
+// sparse file its data, a file of many names once), every name an entry,
+// no link followed; each tree then removed whole.
+TEST_F(Sandbox_Test, AFoldersUseIsItsBlocksAndNamesNoLinkFollowed) {
+  const int64_t Kib = 1024, Mib = Kib * Kib;
+  Write_File(At("outside_big"), std::string(8 << 20, 'o'));
+  fs::create_directories(At("outside_many"));
+  for (int F = 0; F < 50; F++) Write_File(At("outside_many/" + std::to_string(F)), "o");
+  auto Files = [](const std::string& Where, int Count, size_t Bytes) {
+    for (int F = 0; F < Count; F++) Write_File(Where + "/f" + std::to_string(F), std::string(Bytes, 'x'));
+  };
+  auto Linked = [&](const std::string& Where, int Names) {
+    Files(Where, 1, 1 << 20);
+    for (int L = 1; L < Names; L++) link((Where + "/f0").c_str(), (Where + "/l" + std::to_string(L)).c_str());
+  };
+  auto Sparse = [](const std::string& Where) {
+    int Out = open((Where + "/sparse").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    std::string Data(4096, 's');
+    EXPECT_EQ(pwrite(Out, Data.data(), Data.size(), (off_t(1) << 30) - 4096), 4096);
+    close(Out);
+  };
+  auto Nested = [](const std::string& Where) {
+    fs::create_directories(Where + "/a/b/c");
+    for (const char* In : {"/a", "/a/b", "/a/b/c"}) Write_File(Where + In + "/file", "ten bytes\n");
+  };
+  auto Spread = [&](const std::string& Where) {
+    for (int D = 0; D < 30; D++) {
+      fs::create_directory(Where + "/d" + std::to_string(D));
+      Files(Where + "/d" + std::to_string(D), 100, 1);
+    }
+  };
+  auto Deep = [](const std::string& Where) {
+    std::string Path = Where;
+    for (int Level = 0; Level < Most_Run_Folder_Depth + 6; Level++) Path += "/d";
+    fs::create_directories(Path);
+  };
+  struct Use_Case {
+    std::string Name;
+    std::function<void(const std::string& Where)> Make;
+    int64_t Cap_Bytes, Cap_Entries;
+    Folder_Past Past;
+    int64_t Entries = 0, Least_Bytes = 0, Most_Bytes = 0;  // when within the caps
+  };
+  const Use_Case Cases[] = {
+      {"empty", [](const std::string&) {}, Mib, 16, Folder_Within, 0, 0, 0},
+      {"a sparse file of 1 GiB holding 4 KiB", Sparse, Mib, 16, Folder_Within, 1, 4 * Kib, 64 * Kib},
+      {"a file of 1 MiB under ten names, counted once", [&](const std::string& W) { Linked(W, 10); }, 2 * Mib, 16,
+       Folder_Within, 10, Mib, Mib + 64 * Kib},
+      {"folders in folders", Nested, Mib, 16, Folder_Within, 6, 3 * 4 * Kib, 64 * Kib},
+      {"a link to a large file outside, not followed",
+       [&](const std::string& W) { fs::create_symlink(At("outside_big"), W + "/big"); }, Mib, 16, Folder_Within, 1, 0,
+       4 * Kib},
+      {"a link to a full folder outside, not followed",
+       [&](const std::string& W) { fs::create_directory_symlink(At("outside_many"), W + "/many"); }, Mib, 16,
+       Folder_Within, 1, 0, 4 * Kib},
+      {"3,000 files in 30 folders", Spread, 64 * Mib, 5000, Folder_Within, 3030, 3000 * 4 * Kib, 16 * Mib},
+      {"more names than the cap", [&](const std::string& W) { Files(W, 40, 0); }, Mib, 32, Folder_Past_Entries},
+      {"more hard links than the cap", [&](const std::string& W) { Linked(W, 40); }, 4 * Mib, 32, Folder_Past_Entries},
+      {"more bytes than the cap, each file under it", [&](const std::string& W) { Files(W, 5, 1 << 20); }, 4 * Mib, 16,
+       Folder_Past_Bytes},
+      {"folders deeper than a walk goes", Deep, Mib, 1000, Folder_Too_Deep},
+  };
+  int Number = 0;
+  for (const Use_Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const std::string Where = At("use_" + std::to_string(Number++));
+    fs::create_directory(Where);
+    C.Make(Where);
+    Sandbox_Limits Limits{};
+    Limits.Folder_Bytes = C.Cap_Bytes, Limits.Folder_Entries = C.Cap_Entries;
+    Folder_Use Use = Measure_Run_Folder(Where, Limits);
+    EXPECT_EQ(Use.Past, C.Past) << Folder_Past_Words(Use.Past, Limits);
+    if (C.Past == Folder_Within) {
+      EXPECT_EQ(Use.Entries, C.Entries);
+      EXPECT_GE(Use.Bytes, C.Least_Bytes);
+      EXPECT_LE(Use.Bytes, C.Most_Bytes);
+    }
+    EXPECT_TRUE(Remove_Tree(Where));
+    EXPECT_FALSE(fs::exists(Where));
+  }
+  EXPECT_EQ(Read_File(At("outside_big")).size(), size_t(8) << 20);
+  EXPECT_TRUE(fs::exists(At("outside_many/49")));
 }
 
 // Without a cgroup, memory is limited by what a process writes, not by the

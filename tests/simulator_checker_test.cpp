@@ -300,7 +300,8 @@ TEST_F(Simulator_Checker, AnInterpreterTheBoxCannotShowIsTakenFromItsPath) {
 TEST_F(Simulator_Checker, TroubleIsStatusTwo) {
   for (std::vector<std::string> Wrong : {std::vector<std::string>{}, {"./no_such_simulator"}, {"/etc/passwd"},
                                          {"--trials", "0", ZOR_SIMULATOR_PATH}, {"--colour", ZOR_SIMULATOR_PATH},
-                                         {"--sandbox", "bogus", ZOR_SIMULATOR_PATH}}) {
+                                         {"--sandbox", "bogus", ZOR_SIMULATOR_PATH},
+                                         {"--folder-entry-limit", "15", ZOR_SIMULATOR_PATH}}) {
     Run_Result R = Check(Folder, Wrong);
     EXPECT_EQ(R.Exit_Status, 2) << (Wrong.empty() ? "" : Wrong[0]);
     EXPECT_EQ(R.Out, "");

@@ -637,6 +637,7 @@ TEST_F(Zor_Grade_Alone, TroubleIsOneLineAndStatusTwo) {
       {"simulators", "--secret-file", "empty_phrase", "class"},
       {"simulators", "--canvas-match", "Email", "class"},
       {"simulators", "--time-limit", "fast", "class"},
+      {"simulators", "--build-folder-limit", "0", "class"},
       {"simulators", "-o", "bad_out", "nowhere"},
       {"sorts", "--k", "21", "class"},
       {"sorts", "--x", "501", "class"},

@@ -47,7 +47,7 @@ void Add_Sandbox_Mode_Option(CLI::App* App, const std::string& Help, const std::
 void Add_Sandbox_Limit_Options(CLI::App* App, const Sandbox_Option_Words& W, Given_Sandbox_Limits* Given) {
   Sandbox_Limits& L = Given->Limits;
   Given->Memory_Mib = L.Memory_Bytes >> 20, Given->File_Mib = L.File_Bytes >> 20;
-  Given->Output_Mib = L.Output_Bytes >> 20;
+  Given->Output_Mib = L.Output_Bytes >> 20, Given->Folder_Mib = L.Folder_Bytes >> 20;
   Add_Time_Options(App, W, Given);
   std::string Processes = "processes and threads " + W.Whose + " may have at once";
   if (!W.Process_Note.empty()) Processes += "\n" + W.Process_Note;
@@ -59,6 +59,11 @@ void Add_Sandbox_Limit_Options(CLI::App* App, const Sandbox_Option_Words& W, Giv
             65536);
   Add_Limit(App, W, "output-limit", &Given->Output_Mib,
             "MiB " + W.Whose + " may write on standard output and error together", 1, 1 << 20);
+  Add_Limit(App, W, "folder-limit", &Given->Folder_Mib,
+            "MiB the folder of " + W.Whose + " may hold in all (blocks on disk; a file of many names once)", 1,
+            1 << 20);
+  Add_Limit(App, W, "folder-entry-limit", &L.Folder_Entries,
+            "files, folders and links the folder of " + W.Whose + " may hold", 16, 1000000);
 }
 
 Sandbox_Limits Sandbox_Limits_Of(const Given_Sandbox_Limits& Given) {
@@ -66,6 +71,6 @@ Sandbox_Limits Sandbox_Limits_Of(const Given_Sandbox_Limits& Given) {
   /* Far above the CPU time, for a machine shared with other work. */
   L.Wall_Seconds = Given.Wall_Seconds > 0 ? Given.Wall_Seconds : 3 * L.Cpu_Seconds;
   L.Memory_Bytes = Given.Memory_Mib << 20, L.File_Bytes = Given.File_Mib << 20;
-  L.Output_Bytes = Given.Output_Mib << 20;
+  L.Output_Bytes = Given.Output_Mib << 20, L.Folder_Bytes = Given.Folder_Mib << 20;
   return L;
 }

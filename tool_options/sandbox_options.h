@@ -3,7 +3,8 @@
 ** The sandbox's options, defined once for every tool that runs a user's
 ** code (simulator_checker, zor_sort_judge, zor_grade): --sandbox, and the
 ** limits of a run (--time-limit, --wall-time-limit, --memory-limit,
-** --process-limit, --file-size-limit, --open-file-limit, --output-limit),
+** --process-limit, --file-size-limit, --open-file-limit, --output-limit,
+** --folder-limit, --folder-entry-limit),
 ** each with the same range and the same refusal in every tool. A tool
 ** says whose run the limits bind, in its help's words, and which of the
 ** time limits it takes from the command line.
@@ -38,7 +39,7 @@ struct Sandbox_Option_Words {
 struct Given_Sandbox_Limits {
   Sandbox_Limits Limits = Default_Sandbox_Limits();
   double Wall_Seconds = 0;
-  int64_t Memory_Mib = 0, File_Mib = 0, Output_Mib = 0;
+  int64_t Memory_Mib = 0, File_Mib = 0, Output_Mib = 0, Folder_Mib = 0;
 };
 
 /* Adds --sandbox (auto, required or off) to App, into Mode, whose value

@@ -168,6 +168,24 @@ plant sweep-unchecked-pair sort_profile/sweep.cpp \
   'if (Check_Correctness(Check, Out)) {' \
   'if (true || Check_Correctness(Check, Out)) {'
 
+mistake folder-cap-ignored 'Sandbox_Test\.(EveryEnding|OffItIsAPlainChild|AFoldersUse)|Kept_Box_Test\.EveryEnding|Hostile_Programs\.EachIsContained' \
+  "a run's folder never held to its entry cap: thousands of empty files or hard links pass"
+plant folder-cap-ignored sandbox/folder_use.cpp \
+  'if (L.Folder_Entries > 0 && W->Use.Entries > L.Folder_Entries)' \
+  'if (false && L.Folder_Entries > 0 && W->Use.Entries > L.Folder_Entries)'
+
+mistake folder-links-each-time 'Sandbox_Test\.AFoldersUse' \
+  "a file of many names counted at each, so hard links to one file pass for a full folder"
+plant folder-links-each-time sandbox/folder_use.cpp \
+  'if (!W->Linked.insert({Status.st_dev, Status.st_ino}).second) return true;' \
+  'W->Linked.insert({Status.st_dev, Status.st_ino});'
+
+mistake folder-looked-at-end-only 'Sandbox_Test\.(EveryEnding|OffItIsAPlainChild|WithoutABoxEachRun)|Kept_Box_Test\.EveryEnding|Hostile_Programs\.EachIsContained' \
+  "a run's folder measured only once the run has ended, so a writer that then sleeps holds it to its wall time"
+plant folder-looked-at-end-only sandbox/sandbox_watch.cpp \
+  'if (!Folder_Capped(L) || Now < W.Next_Folder_Look) return false;' \
+  'if (true || !Folder_Capped(L) || Now < W.Next_Folder_Look) return false;'
+
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" = "--help" ]; then sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0; fi
 if [ "${1:-}" = "--list" ]; then
