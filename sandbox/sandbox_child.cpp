@@ -40,6 +40,12 @@ void Point_At(std::vector<std::string>& Words, std::vector<char*>& Pointers) {
   Pointers.push_back(nullptr);
 }
 
+const char* const Child_Step_Name[Child_Steps] = {
+    "starting the program",         "setting up its descriptors",   "joining its cgroup",
+    "setting its limits",           "entering its folder",          "entering the slot's network",
+    "becoming the slot's user",     "joining a fresh keyring",      "giving up new privileges",
+    "entering the kept box",        "making the run's namespaces",  "starting the run's first process"};
+
 namespace {
 
 int Networks[Sandbox_Slots];  // each slot's network namespace, once made; 0 before
@@ -57,8 +63,8 @@ bool Join_Cgroup(const char* Path) {
   return Ok;
 }
 
-[[noreturn]] void Fail_In_Child(int Exec_Error) {
-  int Why = errno;
+[[noreturn]] void Fail_In_Child(int Exec_Error, Child_Step Step) {
+  Child_Failure Why{errno, Step};
   if (write(Exec_Error, &Why, sizeof Why) < 0) {
   }
   _exit(127);
@@ -87,10 +93,10 @@ bool Mount_Own_Dev() {
 ** give it more than the box's user has. */
 [[noreturn]] void Exec_In_Kept_Box(const Child_Plan& P) {
   const Kept_Entry& K = *P.Kept;
-  if (K.Inner_User >= 0 && setns(K.Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  if (K.Inner_User >= 0 && setns(K.Inner_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error, Step_Box_Namespaces);
   setsid();
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error, Step_Privileges);
   for (int Capability = 0; Capability < 64; Capability++) prctl(PR_CAPBSET_DROP, Capability, 0, 0, 0);
   int Why = ENOENT;
   for (char* Path : K.Exec_Pointers) {
@@ -104,7 +110,7 @@ bool Mount_Own_Dev() {
     if (errno != ENOENT && errno != ENOTDIR) Why = errno;
   }
   errno = Why;
-  Fail_In_Child(P.Exec_Error);
+  Fail_In_Child(P.Exec_Error, Step_Exec);
 }
 
 /* Waits for Child and ends as it did, as bubblewrap passes a program's
@@ -132,10 +138,11 @@ bool Mount_Own_Dev() {
   for (const auto& [From, To] : {std::pair{K.Arguments_From, K.Arguments_To}, std::pair{K.Environment_From,
                                                                                           K.Environment_To}})
     if (From != 0 && To > From) std::memset(reinterpret_cast<void*>(From), 0, To - From);
-  if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) Fail_In_Child(P.Exec_Error);
+  if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0)
+    Fail_In_Child(P.Exec_Error, Step_Box_Process);
   pid_t Program = fork();
   if (Program == 0) Exec_In_Kept_Box(P);
-  if (Program < 0) Fail_In_Child(P.Exec_Error);
+  if (Program < 0) Fail_In_Child(P.Exec_Error, Step_Box_Process);
   close(0), close(1), close(2), close(P.Exec_Error);
   End_As(Program, true);
 }
@@ -150,14 +157,14 @@ bool Mount_Own_Dev() {
 ** The child then waits for the run, and ends as it did. */
 [[noreturn]] void Run_In_Kept_Box(const Child_Plan& P) {
   const Kept_Entry& K = *P.Kept;
-  if (setns(K.Outer_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error);
+  if (setns(K.Outer_User, CLONE_NEWUSER) != 0) Fail_In_Child(P.Exec_Error, Step_Box_Namespaces);
   for (int Namespace : K.Namespace)
-    if (Namespace >= 0 && setns(Namespace, 0) != 0) Fail_In_Child(P.Exec_Error);
+    if (Namespace >= 0 && setns(Namespace, 0) != 0) Fail_In_Child(P.Exec_Error, Step_Box_Namespaces);
   if (unshare(CLONE_NEWNS | CLONE_NEWIPC | CLONE_NEWPID) != 0 || !Mount_Own_Dev() || chdir(P.Folder.c_str()) != 0)
-    Fail_In_Child(P.Exec_Error);
+    Fail_In_Child(P.Exec_Error, Step_Box_Own_Namespaces);
   pid_t First = fork();
   if (First == 0) Be_First_Of_Run(P);
-  if (First < 0) Fail_In_Child(P.Exec_Error);
+  if (First < 0) Fail_In_Child(P.Exec_Error, Step_Box_Process);
   close(0), close(1), close(2), close(P.Exec_Error);
   End_As(First, false);
 }
@@ -171,32 +178,34 @@ bool Mount_Own_Dev() {
   /* Should the tool die, so does the run. */
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != Parent) _exit(127);
-  if (dup2(P.In, 0) < 0 || dup2(P.Out, 1) < 0 || dup2(P.Err, 2) < 0) Fail_In_Child(P.Exec_Error);
+  if (dup2(P.In, 0) < 0 || dup2(P.Out, 1) < 0 || dup2(P.Err, 2) < 0) Fail_In_Child(P.Exec_Error, Step_Descriptors);
   /* A descriptor some other part of the tool opened without close-on-exec
   ** must not reach the program. */
   syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
-  if (P.Info >= 0 && (P.Info == 3 ? fcntl(3, F_SETFD, 0) : dup2(P.Info, 3)) < 0) Fail_In_Child(P.Exec_Error);
+  if (P.Info >= 0 && (P.Info == 3 ? fcntl(3, F_SETFD, 0) : dup2(P.Info, 3)) < 0)
+    Fail_In_Child(P.Exec_Error, Step_Descriptors);
   for (const std::string& Path : P.Join)
-    if (!Join_Cgroup(Path.c_str())) Fail_In_Child(P.Exec_Error);
+    if (!Join_Cgroup(Path.c_str())) Fail_In_Child(P.Exec_Error, Step_Cgroup);
   for (int L = 0; L < P.Limit_Count; L++) {
     rlimit Limit{P.Limits[L].Value_Soft, P.Limits[L].Value_Hard};
-    if (setrlimit(P.Limits[L].Resource, &Limit) != 0) Fail_In_Child(P.Exec_Error);
+    if (setrlimit(P.Limits[L].Resource, &Limit) != 0) Fail_In_Child(P.Exec_Error, Step_Limits);
   }
-  if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error);
-  if (P.Network >= 0 && setns(P.Network, CLONE_NEWNET) != 0) Fail_In_Child(P.Exec_Error);
+  if (chdir(P.Folder.c_str()) != 0) Fail_In_Child(P.Exec_Error, Step_Folder);
+  if (P.Network >= 0 && setns(P.Network, CLONE_NEWNET) != 0) Fail_In_Child(P.Exec_Error, Step_Network);
   if (P.Uid != 0 && (setgroups(0, nullptr) != 0 || setresgid(P.Uid, P.Uid, P.Uid) != 0 ||
                      setresuid(P.Uid, P.Uid, P.Uid) != 0))
-    Fail_In_Child(P.Exec_Error);
+    Fail_In_Child(P.Exec_Error, Step_User);
   /* The tool's session keyring (a login's, sudo's) would otherwise be
   ** the run's too, and a key one run left there the next run's: a fresh
   ** anonymous one, joined after the change of user so that it is the
   ** run's own. A kernel without keys has nothing to share. */
   if (P.New_Keyring && syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, nullptr) < 0 && errno != ENOSYS)
-    Fail_In_Child(P.Exec_Error);
+    Fail_In_Child(P.Exec_Error, Step_Keyring);
   if (P.Kept != nullptr) Run_In_Kept_Box(P);
   /* Without a box nothing else stops a set-user-id program (su, mount)
   ** from giving the run back what it just lost. */
-  if (P.Uid != 0 && !Sandbox().Boxed && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Fail_In_Child(P.Exec_Error);
+  if (P.Uid != 0 && !Sandbox().Boxed && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+    Fail_In_Child(P.Exec_Error, Step_Privileges);
   /* Another thread's fork may still hold the copy of the program open
   ** for writing, as it was being made, until that child execs in turn
   ** (after its own cgroup joins): the kernel then refuses this exec
@@ -207,7 +216,7 @@ bool Mount_Own_Dev() {
     timespec Pause{0, 50 * 1000 * 1000};
     nanosleep(&Pause, nullptr);
   }
-  Fail_In_Child(P.Exec_Error);
+  Fail_In_Child(P.Exec_Error, Step_Exec);
 }
 
 namespace {

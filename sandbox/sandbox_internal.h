@@ -62,6 +62,20 @@ struct Kept_Entry {
 };
 
 /* Everything the child does between fork and exec, decided before the fork. */
+/* What a child that could not start its program sends the tool on its
+** Exec_Error pipe, in one write: errno, and the step that failed, so that
+** a run "not started" says where (a cgroup, the slot's user, the exec). */
+enum Child_Step {
+  Step_Exec, Step_Descriptors, Step_Cgroup, Step_Limits, Step_Folder, Step_Network, Step_User, Step_Keyring,
+  Step_Privileges, Step_Box_Namespaces, Step_Box_Own_Namespaces, Step_Box_Process, Child_Steps
+};
+extern const char* const Child_Step_Name[Child_Steps];
+struct Child_Failure {
+  int32_t Errno;
+  int32_t Step;  // a Child_Step
+};
+static_assert(sizeof(Child_Failure) == 8, "one write, read whole");
+
 struct Child_Plan {
   std::string Exec_Path, Folder;
   std::vector<std::string> Words, Environment, Join;

@@ -108,12 +108,14 @@ bool Says_Out_Of_Memory(const std::string& Errors) {
 }
 
 /* What ended a run that was not ended from here. */
-void Classify(Watch& W, int Status, int Exec_Errno, bool Out_Of_Memory, bool Refused_Processes) {
+void Classify(Watch& W, int Status, const Child_Failure& Not_Started, bool Out_Of_Memory, bool Refused_Processes) {
   Sandbox_Result& R = W.Result;
   const Sandbox_Limits& L = W.Request->Limits;
-  if (Exec_Errno != 0) {
+  if (Not_Started.Errno != 0) {
     R.Ending = Sandbox_Not_Started;
-    R.Detail = "cannot run " + W.Request->Command[0] + ": " + std::strerror(Exec_Errno);
+    R.Detail = "cannot run " + W.Request->Command[0] + ": " + std::strerror(Not_Started.Errno);
+    if (Not_Started.Step > Step_Exec && Not_Started.Step < Child_Steps)
+      R.Detail += std::string(" (while ") + Child_Step_Name[Not_Started.Step] + ")";
     return;
   }
   if (W.Ended_By_Us) return;
@@ -229,7 +231,8 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
   int Fork_Errno = errno;
   for (int Fd : {P.In, P.Out, P.Err, P.Exec_Error, P.Info})
     if (Fd >= 0) close(Fd);
-  int Status = 0, Exec_Errno = 0;
+  int Status = 0;
+  Child_Failure Failed{0, Step_Exec};
   bool Out_Of_Memory = false, Refused_Processes = false;
   if (Child > 0) {
     setpgid(Child, Child);  // also here, so that the group exists before any kill
@@ -238,8 +241,8 @@ Sandbox_Result Run_Contained(const Sandbox_Request& R) {
     W.Exited = static_cast<int>(syscall(SYS_pidfd_open, Child, 0));
     Watch_Run(W);
     Finish_Run(W, &Status, &Out_Of_Memory, &Refused_Processes, Marks);
-    if (read(W.P.Exec_Error, &Exec_Errno, sizeof Exec_Errno) != sizeof Exec_Errno) Exec_Errno = 0;
-    Classify(W, Status, Exec_Errno, Out_Of_Memory, Refused_Processes);
+    if (read(W.P.Exec_Error, &Failed, sizeof Failed) != sizeof Failed) Failed = Child_Failure{0, Step_Exec};
+    Classify(W, Status, Failed, Out_Of_Memory, Refused_Processes);
   } else {
     W.Result.Detail = std::string("cannot start a process: ") + std::strerror(Fork_Errno);
   }

@@ -187,6 +187,30 @@ TEST_F(Sandbox_Test, EveryEndingIsNamedInTheBox) {
   }
 }
 
+// A run that never started says which step failed, apart from the exec
+// itself, whose words stay as they were: a teacher, or whoever reads a
+// rare failure in a test's log, learns where to look.
+TEST_F(Sandbox_Test, ARunNotStartedSaysWhichStepFailed) {
+  std::string Said, Refusal;
+  Sandbox_Finish();
+  ASSERT_TRUE(Sandbox_Start(Sandbox_Off, &Said, &Refusal)) << Refusal;
+  const struct {
+    std::string Program, Folder, Detail;
+  } Cases[] = {
+      {"/bin/no_such_program", Run_Folder, "cannot run /bin/no_such_program: No such file or directory"},
+      {"/bin/true", At("no_such_folder"), "cannot run /bin/true: No such file or directory (while entering its folder)"},
+  };
+  for (const auto& C : Cases) {
+    Sandbox_Request Request;
+    Request.Command = {C.Program};
+    Request.Folder = C.Folder;
+    Request.Limits = Default_Sandbox_Limits();
+    Sandbox_Result R = Run_Contained(Request);
+    EXPECT_EQ(R.Ending, Sandbox_Not_Started) << C.Detail;
+    EXPECT_EQ(R.Detail, C.Detail);
+  }
+}
+
 // Off, as the tests' runner uses it: the plain limits only, the exact
 // status, and input and output of any size.
 TEST_F(Sandbox_Test, OffItIsAPlainChildUnderThePlainLimits) {
