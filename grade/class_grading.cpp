@@ -15,6 +15,7 @@
 #include "common/refusal.h"
 #include "grade/content_hash.h"
 #include "grade/submission_copy.h"
+#include "sandbox/sandbox.h"
 
 namespace {
 
@@ -25,7 +26,10 @@ bool Saved_Grade(const Class_Run& Run, const Student& S, const std::string& Hash
          G->Id == S.Id;
 }
 
+/* A grade made while the tool was being stopped holds runs the stop
+** ended: kept, a rerun would take it as graded. */
 void Save(const Class_Run& Run, const Student_Grade& G) {
+  Sandbox_Wait_If_Stopped();
   std::string Path = Run.State_Folder + "/" + G.Id;
   if (!Run.State_Folder.empty() && !Save_Grade(Path, G)) Refuse_And_Exit("zor_grade", ("cannot write " + Path).c_str());
 }

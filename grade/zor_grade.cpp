@@ -379,9 +379,12 @@ void Find_Profiler_Library(Sort_Settings* Z) {
   Z->Library = fs::absolute(Z->Library).string(), Z->Include = fs::absolute(Z->Include).string();
 }
 
+/* Stopped meanwhile, nothing graded is written: the stop ends the tool. */
 std::vector<Student_Grade> Grade_Class(const Options& O, const std::vector<Student>& Students, Class_Run* Run) {
-  return O.Sorting ? Grade_Sort_Class(Students, O.Sorts, O.Jobs, Run)
-                   : Grade_Simulator_Class(Students, O.Simulators, Run);
+  std::vector<Student_Grade> Grades = O.Sorting ? Grade_Sort_Class(Students, O.Sorts, O.Jobs, Run)
+                                                : Grade_Simulator_Class(Students, O.Simulators, Run);
+  Sandbox_Wait_If_Stopped();
+  return Grades;
 }
 
 int Grade_Gradescope(const Options& O) {

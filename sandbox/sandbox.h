@@ -168,6 +168,16 @@ bool Sandbox_Stopping();
 ** other thread starts. */
 void Sandbox_Stop_On_Signals(std::function<void()> Stop);
 
+/* Whether a stop signal has come: what a run said since was said because
+** the stop ended it, and is neither reported nor kept. */
+bool Sandbox_Stop_Begun();
+
+/* Once a stop signal has come, the calling thread waits for the end the
+** signal brings (it never returns then); otherwise returns at once. Call
+** before publishing what the runs said: a grade kept, an output written,
+** a status returned. An exit while the stop is under way waits too. */
+void Sandbox_Wait_If_Stopped();
+
 /* Removes what Sandbox_Start made (cgroups, copies); call after the last run. */
 void Sandbox_Finish();
 

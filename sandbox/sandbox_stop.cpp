@@ -6,7 +6,9 @@
 ** and then ends the process as the signal would have, so that a shell or
 ** a parent sees the real cause.
 */
+#include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 #include <utility>
 
@@ -16,6 +18,10 @@
 #include "sandbox/sandbox.h"
 
 namespace {
+
+/* Set before the tool's Stop runs: from then on what a run says was said
+** because the stop ended it. */
+std::atomic<bool> Stop_Begun{false};
 
 /* The signals that stop a tool; one it was started ignoring (nohup's
 ** SIGHUP) stays ignored. */
@@ -33,6 +39,7 @@ void Watch_For_Stop(std::function<void()> Stop) {
   sigset_t Set = Stop_Signals();
   int Signal = 0;
   if (sigwait(&Set, &Signal) != 0) return;
+  Stop_Begun.store(true);
   Stop();
   Sandbox_Finish();
   /* Raised here, where it is let through: a handler the tool set (one
@@ -45,10 +52,22 @@ void Watch_For_Stop(std::function<void()> Stop) {
   _exit(128 + Signal);
 }
 
+/* A thread that would leave main or call exit while the stop is under way
+** waits here instead: the process must end by the signal, not with a
+** status that a stopped run made up. */
+extern "C" void Wait_At_Exit() { Sandbox_Wait_If_Stopped(); }
+
 }  // namespace
+
+bool Sandbox_Stop_Begun() { return Stop_Begun.load(); }
+
+void Sandbox_Wait_If_Stopped() {
+  while (Stop_Begun.load()) pause();
+}
 
 void Sandbox_Stop_On_Signals(std::function<void()> Stop) {
   sigset_t Set = Stop_Signals();
   pthread_sigmask(SIG_BLOCK, &Set, nullptr);
+  std::atexit(Wait_At_Exit);
   std::thread(Watch_For_Stop, std::move(Stop)).detach();
 }

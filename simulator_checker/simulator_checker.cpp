@@ -337,12 +337,6 @@ int Report_Failure(const Program_Under_Test& Program, const Options& O, int Fail
   return 1;
 }
 
-/* Once a stop signal has come, nothing the trials said is reported: the
-** thread that took the signal cleans up and ends the process. */
-void Wait_If_Stopping() {
-  while (Trials_Stopping()) pause();
-}
-
 /* --sandbox-tier: the tier on standard output, and nothing run. */
 [[noreturn]] void Say_Tier(const Options& O) {
   std::string Said, Refusal;
@@ -383,7 +377,7 @@ int main(int Argc, char** Argv) {
   Trial_Outcome Failure;
   double Slowest_Held = 0;
   int Failing = Run_Battery(Program, O, P, &Failure, &Slowest_Held);
-  Wait_If_Stopping();
+  Sandbox_Wait_If_Stopped();
   int Status = 0;
   if (Failing < 0) {
     int Made_Up = std::min(O.Trials, Made_Up_Days());
@@ -392,7 +386,7 @@ int main(int Argc, char** Argv) {
   } else if (Failure.Kind != Outcome_Not_Run) {
     Status = Report_Failure(Program, O, Failing, Failure, Slowest_Held, P);
   }
-  Wait_If_Stopping();
+  Sandbox_Wait_If_Stopped();
   std::fflush(stdout);
   Remove_Tree(Program.Scratch);
   Sandbox_Finish();

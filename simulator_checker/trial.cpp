@@ -138,8 +138,6 @@ void Take_Ending(Trial_Outcome& O, const Sandbox_Result& R, const Program_Under_
 
 }  // namespace
 
-bool Trials_Stopping() { return Stopping.load(); }
-
 void Stop_Trials() {
   Stopping.store(true);
   Sandbox_Stop_All();

@@ -89,8 +89,5 @@ std::string Failure_Summary(const Trial_Outcome& O, const Sandbox_Limits& Limits
 ** none is left. For a checker told to stop. */
 void Stop_Trials();
 
-/* Whether Stop_Trials was called: what the trials said since means nothing. */
-bool Trials_Stopping();
-
 /* The three lines a user types: the server counts. */
 std::string Entries_Of(const int32_t Servers[Number_Of_Stations]);

@@ -318,6 +318,40 @@ TEST_F(Sandbox_Test, AToolWithoutStandardStreamsStillFeedsARun) {
   EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Status;
 }
 
+// A stopped tool ends by the signal, whatever its main thread does while
+// the stop cleans up: what the runs said since was said because the stop
+// ended them, so neither a status made of it nor a file written from it
+// may come out. The stop here is slow, so that a main thread not held
+// would get there first.
+TEST_F(Sandbox_Test, AStoppedToolEndsByTheSignalAndPublishesNothing) {
+  enum Then { Exits_As_Done, Exits_In_Trouble, Writes_Its_Results };
+  const struct {
+    const char* What;
+    Then After;
+  } Cases[] = {{"main returns its status", Exits_As_Done},
+               {"main gives up, its scratch folder gone", Exits_In_Trouble},
+               {"main writes what the runs said", Writes_Its_Results}};
+  const std::string Results = At("results");
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.What);
+    pid_t Child = fork();
+    if (Child == 0) {
+      Sandbox_Stop_On_Signals([]() { usleep(300 * 1000); });
+      kill(getpid(), SIGTERM);
+      for (int Wait = 0; Wait < 5000 && !Sandbox_Stop_Begun(); Wait++) usleep(1000);
+      if (C.After == Writes_Its_Results) {
+        Sandbox_Wait_If_Stopped();
+        Write_File(Results, "graded\n");
+      }
+      std::exit(C.After == Exits_In_Trouble ? 2 : 0);
+    }
+    int Status = 0;
+    waitpid(Child, &Status, 0);
+    EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGTERM) << "status " << Status;
+    EXPECT_FALSE(fs::exists(Results));
+  }
+}
+
 // What a run left is read only when it is a regular file, up to a size.
 TEST_F(Sandbox_Test, LeftFilesAreReadOnlyWhenRegular) {
   Write_File(At("outside"), "someone else's\n");

@@ -186,6 +186,12 @@ plant folder-looked-at-end-only sandbox/sandbox_watch.cpp \
   'if (!Folder_Capped(L) || Now < W.Next_Folder_Look) return false;' \
   'if (true || !Folder_Capped(L) || Now < W.Next_Folder_Look) return false;'
 
+mistake stop-not-held 'Sandbox_Test\.AStoppedTool|Interrupted_Run\.' \
+  "a stopped tool's main thread let run on while the stop cleans up: it exits with a status, or keeps a grade, the stop made"
+plant stop-not-held sandbox/sandbox_stop.cpp \
+  'while (Stop_Begun.load()) pause();' \
+  'return;'
+
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" = "--help" ]; then sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0; fi
 if [ "${1:-}" = "--list" ]; then
