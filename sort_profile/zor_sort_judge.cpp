@@ -33,6 +33,7 @@
 #include "common/refusal.h"
 #include "common/staged_file.h"
 #include "common/zor_kit_version.h"
+#include "sandbox/sandbox.h"
 #include "sort_bench/sl_list.h"
 #include "sort_profile/benchmark_table.h"
 #include "sort_profile/correctness.h"
@@ -123,6 +124,7 @@ bool Write_Tables(const Profile_Options& O, const Series_Result& R, const std::v
     std::fputs(Text.str().c_str(), stdout);
   }
   if (O.Benchmark_Out.empty()) return true;
+  Sandbox_Wait_If_Stopped();
   std::ostringstream Text;
   Write_Benchmark_Table(Text, O.Benchmark_Out_Format, R, Orders);
   Staged_File Out;
@@ -136,6 +138,7 @@ bool Write_Tables(const Profile_Options& O, const Series_Result& R, const std::v
 
 /* A chart that cannot be finished is said, and no older one stands. */
 bool Finish_Chart(const Profile_Options& O, Staged_File& Chart) {
+  Sandbox_Wait_If_Stopped();
   if (Finish_Staged_File(&Chart, O.SVG.c_str())) return true;
   std::remove(O.SVG.c_str());
   std::fprintf(stderr, "%s: --svg: cannot write %s\n", O.Program.c_str(), O.SVG.c_str());
@@ -148,8 +151,10 @@ void Drop_Chart(const Profile_Options& O, Staged_File& Chart) {
   std::remove(O.SVG.c_str());
 }
 
-/* The summary, if asked for; false (and said) when it cannot be written. */
+/* The summary, if asked for; false (and said) when it cannot be written.
+** Stopped meanwhile, none: the stop made what the workers said. */
 bool Write_Summary(const Profile_Options& O, const Correctness_Result& Checked, const Series_Result* Timing) {
+  Sandbox_Wait_If_Stopped();
   if (O.Summary.empty() || Write_Profile_Summary(O.Summary, Checked, Timing)) return true;
   std::fprintf(stderr, "%s: --summary: cannot write %s\n", O.Program.c_str(), O.Summary.c_str());
   return false;
