@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -152,19 +153,22 @@ bool Name_Under(const std::string& Dir, const std::string& Prefix) {
 }
 
 // Starts Command in Folder, TMPDIR set to Temporary, its standard input a
-// pipe held open (so that a prompt waits) and its output thrown away;
-// waits, for at most a minute, until a name under Where begins with
-// Prefix, then sends SIGTERM. Returns the signal it died of, or -1.
+// pipe held open (so that a prompt waits), its output thrown away and
+// its errors kept in Errors; waits, for at most a minute, until a name
+// under Where begins with Prefix, then sends SIGTERM. Returns the signal
+// it died of, or -1.
 int Terminate_Once_Begun(const std::vector<std::string>& Command, const std::string& Folder,
-                         const std::string& Temporary, const std::string& Where, const std::string& Prefix) {
+                         const std::string& Temporary, const std::string& Where, const std::string& Prefix,
+                         const std::string& Errors) {
   int In[2];
   if (pipe(In) != 0) return -1;
   pid_t Child = fork();
   if (Child == 0) {
     setenv("TMPDIR", Temporary.c_str(), 1);
-    int Quiet = open("/dev/null", O_WRONLY);
-    if (chdir(Folder.c_str()) != 0 || Quiet < 0) _exit(126);
-    dup2(In[0], 0), dup2(Quiet, 1), dup2(Quiet, 2);
+    int Quiet = open("/dev/null", O_WRONLY), Said = open(Errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (chdir(Folder.c_str()) != 0 || Quiet < 0 || Said < 0) _exit(126);
+    dup2(In[0], 0), dup2(Quiet, 1), dup2(Said, 2);
+    close(Quiet), close(Said);
     close(In[1]);
     std::vector<char*> Words;
     for (const std::string& Word : Command) Words.push_back(const_cast<char*>(Word.c_str()));
@@ -257,8 +261,13 @@ TEST_F(Interrupted_Run, SigtermLeavesNoStagedFile) {
     std::filesystem::create_directories(Folder);
     std::filesystem::create_directories(Temporary);
     int Writer = C.Prepare();
-    EXPECT_EQ(Terminate_Once_Begun(C.Command, Folder, Temporary, C.In_Temporary ? Temporary : Folder, C.Prefix),
-              SIGTERM);
+    // Beside the folders, which must be left empty.
+    const std::string Errors = Folder + ".errors";
+    EXPECT_EQ(
+        Terminate_Once_Begun(C.Command, Folder, Temporary, C.In_Temporary ? Temporary : Folder, C.Prefix, Errors),
+        SIGTERM)
+        << "what it said: " << Read_File(Errors);
+    std::remove(Errors.c_str());
     if (Writer >= 0) close(Writer);
     EXPECT_EQ(Staged_Names_Under(Folder), std::vector<std::string>{});
     EXPECT_EQ(Names_In(Temporary), std::vector<std::string>{}) << "a scratch folder was left";
