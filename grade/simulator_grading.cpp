@@ -187,13 +187,16 @@ bool Prepare_Program(const Student& S, const Simulator_Settings& Settings, Progr
 }
 
 /* A run past a limit of time costs the whole limit, so once a day has
-** met one the later days get limits nearer what finished runs took: ten
-** times the slowest, and never below half a second, so a program that
-** loops on many days of a class's battery costs seconds, not minutes. */
-Sandbox_Limits Shorter_Limits(Sandbox_Limits Limits, double Slowest_Held) {
+** met one the later days get that limit nearer what finished runs took:
+** ten times the slowest CPU time, and never below half a second, so a
+** program that loops on many days of a class's battery costs seconds,
+** not minutes. Only the limit met is shortened: a clock limit of a few
+** seconds would fail a correct day on a busy machine, so the clock is
+** shortened only for a program that slept past it, and to 10 s at least. */
+Sandbox_Limits Shorter_Limits(Sandbox_Limits Limits, double Slowest_Held, bool Cpu_Met, bool Wall_Met) {
   double Nearer = std::max(0.5, 10 * Slowest_Held);
-  Limits.Cpu_Seconds = std::min(Limits.Cpu_Seconds, Nearer);
-  Limits.Wall_Seconds = std::min(Limits.Wall_Seconds, 3 * Nearer);
+  if (Cpu_Met) Limits.Cpu_Seconds = std::min(Limits.Cpu_Seconds, Nearer);
+  if (Wall_Met) Limits.Wall_Seconds = std::min(Limits.Wall_Seconds, std::max(10.0, 3 * Nearer));
   return Limits;
 }
 
@@ -224,16 +227,17 @@ namespace {
 std::vector<Trial_Outcome> Run_Whole_Battery(const Program_Under_Test& Program, const Simulator_Settings& Settings,
                                              const Day_Progress& Show, double* Slowest_Held) {
   std::vector<Trial_Outcome> Outcomes(static_cast<size_t>(Settings.Days));
-  std::atomic<bool> Timed_Out{false};
+  std::atomic<bool> Cpu_Met{false}, Wall_Met{false};
   std::atomic<double> Slowest{0};
   std::mutex Keeping;
   size_t Kept = Outcomes.size();
   auto Each = [&](int I, const Trial_Box& Box) {
     Trial_Day T = Battery_Day(I, Settings.Battery);
     Program_Under_Test P = Program;
-    if (Timed_Out.load()) P.Limits = Shorter_Limits(P.Limits, Slowest.load());
+    if (Cpu_Met.load() || Wall_Met.load())
+      P.Limits = Shorter_Limits(P.Limits, Slowest.load(), Cpu_Met.load(), Wall_Met.load());
     Trial_Outcome O = Run_Trial(P, T.Day, T.Servers, &Box);
-    if (Of_Time(O)) Timed_Out.store(true);
+    if (Of_Time(O)) (O.Ending == Sandbox_Cpu_Limit ? Cpu_Met : Wall_Met).store(true);
     /* By its CPU time where measured: a box takes a while to set up,
     ** which is no part of what the program needs. */
     double Took = O.Cpu_Seconds >= 0 ? O.Cpu_Seconds : O.Seconds;
@@ -350,7 +354,9 @@ std::string Explain_First_Failure(const Program_Under_Test& Program, const Simul
   Trial_Day Day = Battery_Day(First, Settings.Battery);
   Day.What = Label_Without_Seed(Day.What);
   Program_Under_Test Shrinking = Program;
-  if (Of_Time(Failure)) Shrinking.Limits = Shorter_Limits(Settings.Limits, Slowest_Held);
+  if (Of_Time(Failure))
+    Shrinking.Limits = Shorter_Limits(Settings.Limits, Slowest_Held, Failure.Ending == Sandbox_Cpu_Limit,
+                                      Failure.Ending == Sandbox_Wall_Limit);
   Shrunk_Day Shrunk = Shrink_Day(Shrinking, Day.Day, Day.Servers, Failure);
   G->Shrunk_Size = static_cast<int>(Shrunk.Day.size());
   char* Text = nullptr;
