@@ -63,6 +63,18 @@ bool Join_Cgroup(const char* Path) {
   return Ok;
 }
 
+/* Closes every descriptor above the standard ones but Keep and Also
+** (either may be -1). */
+void Close_All_But(int Keep, int Also) {
+  unsigned From = 3;
+  for (int Kept : {std::min(Keep, Also), std::max(Keep, Also)}) {
+    if (Kept < static_cast<int>(From)) continue;
+    if (static_cast<unsigned>(Kept) > From) syscall(SYS_close_range, From, static_cast<unsigned>(Kept) - 1, 0u);
+    From = static_cast<unsigned>(Kept) + 1;
+  }
+  syscall(SYS_close_range, From, ~0u, 0u);
+}
+
 [[noreturn]] void Fail_In_Child(int Exec_Error, Child_Step Step) {
   Child_Failure Why{errno, Step};
   if (write(Exec_Error, &Why, sizeof Why) < 0) {
@@ -162,6 +174,11 @@ bool Mount_Own_Dev() {
     if (Namespace >= 0 && setns(Namespace, 0) != 0) Fail_In_Child(P.Exec_Error, Step_Box_Namespaces);
   if (unshare(CLONE_NEWNS | CLONE_NEWIPC | CLONE_NEWPID) != 0 || !Mount_Own_Dev() || chdir(P.Folder.c_str()) != 0)
     Fail_In_Child(P.Exec_Error, Step_Box_Own_Namespaces);
+  /* Neither this process nor the first of the run ever execs, so what of
+  ** the tool's is open here stays open for the run's life: the tool's
+  ** end of the run's input among it, and the program would never see its
+  ** input end. */
+  Close_All_But(P.Exec_Error, K.Inner_User);
   pid_t First = fork();
   if (First == 0) Be_First_Of_Run(P);
   if (First < 0) Fail_In_Child(P.Exec_Error, Step_Box_Process);
@@ -395,7 +412,7 @@ int Slot_Network(int Slot) {
   if (Own < 0) return -1;
   int Made = -1;
   if (unshare(CLONE_NEWNET) == 0) {
-    Made = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    Made = Above_Child_Descriptors(open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC));
     if (setns(Own, CLONE_NEWNET) != 0) {
       /* This thread would stay cut off from the network: never. */
       std::abort();
@@ -404,6 +421,13 @@ int Slot_Network(int Slot) {
   close(Own);
   if (Made > 0) Networks[Slot] = Made;
   return Made;
+}
+
+int Above_Child_Descriptors(int Fd) {
+  if (Fd < 0) return -1;
+  int Moved = fcntl(Fd, F_DUPFD_CLOEXEC, 10);
+  close(Fd);
+  return Moved;
 }
 
 void Close_Slot_Networks() {

@@ -102,6 +102,14 @@ void Point_At(std::vector<std::string>& Words, std::vector<char*>& Pointers);
 [[noreturn]] void Become_Reaper(const Child_Plan& P);
 [[noreturn]] void Become_Child(const Child_Plan& P, pid_t Parent);
 
+/* Fd moved above the descriptors the child fills (0 to 3) before it
+** uses what the tool gave it, close-on-exec; Fd is closed. -1 if it
+** cannot be. Every descriptor a child uses after its dup2s (a slot's
+** network, a kept box's namespaces) is made so: a tool started with a
+** standard stream closed, or another thread closing one, would otherwise
+** hand that number out, and the child would overwrite it. */
+int Above_Child_Descriptors(int Fd);
+
 /* Takes a free slot (-1 if none is free, or the module is stopping) and
 ** gives it back (sandbox_slots.cpp). */
 int Take_Slot();

@@ -104,8 +104,7 @@ bool Make_Box_Pipes(int Mine[4], int Theirs[4]) {
   for (int I = 0; I < 4; I++) {
     int Ends[2];
     if (pipe2(Ends, O_CLOEXEC) != 0) return false;
-    Mine[I] = fcntl(Ends[0], F_DUPFD_CLOEXEC, 10), Theirs[I] = fcntl(Ends[1], F_DUPFD_CLOEXEC, 10);
-    close(Ends[0]), close(Ends[1]);
+    Mine[I] = Above_Child_Descriptors(Ends[0]), Theirs[I] = Above_Child_Descriptors(Ends[1]);
     if (Mine[I] < 0 || Theirs[I] < 0) return false;
   }
   return true;
@@ -117,10 +116,11 @@ bool Open_Namespaces(pid_t Inside, Kept_Entry& E) {
   for (int N = 0; N < Kept_Namespaces; N++) {
     /* The slot's network is the tool's, entered before the run gives up root. */
     if (N == Kept_Net && Sandbox().Slot_Networks) continue;
-    if ((E.Namespace[N] = open((Base + Namespace_Names[N]).c_str(), O_RDONLY | O_CLOEXEC)) < 0) return false;
+    E.Namespace[N] = Above_Child_Descriptors(open((Base + Namespace_Names[N]).c_str(), O_RDONLY | O_CLOEXEC));
+    if (E.Namespace[N] < 0) return false;
   }
-  int User = open((Base + "user").c_str(), O_RDONLY | O_CLOEXEC);
-  E.Outer_User = ioctl(E.Namespace[Kept_Mnt], NS_GET_USERNS);
+  int User = Above_Child_Descriptors(open((Base + "user").c_str(), O_RDONLY | O_CLOEXEC));
+  E.Outer_User = Above_Child_Descriptors(ioctl(E.Namespace[Kept_Mnt], NS_GET_USERNS));
   struct stat Inner, Outer;
   if (User < 0 || E.Outer_User < 0 || fstat(User, &Inner) != 0 || fstat(E.Outer_User, &Outer) != 0) {
     if (User >= 0) close(User);
@@ -152,7 +152,7 @@ bool Start_Box(int Slot, Kept_Box& B, std::string* Problem) {
   Point_At(P.Words, P.Argv);
   Point_At(P.Environment, P.Envp);
   int Mine[4] = {-1, -1, -1, -1}, Theirs[4] = {-1, -1, -1, -1};
-  P.In = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  P.In = Above_Child_Descriptors(open("/dev/null", O_RDONLY | O_CLOEXEC));
   bool Made = P.In >= 0 && Make_Box_Pipes(Mine, Theirs);
   P.Out = Theirs[0], P.Err = Theirs[1], P.Info = Theirs[2], P.Exec_Error = Theirs[3];
   P.Parent = getpid();

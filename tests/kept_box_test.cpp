@@ -122,6 +122,7 @@ TEST_F(Kept_Box_Test, EveryEndingIsNamedAsInABoxOfItsOwn) {
       {"big file", "exec head -c 2000000 /dev/zero > big", Sandbox_File_Limit, 0},
       {"reads past its input", "read a; read b", Sandbox_Waiting_For_Input, 0, "1\n", true},
       {"reads its input", "read a; exit $a", Sandbox_Exited, 7, "7\n", true},
+      {"reads to the end of its input", "exit $(wc -l)", Sandbox_Exited, 2, "a\nb\n"},
       {"writes outside", "echo > /tmp/x", Sandbox_Reached_Outside, 0},
       {"says bubblewrap's words", "echo 'bwrap: Can'\\''t mount proc' >&2; exit 1", Sandbox_Exited, 1},
       {"many names, then asleep", "for i in $(seq 300); do : > n$i; done; sleep 90", Sandbox_Folder_Limit, 0},

@@ -192,6 +192,18 @@ plant stop-not-held sandbox/sandbox_stop.cpp \
   'while (Stop_Begun.load()) pause();' \
   'return;'
 
+mistake low-descriptor 'Sandbox_Test\.AToolWithoutStandardStreams' \
+  "a slot's network namespace left on the lowest free descriptor, which the child overwrites with a run's pipe"
+plant low-descriptor sandbox/sandbox_child.cpp \
+  'Made = Above_Child_Descriptors(open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC));' \
+  'Made = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);'
+
+mistake kept-input-held 'Kept_Box_Test\.EveryEnding' \
+  "the tool's end of a run's input left open in a kept box's processes that never exec: the program never sees its input end"
+plant kept-input-held sandbox/sandbox_child.cpp \
+  '  Close_All_But(P.Exec_Error, K.Inner_User);' \
+  '  if (P.Exec_Error < 0) Close_All_But(P.Exec_Error, K.Inner_User);'
+
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" = "--help" ]; then sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0; fi
 if [ "${1:-}" = "--list" ]; then
