@@ -106,7 +106,7 @@ void End_Now(Sort_Worker* W) {
     usleep(10000);
   }
   if (W->Runner.joinable()) W->Runner.join();
-  while (Sandbox_Stopping()) pause();
+  Sandbox_Wait_If_Stopped();
 }
 
 void Start_Routine_Run(Sort_Worker* W, const Sandbox_Limits& Limits) {
